@@ -1,0 +1,1 @@
+vexmor_fuzz(tstring SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tstring.cpp LIBS vdtcl)
