@@ -75,7 +75,7 @@ function(vexmor_shared_library target soname)
 endfunction()
 
 find_package(Threads REQUIRED)
-if(VEXMOR_TESTS)
+if(VEXMOR_TESTS OR VEXMOR_FUZZ)
   find_package(GTest REQUIRED)
 endif()
 
