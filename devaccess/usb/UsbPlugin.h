@@ -1,0 +1,8 @@
+// The one export of libvelloc-usb.so.1.
+#pragma once
+
+#include "devaccess/DeviceAccessInterfaces.h"
+
+// A new USB plug-in object; the caller deletes it through the virtual
+// destructor before unloading the library. Null when no memory was left.
+extern "C" VSCORE_EXPORT vscore::IDevAccsLowLevel* CreateInstance();
