@@ -1,0 +1,389 @@
+// Command transport over the device access: frames go out in one send,
+// answers are gathered in the receive buffer until their header and the
+// length it announces have arrived.
+#include "VexmorApi/Temp/CmdDevAccess.h"
+
+#include <algorithm>
+#include <climits>
+#include <exception>
+#include <new>
+
+#include "VexmorApi/Utilities/OutputLog.h"
+#include "vdtcl/CTTime.h"
+
+namespace vscore {
+
+namespace {
+
+// The code to report for a failed transfer: the device access's own, or
+// fallback when it left none (a failure must never read as success).
+VSRSLT FailureCode(VSRSLT code, VSRSLT fallback) { return code != 0 ? code : fallback; }
+
+int ClampToInt(int64_t value)
+{
+    return static_cast<int>(std::clamp<int64_t>(value, INT_MIN, INT_MAX));
+}
+
+}  // namespace
+
+CCmdDevAccess::~CCmdDevAccess() { FreeReceiveBuffer(); }
+
+void CCmdDevAccess::SetPointerToDeviceAccess(IDeviceAccess* deviceAccess)
+{
+    if (deviceAccess_ == nullptr && deviceAccess != nullptr) {
+        deviceAccess_ = deviceAccess;
+    }
+}
+
+bool CCmdDevAccess::ConfirmConnection(IDeviceAccess* deviceAccess, _DEV_IDENTIFIER& identifier)
+{
+    static char const kFunc[] = "ConfirmConnection";
+    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", kFunc);
+    bool ok = false;
+    if (deviceAccess == nullptr) {
+        g_ScanDevApiLog.WriteLog(1, "Error: Invalid pointer to IDeviceAccess instance.");
+    } else {
+        SetPointerToDeviceAccess(deviceAccess);
+        VSRSLT result;
+        uint32_t detail;
+        {
+            std::lock_guard<std::mutex> lock(ioMutex_);
+            result = deviceAccess_->ConfirmConnection(identifier);
+            detail = deviceAccess_->GetDetailLastErr();
+        }
+        if (result == DEVACS_ERR_NO_DEVICE) {
+            g_ScanDevApiLog.WriteLog(1, "Error: Device is NOT connected! result = 0x%08X(%d)", result,
+                                     static_cast<int>(detail));
+        } else if (result != 0) {
+            g_ScanDevApiLog.WriteLog(1, "Error: Open Scanner FAILD! result = 0x%08X(%d)", result,
+                                     static_cast<int>(detail));
+        }
+        ok = result == 0;
+    }
+    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[bool] = %d", kFunc, ok ? 1 : 0);
+    return ok;
+}
+
+bool CCmdDevAccess::OpenDevice(IDeviceAccess* deviceAccess, _DEV_IDENTIFIER& identifier)
+{
+    static char const kFunc[] = "OpenDevice";
+    g_ScanDevApiLog.WriteLog(1, ">>>>> %s >>>>>", kFunc);
+    bool ok = false;
+    if (deviceAccess == nullptr) {
+        g_ScanDevApiLog.WriteLog(1, "Error: Invalid pointer to IDeviceAccess instance.");
+    } else {
+        SetPointerToDeviceAccess(deviceAccess);
+        VSRSLT result;
+        uint32_t detail;
+        {
+            std::lock_guard<std::mutex> lock(ioMutex_);
+            result = deviceAccess_->OpenScanner(identifier);
+            detail = deviceAccess_->GetDetailLastErr();
+        }
+        if (result != 0) {
+            g_ScanDevApiLog.WriteLog(1, "Error: Open Scanner FAILD! result = 0x%08X(%d)", result,
+                                     static_cast<int>(detail));
+        }
+        ok = result == 0;
+    }
+    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<< ret[bool] = %d", kFunc, ok ? 1 : 0);
+    return ok;
+}
+
+bool CCmdDevAccess::IsOpenDevice()
+{
+    if (deviceAccess_ == nullptr) {
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(ioMutex_);
+    return deviceAccess_->IsOpenScanner();
+}
+
+void CCmdDevAccess::CloseDevice()
+{
+    static char const kFunc[] = "CloseDevice";
+    g_ScanDevApiLog.WriteLog(1, ">>>>> %s >>>>>", kFunc);
+    if (deviceAccess_ == nullptr) {
+        g_ScanDevApiLog.WriteLog(1, "Error: IDeviceAccess instance does not exist.");
+    } else if (IsOpenDevice()) {
+        {
+            std::lock_guard<std::mutex> lock(ioMutex_);
+            deviceAccess_->CloseScanner();
+        }
+        // A later SetPointerToDeviceAccess or OpenDevice installs one again.
+        deviceAccess_ = nullptr;
+        FreeReceiveBuffer();
+    }
+    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<< ret[bool] = %d", kFunc, 0);
+}
+
+VSRSLT CCmdDevAccess::SendCommand(const char* frame, int count)
+{
+    static char const kFunc[] = "SendCommand";
+    g_ScanDevApiLog.WriteLog(1, ">>>>> %s >>>>>", kFunc);
+    VSRSLT ret = CMDERR_BAD_ARGUMENT;
+    if (deviceAccess_ == nullptr) {
+        g_ScanDevApiLog.WriteLog(1, "Error: IDeviceAccess instance does not exist.");
+        ret = CMDERR_NO_DEVICE_ACCESS;
+    } else if (frame != nullptr && count > 0) {
+        int sent;
+        uint32_t detail;
+        {
+            std::lock_guard<std::mutex> lock(ioMutex_);
+            sent = deviceAccess_->SendData(reinterpret_cast<const unsigned char*>(frame), count, 0);
+            ret = deviceAccess_->GetLastErrorCode();
+            detail = deviceAccess_->GetDetailLastErr();
+        }
+        // A frame sent in part is a frame the device never saw; a device
+        // access that reports nothing for it was stopped by its time-out.
+        if (sent != count) {
+            ret = FailureCode(ret, sent < 0 ? DEVACS_ERR_IO : DEVACS_ERR_TIMEOUT);
+            g_ScanDevApiLog.WriteLog(1, "Error: Error occurred during send command. result = 0x%08X(%d)", ret,
+                                     static_cast<int>(detail));
+        }
+    }
+    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
+    return ret;
+}
+
+VSRSLT CCmdDevAccess::RecvCmdResult(unsigned char* result, unsigned char* status, long timeoutMs)
+{
+    static char const kFunc[] = "RecvCmdResult";
+    g_ScanDevApiLog.WriteLog(1, ">>>>> %s >>>>> TimeOut = %ld", kFunc, timeoutMs);
+    VSRSLT ret = 0;
+    int const needed = result != nullptr ? 2 : 1;
+    int total = 0;
+    if (deviceAccess_ == nullptr) {
+        g_ScanDevApiLog.WriteLog(1, "Error: IDeviceAccess instance does not exist.");
+        ret = CMDERR_NO_DEVICE_ACCESS;
+    } else if (status == nullptr || timeoutMs <= 0) {
+        ret = CMDERR_BAD_ARGUMENT;
+    } else if (!AllocReceiveBuffer()) {
+        ret = CMDERR_NO_MEMORY;
+    } else {
+        // The two bytes may come in two pieces (two network segments); the
+        // time-out covers the whole result.
+        vdtcl::CTTime stopwatch;
+        stopwatch.StartTimeMeasure();
+        long remaining = timeoutMs;
+        while (total < needed && ret == 0) {
+            int const room = receiveBufferSize_ - total;
+            uint32_t detail = 0;
+            int const got = Receive(total, room, remaining, ret, detail);
+            if (got < 0 || got > room || (got == 0 && ret != 0)) {
+                ret = FailureCode(ret, CMDERR_NOT_ENOUGH_DATA);
+                g_ScanDevApiLog.WriteLog(1, "Error: Error occurred during receive response. result = 0x%08X(%d)",
+                                         ret, static_cast<int>(detail));
+                break;
+            }
+            total += got;
+            remaining = timeoutMs - static_cast<long>(stopwatch.LapTimeMeasure());
+            // Nothing more within the time-out, or the peer has closed.
+            if (total < needed && (got == 0 || remaining <= 0)) {
+                g_ScanDevApiLog.WriteLog(1, "Received response is not enough data. (recv size = %d)", total);
+                ret = CMDERR_NOT_ENOUGH_DATA;
+            }
+        }
+        if (ret == 0) {
+            unsigned char const* buffer = receiveBuffer_.get();
+            if (result != nullptr) {
+                *result = buffer[0];
+                *status = buffer[1];
+            } else {
+                *status = buffer[0];
+            }
+        }
+    }
+    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
+    return ret;
+}
+
+VSRSLT CCmdDevAccess::RecvCmdResponse(CMDRESINFO& info, long timeoutMs, bool lengthCountsItself)
+{
+    static char const kFunc[] = "RecvCmdResponse";
+    g_ScanDevApiLog.WriteLog(1, ">>>>> %s >>>>> TimeOut = %ld", kFunc, timeoutMs);
+    info.resultCode = 0;
+    info.signature = nullptr;
+    info.data = nullptr;
+    info.dataLength = 0;
+    VSRSLT const ret = ReceiveAnswer(info, timeoutMs, lengthCountsItself);
+    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
+    return ret;
+}
+
+VSRSLT CCmdDevAccess::ReceiveAnswer(CMDRESINFO& info, long timeoutMs, bool lengthCountsItself)
+{
+    if (deviceAccess_ == nullptr) {
+        g_ScanDevApiLog.WriteLog(1, "Error: IDeviceAccess instance does not exist.");
+        return CMDERR_NO_DEVICE_ACCESS;
+    }
+    if (info.resultBytes < 0 || info.signatureBytes < 0 || info.lengthBytes < 0) {
+        return CMDERR_BAD_ARGUMENT;
+    }
+    int64_t header = int64_t{info.resultBytes} + info.signatureBytes + info.lengthBytes;
+    if (header <= 0 || header >= kReceiveBufferSize || timeoutMs <= 0) {
+        return CMDERR_BAD_ARGUMENT;
+    }
+    if (!AllocReceiveBuffer()) {
+        return CMDERR_NO_MEMORY;
+    }
+
+    unsigned char* const buffer = receiveBuffer_.get();
+    // A device that refuses a command without echo answers with the bare
+    // result byte; anything it sends along with it is not read.
+    bool const refusalIsOneByte = info.resultBytes == 1 && info.signatureBytes == 0;
+    bool parsed = false;
+    int64_t dataLength = 0;
+    int64_t total = 0;
+    for (;;) {
+        int64_t const room = receiveBufferSize_ - total;
+        if (room <= 0) {
+            // Only an answer without a usable length can fill the buffer.
+            DiscardPendingData();
+            g_ScanDevApiLog.WriteLog(1, "Receive Buffer is not enough size. Need size = %ld",
+                                     static_cast<long>(total + 1));
+            return CMDERR_BUFFER_TOO_SMALL;
+        }
+        VSRSLT code = 0;
+        uint32_t detail = 0;
+        int const got = Receive(static_cast<int>(total), static_cast<int>(room), timeoutMs, code, detail);
+        if (got == 0) {
+            if (code != 0) {
+                g_ScanDevApiLog.WriteLog(
+                    1, "Error: TimeOut occurred during receive response. TimeOut = %ld(ms). result = 0x%08X(%d)",
+                    timeoutMs, code, static_cast<int>(detail));
+                return code;
+            }
+            // The peer closed the connection before the answer was complete.
+            g_ScanDevApiLog.WriteLog(1, "Received response is not enough data. (recv size = %d)",
+                                     static_cast<int>(total));
+            return CMDERR_NOT_ENOUGH_DATA;
+        }
+        if (got < 0 || got > room) {
+            code = FailureCode(code, CMDERR_NOT_ENOUGH_DATA);
+            g_ScanDevApiLog.WriteLog(1, "Error: Error occurred during receive response. result = 0x%08X(%d)", code,
+                                     static_cast<int>(detail));
+            return code;
+        }
+        total += got;
+
+        if (!parsed) {
+            if (refusalIsOneByte && buffer[0] != info.successCode) {
+                header = 1;
+                info.resultCode = buffer[0];
+                dataLength = 0;
+                parsed = true;
+            } else if (total >= header) {
+                dataLength = ParseHeader(info, buffer, lengthCountsItself);
+                parsed = true;
+            }
+            if (parsed) {
+                info.data = buffer + header;
+                info.dataLength = ClampToInt(dataLength);
+            }
+        }
+        if (!parsed) {
+            continue;
+        }
+        if (info.resultBytes > 0 && info.resultCode != info.successCode) {
+            // A refused command: its answer ends with the header. Only what
+            // arrived counts as data.
+            info.dataLength = ClampToInt(std::clamp<int64_t>(dataLength, 0, total - header));
+            DumpAnswer(info, buffer, static_cast<int>(header) + info.dataLength);
+            return code;
+        }
+        if (dataLength > 0) {
+            int64_t const need = header + dataLength;
+            if (need >= receiveBufferSize_) {
+                DiscardPendingData();
+                g_ScanDevApiLog.WriteLog(1, "Receive Buffer is not enough size. Need size = %ld",
+                                         static_cast<long>(need));
+                return CMDERR_BUFFER_TOO_SMALL;
+            }
+            if (total >= need) {
+                DumpAnswer(info, buffer, static_cast<int>(need));
+                return code;
+            }
+        }
+        // A length of 0 or below never completes: the device access's
+        // time-out ends the wait.
+    }
+}
+
+int64_t CCmdDevAccess::ParseHeader(CMDRESINFO& info, unsigned char* buffer, bool lengthCountsItself)
+{
+    unsigned char* position = buffer;
+    if (info.resultBytes > 0) {
+        info.resultCode = position[0];
+        position += info.resultBytes;
+    }
+    if (info.signatureBytes > 0) {
+        info.signature = position;
+        position += info.signatureBytes;
+    }
+    int64_t length = 0;
+    switch (info.lengthBytes) {
+    case 1:
+        length = position[0];
+        break;
+    case 2:
+        // Read signed: 0x8000 and above announce no usable length.
+        length = static_cast<int16_t>(static_cast<uint16_t>(position[0] | (position[1] << 8)));
+        break;
+    case 4:
+        // Read unsigned; a length beyond the receive buffer fails as too large.
+        length = static_cast<int64_t>(uint32_t{position[0]} | (uint32_t{position[1]} << 8) |
+                                      (uint32_t{position[2]} << 16) | (uint32_t{position[3]} << 24));
+        break;
+    default:
+        break;
+    }
+    if (lengthCountsItself && info.lengthBytes > 0) {
+        length -= info.lengthBytes;
+    }
+    return length;
+}
+
+// Writes a complete answer to the raw-data dump; a dump that cannot be
+// written never fails the receive.
+void CCmdDevAccess::DumpAnswer(CMDRESINFO const& info, unsigned char const* buffer, int size)
+{
+    try {
+        g_ScanDevApiLog.WriteDump(buffer, size, "DumpRawData", info.signature, info.signatureBytes);
+    } catch (std::exception const& e) {
+        g_ScanDevApiLog.WriteLog(1, "Error: raw data dump failed: %s", e.what());
+    }
+}
+
+int CCmdDevAccess::Receive(int offset, int room, long timeoutMs, VSRSLT& code, uint32_t& detail)
+{
+    std::lock_guard<std::mutex> lock(ioMutex_);
+    int const got = deviceAccess_->ReceiveData(receiveBuffer_.get() + offset, room, room, timeoutMs);
+    code = deviceAccess_->GetLastErrorCode();
+    detail = deviceAccess_->GetDetailLastErr();
+    return got;
+}
+
+void CCmdDevAccess::DiscardPendingData()
+{
+    std::lock_guard<std::mutex> lock(ioMutex_);
+    while (deviceAccess_->ReceiveData(receiveBuffer_.get(), receiveBufferSize_, receiveBufferSize_, 0) > 0) {
+    }
+}
+
+bool CCmdDevAccess::AllocReceiveBuffer()
+{
+    if (!receiveBuffer_) {
+        receiveBuffer_.reset(new (std::nothrow) unsigned char[kReceiveBufferSize]);
+        receiveBufferSize_ = receiveBuffer_ ? kReceiveBufferSize : 0;
+    }
+    return receiveBuffer_ != nullptr;
+}
+
+void CCmdDevAccess::FreeReceiveBuffer()
+{
+    receiveBuffer_.reset();
+    receiveBufferSize_ = 0;
+}
+
+}  // namespace vscore

@@ -1,0 +1,94 @@
+// The one channel through which the engine speaks the scanner's command
+// protocol: open, close and confirm the device, send a command frame, and
+// receive short results and framed answers into the receive buffer it owns.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "devaccess/DeviceAccessInterfaces.h"
+#include "vdtcl/VsResult.h"
+
+namespace vscore {
+
+// Result codes of the command layer.
+enum : VSRSLT {
+    CMDERR_BAD_ARGUMENT = 0x70210002,       // null frame or output, count, header or time-out not above 0
+    CMDERR_NO_DEVICE_ACCESS = 0x40210011,   // no device access (executors: no CCmdDevAccess)
+    CMDERR_NO_MEMORY = 0x10210031,          // receive buffer or answer copy cannot be allocated
+    CMDERR_BUFFER_TOO_SMALL = 0x10210032,   // the announced answer does not fit the receive buffer
+    CMDERR_NOT_ENOUGH_DATA = 0x10210041,    // the answer ended before it was complete
+    CMDERR_INVALID_SIGNATURE = 0x10210043,  // the echoed command differs from the one sent
+};
+
+// How one framed answer looks, and where its parts were found. The caller
+// fills the first four fields; RecvCmdResponse fills the rest. The pointers
+// point into the receive buffer and stay valid only until the next receive.
+struct CMDRESINFO {
+    int resultBytes = 0;           // in: result bytes before the signature, 0 or 1
+    int signatureBytes = 0;        // in: echoed command bytes, 0, 2 or 3
+    int lengthBytes = 0;           // in: width of the length field, 1, 2 or 4
+    unsigned char successCode = 0; // in: the result byte of success (0x30 for K, else 0)
+    unsigned char resultCode = 0;  // out: the result byte, 0 when the answer has none
+    unsigned char* signature = nullptr;  // out: the echoed command bytes
+    unsigned char* data = nullptr;       // out: the answer's payload
+    int dataLength = 0;                  // out: the payload's length
+};
+
+class CCmdDevAccess {
+public:
+    // The receive buffer's size; an answer must be strictly smaller.
+    static constexpr int kReceiveBufferSize = 0x40000;
+
+    CCmdDevAccess() = default;
+    ~CCmdDevAccess();
+    CCmdDevAccess(CCmdDevAccess const&) = delete;
+    CCmdDevAccess& operator=(CCmdDevAccess const&) = delete;
+
+    // Takes the device access when none is held yet; a held one is kept.
+    // The device access stays its owner's.
+    void SetPointerToDeviceAccess(IDeviceAccess* deviceAccess);
+    // True when the device answers.
+    bool ConfirmConnection(IDeviceAccess* deviceAccess, _DEV_IDENTIFIER& identifier);
+    // True when the device is open.
+    bool OpenDevice(IDeviceAccess* deviceAccess, _DEV_IDENTIFIER& identifier);
+    bool IsOpenDevice();
+    // Closes an open device, forgets the device access and frees the
+    // receive buffer.
+    void CloseDevice();
+
+    // Sends one command frame of count bytes; fails unless all were sent.
+    VSRSLT SendCommand(const char* frame, int count);
+    // Receives a result of one byte (status) or two (result, status) within
+    // timeoutMs in total; result may be null.
+    VSRSLT RecvCmdResult(unsigned char* result, unsigned char* status, long timeoutMs);
+    // Receives one framed answer described by info; each receive waits at
+    // most timeoutMs. lengthCountsItself: the length field includes its own
+    // width.
+    VSRSLT RecvCmdResponse(CMDRESINFO& info, long timeoutMs, bool lengthCountsItself);
+
+private:
+    VSRSLT ReceiveAnswer(CMDRESINFO& info, long timeoutMs, bool lengthCountsItself);
+    bool AllocReceiveBuffer();
+    void FreeReceiveBuffer();
+    // One ReceiveData into the buffer at offset with room bytes; code and
+    // detail are the errors the device access left for this very call.
+    int Receive(int offset, int room, long timeoutMs, VSRSLT& code, uint32_t& detail);
+    // Reads and drops whatever the device still sends.
+    void DiscardPendingData();
+    // Reads result byte, signature and length field from the buffer's start;
+    // returns the data length (negative or 0: no usable length).
+    static int64_t ParseHeader(CMDRESINFO& info, unsigned char* buffer, bool lengthCountsItself);
+    static void DumpAnswer(CMDRESINFO const& info, unsigned char const* buffer, int size);
+
+    IDeviceAccess* deviceAccess_ = nullptr;  // lent; never deleted here
+    std::unique_ptr<unsigned char[]> receiveBuffer_;
+    int receiveBufferSize_ = 0;
+    // Held around each call into the device access together with the
+    // last-error read that belongs to it: the abort command is sent from
+    // another thread while the reading thread receives.
+    std::mutex ioMutex_;
+};
+
+}  // namespace vscore
