@@ -585,8 +585,17 @@ int LIBUSB_CALL libusb_set_option(libusb_context* ctx, enum libusb_option option
     LogEntry entry = fakeusb::NewEntry(Call::SetOption);
     entry.index = option;
     if (option == LIBUSB_OPTION_LOG_LEVEL) {
+        // libusb's own prototype puts an enum before the "..."; clang warns
+        // about that, but the enum is int-sized and passed as an int.
         va_list args;
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wvarargs"
+#endif
         va_start(args, option);
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
         entry.value = va_arg(args, int);
         va_end(args);
     }
