@@ -1,11 +1,15 @@
 // Namespace set-up through the ip tool, and a thread that joins it.
 #include "tests/support/net/NetNamespace.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <net/if.h>
 #include <sched.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <thread>
 
@@ -14,11 +18,12 @@ namespace nettest {
 namespace {
 
 std::atomic<int> g_sequence{0};
+constexpr const char* kPrefix = "vlnet-";
 
 }  // namespace
 
 NetNamespace::NetNamespace()
-    : name_("vlnet-" + std::to_string(getpid()) + "-" + std::to_string(g_sequence.fetch_add(1)))
+    : name_(kPrefix + std::to_string(getpid()) + "-" + std::to_string(g_sequence.fetch_add(1)))
 {
 }
 
@@ -34,6 +39,10 @@ bool NetNamespace::IsRoot() { return geteuid() == 0; }
 
 bool NetNamespace::Create(std::string& error)
 {
+    static std::atomic<bool> swept{false};
+    if (!swept.exchange(true)) {
+        RemoveStale();
+    }
     if (!Ip("netns add " + name_, error)) {
         return false;
     }
@@ -69,6 +78,64 @@ bool NetNamespace::RunInside(const std::function<void()>& fn, std::string& error
         error = "cannot join " + path;
     }
     return joined;
+}
+
+bool NetNamespace::AddBridge(const std::string& bridge, std::string& error)
+{
+    const std::string n = "-n " + name_ + " ";
+    return Ip(n + "link add " + bridge + " type bridge", error) && Ip(n + "link set " + bridge + " up", error);
+}
+
+bool NetNamespace::ConnectToBridge(NetNamespace& member, const std::string& bridge, const std::string& ifname,
+                                   const std::string& cidr, std::string& error)
+{
+    const std::string n = "-n " + name_ + " ";
+    const std::string m = "-n " + member.Name() + " ";
+    const std::string port = ifname + "h";
+    return Ip(n + "link add " + port + " type veth peer name " + ifname + " netns " + member.Name(), error) &&
+           Ip(n + "link set " + port + " master " + bridge, error) && Ip(n + "link set " + port + " up", error) &&
+           Ip(m + "addr add " + cidr + " dev " + ifname, error) && Ip(m + "link set " + ifname + " up", error);
+}
+
+bool NetNamespace::InterfaceNames(std::vector<std::string>& names, std::string& error)
+{
+    names.clear();
+    return RunInside(
+        [&names] {
+            struct if_nameindex* list = if_nameindex();
+            for (const struct if_nameindex* i = list; i != nullptr && i->if_index != 0; ++i) {
+                names.emplace_back(i->if_name);
+            }
+            if (list != nullptr) {
+                if_freenameindex(list);
+            }
+        },
+        error);
+}
+
+void NetNamespace::RemoveStale()
+{
+    DIR* dir = opendir("/run/netns");
+    if (dir == nullptr) {
+        return;
+    }
+    std::vector<std::string> stale;
+    const std::string prefix = kPrefix;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.compare(0, prefix.size(), prefix) != 0) {
+            continue;
+        }
+        const long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
+        if (pid > 0 && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+            stale.push_back(name);
+        }
+    }
+    closedir(dir);
+    for (const std::string& name : stale) {
+        std::string ignored;
+        Ip("netns del " + name, ignored);
+    }
 }
 
 bool NetNamespace::Ip(const std::string& args, std::string& error)

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace nettest {
 
@@ -22,11 +23,26 @@ public:
     // (e.g. "192.0.2.20/24") on the first end.
     bool AddVethWithAddress(const std::string& prefix, const std::string& cidr, std::string& error);
     // Runs fn on a thread that has joined the namespace; returns when it ends.
+    // Sockets made by fn stay in the namespace wherever they are used later.
     bool RunInside(const std::function<void()>& fn, std::string& error);
     const std::string& Name() const { return name_; }
 
+    // Adds a bridge inside, up, with no address.
+    bool AddBridge(const std::string& bridge, std::string& error);
+    // Joins member to a bridge of this namespace: a veth pair whose end
+    // ifname (at most 13 characters) lies in member with cidr on it, and
+    // whose other end "<ifname>h" lies here as a port of the bridge.
+    bool ConnectToBridge(NetNamespace& member, const std::string& bridge, const std::string& ifname,
+                         const std::string& cidr, std::string& error);
+    // Names of every interface the namespace holds.
+    bool InterfaceNames(std::vector<std::string>& names, std::string& error);
+
+    // Deletes namespaces that test programs no longer running left behind
+    // (after a crash: names carry the process id).
+    static void RemoveStale();
+
 private:
-    bool Ip(const std::string& args, std::string& error);
+    static bool Ip(const std::string& args, std::string& error);
 
     std::string name_;
     bool created_ = false;

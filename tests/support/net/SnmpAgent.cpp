@@ -23,6 +23,7 @@ namespace {
 
 constexpr const char* kSnmpd = "/usr/sbin/snmpd";
 constexpr const char* kSnmpget = "/usr/bin/snmpget";
+constexpr const char* kIp = "/usr/sbin/ip";
 constexpr auto kStartLimit = std::chrono::seconds(10);
 constexpr auto kStopLimit = std::chrono::seconds(5);
 
@@ -87,17 +88,24 @@ bool SnmpAgent::Start(const Settings& settings, std::string& error)
     dir_ = std::make_unique<ScratchDir>();
     const std::string persist = *dir_ / "persist";
     mkdir(persist.c_str(), 0700);
+    std::string extra;
+    for (const std::string& line : settings.extraConfig) {
+        extra += line + "\n";
+    }
     dir_->Write("snmpd.conf", "rocommunity " + settings.community + " 127.0.0.0/8\n" +
                                   "sysName " + settings.sysName + "\n" +
                                   "sysServices " + std::to_string(settings.sysServices) + "\n" +
-                                  "sysLocation loopback\nsysContact nobody\n" +
+                                  "sysLocation loopback\nsysContact nobody\n" + extra +
                                   "[snmp] persistentDir " + persist + "\n");
-    // A loopback address of its own keeps parallel test programs apart.
-    address_ = "127.0.0." + std::to_string(2 + getpid() % 250);
+    // A loopback address of its own keeps parallel test programs apart; a
+    // namespace of the test's own has the whole of loopback to itself.
+    address_ = !settings.address.empty() ? settings.address
+               : !settings.netns.empty() ? "127.0.0.1"
+                                         : "127.0.0." + std::to_string(2 + getpid() % 250);
     for (int attempt = 0; attempt < 3 && pid_ < 0; ++attempt) {
-        port_ = FreeUdpPort(address_.c_str());
-        pid_ = Spawn({kSnmpd, "-f", "-C", "-c", *dir_ / "snmpd.conf", "-Lf", *dir_ / "snmpd.log", "-m", "",
-                      "udp:" + address_ + ":" + std::to_string(port_)},
+        port_ = settings.port != 0 ? settings.port : FreeUdpPort(address_.c_str());
+        pid_ = Spawn(Command(settings, {kSnmpd, "-f", "-C", "-c", *dir_ / "snmpd.conf", "-Lf", *dir_ / "snmpd.log",
+                                        "-m", "", "udp:" + address_ + ":" + std::to_string(port_)}),
                      {"SNMP_PERSISTENT_DIR=" + persist, "MIBS="});
         if (pid_ < 0) {
             error = "cannot start snmpd";
@@ -140,8 +148,8 @@ void SnmpAgent::Stop()
 bool SnmpAgent::Ready(const Settings& settings) const
 {
     const std::string persist = *dir_ / "persist";
-    pid_t pid = Spawn({kSnmpget, "-v1", "-c", settings.community, "-r", "0", "-t", "0.3", "-m", "",
-                       address_ + ":" + std::to_string(port_), "1.3.6.1.2.1.1.5.0"},
+    pid_t pid = Spawn(Command(settings, {kSnmpget, "-v1", "-c", settings.community, "-r", "0", "-t", "0.3", "-m", "",
+                                         address_ + ":" + std::to_string(port_), "1.3.6.1.2.1.1.5.0"}),
                       {"SNMP_PERSISTENT_DIR=" + persist, "SNMPCONFPATH=" + dir_->Path(), "MIBS="});
     if (pid < 0) {
         return false;
@@ -152,6 +160,17 @@ bool SnmpAgent::Ready(const Settings& settings) const
         waitpid(pid, nullptr, 0);
     }
     return status == 0;
+}
+
+// "ip netns exec" replaces itself with the program, so the pid spawned is
+// the program's own and stopping it needs nothing more.
+std::vector<std::string> SnmpAgent::Command(const Settings& settings, std::vector<std::string> args)
+{
+    if (settings.netns.empty()) {
+        return args;
+    }
+    args.insert(args.begin(), {kIp, "netns", "exec", settings.netns});
+    return args;
 }
 
 }  // namespace nettest

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class ScratchDir;
 
@@ -18,6 +19,14 @@ public:
         std::string community = "tervik";  // read-only community for 127.0.0.0/8
         std::string sysName = "vellocTestAgent";
         int sysServices = 72;
+        // Where the agent runs and listens: a namespace made by the test ("":
+        // here), an address ("": a loopback address of its own) and a port (0:
+        // a free one).
+        std::string netns;
+        std::string address;
+        unsigned short port = 0;
+        // Further configuration lines, such as "override OID integer 1".
+        std::vector<std::string> extraConfig;
     };
 
     SnmpAgent();
@@ -37,6 +46,8 @@ public:
 
 private:
     bool Ready(const Settings& settings) const;
+    // The program's argument list, run inside the settings' namespace.
+    static std::vector<std::string> Command(const Settings& settings, std::vector<std::string> args);
 
     std::unique_ptr<ScratchDir> dir_;
     pid_t pid_ = -1;
