@@ -1,0 +1,185 @@
+// Measures how fast the generation-2 block parser walks a scan-data stream:
+// 200 MiB of gray line blocks (with white lines and page ends) and 200 MiB
+// of JPEG blocks, each with the logs off, on at the default level (the
+// per-block lines are filtered by level) and on at level 3 (every block is
+// logged). Each log setting runs in its own child process, since a log reads
+// its settings once per process.
+//   bench_gen2_blocks [MiB]     stream size, 200 by default
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "VexmorApi/Temp/ParseExeCmdRes_v2.h"
+#include "tests/support/gen2_block_encoder/Gen2BlockEncoder.h"
+
+namespace {
+
+using gen2_blocks::Bytes;
+using vscore::CParseExeCmdRes_v2;
+
+struct Stream {
+    const char* name;
+    Bytes bytes;
+    size_t blocks = 0;
+};
+
+// Pages of 2480-byte gray lines (A4 width at 300 dpi), every 50th line
+// white, until size bytes are reached.
+Stream LineStream(size_t size)
+{
+    Stream stream{"gray lines 2480 B", {}, 0};
+    stream.bytes.reserve(size + 8192);
+    Bytes const pixels(2480, 0x7C);
+    uint8_t const gray = gen2_blocks::ImageType(false, gen2_blocks::kRaw, gen2_blocks::kGray);
+    uint16_t page = 1;
+    size_t line = 0;
+    while (stream.bytes.size() < size) {
+        Bytes const block = line % 50 == 49 ? gen2_blocks::WhiteLine(page) : gen2_blocks::Line(page, gray, pixels);
+        stream.bytes.insert(stream.bytes.end(), block.begin(), block.end());
+        ++stream.blocks;
+        if (++line == 3508) {
+            Bytes const end = gen2_blocks::PageEnd(page++);
+            stream.bytes.insert(stream.bytes.end(), end.begin(), end.end());
+            ++stream.blocks;
+            line = 0;
+        }
+    }
+    Bytes const all = gen2_blocks::AllPagesEnd();
+    stream.bytes.insert(stream.bytes.end(), all.begin(), all.end());
+    ++stream.blocks;
+    return stream;
+}
+
+// JPEG blocks of 64 KiB with a page end every 40 blocks.
+Stream JpegStream(size_t size)
+{
+    Stream stream{"JPEG blocks 64 KiB", {}, 0};
+    stream.bytes.reserve(size + 80000);
+    Bytes const data(65536, 0xA5);
+    uint8_t const color = gen2_blocks::ImageType(false, gen2_blocks::kJpeg, gen2_blocks::kColor);
+    uint16_t page = 1;
+    uint32_t lines = 0;
+    while (stream.bytes.size() < size) {
+        lines += 16;
+        Bytes const block = gen2_blocks::JpegBlock(page, color, data, lines);
+        stream.bytes.insert(stream.bytes.end(), block.begin(), block.end());
+        ++stream.blocks;
+        if (lines == 640) {
+            Bytes const end = gen2_blocks::PageEnd(page++);
+            stream.bytes.insert(stream.bytes.end(), end.begin(), end.end());
+            ++stream.blocks;
+            lines = 0;
+        }
+    }
+    return stream;
+}
+
+// One walk over the stream; the number of blocks read (0 on a failure).
+size_t Walk(Stream& stream)
+{
+    unsigned char* cursor = stream.bytes.data();
+    unsigned char* const end = cursor + stream.bytes.size();
+    size_t blocks = 0;
+    uint64_t checksum = 0;
+    while (cursor < end) {
+        vscore::IMAGE_HEADER header;
+        vscore::PARSE_RESULT result;
+        unsigned char* next = nullptr;
+        if (CParseExeCmdRes_v2::ParseXSCcmdImageDataInfo(cursor, static_cast<unsigned long>(end - cursor), &header,
+                                                         &result, &next) != 0) {
+            return 0;
+        }
+        checksum += header.dataSize + header.pageNo;
+        cursor = next;
+        ++blocks;
+    }
+    // Keeps the walk from being optimised away.
+    return checksum != 0 ? blocks : 0;
+}
+
+// Runs in a child whose HOME holds the log settings (or none).
+void Measure(std::vector<Stream>& streams, const char* setting)
+{
+    for (Stream& stream : streams) {
+        double best = 1e30;
+        size_t blocks = 0;
+        for (int round = 0; round < 3; ++round) {
+            auto const start = std::chrono::steady_clock::now();
+            blocks = Walk(stream);
+            std::chrono::duration<double> const took = std::chrono::steady_clock::now() - start;
+            best = std::min(best, took.count());
+        }
+        if (blocks != stream.blocks) {
+            std::printf("%-22s %-20s FAILED: %zu of %zu blocks read\n", setting, stream.name, blocks, stream.blocks);
+            continue;
+        }
+        double const mib = static_cast<double>(stream.bytes.size()) / (1024.0 * 1024.0);
+        std::printf("%-22s %-20s %8.1f MiB  %9zu blocks  %9.0f MiB/s  %7.1f ns/block\n", setting, stream.name, mib,
+                    blocks, mib / best, best * 1e9 / static_cast<double>(blocks));
+    }
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    size_t const mib = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 200;
+    if (mib == 0) {
+        std::fprintf(stderr, "usage: %s [MiB]\n", argv[0]);
+        return 2;
+    }
+    std::vector<Stream> streams;
+    streams.push_back(LineStream(mib << 20));
+    streams.push_back(JpegStream(mib << 20));
+
+    char folder[] = "/tmp/bench_gen2_blocks.XXXXXX";
+    if (mkdtemp(folder) == nullptr) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    struct Setting {
+        const char* name;
+        const char* settings;  // the settings file's text, null for none
+    };
+    const Setting settings[] = {
+        {"logs off", nullptr},
+        {"logs on, level 2", "LogLevel=2\n"},
+        {"logs on, level 3", "LogLevel=3\n"},
+    };
+    int status = 0;
+    for (const Setting& setting : settings) {
+        std::string const home = std::string(folder) + "/" + std::to_string(&setting - settings);
+        std::filesystem::create_directories(home);
+        if (setting.settings != nullptr) {
+            std::ofstream(home + "/VdSetupLog.txt") << setting.settings;
+        }
+        std::fflush(stdout);
+        pid_t const child = fork();
+        if (child == 0) {
+            setenv("HOME", home.c_str(), 1);
+            Measure(streams, setting.name);
+            std::_Exit(0);
+        }
+        int childStatus = 0;
+        if (child < 0 || waitpid(child, &childStatus, 0) != child || !WIFEXITED(childStatus) ||
+            WEXITSTATUS(childStatus) != 0) {
+            std::fprintf(stderr, "%s: measurement failed\n", setting.name);
+            status = 1;
+        }
+        std::error_code ignored;
+        std::uintmax_t const logBytes = std::filesystem::exists(home + "/VdOutLog/ReadLog.kmy", ignored)
+                                            ? std::filesystem::file_size(home + "/VdOutLog/ReadLog.kmy", ignored)
+                                            : 0;
+        std::printf("%-22s read log written: %ju bytes\n", setting.name, logBytes);
+    }
+    std::filesystem::remove_all(folder);
+    return status;
+}
