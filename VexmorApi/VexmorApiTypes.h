@@ -169,6 +169,7 @@ enum CommandVersion : int32_t {
     CommandVersion_OSIER = 264,
     CommandVersion_RUSH = 266,
     CommandVersion_SEDGE2 = 267,
+    CommandVersion_268 = 268,  // newest platform; no corrections of its own
 };
 
 enum POSITION : int32_t { LEFT = 0, CENTER = 1, RIGHT = 2, TOP = 3, BOTTOM = 4 };

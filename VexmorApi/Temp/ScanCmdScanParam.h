@@ -99,7 +99,7 @@ struct _SCANCMD_SCANAREA {
 };
 
 struct _SCANCMD_DUPLEXSCAN {
-    bool duplex;
+    uint8_t duplex;  // 0 simplex, else duplex; a byte, so any value read back stays defined
     bool back;
 };
 
