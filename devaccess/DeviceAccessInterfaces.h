@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "vdtcl/TTString.h"
@@ -60,6 +62,16 @@ struct _ENUM_DEV_INFO {
     vdtcl::TTString<char> ipAddress;
     vdtcl::TTString<char> macAddress;
 };
+
+// For the owners of a device list: destroys the list held in owner, then
+// makes a new empty one and returns it (null when no memory was left). The
+// old list goes first, so a pointer handed out for it is never valid again.
+inline std::vector<_ENUM_DEV_INFO>* RenewDeviceList(std::unique_ptr<std::vector<_ENUM_DEV_INFO>>& owner)
+{
+    owner.reset();
+    owner.reset(new (std::nothrow) std::vector<_ENUM_DEV_INFO>());
+    return owner.get();
+}
 
 // Data of configuration key 1; buffers owned by the caller.
 struct DEVACS_COMMUNITYNAME {

@@ -28,6 +28,22 @@ std::string InlineRecord(std::initializer_list<Item> items)
     return "{ " + JoinItems(items) + " }";
 }
 
+std::string Lines(std::initializer_list<Item> items)
+{
+    std::string text;
+    for (const Item& item : items) {
+        text += item.label;
+        text += item.value;
+        text += "\n";
+    }
+    return text;
+}
+
+std::string Section(const char* header, std::initializer_list<Item> items)
+{
+    return std::string(header) + "\n" + Lines(items);
+}
+
 std::string Flag(bool value)
 {
     return Formatter::ToString(value);

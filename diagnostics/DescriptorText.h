@@ -1,6 +1,6 @@
 // Pieces shared by the log texts of the engine's records: value texts, the
-// one-line "{ label: value, ... }" form and name lookups for enumerations.
-// Internal to diagnostics/.
+// one-line "{ label: value, ... }" form, the multi-line section form and
+// name lookups for enumerations. Internal to diagnostics/.
 #pragma once
 
 #include <cstddef>
@@ -23,6 +23,12 @@ std::string InlineRecord(std::initializer_list<Item> items);
 
 // Label and value of each item joined by ", ", without braces.
 std::string JoinItems(std::initializer_list<Item> items);
+
+// Label and value of each item, one line each, every line ended by "\n".
+std::string Lines(std::initializer_list<Item> items);
+
+// A header line, then Lines(items): one section of a multi-line record text.
+std::string Section(const char* header, std::initializer_list<Item> items);
 
 // "true" or "false".
 std::string Flag(bool value);

@@ -16,6 +16,7 @@ using descriptor::InlineRecord;
 using descriptor::Item;
 using descriptor::Number;
 using descriptor::RightAligned;
+using descriptor::Section;
 using D = VdCommonDefDescriptor;
 using E = DeviceCapabilityEnumDescriptor;
 
@@ -36,13 +37,7 @@ const char* const kCarrierSheetOffsetSystem[] = {"MANUALSKIP", "AUTOSKIP"};
 // by the enclosing line).
 std::string Block(std::initializer_list<Item> lines, const char* closing)
 {
-    std::string text = "{\n";
-    for (const Item& line : lines) {
-        text += line.label;
-        text += line.value;
-        text += "\n";
-    }
-    return text + closing;
+    return "{\n" + descriptor::Lines(lines) + closing;
 }
 
 // A flag right-aligned in five columns: " true" or "false".
@@ -144,18 +139,6 @@ std::string ErrorStop(const ERRORSTOPSYSTEM& e)
 std::string PushPull(const PUSHPULLSCAN& p)
 {
     return InlineRecord({{"pushScan: ", Flag(p.pushScan)}, {"pullScan: ", Flag(p.pullScan)}});
-}
-
-// "    <header>", then one line per item.
-std::string Section(const char* header, std::initializer_list<Item> lines)
-{
-    std::string text = std::string(header) + "\n";
-    for (const Item& line : lines) {
-        text += line.label;
-        text += line.value;
-        text += "\n";
-    }
-    return text;
 }
 
 std::string HardwareSpec(const VS_SCANNER_CAPABILITY& c)

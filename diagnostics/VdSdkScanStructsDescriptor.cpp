@@ -13,22 +13,10 @@ namespace vscore {
 using descriptor::Flag;
 using descriptor::Item;
 using descriptor::Number;
+using descriptor::Section;
 using D = VdCommonDefDescriptor;
 
 namespace {
-
-// A header line and one line per item (label and value); sections are
-// separated by an empty line.
-std::string Section(const char* header, std::initializer_list<Item> lines)
-{
-    std::string text = std::string(header) + "\n";
-    for (const Item& line : lines) {
-        text += line.label;
-        text += line.value;
-        text += "\n";
-    }
-    return text;
-}
 
 // "{ " and the texts of the first count entries, closed by " }" when there
 // is at least one.

@@ -40,7 +40,7 @@ bool IsWritableType(Info::imgclr_t type) {
   return type == Info::kColorBW || type == Info::kColorBW1 || type == Info::kColorGray || type == Info::kColorRGB24;
 }
 
-bool IsOneBit(Info::imgclr_t type) { return type == Info::kColorBW || type == Info::kColorBW1; }
+bool IsOneBit(Info::imgclr_t type) { return Info::BitsPerPixel(type) == 1; }
 
 bool HasPath(const char* path) { return path != nullptr && *path != '\0'; }
 

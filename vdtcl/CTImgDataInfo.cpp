@@ -6,7 +6,7 @@
 
 namespace vdtcl {
 
-CTImgDataInfo::~CTImgDataInfo() { ClearImageDataInfo(); }
+CTImgDataInfo::~CTImgDataInfo() { CTImgDataInfo::ClearImageDataInfo(); }
 
 bool CTImgDataInfo::SetImageDataMemory(unsigned char const* memory, unsigned long memorySize, int width,
                                        int height, imgclr_t type, unsigned dataOffset) {
@@ -37,8 +37,10 @@ void CTImgDataInfo::ClearImageDataInfo() {
   m_dpiY = 0;
 }
 
-int CTImgDataInfo::GetBitPerPixel() const {
-  switch (m_colorType) {
+int CTImgDataInfo::GetBitPerPixel() const { return BitsPerPixel(m_colorType); }
+
+int CTImgDataInfo::BitsPerPixel(imgclr_t type) {
+  switch (type) {
     case kColorBW:
     case kColorBW1:
       return 1;
@@ -85,26 +87,9 @@ bool CTImgDataInfo::SetImageDpi(int x, int y) {
 
 unsigned long CTImgDataInfo::CalcBytesWidth(int width, imgclr_t type) {
   if (width <= 0) return 0;
-  const uint64_t w = static_cast<uint64_t>(width);
-  uint64_t bytes = 0;
-  switch (type) {
-    case kColorBW:
-    case kColorBW1:
-      bytes = (w + 7) / 8;
-      break;
-    case kColorGray:
-    case kColorGray1:
-      bytes = w;
-      break;
-    case kColorRGB24:
-      bytes = w * 3;
-      break;
-    case kColorRGBA32:
-      bytes = w * 4;
-      break;
-    default:
-      return 0;
-  }
+  const uint64_t bits = static_cast<uint64_t>(BitsPerPixel(type));
+  if (bits == 0) return 0;
+  const uint64_t bytes = (static_cast<uint64_t>(width) * bits + 7) / 8;
   return static_cast<unsigned long>((bytes + 3) & ~static_cast<uint64_t>(3));
 }
 
@@ -134,9 +119,15 @@ bool CTImgDataBox::AllocImageDataMemory(int width, int height, imgclr_t type, un
 
 void CTImgDataBox::FreeImageDataMemory() {
   if (!m_owner || m_memory == nullptr) return;
-  delete[] m_memory;
-  m_owner = false;
   ClearImageDataInfo();
+}
+
+void CTImgDataBox::ClearImageDataInfo() {
+  if (m_owner) {
+    delete[] m_memory;
+    m_owner = false;
+  }
+  CTImgDataInfo::ClearImageDataInfo();
 }
 
 }  // namespace vdtcl

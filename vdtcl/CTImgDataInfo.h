@@ -34,8 +34,9 @@ class CTImgDataInfo {
   // The buffer stays the caller's.
   bool SetImageDataMemory(unsigned char const* memory, unsigned long memorySize, int width, int height,
                           imgclr_t type, unsigned dataOffset);
-  // Forgets the buffer and every field (type -1); frees nothing.
-  void ClearImageDataInfo();
+  // Forgets the buffer and every field (type -1); frees nothing that the
+  // description does not own (see CTImgDataBox).
+  virtual void ClearImageDataInfo();
 
   unsigned char* GetPtrToImageMemory() const { return m_memory; }
   unsigned long GetImageMemorySize() const { return m_memorySize; }
@@ -50,6 +51,8 @@ class CTImgDataInfo {
   // Both values must be above 0; otherwise nothing changes.
   bool SetImageDpi(int x, int y);
 
+  // Bits of one pixel of the type: 1, 8, 24 or 32; 0 for an unknown type.
+  static int BitsPerPixel(imgclr_t type);
   // Bytes of one row, padded to a multiple of 4; 0 for an unknown type or a
   // width not above 0.
   static unsigned long CalcBytesWidth(int width, imgclr_t type);
@@ -84,6 +87,10 @@ class CTImgDataBox : public CTImgDataInfo {
   // Releases owned memory and clears the description; a box that does not
   // own its memory is left alone.
   void FreeImageDataMemory();
+  // Releases owned memory, then clears the description, so that the owner
+  // mark never outlives the memory it was set for (a buffer attached later
+  // is not the box's to free).
+  void ClearImageDataInfo() override;
 
  private:
   bool m_owner = false;  // the memory was allocated by this box

@@ -44,6 +44,19 @@ int FillInputBuffer(CommonFields* cinfo) {
   return result;
 }
 
+// Gives a codec object the binder's error manager: the library's defaults
+// from stdError, with fatal errors jumping back to Guarded() and messages
+// counted instead of printed.
+void InstallErrorContext(jpegabi::ErrorMgr* (*stdError)(jpegabi::ErrorMgr*), ErrorContext& ctx,
+                         CommonFields& common) {
+  memset(&ctx, 0, sizeof ctx);
+  stdError(&ctx.mgr);
+  ctx.mgr.error_exit = ErrorExit;
+  ctx.mgr.emit_message = EmitMessage;
+  ctx.mgr.output_message = OutputMessage;
+  common.err = &ctx.mgr;
+}
+
 // Runs steps(job); false when the library raised a fatal error meanwhile.
 bool Guarded(ErrorContext& ctx, void (*steps)(void*), void* job) {
   if (setjmp(ctx.jump) != 0) return false;
@@ -229,12 +242,7 @@ unsigned char* TTLibJpeg<Abi>::DecodeJpegImage(FILE* file, unsigned char const* 
   Decompress cinfo;
   ErrorContext ctx;
   memset(&cinfo, 0, sizeof cinfo);
-  memset(&ctx, 0, sizeof ctx);
-  m_stdError(&ctx.mgr);
-  ctx.mgr.error_exit = ErrorExit;
-  ctx.mgr.emit_message = EmitMessage;
-  ctx.mgr.output_message = OutputMessage;
-  cinfo.common.err = &ctx.mgr;
+  InstallErrorContext(m_stdError, ctx, cinfo.common);
 
   DecodeJob job{};
   job.self = this;
@@ -295,12 +303,7 @@ bool TTLibJpeg<Abi>::EncodeJpegImage(unsigned char const* rows, jpeg_info_t cons
   Compress cinfo;
   ErrorContext ctx;
   memset(&cinfo, 0, sizeof cinfo);
-  memset(&ctx, 0, sizeof ctx);
-  m_stdError(&ctx.mgr);
-  ctx.mgr.error_exit = ErrorExit;
-  ctx.mgr.emit_message = EmitMessage;
-  ctx.mgr.output_message = OutputMessage;
-  cinfo.common.err = &ctx.mgr;
+  InstallErrorContext(m_stdError, ctx, cinfo.common);
 
   EncodeJob job{};
   job.self = this;

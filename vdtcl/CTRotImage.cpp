@@ -15,11 +15,7 @@ namespace {
 
 using Info = CTImgDataInfo;
 
-bool IsOneBit(Info::imgclr_t t) { return t == Info::kColorBW || t == Info::kColorBW1; }
-bool IsEightBit(Info::imgclr_t t) { return t == Info::kColorGray || t == Info::kColorGray1; }
-bool IsKnownType(Info::imgclr_t t) {
-  return IsOneBit(t) || IsEightBit(t) || t == Info::kColorRGB24 || t == Info::kColorRGBA32;
-}
+bool IsOneBit(Info::imgclr_t t) { return Info::BitsPerPixel(t) == 1; }
 
 uint8_t ReverseBits(uint8_t b) {
   b = static_cast<uint8_t>((b & 0xF0) >> 4 | (b & 0x0F) << 4);
@@ -53,7 +49,7 @@ void ReverseRow(const uint8_t* src, uint8_t* dst, size_t width, Info::imgclr_t t
       dst[k] = ReverseBits(EightPixelsAt(src, p));
     }
   } else {
-    const size_t px = IsEightBit(type) ? 1 : (type == Info::kColorRGB24 ? 3 : 4);
+    const size_t px = static_cast<size_t>(Info::BitsPerPixel(type)) / 8;
     used = width * px;
     for (size_t j = 0; j < width; ++j) memcpy(dst + j * px, src + (width - 1 - j) * px, px);
   }
@@ -121,11 +117,13 @@ void TransposeBytes(const uint8_t* src, ptrdiff_t srcStride, uint8_t* dst, ptrdi
 }
 
 Kernel KernelFor(Info::imgclr_t type) {
-  if (IsOneBit(type)) return Transpose1;
-  if (IsEightBit(type)) return Transpose8;
-  if (type == Info::kColorRGB24) return TransposeBytes<3>;
-  if (type == Info::kColorRGBA32) return TransposeBytes<4>;
-  return nullptr;
+  switch (Info::BitsPerPixel(type)) {
+    case 1: return Transpose1;
+    case 8: return Transpose8;
+    case 24: return TransposeBytes<3>;
+    case 32: return TransposeBytes<4>;
+    default: return nullptr;
+  }
 }
 
 bool SharesMemory(const Info& a, const Info& b) {
@@ -171,7 +169,7 @@ bool CTRotImage::RotateImage(CTImgDataBox& source, rotimg_t turn, CTImgDataBox* 
   int width = 0, height = 0;
   const Info::imgclr_t type = source.GetImageColorType();
   uint8_t* srcData = source.GetPtrToImageData();
-  if (srcData == nullptr || !source.GetImagePixelSize(width, height) || !IsKnownType(type)) return false;
+  if (srcData == nullptr || !source.GetImagePixelSize(width, height) || Info::BitsPerPixel(type) == 0) return false;
   const size_t srcStride = Info::CalcBytesWidth(width, type);
   if (srcStride == 0 || source.GetImageDataSize() < Info::CalcImageDataSize(width, height, type)) return false;
   if (turn < kRotNone || turn > kRotHalf || destination == &source) return false;

@@ -162,11 +162,7 @@ bool CTTinyTomlDataTree::SelectInlineTable(const char* name) {
 bool CTTinyTomlDataTree::IsSelectedTable() const { return !m_current.empty(); }
 
 CTTinyTomlDataTree::BLOCKDATA* CTTinyTomlDataTree::CurrentBlock() {
-  if (m_current.empty()) {
-    return nullptr;
-  }
-  auto found = m_tables.find(m_current);
-  return found != m_tables.end() ? &found->second : nullptr;
+  return const_cast<BLOCKDATA*>(static_cast<const CTTinyTomlDataTree*>(this)->CurrentBlock());
 }
 
 const CTTinyTomlDataTree::BLOCKDATA* CTTinyTomlDataTree::CurrentBlock() const {

@@ -43,33 +43,29 @@ void CTTinyTomlParser::Reset() {
 }
 
 bool CTTinyTomlParser::ParseFile(const Str& path) {
-  try {
-    Reset();
-    if (!TakeScannerResult(m_scanner.LexicalizeFile(path))) {
-      return false;
-    }
-    ParseTokens();
-  } catch (const std::bad_alloc&) {
-    m_scanner.ReleaseTokenQueue();
-    return false;
-  }
-  m_scanner.ReleaseTokenQueue();
-  return true;
+  return Parse([&] { return m_scanner.LexicalizeFile(path); });
 }
 
 bool CTTinyTomlParser::ParseMemory(const char* data, size_t size) {
+  return Parse([&] { return m_scanner.LexicalizeMemory(data, size); });
+}
+
+// Starts a new tree, lets scan fill the token queue and parses it; false when
+// the scan failed or memory ran out. The token queue is empty afterwards.
+template <class Scan>
+bool CTTinyTomlParser::Parse(Scan scan) {
+  bool ok = false;
   try {
     Reset();
-    if (!TakeScannerResult(m_scanner.LexicalizeMemory(data, size))) {
-      return false;
+    ok = TakeScannerResult(scan());
+    if (ok) {
+      ParseTokens();
     }
-    ParseTokens();
   } catch (const std::bad_alloc&) {
-    m_scanner.ReleaseTokenQueue();
-    return false;
+    ok = false;
   }
   m_scanner.ReleaseTokenQueue();
-  return true;
+  return ok;
 }
 
 // On a failed scan, queues the error that ended the reading (the scanner's

@@ -89,6 +89,8 @@ class CTTinyTomlParser {
   using NodePtr = std::unique_ptr<CTTinyTomlSyntaxNode>;
 
   void Reset();
+  template <class Scan>
+  bool Parse(Scan scan);
   bool TakeScannerResult(bool scanned);
   void ParseTokens();
   bool ParseTableLine(tinytoml::line_type_t lineType);

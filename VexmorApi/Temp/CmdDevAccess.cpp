@@ -39,27 +39,16 @@ bool CCmdDevAccess::ConfirmConnection(IDeviceAccess* deviceAccess, _DEV_IDENTIFI
 {
     static char const kFunc[] = "ConfirmConnection";
     g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", kFunc);
-    bool ok = false;
-    if (deviceAccess == nullptr) {
-        g_ScanDevApiLog.WriteLog(1, "Error: Invalid pointer to IDeviceAccess instance.");
-    } else {
-        SetPointerToDeviceAccess(deviceAccess);
-        VSRSLT result;
-        uint32_t detail;
-        {
-            std::lock_guard<std::mutex> lock(ioMutex_);
-            result = deviceAccess_->ConfirmConnection(identifier);
-            detail = deviceAccess_->GetDetailLastErr();
-        }
-        if (result == DEVACS_ERR_NO_DEVICE) {
-            g_ScanDevApiLog.WriteLog(1, "Error: Device is NOT connected! result = 0x%08X(%d)", result,
-                                     static_cast<int>(detail));
-        } else if (result != 0) {
-            g_ScanDevApiLog.WriteLog(1, "Error: Open Scanner FAILD! result = 0x%08X(%d)", result,
-                                     static_cast<int>(detail));
-        }
-        ok = result == 0;
+    VSRSLT result = 0;
+    uint32_t detail = 0;
+    bool const called = CallWithIdentifier(deviceAccess, &IDeviceAccess::ConfirmConnection, identifier, result, detail);
+    if (called && result == DEVACS_ERR_NO_DEVICE) {
+        g_ScanDevApiLog.WriteLog(1, "Error: Device is NOT connected! result = 0x%08X(%d)", result,
+                                 static_cast<int>(detail));
+    } else if (called && result != 0) {
+        g_ScanDevApiLog.WriteLog(1, "Error: Open Scanner FAILD! result = 0x%08X(%d)", result, static_cast<int>(detail));
     }
+    bool const ok = called && result == 0;
     g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[bool] = %d", kFunc, ok ? 1 : 0);
     return ok;
 }
@@ -68,24 +57,13 @@ bool CCmdDevAccess::OpenDevice(IDeviceAccess* deviceAccess, _DEV_IDENTIFIER& ide
 {
     static char const kFunc[] = "OpenDevice";
     g_ScanDevApiLog.WriteLog(1, ">>>>> %s >>>>>", kFunc);
-    bool ok = false;
-    if (deviceAccess == nullptr) {
-        g_ScanDevApiLog.WriteLog(1, "Error: Invalid pointer to IDeviceAccess instance.");
-    } else {
-        SetPointerToDeviceAccess(deviceAccess);
-        VSRSLT result;
-        uint32_t detail;
-        {
-            std::lock_guard<std::mutex> lock(ioMutex_);
-            result = deviceAccess_->OpenScanner(identifier);
-            detail = deviceAccess_->GetDetailLastErr();
-        }
-        if (result != 0) {
-            g_ScanDevApiLog.WriteLog(1, "Error: Open Scanner FAILD! result = 0x%08X(%d)", result,
-                                     static_cast<int>(detail));
-        }
-        ok = result == 0;
+    VSRSLT result = 0;
+    uint32_t detail = 0;
+    bool const called = CallWithIdentifier(deviceAccess, &IDeviceAccess::OpenScanner, identifier, result, detail);
+    if (called && result != 0) {
+        g_ScanDevApiLog.WriteLog(1, "Error: Open Scanner FAILD! result = 0x%08X(%d)", result, static_cast<int>(detail));
     }
+    bool const ok = called && result == 0;
     g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<< ret[bool] = %d", kFunc, ok ? 1 : 0);
     return ok;
 }
@@ -239,7 +217,7 @@ VSRSLT CCmdDevAccess::ReceiveAnswer(CMDRESINFO& info, long timeoutMs, bool lengt
         int64_t const room = receiveBufferSize_ - total;
         if (room <= 0) {
             // Only an answer without a usable length can fill the buffer.
-            DiscardPendingData();
+            DiscardPendingData(timeoutMs);
             g_ScanDevApiLog.WriteLog(1, "Receive Buffer is not enough size. Need size = %ld",
                                      static_cast<long>(total + 1));
             return CMDERR_BUFFER_TOO_SMALL;
@@ -295,7 +273,7 @@ VSRSLT CCmdDevAccess::ReceiveAnswer(CMDRESINFO& info, long timeoutMs, bool lengt
         if (dataLength > 0) {
             int64_t const need = header + dataLength;
             if (need >= receiveBufferSize_) {
-                DiscardPendingData();
+                DiscardPendingData(timeoutMs);
                 g_ScanDevApiLog.WriteLog(1, "Receive Buffer is not enough size. Need size = %ld",
                                          static_cast<long>(need));
                 return CMDERR_BUFFER_TOO_SMALL;
@@ -355,6 +333,20 @@ void CCmdDevAccess::DumpAnswer(CMDRESINFO const& info, unsigned char const* buff
     }
 }
 
+bool CCmdDevAccess::CallWithIdentifier(IDeviceAccess* deviceAccess, IdentifierCall call,
+                                      _DEV_IDENTIFIER& identifier, VSRSLT& result, uint32_t& detail)
+{
+    if (deviceAccess == nullptr) {
+        g_ScanDevApiLog.WriteLog(1, "Error: Invalid pointer to IDeviceAccess instance.");
+        return false;
+    }
+    SetPointerToDeviceAccess(deviceAccess);
+    std::lock_guard<std::mutex> lock(ioMutex_);
+    result = (deviceAccess_->*call)(identifier);
+    detail = deviceAccess_->GetDetailLastErr();
+    return true;
+}
+
 int CCmdDevAccess::Receive(int offset, int room, long timeoutMs, VSRSLT& code, uint32_t& detail)
 {
     std::lock_guard<std::mutex> lock(ioMutex_);
@@ -364,10 +356,16 @@ int CCmdDevAccess::Receive(int offset, int room, long timeoutMs, VSRSLT& code, u
     return got;
 }
 
-void CCmdDevAccess::DiscardPendingData()
+void CCmdDevAccess::DiscardPendingData(long timeoutMs)
 {
-    std::lock_guard<std::mutex> lock(ioMutex_);
-    while (deviceAccess_->ReceiveData(receiveBuffer_.get(), receiveBufferSize_, receiveBufferSize_, 0) > 0) {
+    // Bounded by the answer's time-out: a device that never stops sending
+    // must not hold the channel for ever. Each receive takes the lock on its
+    // own, so an abort can go out in between.
+    vdtcl::CTTime stopwatch;
+    stopwatch.StartTimeMeasure();
+    VSRSLT code = 0;
+    uint32_t detail = 0;
+    while (Receive(0, receiveBufferSize_, 0, code, detail) > 0 && stopwatch.LapTimeMeasure() < timeoutMs) {
     }
 }
 

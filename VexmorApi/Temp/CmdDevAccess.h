@@ -18,6 +18,7 @@ enum : VSRSLT {
     CMDERR_NO_DEVICE_ACCESS = 0x40210011,   // no device access (executors: no CCmdDevAccess)
     CMDERR_NO_MEMORY = 0x10210031,          // receive buffer or answer copy cannot be allocated
     CMDERR_BUFFER_TOO_SMALL = 0x10210032,   // the announced answer does not fit the receive buffer
+    CMDERR_EMPTY_COMMAND = 0x10210034,      // executors: no command text could be made
     CMDERR_NOT_ENOUGH_DATA = 0x10210041,    // the answer ended before it was complete
     CMDERR_INVALID_SIGNATURE = 0x10210043,  // the echoed command differs from the one sent
 };
@@ -69,20 +70,32 @@ public:
     VSRSLT RecvCmdResponse(CMDRESINFO& info, long timeoutMs, bool lengthCountsItself);
 
 private:
+    using IdentifierCall = uint32_t (IDeviceAccess::*)(const _DEV_IDENTIFIER&);
+
+    // Installs deviceAccess (a held one is kept) and makes call on the held
+    // one with its detail error under the lock. False, with nothing called,
+    // for a null deviceAccess.
+    bool CallWithIdentifier(IDeviceAccess* deviceAccess, IdentifierCall call, _DEV_IDENTIFIER& identifier,
+                            VSRSLT& result, uint32_t& detail);
     VSRSLT ReceiveAnswer(CMDRESINFO& info, long timeoutMs, bool lengthCountsItself);
     bool AllocReceiveBuffer();
     void FreeReceiveBuffer();
     // One ReceiveData into the buffer at offset with room bytes; code and
     // detail are the errors the device access left for this very call.
     int Receive(int offset, int room, long timeoutMs, VSRSLT& code, uint32_t& detail);
-    // Reads and drops whatever the device still sends.
-    void DiscardPendingData();
+    // Reads and drops whatever the device still sends, for at most
+    // timeoutMs.
+    void DiscardPendingData(long timeoutMs);
     // Reads result byte, signature and length field from the buffer's start;
     // returns the data length (negative or 0: no usable length).
     static int64_t ParseHeader(CMDRESINFO& info, unsigned char* buffer, bool lengthCountsItself);
     static void DumpAnswer(CMDRESINFO const& info, unsigned char const* buffer, int size);
 
-    IDeviceAccess* deviceAccess_ = nullptr;  // lent; never deleted here
+    // Lent; never deleted here. Set and cleared only by open and close,
+    // which never overlap a transfer; the sending and the receiving thread
+    // only read it, so it needs no lock.
+    IDeviceAccess* deviceAccess_ = nullptr;
+    // Used by the receiving thread alone (the abort only sends).
     std::unique_ptr<unsigned char[]> receiveBuffer_;
     int receiveBufferSize_ = 0;
     // Held around each call into the device access together with the

@@ -2,21 +2,17 @@
 #include "VexmorApi/Temp/ConvertScanParam.h"
 
 #include <algorithm>
-#include <climits>
 #include <iterator>
 
 #include "VexmorApi/Temp/ConvertUnit.h"
 #include "VexmorApi/Temp/PaperSize.h"
+#include "VexmorApi/Temp/SaturatingCast.h"
 
 namespace vscore {
 
 namespace {
 
 uint8_t LowByte(int64_t value) { return static_cast<uint8_t>(value & 0xFF); }
-
-uint8_t SaturateByte(int64_t value) { return static_cast<uint8_t>(std::clamp<int64_t>(value, 0, 255)); }
-
-int32_t SaturateInt(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)); }
 
 uint32_t NonNegative(int32_t value) { return value < 0 ? 0u : static_cast<uint32_t>(value); }
 
@@ -86,7 +82,7 @@ IMAGEPROC_COLORDROP ToColorDrop(const COLORDROPPARAM& drop)
         out.red = drop.customColor.redVal;
         out.green = drop.customColor.greenVal;
         out.blue = drop.customColor.blueVal;
-        out.level = SaturateInt(drop.customColor.level);
+        out.level = SaturateTo<int32_t>(drop.customColor.level);
         out.keepDarkColor = drop.customColor.keepDarkColor;
     }
     return out;
@@ -155,8 +151,8 @@ IMAGEPROC_EDGE_CUT ToEdgeCut(const EDGECUTPARAM& edgeCut)
             mm = converted;
         }
     }
-    return IMAGEPROC_EDGE_CUT{SaturateInt(int64_t{mm.left} - 50), SaturateInt(int64_t{mm.right} - 50),
-                              SaturateInt(int64_t{mm.top} - 50), SaturateInt(int64_t{mm.bottom} - 50)};
+    return IMAGEPROC_EDGE_CUT{SaturateTo<int32_t>(int64_t{mm.left} - 50), SaturateTo<int32_t>(int64_t{mm.right} - 50),
+                              SaturateTo<int32_t>(int64_t{mm.top} - 50), SaturateTo<int32_t>(int64_t{mm.bottom} - 50)};
 }
 
 }  // namespace
@@ -174,8 +170,8 @@ _IMAGEPROC_PARAM CConvertScanParam::ToImageEnhanceParam_v1(const VS_SCANNER_CAPA
         param.corners.cornersGiven = true;
         param.corners.deskew = user.enhanced.deskew;
         for (size_t i = 0; i < std::size(param.corners.points); ++i) {
-            param.corners.points[i] = AXIS_SIGNED{SaturateInt(corners->points[i].x),
-                                                  SaturateInt(corners->points[i].y)};
+            param.corners.points[i] = AXIS_SIGNED{SaturateTo<int32_t>(corners->points[i].x),
+                                                  SaturateTo<int32_t>(corners->points[i].y)};
         }
         if (CPaperSize::IsFixedPaperType(user.scanAreaInfo.papertype)) {
             param.outputSizeGiven = true;
@@ -236,7 +232,7 @@ _IMAGEPROC_PARAM CConvertScanParam::ToImageEnhanceParam_v2(const VS_SCANNER_CAPA
 
     if (advanced.monoThreshold.customThreshold) {
         param.monoThresholdMode = IMAGEPROC_THRESHOLD_USER;
-        param.monoThresholdLevel = SaturateInt(advanced.monoThreshold.manualLevel);
+        param.monoThresholdLevel = SaturateTo<int32_t>(advanced.monoThreshold.manualLevel);
     } else {
         param.monoThresholdMode = IMAGEPROC_THRESHOLD_STATIC;
         param.monoThresholdLevel = capability.commandVersion == CommandVersion_2017 ? 195 : 128;
@@ -250,7 +246,7 @@ _IMAGEPROC_PARAM CConvertScanParam::ToImageEnhanceParam_v2(const VS_SCANNER_CAPA
     }
 
     if (advanced.thickText.thickness) {
-        param.textMode = IMAGEPROC_TEXTMODE{1, SaturateInt(advanced.thickText.level), 0};
+        param.textMode = IMAGEPROC_TEXTMODE{1, SaturateTo<int32_t>(advanced.thickText.level), 0};
     } else if (advanced.dotTextCombine) {
         param.textMode = IMAGEPROC_TEXTMODE{2, 0, std::min(user.resolutionX, user.resolutionY) > 599 ? 2 : 1};
     }
@@ -335,8 +331,8 @@ IMAGEPROC_BACKGROUND_COLOR CConvertScanParam::GetBackGroundColor(const VS_SCANNE
     int64_t const gray = GrayOf(tape.tapeData.tapeColorRed, tape.tapeData.tapeColorGreen, tape.tapeData.tapeColorBlue);
     IMAGEPROC_BACKGROUND_COLOR out{};
     out.on = tape.tapeColor != WHITE_TAPE;
-    out.lowerGray = SaturateByte(gray - tape.tapeRange.tapeColorRangeMin);
-    out.upperGray = SaturateByte(gray + tape.tapeRange.tapeColorRangeMax);
+    out.lowerGray = SaturateTo<uint8_t>(gray - tape.tapeRange.tapeColorRangeMin);
+    out.upperGray = SaturateTo<uint8_t>(gray + tape.tapeRange.tapeColorRangeMax);
     return out;
 }
 
@@ -350,8 +346,8 @@ IMAGEPROC_BACKGROUND_COLOR CConvertScanParam::GetBackGroundColor(const VS_SCANNE
     int64_t const gray = GrayOf(pseudo.red, pseudo.green, pseudo.blue);
     IMAGEPROC_BACKGROUND_COLOR out{};
     out.on = true;
-    out.lowerGray = SaturateByte(gray - 60);
-    out.upperGray = SaturateByte(gray + 20);
+    out.lowerGray = SaturateTo<uint8_t>(gray - 60);
+    out.upperGray = SaturateTo<uint8_t>(gray + 20);
     return out;
 }
 

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <climits>
 
+#include "VexmorApi/Temp/SaturatingCast.h"
+
 namespace vscore {
 
 namespace {
@@ -120,6 +122,17 @@ bool ApplySigned(int value, int* out, Convert convert)
     return true;
 }
 
+// The millimetre/pixel conversions go through inches in two steps and
+// leave 0 in the output when they fail.
+template <class Value>
+bool ZeroForMmOnFailure(bool ok, Value* out, UNITTYPE unit)
+{
+    if (!ok && out != nullptr && unit == MM) {
+        *out = 0;
+    }
+    return ok;
+}
+
 int ScaleSigned(int value, uint64_t from, uint64_t to)
 {
     int out = 0;
@@ -182,22 +195,16 @@ bool CConvertUnit::ConvertUnit(const SCANAREA& in, SCANAREA* out, const UNITTYPE
 bool CConvertUnit::ConvertToPixles(const unsigned int& resolution, const unsigned int& value, const UNITTYPE& unit,
                                    unsigned int* out)
 {
-    bool const ok = ApplyUnsigned(
-        value, out, [&](uint64_t v, uint64_t& r) { return LengthToPixels(resolution, v, unit, r); });
-    if (!ok && out != nullptr && unit == MM) {
-        *out = 0;
-    }
-    return ok;
+    return ZeroForMmOnFailure(
+        ApplyUnsigned(value, out, [&](uint64_t v, uint64_t& r) { return LengthToPixels(resolution, v, unit, r); }),
+        out, unit);
 }
 
 bool CConvertUnit::ConvertToPixles(const unsigned int& resolution, const int& value, const UNITTYPE& unit, int* out)
 {
-    bool const ok =
-        ApplySigned(value, out, [&](uint64_t v, uint64_t& r) { return LengthToPixels(resolution, v, unit, r); });
-    if (!ok && out != nullptr && unit == MM) {
-        *out = 0;
-    }
-    return ok;
+    return ZeroForMmOnFailure(
+        ApplySigned(value, out, [&](uint64_t v, uint64_t& r) { return LengthToPixels(resolution, v, unit, r); }),
+        out, unit);
 }
 
 bool CConvertUnit::ConvertToPixles(const AXIS& resolution, const AXIS& value, const UNITTYPE& unit, AXIS* out)
@@ -257,22 +264,16 @@ bool CConvertUnit::ConvertToPixles(const unsigned int& resolution, const SCANARE
 bool CConvertUnit::ConvertPixlesTo(const unsigned int& resolution, const unsigned int& value, unsigned int* out,
                                    const UNITTYPE& unit)
 {
-    bool const ok = ApplyUnsigned(
-        value, out, [&](uint64_t v, uint64_t& r) { return PixelsToLength(resolution, v, unit, r); });
-    if (!ok && out != nullptr && unit == MM) {
-        *out = 0;
-    }
-    return ok;
+    return ZeroForMmOnFailure(
+        ApplyUnsigned(value, out, [&](uint64_t v, uint64_t& r) { return PixelsToLength(resolution, v, unit, r); }),
+        out, unit);
 }
 
 bool CConvertUnit::ConvertPixlesTo(const unsigned int& resolution, const int& value, int* out, const UNITTYPE& unit)
 {
-    bool const ok =
-        ApplySigned(value, out, [&](uint64_t v, uint64_t& r) { return PixelsToLength(resolution, v, unit, r); });
-    if (!ok && out != nullptr && unit == MM) {
-        *out = 0;
-    }
-    return ok;
+    return ZeroForMmOnFailure(
+        ApplySigned(value, out, [&](uint64_t v, uint64_t& r) { return PixelsToLength(resolution, v, unit, r); }),
+        out, unit);
 }
 
 bool CConvertUnit::ConvertPixlesTo(const AXIS& resolution, const AXIS& value, AXIS* out, const UNITTYPE& unit)
@@ -389,7 +390,7 @@ unsigned int CConvertUnit::ConvDeviceMillimeterToDriverMillimeter(const unsigned
 
 int CConvertUnit::ConvDeviceMillimeterToDriverMillimeter(const int& value)
 {
-    return static_cast<int>(std::clamp<int64_t>(int64_t{value} * 10, INT_MIN, INT_MAX));
+    return SaturateTo<int32_t>(int64_t{value} * 10);
 }
 
 }  // namespace vscore

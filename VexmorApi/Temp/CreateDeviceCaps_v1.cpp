@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "VexmorApi/Temp/ConvertUnit.h"
+#include "VexmorApi/Temp/SaturatingCast.h"
 
 namespace vscore {
 
@@ -46,8 +47,6 @@ uint32_t DeviceMm(uint16_t value)
 {
     return CConvertUnit::ConvDeviceMillimeterToDriverMillimeter(static_cast<unsigned int>(value));
 }
-
-uint32_t ClampToSize(int64_t value) { return static_cast<uint32_t>(std::clamp<int64_t>(value, 0, UINT32_MAX)); }
 
 bool Supported(CAPSUPPORT value) { return value == SUPPORT; }
 
@@ -207,10 +206,10 @@ DEVICESCANSIZES DeviceCapabilityCreator_v1::GetDeviceScanSizeMax() const
         MARGINSIZE const margin = GetMarginSizeMmOfFlatbed();
         sizes.flatbed.x = response_.FbMaxX != 0
                               ? DeviceMm(response_.FbMaxX)
-                              : ClampToSize(kFbDefaultWidth - int64_t{margin.left} - int64_t{margin.right});
+                              : SaturateTo<uint32_t>(kFbDefaultWidth - int64_t{margin.left} - int64_t{margin.right});
         sizes.flatbed.y = response_.FbMaxY != 0
                               ? DeviceMm(response_.FbMaxY)
-                              : ClampToSize(kFbDefaultLength - int64_t{margin.top} - int64_t{margin.bottom});
+                              : SaturateTo<uint32_t>(kFbDefaultLength - int64_t{margin.top} - int64_t{margin.bottom});
     }
     uint32_t const adfWidth = IsDocumentScanner() ? kAdfDefaultWidthDocumentScanner : kAdfDefaultWidth;
     if (IsAdfSimplex()) {
@@ -254,8 +253,8 @@ AXIS DeviceCapabilityCreator_v1::GetAdfMinimum(uint16_t x, uint16_t y, const MAR
         minimum.x = x != 0 ? DeviceMm(x) : kAdfMinWidthDocumentScanner;
         minimum.y = y != 0 ? DeviceMm(y) : kAdfMinLengthDocumentScanner;
     } else {
-        minimum.x = x != 0 ? DeviceMm(x) : ClampToSize(kAdfMinBase - 2 * int64_t{margin.left});
-        minimum.y = y != 0 ? DeviceMm(y) : ClampToSize(kAdfMinBase - 2 * int64_t{margin.top});
+        minimum.x = x != 0 ? DeviceMm(x) : SaturateTo<uint32_t>(kAdfMinBase - 2 * int64_t{margin.left});
+        minimum.y = y != 0 ? DeviceMm(y) : SaturateTo<uint32_t>(kAdfMinBase - 2 * int64_t{margin.top});
     }
     return minimum;
 }
@@ -422,13 +421,13 @@ AUTOCROP2PASS DeviceCapabilityCreator_v1::GetAutoCropMode() const
     crop.supportColorType.blackAndWhite = true;
     crop.AutoCropResolutionDpi = {kAutoCropDpi, kAutoCropDpi};
     AXIS const document = GetSupportDocumentSizeMax().flatbed;
-    unsigned int const width = ClampToSize(int64_t{document.x} - kAutoCropBorder);
-    unsigned int const length = ClampToSize(int64_t{document.y} - kAutoCropBorder);
+    unsigned int const width = SaturateTo<uint32_t>(int64_t{document.x} - kAutoCropBorder);
+    unsigned int const length = SaturateTo<uint32_t>(int64_t{document.y} - kAutoCropBorder);
     unsigned int pixelsX = 0;
     unsigned int pixelsY = 0;
     CConvertUnit::ConvertToPixles(kAutoCropDpi, width, MM, &pixelsX);
     CConvertUnit::ConvertToPixles(kAutoCropDpi, length, MM, &pixelsY);
-    crop.AutoCropPixel.x = ClampToSize((int64_t{pixelsX} + 15) / 16 * 16);
+    crop.AutoCropPixel.x = SaturateTo<uint32_t>((int64_t{pixelsX} + 15) / 16 * 16);
     crop.AutoCropPixel.y = pixelsY;
     return crop;
 }
@@ -609,10 +608,10 @@ int32_t DeviceCapabilityCreator_v1::GetMarginMm(uint16_t deviceValue) const
     }
 }
 
-MARGINSIZE DeviceCapabilityCreator_v1::GetMarginSizeMmOfFlatbed() const
+MARGINSIZE DeviceCapabilityCreator_v1::GetMarginSizeMm(bool sourcePresent) const
 {
     MARGINSIZE margin{};
-    if (IsFb()) {
+    if (sourcePresent) {
         margin.left = margin.right = GetMarginMm(response_.MarginX);
         margin.top = margin.bottom = GetMarginMm(response_.MarginY);
     }
@@ -620,27 +619,11 @@ MARGINSIZE DeviceCapabilityCreator_v1::GetMarginSizeMmOfFlatbed() const
     return margin;
 }
 
-MARGINSIZE DeviceCapabilityCreator_v1::GetMarginSizeMmOfAdfSimplex() const
-{
-    MARGINSIZE margin{};
-    if (IsAdfSimplex()) {
-        margin.left = margin.right = GetMarginMm(response_.MarginX);
-        margin.top = margin.bottom = GetMarginMm(response_.MarginY);
-    }
-    margin.unit = MM;
-    return margin;
-}
+MARGINSIZE DeviceCapabilityCreator_v1::GetMarginSizeMmOfFlatbed() const { return GetMarginSizeMm(IsFb()); }
 
-MARGINSIZE DeviceCapabilityCreator_v1::GetMarginSizeMmOfAdfDuplex() const
-{
-    MARGINSIZE margin{};
-    if (IsAdfDuplex()) {
-        margin.left = margin.right = GetMarginMm(response_.MarginX);
-        margin.top = margin.bottom = GetMarginMm(response_.MarginY);
-    }
-    margin.unit = MM;
-    return margin;
-}
+MARGINSIZE DeviceCapabilityCreator_v1::GetMarginSizeMmOfAdfSimplex() const { return GetMarginSizeMm(IsAdfSimplex()); }
+
+MARGINSIZE DeviceCapabilityCreator_v1::GetMarginSizeMmOfAdfDuplex() const { return GetMarginSizeMm(IsAdfDuplex()); }
 
 POSITION DeviceCapabilityCreator_v1::GetPositionX(uint8_t code)
 {

@@ -101,6 +101,9 @@ public:
 private:
     // A margin in 1/100 mm: the device's value, else the category default.
     int32_t GetMarginMm(uint16_t deviceValue) const;
+    // The device's margins on all four sides of a source it has; zero
+    // margins for one it lacks.
+    MARGINSIZE GetMarginSizeMm(bool sourcePresent) const;
     MARGINSIZE GetMarginSizeMmOfFlatbed() const;
     MARGINSIZE GetMarginSizeMmOfAdfSimplex() const;
     MARGINSIZE GetMarginSizeMmOfAdfDuplex() const;

@@ -176,7 +176,7 @@ void CDeviceCaps::FixDeviceCapabilityForSEDGE2(VS_SCANNER_CAPABILITY& capability
     adjust.adfSimplex_minus = adjust.adfDuplex_minus = adjust.cardslot_minus = Margin(-200);
 
     PLASTICCARDSUPPORT& card = capability.plasticCard;
-    std::memset(static_cast<void*>(&card), 0, sizeof card);
+    ClearRecord(&card);
     card.cap = UNSUPPORT;
 
     CARRIERSHEETSUPPORT& carrier = capability.carrierSheet;

@@ -175,6 +175,8 @@ bool CDeviceCapsForPreparation::IsSupportedDeviceAutoSize(const _SCANCMD_DUPLEXS
     case ADF: return DuplexFlag(duplex) != 0 ? sources.adfDuplex : sources.adfSimplex;
     case CARDSLOT: return sources.cardslot;
     default:
+        // A fixed origin rather than VEXMOR_THROW's: the file, function and
+        // line of this error are part of the engine log's documented texts.
         throw TraceException(Exception::InvalidArgument,
                              "Invalid source type: " + std::to_string(static_cast<int>(source)),
                              "VexmorApi/Temp/DeviceCapsForPreparation", "IsSupportedDeviceAutoSize", 214);

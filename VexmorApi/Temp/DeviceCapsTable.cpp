@@ -4,6 +4,8 @@
 // 16-bit fields, anything else counts as not given.
 #include "VexmorApi/Temp/DeviceCapsTable.h"
 
+#include <algorithm>
+
 namespace vscore {
 
 namespace {
@@ -147,15 +149,8 @@ void DeviceCapabilityFile::StoreValue(CapabilityValues& values, int key, uint32_
 bool DeviceCapabilityFile::HasTable(const std::string& modelName, TableArray table) const
 {
     const CapabilityValues* values = Find(modelName);
-    if (values == nullptr) {
-        return false;
-    }
-    for (int number : values->tables) {
-        if (number == table) {
-            return true;
-        }
-    }
-    return false;
+    return values != nullptr &&
+           std::find(values->tables.begin(), values->tables.end(), table) != values->tables.end();
 }
 
 const DeviceCapabilityFile::CapabilityValues* DeviceCapabilityFile::Find(const std::string& modelName) const

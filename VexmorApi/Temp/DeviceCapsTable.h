@@ -14,6 +14,7 @@
 #include "VexmorApi/VexmorApiTypes.h"
 #include "vdtcl/CTTinyTomlDecoder.h"
 
+// The getters' documented return type; std::optional underneath.
 namespace stdex {
 template <class T>
 using optional = std::optional<T>;

@@ -71,6 +71,16 @@ struct COLORPALETTEINFO {
     uint8_t entries[257][4];
 };
 
+// A record with every byte zero, padding included: where every parse of an
+// answer starts.
+template <class Record>
+Record ZeroedRecord()
+{
+    Record record;
+    ClearRecord(&record);
+    return record;
+}
+
 // Turns the data of one device answer (frame and header already removed)
 // into an engine record. Every operation starts from an all-zero result and
 // returns it unchanged when the answer cannot be used. data may be null;

@@ -2,12 +2,12 @@
 #include "VexmorApi/Temp/PaperSize.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <iterator>
 
 #include "VexmorApi/Temp/ConvertUnit.h"
+#include "VexmorApi/Temp/SaturatingCast.h"
 
 namespace vscore {
 
@@ -67,8 +67,6 @@ unsigned int ConvertRowValue(unsigned int v, UNITTYPE from, UNITTYPE to)
     double const converted = from == INCH ? v * 100.0 / 1000.0 * 25.4 : v * 1000.0 / 100.0 / 25.4;
     return static_cast<unsigned int>(converted);
 }
-
-int SaturateInt(int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, INT_MIN, INT_MAX)); }
 
 }  // namespace
 
@@ -151,19 +149,22 @@ bool CPaperSize::IsSupportImageSize(const unsigned int& resolution, const unsign
 int CPaperSize::AddMarginSize(int size, const UNITTYPE& unit, const DEVICESCANSIZES& margins,
                               const PAPERSOURCESELECT& source)
 {
-    unsigned int const margin = source == FLATBED ? margins.flatbed.x : margins.simplex.x;
-    unsigned int converted = 0;
+    // The pairs carry signed margins as their bit pattern (see
+    // CDeviceCapsForPreparation::ConvAndGetMarginDocSize): a device that scans
+    // past the paper edge reports a negative margin, which shortens the size.
+    int const margin = static_cast<int32_t>(source == FLATBED ? margins.flatbed.x : margins.simplex.x);
+    int converted = 0;
     if (!CConvertUnit::ConvertUnit(margin, margins.unit, &converted, unit)) {
         converted = 0;
     }
-    return SaturateInt(int64_t{size} + 2 * int64_t{converted});
+    return SaturateTo<int32_t>(int64_t{size} + 2 * int64_t{converted});
 }
 
 SCANAREA CPaperSize::CutOutMarginSize(const SCANAREA& area, const AXIS& margin)
 {
     SCANAREA cut = area;
-    cut.width = SaturateInt(int64_t{area.width} - 2 * int64_t{margin.x});
-    cut.height = SaturateInt(int64_t{area.height} - 2 * int64_t{margin.y});
+    cut.width = SaturateTo<int32_t>(int64_t{area.width} - 2 * int64_t{margin.x});
+    cut.height = SaturateTo<int32_t>(int64_t{area.height} - 2 * int64_t{margin.y});
     return cut;
 }
 

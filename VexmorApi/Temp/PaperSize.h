@@ -30,7 +30,8 @@ public:
     static bool IsSupportImageSize(const unsigned int& resolution, const unsigned int& imageResolution,
                                    const unsigned int& imageLengthPixels, const PAPERTYPE& type, bool longPaper);
     // size plus twice the x margin of the flatbed (FLATBED) or of the
-    // simplex pair (any other source), converted into unit.
+    // simplex pair (any other source), converted into unit. The pairs hold
+    // signed margins as their bit pattern, so a negative margin subtracts.
     static int AddMarginSize(int size, const UNITTYPE& unit, const DEVICESCANSIZES& margins,
                              const PAPERSOURCESELECT& source);
     // The area less twice the margin in width and height.

@@ -4,9 +4,9 @@
 #include "VexmorApi/Temp/ParseCmdRes_v2.h"
 
 #include <algorithm>
-#include <climits>
 
 #include "VexmorApi/Temp/ConvertUnit.h"
+#include "VexmorApi/Temp/ResultTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 
 namespace vscore {
@@ -18,27 +18,6 @@ constexpr uint8_t kNotReported = 0xFF;
 constexpr uint16_t kWordNotReported = 0xFFFF;
 constexpr uint16_t kFirstProfileTag = 0x3101;
 constexpr uint16_t kSecondProfileTag = 0x3102;
-
-// Records zeroed byte by byte, padding included.
-template <class Record>
-Record Zeroed()
-{
-    Record record;
-    ClearRecord(&record);
-    return record;
-}
-
-// Entry and exit lines of one entry point.
-class TraceScope {
-public:
-    explicit TraceScope(char const* name) : name_(name) { g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", name_); }
-    ~TraceScope() { g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<<", name_); }
-    TraceScope(TraceScope const&) = delete;
-    TraceScope& operator=(TraceScope const&) = delete;
-
-private:
-    char const* name_;
-};
 
 TagTable BuildGkpTable()
 {
@@ -127,16 +106,10 @@ TagTable BuildGdsTable()
 }
 
 // Copies one colour profile out of the answer into bytes the record owns.
+// A record's value is at most 65535 bytes, so any profile fits.
 void CopyProfile(TagValueReader const& value, std::vector<unsigned char>& profile)
 {
-    profile.clear();
-    if (value.Length() > static_cast<size_t>(INT_MAX)) {
-        g_ScanDevApiLog.WriteLog(1, "Error: Color profile too large. (size = %zu)", value.Length());
-        return;
-    }
-    if (value.Length() > 0) {
-        profile.assign(value.Data(), value.Data() + value.Length());
-    }
+    profile.assign(value.Data(), value.Data() + value.Length());
 }
 
 }  // namespace
@@ -183,12 +156,10 @@ bool CParseCmdRes_v2::WalkAnswer(const unsigned char* data, long length, int log
         TagValueReader value(data + position, static_cast<size_t>(available));
         if (tag == kEndTag) {
             complete = true;  // any value bytes of the end record are skipped
-        } else {
-            // An undefined tag is skipped; the end record decides.
-            if (readTag(tag, value)) {
-                lastWalkDescribed_ = true;
-            }
+        } else if (readTag(tag, value)) {
+            lastWalkDescribed_ = true;
         }
+        // An undefined tag is skipped and leaves completeness to the end record.
         position += available;
     }
     return complete;
@@ -201,7 +172,7 @@ VS_SCANNER_CAPABILITY CParseCmdRes_v2::ParseDeviceInfoResponse(unsigned char* da
                                                                std::unique_ptr<ExternalCapability> /*overrides*/)
 {
     TraceScope trace("ParseDeviceInfoResponse");
-    auto capability = Zeroed<VS_SCANNER_CAPABILITY>();
+    auto capability = ZeroedRecord<VS_SCANNER_CAPABILITY>();
     if (data != nullptr) {
         _QDICMDRESPONSE qdi = GetQDIcommandResponse(data, length);
         if (Convertible(completeQdi_)) {
@@ -214,7 +185,7 @@ VS_SCANNER_CAPABILITY CParseCmdRes_v2::ParseDeviceInfoResponse(unsigned char* da
 PushScanKeyInfo CParseCmdRes_v2::ParseDeviceKeyInfoResponse(unsigned char* data, long length)
 {
     TraceScope trace("ParseDeviceKeyInfoResponse");
-    auto keyInfo = Zeroed<PushScanKeyInfo>();
+    auto keyInfo = ZeroedRecord<PushScanKeyInfo>();
     if (data != nullptr) {
         _GKPCMDRESPONSE gkp = GetGKPcommandResponse(data, length);
         if (Convertible(completeGkp_)) {
@@ -227,13 +198,13 @@ PushScanKeyInfo CParseCmdRes_v2::ParseDeviceKeyInfoResponse(unsigned char* data,
 COLORPALETTEINFO CParseCmdRes_v2::ParseColorPaletteResponse(unsigned char* /*data*/, long /*length*/)
 {
     TraceScope trace("ParseColorPaletteResponse");
-    return Zeroed<COLORPALETTEINFO>();
+    return ZeroedRecord<COLORPALETTEINFO>();
 }
 
 ACTUALSCANPARAM CParseCmdRes_v2::ParseActualParameterResponse(unsigned char* data, long length)
 {
     TraceScope trace("ParseActualParameterResponse");
-    auto actual = Zeroed<ACTUALSCANPARAM>();
+    auto actual = ZeroedRecord<ACTUALSCANPARAM>();
     if (data != nullptr) {
         _SSPCMDRESPONSE ssp = GetSSPcommandResponse(data, length);
         if (Convertible(completeSsp_)) {
@@ -259,7 +230,7 @@ _GCPCMDRESPONSE CParseCmdRes_v2::ParsePDFaColorProfileResponse(unsigned char* da
 DETECTEDPAPERINFO CParseCmdRes_v2::ParsePaperSizeDetectResponse(unsigned char* data, long length)
 {
     TraceScope trace("ParsePaperSizeDetectResponse");
-    auto detected = Zeroed<DETECTEDPAPERINFO>();
+    auto detected = ZeroedRecord<DETECTEDPAPERINFO>();
     if (data != nullptr) {
         _GDSCMDRESPONSE gds = GetGDScommandResponse(data, length);
         if (Convertible(completeGds_)) {
@@ -332,7 +303,7 @@ SKEYINFO_SWITCH CParseCmdRes_v2::GetChangedState(uint8_t state)
 
 SKEYINFO_VALUE CParseCmdRes_v2::GetChangedValue(uint8_t value)
 {
-    auto result = Zeroed<SKEYINFO_VALUE>();
+    auto result = ZeroedRecord<SKEYINFO_VALUE>();
     if (value != kNotReported) {
         result.isSet = true;
         result.value = value - 50;
@@ -342,7 +313,7 @@ SKEYINFO_VALUE CParseCmdRes_v2::GetChangedValue(uint8_t value)
 
 SKEYINFO_VALUE CParseCmdRes_v2::GetScanEventType(const _GKPCMDRESPONSE* gkp)
 {
-    auto event = Zeroed<SKEYINFO_VALUE>();
+    auto event = ZeroedRecord<SKEYINFO_VALUE>();
     if (gkp != nullptr && gkp->scanKeyInfo >= 1 && gkp->scanKeyInfo <= 4) {
         event.isSet = true;
         event.value = gkp->scanKeyInfo - 1;
@@ -352,7 +323,7 @@ SKEYINFO_VALUE CParseCmdRes_v2::GetScanEventType(const _GKPCMDRESPONSE* gkp)
 
 SKEYINFO_VALUE CParseCmdRes_v2::GetScanStartTiming(const _GKPCMDRESPONSE* gkp)
 {
-    auto timing = Zeroed<SKEYINFO_VALUE>();
+    auto timing = ZeroedRecord<SKEYINFO_VALUE>();
     if (gkp != nullptr && gkp->scanTiming != 0) {
         timing.isSet = true;
         timing.value = gkp->scanTiming == 1 ? 1 : 0;
@@ -362,7 +333,7 @@ SKEYINFO_VALUE CParseCmdRes_v2::GetScanStartTiming(const _GKPCMDRESPONSE* gkp)
 
 SKEYINFO_RESOLUTION CParseCmdRes_v2::GetScanResolution(const _GKPCMDRESPONSE* gkp)
 {
-    auto resolution = Zeroed<SKEYINFO_RESOLUTION>();
+    auto resolution = ZeroedRecord<SKEYINFO_RESOLUTION>();
     if (gkp == nullptr) {
         return resolution;
     }
@@ -381,7 +352,7 @@ SKEYINFO_RESOLUTION CParseCmdRes_v2::GetScanResolution(const _GKPCMDRESPONSE* gk
 
 SKEYINFO_COLORTYPE CParseCmdRes_v2::GetColorType(const _GKPCMDRESPONSE* gkp)
 {
-    auto color = Zeroed<SKEYINFO_COLORTYPE>();
+    auto color = ZeroedRecord<SKEYINFO_COLORTYPE>();
     if (gkp != nullptr && gkp->colorType != kNotReported) {
         color.isSet = true;
         color.value = gkp->colorType <= 4 ? static_cast<COLORTYPE>(gkp->colorType) : COLOR24BIT;
@@ -422,7 +393,7 @@ PAPERTYPE CParseCmdRes_v2::PaperTypeFromCode(uint8_t code, bool longPaper)
 
 SKEYINFO_PAPERTYPE CParseCmdRes_v2::GetPaperType(const _GKPCMDRESPONSE* gkp)
 {
-    auto paper = Zeroed<SKEYINFO_PAPERTYPE>();
+    auto paper = ZeroedRecord<SKEYINFO_PAPERTYPE>();
     if (gkp != nullptr && gkp->paperType != kNotReported) {
         paper.isSet = true;
         paper.value = PaperTypeFromCode(gkp->paperType, true);
@@ -432,7 +403,7 @@ SKEYINFO_PAPERTYPE CParseCmdRes_v2::GetPaperType(const _GKPCMDRESPONSE* gkp)
 
 SKEYINFO_ORIENTATION CParseCmdRes_v2::GetDocumentDirection(const _GKPCMDRESPONSE* gkp)
 {
-    auto orientation = Zeroed<SKEYINFO_ORIENTATION>();
+    auto orientation = ZeroedRecord<SKEYINFO_ORIENTATION>();
     if (gkp == nullptr) {
         return orientation;
     }
@@ -451,7 +422,7 @@ SKEYINFO_ORIENTATION CParseCmdRes_v2::GetDocumentDirection(const _GKPCMDRESPONSE
 
 SKEYINFO_DUPLEXTYPE CParseCmdRes_v2::GetDuplexInfo(const _GKPCMDRESPONSE* gkp)
 {
-    auto duplex = Zeroed<SKEYINFO_DUPLEXTYPE>();
+    auto duplex = ZeroedRecord<SKEYINFO_DUPLEXTYPE>();
     if (gkp == nullptr || (gkp->duplexScan == kNotReported && gkp->duplexScanEdge == kNotReported)) {
         return duplex;
     }
@@ -467,7 +438,7 @@ SKEYINFO_DUPLEXTYPE CParseCmdRes_v2::GetDuplexInfo(const _GKPCMDRESPONSE* gkp)
 
 SKEYINFO_BACKGROUNDREMOVAL CParseCmdRes_v2::GetGroundRemoval(const _GKPCMDRESPONSE* gkp)
 {
-    auto removal = Zeroed<SKEYINFO_BACKGROUNDREMOVAL>();
+    auto removal = ZeroedRecord<SKEYINFO_BACKGROUNDREMOVAL>();
     if (gkp == nullptr || gkp->removeBackgroundColor == kNotReported) {
         return removal;
     }
@@ -482,7 +453,7 @@ SKEYINFO_BACKGROUNDREMOVAL CParseCmdRes_v2::GetGroundRemoval(const _GKPCMDRESPON
 
 SKEYINFO_FILESAVE CParseCmdRes_v2::GetFileSaveInfo(const _GKPCMDRESPONSE* gkp)
 {
-    auto save = Zeroed<SKEYINFO_FILESAVE>();
+    auto save = ZeroedRecord<SKEYINFO_FILESAVE>();
     if (gkp == nullptr) {
         return save;
     }
@@ -530,7 +501,7 @@ SKEYINFO_FILESAVE CParseCmdRes_v2::GetFileSaveInfo(const _GKPCMDRESPONSE* gkp)
 
 SKEYINFO_MARGINADJUST CParseCmdRes_v2::GetMarginAdjustment(const _GKPCMDRESPONSE* gkp)
 {
-    auto margin = Zeroed<SKEYINFO_MARGINADJUST>();
+    auto margin = ZeroedRecord<SKEYINFO_MARGINADJUST>();
     if (gkp == nullptr) {
         return margin;
     }
@@ -545,7 +516,7 @@ SKEYINFO_MARGINADJUST CParseCmdRes_v2::GetMarginAdjustment(const _GKPCMDRESPONSE
 
 PushScanKeyInfo CParseCmdRes_v2::GetParseScanKeyInfoResponse(const _GKPCMDRESPONSE* gkp)
 {
-    auto info = Zeroed<PushScanKeyInfo>();
+    auto info = ZeroedRecord<PushScanKeyInfo>();
     if (gkp == nullptr) {
         return info;
     }
@@ -596,7 +567,7 @@ PAPERSOURCESELECT CParseCmdRes_v2::GetPaperSourceSelect(const _SSPCMDRESPONSE* s
 
 ACTUALSCANPARAM CParseCmdRes_v2::GetParseActualParameterResponse(const _SSPCMDRESPONSE* ssp)
 {
-    auto actual = Zeroed<ACTUALSCANPARAM>();
+    auto actual = ZeroedRecord<ACTUALSCANPARAM>();
     if (ssp == nullptr) {
         return actual;
     }
@@ -657,7 +628,7 @@ int32_t CParseCmdRes_v2::GetPaperDetectSensorState(const _GDSCMDRESPONSE* gds)
 
 DETECTEDPAPERINFO CParseCmdRes_v2::GetParsePaperSizeResponse(const _GDSCMDRESPONSE* gds)
 {
-    auto detected = Zeroed<DETECTEDPAPERINFO>();
+    auto detected = ZeroedRecord<DETECTEDPAPERINFO>();
     if (gds == nullptr) {
         return detected;
     }

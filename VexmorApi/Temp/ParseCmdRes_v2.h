@@ -124,8 +124,7 @@ public:
     _QDICMDRESPONSE GetQDIcommandResponse(unsigned char* data, long length);
     _GKPCMDRESPONSE GetGKPcommandResponse(unsigned char* data, long length);
     _SSPCMDRESPONSE GetSSPcommandResponse(unsigned char* data, long length);
-    // The profiles are copied out of data; a profile longer than INT_MAX
-    // bytes is refused (left empty).
+    // The profiles are copied out of data into the record.
     _GCPCMDRESPONSE GetGCPcommandResponse(unsigned char* data, long length);
     _GDSCMDRESPONSE GetGDScommandResponse(unsigned char* data, long length);
 

@@ -37,7 +37,14 @@ constexpr IMAGE_FORMATTYPE kPageSize{true, false, false, true, false};
 constexpr IMAGE_FORMATTYPE kPageType{true, true, false, false, false};
 constexpr IMAGE_FORMATTYPE kTimer{false, false, false, false, true};
 
-// Sets the image-block or page-end kind.
+// Logs that the block goes on beyond the bytes received.
+int NeedMore()
+{
+    g_ReadLog.WriteLog(3, "%s", kNotEnough);
+    return CParseExeCmdRes_v2::kParseNeedMore;
+}
+
+// Marks the block as an image block or page end of kind code.
 void SetStatusCode(IMAGE_HEADER* header, PARSE_RESULT* result, IMAGE_STATUSCODE code)
 {
     result->hasStatusCode = true;
@@ -66,8 +73,7 @@ int CParseExeCmdRes_v2::ParseXSCcmdImageDataInfo(unsigned char* data, unsigned l
     // A device-error block is the result byte and a status byte, both needed
     // before the block counts as read.
     if (!IsEnoughNextDataSize(&remaining, 1) || (data[0] != 0 && !IsEnoughNextDataSize(&remaining, 2))) {
-        g_ReadLog.WriteLog(3, "%s", kNotEnough);
-        return kParseNeedMore;
+        return NeedMore();
     }
     if (data[0] != 0) {
         result->deviceError = true;
@@ -79,8 +85,7 @@ int CParseExeCmdRes_v2::ParseXSCcmdImageDataInfo(unsigned char* data, unsigned l
     }
     ShiftNextDataPointer(&cursor, &remaining, &blockEnd, 1);
     if (!IsEnoughNextDataSize(&remaining, 1)) {
-        g_ReadLog.WriteLog(3, "%s", kNotEnough);
-        return kParseNeedMore;
+        return NeedMore();
     }
 
     IMAGE_FORMATTYPE format{};
@@ -91,16 +96,14 @@ int CParseExeCmdRes_v2::ParseXSCcmdImageDataInfo(unsigned char* data, unsigned l
 
     if (format.hasPageNo) {
         if (!IsEnoughNextDataSize(&remaining, 2)) {
-            g_ReadLog.WriteLog(3, "%s", kNotEnough);
-            return kParseNeedMore;
+            return NeedMore();
         }
         header->pageNo = ReadWord(cursor);
         ShiftNextDataPointer(&cursor, &remaining, &blockEnd, 2);
     }
     if (format.hasImageType) {
         if (!IsEnoughNextDataSize(&remaining, 2)) {
-            g_ReadLog.WriteLog(3, "%s", kNotEnough);
-            return kParseNeedMore;
+            return NeedMore();
         }
         // Only the first byte means something; the second is padding.
         header->direction = GetImageDirectionType(cursor[0]);
@@ -111,8 +114,7 @@ int CParseExeCmdRes_v2::ParseXSCcmdImageDataInfo(unsigned char* data, unsigned l
     }
     if (format.hasData) {
         if (!IsEnoughNextDataSize(&remaining, 8)) {
-            g_ReadLog.WriteLog(3, "%s", kNotEnough);
-            return kParseNeedMore;
+            return NeedMore();
         }
         header->dataSize = ReadLong(cursor);
         header->lineCount = ReadLong(cursor + 4);
@@ -125,16 +127,14 @@ int CParseExeCmdRes_v2::ParseXSCcmdImageDataInfo(unsigned char* data, unsigned l
             return kParseUnreadable;
         }
         if (!IsEnoughNextDataSize(&remaining, header->dataSize)) {
-            g_ReadLog.WriteLog(3, "%s", kNotEnough);
-            return kParseNeedMore;
+            return NeedMore();
         }
         header->data = cursor;
         ShiftNextDataPointer(&cursor, &remaining, &blockEnd, header->dataSize);
     }
     if (format.hasSize) {
         if (!IsEnoughNextDataSize(&remaining, 8)) {
-            g_ReadLog.WriteLog(3, "%s", kNotEnough);
-            return kParseNeedMore;
+            return NeedMore();
         }
         header->width = ReadLong(cursor);
         header->height = ReadLong(cursor + 4);
@@ -142,8 +142,7 @@ int CParseExeCmdRes_v2::ParseXSCcmdImageDataInfo(unsigned char* data, unsigned l
     }
     if (format.hasTimer) {
         if (!IsEnoughNextDataSize(&remaining, 2)) {
-            g_ReadLog.WriteLog(3, "%s", kNotEnough);
-            return kParseNeedMore;
+            return NeedMore();
         }
         uint16_t const value = ReadWord(cursor);
         if (result->timer) {

@@ -3,13 +3,14 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
 #include <utility>
 
 #include "VexmorApi/Temp/AdjustScanSetting.h"
 #include "VexmorApi/Temp/ConvertUnit.h"
 #include "VexmorApi/Temp/PaperSize.h"
 #include "VexmorApi/Temp/PaperTypeAndOrientation.h"
+#include "VexmorApi/Temp/ResultTrace.h"
+#include "VexmorApi/Temp/SaturatingCast.h"
 #include "VexmorApi/Temp/ScanArea.h"
 #include "VexmorApi/Temp/ScanCmdRes.h"
 #include "VexmorApi/Temp/ScanParam.h"
@@ -23,24 +24,11 @@ namespace {
 // Resolutions below this are refused after halving.
 constexpr uint32_t kLowestResolution = 100;
 
-// Writes the entry line now and the exit line, with the result as it
-// stands, when the operation leaves (also by an exception).
-class SlotLog {
+// The entry and exit lines of the slot operations go to the read log.
+class SlotLog : public ResultTrace<VSRSLT> {
 public:
-    SlotLog(const char* name, const VSRSLT& result) : name_(name), result_(result)
-    {
-        g_ReadLog.WriteLog(2, ">>>>> %s >>>>>", name_);
-    }
-    ~SlotLog() { g_ReadLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", name_, result_); }
-    SlotLog(SlotLog const&) = delete;
-    SlotLog& operator=(SlotLog const&) = delete;
-
-private:
-    const char* name_;
-    const VSRSLT& result_;
+    SlotLog(const char* name, const VSRSLT& result) : ResultTrace(g_ReadLog, name, result) {}
 };
-
-int32_t ToInt(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)); }
 
 COLORTYPE ToUserColorType(SCANCMD_COLOR_TYPE type)
 {
@@ -80,7 +68,7 @@ CReadPreparation_base::CReadPreparation_base(std::shared_ptr<CScanCmd> scanCmd, 
     : scanCmd_(std::move(scanCmd)), caps_(capability)
 {
     ClearRecord(&actual_);
-    std::memset(static_cast<void*>(&param_), 0, sizeof param_);
+    ClearRecord(&param_);
     if (scanCmd_) {
         scanCmd_->SetCommandGeneration(generation);
     }
@@ -291,8 +279,8 @@ VS_SCANNER_PARAMETERS CReadPreparation_base::MakeDeviceScanParameter(VS_SCANNER_
             } else if (!user.scanAreaInfo.areaSelected) {
                 PAPERSOURCESELECT const source = sent.paperSource == SCANCMD_PAPERSOURCE_ADF ? ADF : FLATBED;
                 MARGINSIZE const margin = caps_.GetScanMargin(source, !sent.duplexScan.duplex);
-                tagRECT const negated{ToInt(-int64_t{margin.left}), ToInt(-int64_t{margin.top}),
-                                      ToInt(-int64_t{margin.right}), ToInt(-int64_t{margin.bottom})};
+                auto const negate = [](int32_t side) { return SaturateTo<int32_t>(-int64_t{side}); };
+                tagRECT const negated{negate(margin.left), negate(margin.top), negate(margin.right), negate(margin.bottom)};
                 if (CConvertUnit::ConvertToPixles(resolution, negated, margin.unit, &converted)) {
                     correction = converted;
                 }
@@ -303,7 +291,8 @@ VS_SCANNER_PARAMETERS CReadPreparation_base::MakeDeviceScanParameter(VS_SCANNER_
         width = int64_t{sent.scanArea.width} + correction.left + correction.right;
         height = int64_t{sent.scanArea.height} + correction.top + correction.bottom;
     }
-    auto const toArea = [](int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, 0, INT32_MAX)); };
+    // A negative width or height becomes 0.
+    auto const toArea = [](int64_t value) { return SaturateTo<int32_t>(std::max<int64_t>(value, 0)); };
     area.selectArea = CPaperSize::ReviseArea(SCANAREA{toArea(x), toArea(y), toArea(width), toArea(height), PIXEL},
                                              maxPixels);
     return device;

@@ -7,6 +7,7 @@
 
 #include "VexmorApi/Temp/ConvertUnit.h"
 #include "VexmorApi/Temp/PaperSize.h"
+#include "VexmorApi/Temp/SaturatingCast.h"
 
 namespace vscore {
 
@@ -22,10 +23,6 @@ struct WorkArea {
     int64_t height = 0;
 };
 
-uint32_t ToUnsigned(int64_t value) { return static_cast<uint32_t>(std::clamp<int64_t>(value, 0, UINT32_MAX)); }
-
-int32_t ToInt(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)); }
-
 // value x to / from, product first; 0 for a zero from.
 int64_t Rescale(int64_t value, uint32_t to, uint32_t from)
 {
@@ -36,13 +33,13 @@ int64_t Rescale(int64_t value, uint32_t to, uint32_t from)
 int64_t LengthToPixels(uint32_t resolution, int64_t value, UNITTYPE unit)
 {
     int pixels = 0;
-    return CConvertUnit::ConvertToPixles(resolution, ToInt(value), unit, &pixels) ? pixels : 0;
+    return CConvertUnit::ConvertToPixles(resolution, SaturateTo<int32_t>(value), unit, &pixels) ? pixels : 0;
 }
 
 uint32_t SizeToPixels(uint32_t resolution, int64_t value, UNITTYPE unit)
 {
     unsigned int pixels = 0;
-    return CConvertUnit::ConvertToPixles(resolution, ToUnsigned(value), unit, &pixels) ? pixels : 0;
+    return CConvertUnit::ConvertToPixles(resolution, SaturateTo<uint32_t>(value), unit, &pixels) ? pixels : 0;
 }
 
 // One margin value in another length unit; 0 when it cannot be converted.
@@ -70,15 +67,15 @@ void AdjustToSelected(WorkArea& area, AXIS resolution, const SCANAREA& selected,
 
 _SCANCMD_SCANAREA Revise(const WorkArea& area, const ACTUALSCANPARAM& actual)
 {
-    auto const toArea = [](int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, 0, INT32_MAX)); };
+    auto const toArea = [](int64_t value) { return SaturateTo<int32_t>(std::max<int64_t>(value, 0)); };
     SCANAREA const clamped{toArea(area.x), toArea(area.y), toArea(area.width), toArea(area.height), PIXEL};
     SCANAREA const revised =
         CPaperSize::ReviseArea(clamped, AXIS{actual.maxScanAreaWidth, actual.maxScanAreaHeight});
     _SCANCMD_SCANAREA out{};
-    out.x = ToUnsigned(revised.offsetX);
-    out.y = ToUnsigned(revised.offsetY);
-    out.width = ToUnsigned(revised.width);
-    out.height = ToUnsigned(revised.height);
+    out.x = SaturateTo<uint32_t>(revised.offsetX);
+    out.y = SaturateTo<uint32_t>(revised.offsetY);
+    out.width = SaturateTo<uint32_t>(revised.width);
+    out.height = SaturateTo<uint32_t>(revised.height);
     return out;
 }
 
@@ -192,7 +189,7 @@ AXIS CScanArea::CalcCustomPaperSize(AXIS resolution, const MARGINSIZE& margins, 
     if (unit == PIXEL) {
         width = Rescale(width, resolution.x, sizeResolution.x);
         height = Rescale(height, resolution.y, sizeResolution.y);
-        return AXIS{ToUnsigned(width), ToUnsigned(height)};
+        return AXIS{SaturateTo<uint32_t>(width), SaturateTo<uint32_t>(height)};
     }
     return AXIS{SizeToPixels(resolution.x, width, unit), SizeToPixels(resolution.y, height, unit)};
 }
@@ -200,13 +197,13 @@ AXIS CScanArea::CalcCustomPaperSize(AXIS resolution, const MARGINSIZE& margins, 
 AXIS CScanArea::CalcOffsetValue(AXIS size, AXIS resolution, AXIS maxPixels, PAPERSOURCESELECT source,
                                 const CDeviceCapsForPreparation& caps, bool carrierSheet)
 {
-    auto const toInt = [](uint32_t value) { return static_cast<int>(std::min<uint32_t>(value, INT32_MAX)); };
+    auto const toInt = [](uint32_t value) { return SaturateTo<int32_t>(value); };
     int64_t const x = CalcOffsetValue(toInt(size.x), toInt(maxPixels.x), caps.GetPaperPositionX(source));
     int64_t y = CalcOffsetValue(toInt(size.y), toInt(maxPixels.y), caps.GetPaperPositionY(source));
     if (carrierSheet) {
         y += GetCarrierSheetOffsetSizePixel(resolution.y, caps.GetCarrierSheet());
     }
-    return AXIS{ToUnsigned(x), ToUnsigned(y)};
+    return AXIS{SaturateTo<uint32_t>(x), SaturateTo<uint32_t>(y)};
 }
 
 int CScanArea::CalcOffsetValue(int size, int max, POSITION position)
@@ -217,7 +214,7 @@ int CScanArea::CalcOffsetValue(int size, int max, POSITION position)
     int64_t const room = int64_t{max} - size;
     switch (position) {
     case CENTER: return static_cast<int>(room / 2);
-    case RIGHT: return ToInt(room);
+    case RIGHT: return SaturateTo<int32_t>(room);
     default: return 0;
     }
 }
@@ -227,10 +224,10 @@ void CScanArea::AdjustToSelectedScanArea(_SCANCMD_SCANAREA& area, AXIS resolutio
 {
     WorkArea work{area.x, area.y, area.width, area.height};
     AdjustToSelected(work, resolution, selected, areaResolution);
-    area.x = ToUnsigned(work.x);
-    area.y = ToUnsigned(work.y);
-    area.width = ToUnsigned(work.width);
-    area.height = ToUnsigned(work.height);
+    area.x = SaturateTo<uint32_t>(work.x);
+    area.y = SaturateTo<uint32_t>(work.y);
+    area.width = SaturateTo<uint32_t>(work.width);
+    area.height = SaturateTo<uint32_t>(work.height);
 }
 
 void CScanArea::ReviseScanCmd_Area(_SCANCMD_SCANAREA& area, const ACTUALSCANPARAM& actual)

@@ -5,6 +5,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include "VexmorApi/Temp/ResultTrace.h"
 #include "VexmorApi/Temp/ScanCmdExe_v1.h"
 #include "VexmorApi/Temp/ScanCmdExe_v2.h"
 #include "VexmorApi/Utilities/OutputLog.h"
@@ -22,37 +23,8 @@ constexpr unsigned long kQdiDelayMs = 100;
 // capability query; newer ones keep it open.
 constexpr uint16_t kLastVersionClosingAfterQuery = 0x0102;
 
-// Entry and exit lines of one VSRSLT operation.
-class TraceResult {
-public:
-    TraceResult(char const* name, VSRSLT const& result) : name_(name), result_(result)
-    {
-        g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", name_);
-    }
-    ~TraceResult() { g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", name_, result_); }
-    TraceResult(TraceResult const&) = delete;
-    TraceResult& operator=(TraceResult const&) = delete;
-
-private:
-    char const* name_;
-    VSRSLT const& result_;
-};
-
-// Entry and exit lines of one bool operation.
-class TraceBool {
-public:
-    TraceBool(char const* name, bool const& result) : name_(name), result_(result)
-    {
-        g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", name_);
-    }
-    ~TraceBool() { g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[bool] = %d", name_, result_ ? 1 : 0); }
-    TraceBool(TraceBool const&) = delete;
-    TraceBool& operator=(TraceBool const&) = delete;
-
-private:
-    char const* name_;
-    bool const& result_;
-};
+using TraceResult = ResultTrace<VSRSLT>;
+using TraceBool = ResultTrace<bool>;
 
 void CommandStart(char const* letters) { g_ScanDevApiLog.WriteLog(1, "%s command start", letters); }
 
@@ -85,7 +57,7 @@ CScanCmd::~CScanCmd()
 VSRSLT CScanCmd::SetScanParam(const _SCANCMD_SCANPARAM* param)
 {
     VSRSLT ret = 0;
-    TraceResult trace("SetScanParam", ret);
+    TraceResult trace(g_ScanDevApiLog, "SetScanParam", ret);
     if (param == nullptr) {
         scanParamSet_ = false;
         ret = CMDERR_BAD_ARGUMENT;
@@ -108,7 +80,7 @@ bool CScanCmd::SetCommandGeneration(SCANCMD_GENERATION generation)
 bool CScanCmd::GetConnectionStatus()
 {
     bool ret = false;
-    TraceBool trace("GetConnectionStatus", ret);
+    TraceBool trace(g_ScanDevApiLog, "GetConnectionStatus", ret);
     if (deviceAccess_ == nullptr) {
         g_ScanDevApiLog.WriteLog(1, "Error: IDeviceAccess instance does not exist.");
     } else {
@@ -120,7 +92,7 @@ bool CScanCmd::GetConnectionStatus()
 bool CScanCmd::OpenDeviceIfNecessary()
 {
     bool ret = false;
-    TraceBool trace("OpenDeviceIfNecessary", ret);
+    TraceBool trace(g_ScanDevApiLog, "OpenDeviceIfNecessary", ret);
     if (deviceAccess_ == nullptr) {
         g_ScanDevApiLog.WriteLog(1, "Error: IDeviceAccess instance does not exist.");
     } else if (deviceAccess_->IsOpenScanner()) {
@@ -135,7 +107,7 @@ bool CScanCmd::OpenDeviceIfNecessary()
 VSRSLT CScanCmd::QueryDeviceCapability(_SCANCMD_DEVICECAP_INFO* info, bool query)
 {
     VSRSLT ret = 0;
-    TraceResult trace("QueryDeviceCapability", ret);
+    TraceResult trace(g_ScanDevApiLog, "QueryDeviceCapability", ret);
     int const thread = ThreadNumber();
     g_ScanDevApiLog.WriteLog(1, "Query device capability. Timer Start [%d]", thread);
     Timer* timer = Singleton<Timer>::GetInstance();
@@ -191,7 +163,7 @@ template <class Gen1, class Gen2>
 VSRSLT CScanCmd::RunCommand(const char* name, bool needsRecord, const void* record, Gen1 gen1, Gen2 gen2)
 {
     VSRSLT ret = 0;
-    TraceResult trace(name, ret);
+    TraceResult trace(g_ScanDevApiLog, name, ret);
     if (needsRecord && record == nullptr) {
         ret = CMDERR_BAD_ARGUMENT;
     } else if (!OpenDeviceIfNecessary()) {
@@ -309,7 +281,7 @@ VSRSLT CScanCmd::GetDocumentSizeOnPaperSource(_SCANCMD_RESPONSE_INFO* out)
 VSRSLT CScanCmd::ExecuteScanning()
 {
     VSRSLT ret = 0;
-    TraceResult trace("ExecuteScanning", ret);
+    TraceResult trace(g_ScanDevApiLog, "ExecuteScanning", ret);
     if (!scanParamSet_) {
         ret = CMDERR_SCAN_PARAM_NOT_SET;
     } else if (!OpenDeviceIfNecessary()) {

@@ -1,4 +1,5 @@
-// Signature check and answer copies for the command executors.
+// Signature check, answer copies and the generation-2 framed answer for the
+// command executors.
 #include "VexmorApi/Temp/ScanCmdCom.h"
 
 #include <cstring>
@@ -51,6 +52,27 @@ void CScanCmdCom::FreeCmdResponseData(_SCANCMD_RESPONSE_INFO& response)
     delete[] response.data;
     response.data = nullptr;
     response.length = 0;
+}
+
+VSRSLT CScanCmdCom::RecvFramedAnswer(CCmdDevAccess& channel, const char* letters, long timeoutMs,
+                                     _SCANCMD_RESPONSE_INFO& record)
+{
+    CMDRESINFO info;
+    info.resultBytes = 1;
+    info.signatureBytes = 3;
+    info.lengthBytes = 4;
+    VSRSLT ret = channel.RecvCmdResponse(info, timeoutMs, false);
+    if (ret == 0 && info.resultCode != 0) {
+        g_ScanDevApiLog.WriteLog(1, "Error: Return error result from device. Result Code = 0x%02X", info.resultCode);
+        ret = vdtcl::CommandResultByteError(info.resultCode);
+    }
+    if (ret == 0) {
+        ret = ValidateCmdResSignature(info.signature, letters, 3);
+    }
+    if (ret == 0) {
+        ret = CopyCmdResDataFromRxBuff(info.data, info.dataLength, record);
+    }
+    return ret;
 }
 
 }  // namespace vscore

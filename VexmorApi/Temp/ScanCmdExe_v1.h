@@ -17,10 +17,6 @@ namespace vscore {
 
 class CCmdDevAccess;
 
-// No command text could be made (the device's result and status bytes
-// give vdtcl::CommandResultByteError).
-enum : VSRSLT { CMDERR_EMPTY_COMMAND = 0x10210034 };
-
 // Builds the frames of the generation-1 commands with parameters: ESC, the
 // letter, LF, the parameter lines (each ending in LF) and 0x80. A null
 // parameter record gives an empty text. Not thread-safe (one number buffer).

@@ -19,8 +19,6 @@ const std::string kGCTcmdFrame("\x1B" "GCT\n\x80", 6);
 const std::string kGCPcmdFrame("\x1B" "GCP\n\x80", 6);
 const std::string kGDScmdFrame("\x1B" "GDS\n\x80", 6);
 
-constexpr VSRSLT kEmptyCommand = 0x10210034;  // no command text could be made
-
 constexpr unsigned char kCKDStatusA = 0x41;        // "A"
 constexpr unsigned char kCKDDocumentPresent = 0x01;
 constexpr unsigned char kCKDResultNeither = 0x83;  // neither present nor absent
@@ -37,13 +35,9 @@ VSRSLT CScanCmdCore_v2::ExeCKDcmd(SCANCMD_PAPERSOURCE_TYPE source, bool useBindT
     static char const kFunc[] = "ExeCKDcmd";
     g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", kFunc);
     outcome = CHECKDOCUMENT_FAILED;
-    VSRSLT ret = CMDERR_BAD_ARGUMENT;
-    if (!HasCmdDevAccess()) {
-        ret = CMDERR_NO_DEVICE_ACCESS;
-    } else {
-        std::string const frame = cmdString_.MakeCKDcmdString(source, useBindTime, bindTime);
-        ret = frame.empty() ? kEmptyCommand
-                            : cmdDevAccess_->SendCommand(frame.data(), static_cast<int>(frame.size()));
+    VSRSLT ret = CMDERR_NO_DEVICE_ACCESS;
+    if (HasCmdDevAccess()) {
+        ret = SendFrame(cmdString_.MakeCKDcmdString(source, useBindTime, bindTime));
         unsigned char result = 0;
         unsigned char status = 0;
         if (ret == 0) {
@@ -62,77 +56,29 @@ VSRSLT CScanCmdCore_v2::ExeCKDcmd(SCANCMD_PAPERSOURCE_TYPE source, bool useBindT
 
 VSRSLT CScanCmdCore_v2::ExeGKPcmd(_SCANCMD_RESPONSE_INFO* out)
 {
-    static char const kFunc[] = "ExeGKPcmd";
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", kFunc);
-    VSRSLT ret = CMDERR_BAD_ARGUMENT;
-    if (!HasCmdDevAccess()) {
-        ret = CMDERR_NO_DEVICE_ACCESS;
-    } else if (out != nullptr) {
-        ret = ExeAnswerCmd("GKP", gkpAnswer_, kGKPcmdFrame, kAnswerTimeoutMs);
-        *out = gkpAnswer_;
-    }
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
-    return ret;
+    return ExeAnswerCmd("ExeGKPcmd", "GKP", out, gkpAnswer_, kGKPcmdFrame, kAnswerTimeoutMs);
 }
 
 VSRSLT CScanCmdCore_v2::ExeSSPcmd(_SCANCMD_RESPONSE_INFO* out, const _SCANCMD_SCANPARAM* param, bool readAhead)
 {
-    static char const kFunc[] = "ExeSSPcmd";
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", kFunc);
-    VSRSLT ret = CMDERR_BAD_ARGUMENT;
-    if (!HasCmdDevAccess()) {
-        ret = CMDERR_NO_DEVICE_ACCESS;
-    } else if (out != nullptr && param != nullptr) {
-        ret = ExeAnswerCmd("SSP", sspAnswer_, cmdString_.MakeSSPcmdString(param, readAhead), kScanParamTimeoutMs);
-        *out = sspAnswer_;
-    }
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
-    return ret;
+    std::string const frame = param != nullptr ? cmdString_.MakeSSPcmdString(param, readAhead) : std::string();
+    return ExeAnswerCmd("ExeSSPcmd", "SSP", param != nullptr ? out : nullptr, sspAnswer_, frame,
+                        kScanParamTimeoutMs);
 }
 
 VSRSLT CScanCmdCore_v2::ExeGCTcmd(_SCANCMD_RESPONSE_INFO* out)
 {
-    static char const kFunc[] = "ExeGCTcmd";
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", kFunc);
-    VSRSLT ret = CMDERR_BAD_ARGUMENT;
-    if (!HasCmdDevAccess()) {
-        ret = CMDERR_NO_DEVICE_ACCESS;
-    } else if (out != nullptr) {
-        ret = ExeAnswerCmd("GCT", gctAnswer_, kGCTcmdFrame, kAnswerTimeoutMs);
-        *out = gctAnswer_;
-    }
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
-    return ret;
+    return ExeAnswerCmd("ExeGCTcmd", "GCT", out, gctAnswer_, kGCTcmdFrame, kAnswerTimeoutMs);
 }
 
 VSRSLT CScanCmdCore_v2::ExeGCPcmd(_SCANCMD_RESPONSE_INFO* out)
 {
-    static char const kFunc[] = "ExeGCPcmd";
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", kFunc);
-    VSRSLT ret = CMDERR_BAD_ARGUMENT;
-    if (!HasCmdDevAccess()) {
-        ret = CMDERR_NO_DEVICE_ACCESS;
-    } else if (out != nullptr) {
-        ret = ExeAnswerCmd("GCP", gcpAnswer_, kGCPcmdFrame, kAnswerTimeoutMs);
-        *out = gcpAnswer_;
-    }
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
-    return ret;
+    return ExeAnswerCmd("ExeGCPcmd", "GCP", out, gcpAnswer_, kGCPcmdFrame, kAnswerTimeoutMs);
 }
 
 VSRSLT CScanCmdCore_v2::ExeGDScmd(_SCANCMD_RESPONSE_INFO* out)
 {
-    static char const kFunc[] = "ExeGDScmd";
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", kFunc);
-    VSRSLT ret = CMDERR_BAD_ARGUMENT;
-    if (!HasCmdDevAccess()) {
-        ret = CMDERR_NO_DEVICE_ACCESS;
-    } else if (out != nullptr) {
-        ret = ExeAnswerCmd("GDS", gdsAnswer_, kGDScmdFrame, kDocumentSizeTimeoutMs);
-        *out = gdsAnswer_;
-    }
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
-    return ret;
+    return ExeAnswerCmd("ExeGDScmd", "GDS", out, gdsAnswer_, kGDScmdFrame, kDocumentSizeTimeoutMs);
 }
 
 VSRSLT CScanCmdCore_v2::ExeXSCcmd(const _SCANCMD_SCANPARAM* param, bool readAhead)
@@ -143,9 +89,7 @@ VSRSLT CScanCmdCore_v2::ExeXSCcmd(const _SCANCMD_SCANPARAM* param, bool readAhea
     if (!HasCmdDevAccess()) {
         ret = CMDERR_NO_DEVICE_ACCESS;
     } else if (param != nullptr) {
-        std::string const frame = cmdString_.MakeXSCcmdString(param, readAhead);
-        ret = frame.empty() ? kEmptyCommand
-                            : cmdDevAccess_->SendCommand(frame.data(), static_cast<int>(frame.size()));
+        ret = SendFrame(cmdString_.MakeXSCcmdString(param, readAhead));
     }
     g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
     return ret;
@@ -155,13 +99,9 @@ VSRSLT CScanCmdCore_v2::ExeABTcmd(SCANCMD_EJECTION_TYPE ejection, bool finishAut
 {
     static char const kFunc[] = "ExeABTcmd";
     g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", kFunc);
-    VSRSLT ret = CMDERR_BAD_ARGUMENT;
-    if (!HasCmdDevAccess()) {
-        ret = CMDERR_NO_DEVICE_ACCESS;
-    } else {
-        std::string const frame = cmdString_.MakeABTcmdString(ejection, finishAutoContinuousScan);
-        ret = frame.empty() ? kEmptyCommand
-                            : cmdDevAccess_->SendCommand(frame.data(), static_cast<int>(frame.size()));
+    VSRSLT ret = CMDERR_NO_DEVICE_ACCESS;
+    if (HasCmdDevAccess()) {
+        ret = SendFrame(cmdString_.MakeABTcmdString(ejection, finishAutoContinuousScan));
     }
     g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
     return ret;
@@ -195,40 +135,33 @@ CheckDocumentResult CScanCmdCore_v2::ToCheckDocumentResult(unsigned char result,
     return result == kCKDResultNeither ? CHECKDOCUMENT_NEITHER : CHECKDOCUMENT_FAILED;
 }
 
-VSRSLT CScanCmdCore_v2::ExeAnswerCmd(const char* letters, _SCANCMD_RESPONSE_INFO& record, const std::string& frame,
-                                     long timeoutMs)
+VSRSLT CScanCmdCore_v2::ExeAnswerCmd(const char* name, const char* letters, _SCANCMD_RESPONSE_INFO* out,
+                                     _SCANCMD_RESPONSE_INFO& record, const std::string& frame, long timeoutMs)
 {
-    // A failed command leaves its record empty, never the previous answer.
-    CScanCmdCom().FreeCmdResponseData(record);
-    if (frame.empty()) {
-        return kEmptyCommand;
+    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", name);
+    VSRSLT ret = CMDERR_BAD_ARGUMENT;
+    if (!HasCmdDevAccess()) {
+        ret = CMDERR_NO_DEVICE_ACCESS;
+    } else if (out != nullptr) {
+        // A failed command leaves its record empty, never the previous answer.
+        CScanCmdCom com;
+        com.FreeCmdResponseData(record);
+        ret = SendFrame(frame);
+        if (ret == 0) {
+            ret = com.RecvFramedAnswer(*cmdDevAccess_, letters, timeoutMs, record);
+        }
+        *out = record;
     }
-    VSRSLT const ret = cmdDevAccess_->SendCommand(frame.data(), static_cast<int>(frame.size()));
-    if (ret != 0) {
-        return ret;
-    }
-    return RecvFramedAnswer(letters, record, timeoutMs);
+    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", name, ret);
+    return ret;
 }
 
-VSRSLT CScanCmdCore_v2::RecvFramedAnswer(const char* letters, _SCANCMD_RESPONSE_INFO& record, long timeoutMs)
+VSRSLT CScanCmdCore_v2::SendFrame(const std::string& frame)
 {
-    CScanCmdCom com;
-    CMDRESINFO info;
-    info.resultBytes = 1;
-    info.signatureBytes = 3;
-    info.lengthBytes = 4;
-    VSRSLT ret = cmdDevAccess_->RecvCmdResponse(info, timeoutMs, false);
-    if (ret == 0 && info.resultCode != 0) {
-        g_ScanDevApiLog.WriteLog(1, "Error: Return error result from device. Result Code = 0x%02X", info.resultCode);
-        ret = vdtcl::CommandResultByteError(info.resultCode);
+    if (frame.empty()) {
+        return CMDERR_EMPTY_COMMAND;
     }
-    if (ret == 0) {
-        ret = com.ValidateCmdResSignature(info.signature, letters, 3);
-    }
-    if (ret == 0) {
-        ret = com.CopyCmdResDataFromRxBuff(info.data, info.dataLength, record);
-    }
-    return ret;
+    return cmdDevAccess_->SendCommand(frame.data(), static_cast<int>(frame.size()));
 }
 
 bool CScanCmdCore_v2::HasCmdDevAccess() const

@@ -56,12 +56,13 @@ public:
     static constexpr long kDocumentSizeTimeoutMs = 60000;
 
 private:
-    // The steps shared by GKP, GCT, GCP and GDS (and SSP): free the kept
-    // answer, send frame, receive and keep the answer, hand it out.
-    VSRSLT ExeAnswerCmd(const char* letters, _SCANCMD_RESPONSE_INFO& record, const std::string& frame,
-                        long timeoutMs);
-    // Receives a framed answer to the command letters into record.
-    VSRSLT RecvFramedAnswer(const char* letters, _SCANCMD_RESPONSE_INFO& record, long timeoutMs);
+    // The steps shared by GKP, SSP, GCT, GCP and GDS: check the arguments,
+    // free the kept answer, send frame, receive the answer to the command
+    // letters into record, hand record out. name is the operation's trace.
+    VSRSLT ExeAnswerCmd(const char* name, const char* letters, _SCANCMD_RESPONSE_INFO* out,
+                        _SCANCMD_RESPONSE_INFO& record, const std::string& frame, long timeoutMs);
+    // Sends frame; CMDERR_EMPTY_COMMAND when no text could be made.
+    VSRSLT SendFrame(const std::string& frame);
     bool HasCmdDevAccess() const;
 
     _SCANCMD_RESPONSE_INFO gkpAnswer_;

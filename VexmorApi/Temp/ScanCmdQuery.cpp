@@ -1,4 +1,5 @@
-// Q and QDI: frames, answer layouts and the generation they reveal.
+// Q and QDI: their frames, how their answers are received and kept, and
+// the generation and command version each answer reveals.
 #include "VexmorApi/Temp/ScanCmdQuery.h"
 
 #include "VexmorApi/Temp/CmdDevAccess.h"
@@ -23,15 +24,57 @@ void FreeAnswer(_SCANCMD_DEVICECAP_INFO& answer)
     answer = _SCANCMD_DEVICECAP_INFO{};
 }
 
-// Moves a copied answer into a kept record.
-void KeepAnswer(_SCANCMD_RESPONSE_INFO& copy, _SCANCMD_DEVICECAP_INFO& answer)
+uint16_t ReadWord(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+
+// Receives the Q answer (the two echo bytes, a 1-byte length that counts
+// itself, the data) and copies its data into copy.
+VSRSLT ReceiveQAnswer(CCmdDevAccess& channel, _SCANCMD_RESPONSE_INFO& copy)
 {
-    answer.length = copy.length;
-    answer.data = copy.data;
-    copy = _SCANCMD_RESPONSE_INFO{};
+    CScanCmdCom com;
+    CMDRESINFO info;
+    info.signatureBytes = 2;
+    info.lengthBytes = 1;
+    VSRSLT ret = channel.RecvCmdResponse(info, kQueryTimeoutMs, true);
+    if (ret == 0) {
+        ret = com.ValidateCmdResSignature(info.signature, kQSignature, sizeof kQSignature);
+    }
+    if (ret == 0) {
+        ret = com.CopyCmdResDataFromRxBuff(info.data, info.dataLength, copy);
+    }
+    return ret;
 }
 
-uint16_t ReadWord(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+// The steps shared by Q and QDI: frees the kept answer, sends frame, lets
+// receive copy the answer's data, keeps that copy in answer and lets
+// describe fill in its generation and command version; out receives the
+// kept record, empty after a failure.
+template <class Receive, class Describe>
+VSRSLT ExeQuery(const char* name, CCmdDevAccess* channel, const char* frame, int frameSize,
+                _SCANCMD_DEVICECAP_INFO& answer, _SCANCMD_DEVICECAP_INFO* out, Receive receive, Describe describe)
+{
+    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", name);
+    VSRSLT ret = CMDERR_BAD_ARGUMENT;
+    if (channel == nullptr) {
+        g_ScanDevApiLog.WriteLog(1, "CCmdDevAccess instance does not exist.");
+        ret = CMDERR_NO_DEVICE_ACCESS;
+    } else if (out != nullptr) {
+        FreeAnswer(answer);
+        _SCANCMD_RESPONSE_INFO copy;
+        ret = channel->SendCommand(frame, frameSize);
+        if (ret == 0) {
+            ret = receive(*channel, copy);
+        }
+        if (ret == 0) {
+            // The copy's data changes owner.
+            answer.length = copy.length;
+            answer.data = copy.data;
+            describe(answer);
+        }
+        *out = answer;
+    }
+    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", name, ret);
+    return ret;
+}
 
 }  // namespace
 
@@ -45,84 +88,27 @@ CScanCmdCoreQuery::~CScanCmdCoreQuery()
 
 VSRSLT CScanCmdCoreQuery::ExeQcmd(_SCANCMD_DEVICECAP_INFO* out)
 {
-    static char const kFunc[] = "ExeQcmd";
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", kFunc);
-    VSRSLT ret = CMDERR_BAD_ARGUMENT;
-    if (cmdDevAccess_ == nullptr) {
-        g_ScanDevApiLog.WriteLog(1, "CCmdDevAccess instance does not exist.");
-        ret = CMDERR_NO_DEVICE_ACCESS;
-    } else if (out != nullptr) {
-        FreeQcmdResponseData();
-        CScanCmdCom com;
-        CMDRESINFO info;
-        info.resultBytes = 0;
-        info.signatureBytes = 2;
-        info.lengthBytes = 1;
-        _SCANCMD_RESPONSE_INFO copy;
-        ret = cmdDevAccess_->SendCommand(kQcmdFrame, sizeof kQcmdFrame - 1);
-        if (ret == 0) {
-            ret = cmdDevAccess_->RecvCmdResponse(info, kQueryTimeoutMs, true);
-        }
-        if (ret == 0) {
-            ret = com.ValidateCmdResSignature(info.signature, kQSignature, sizeof kQSignature);
-        }
-        if (ret == 0) {
-            ret = com.CopyCmdResDataFromRxBuff(info.data, info.dataLength, copy);
-        }
-        if (ret == 0) {
-            KeepAnswer(copy, qAnswer_);
-            // Data byte 0 read as a signed number: 16 and above (up to 127)
-            // is a generation-2 device.
-            int8_t const first = static_cast<int8_t>(qAnswer_.data[0]);
-            qAnswer_.generation = first > 15 ? SCANCMD_2ND_GENERATION : SCANCMD_1ST_GENERATION;
-            qAnswer_.commandVersion = first;
-        }
-        *out = qAnswer_;
-    }
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
-    return ret;
+    return ExeQuery("ExeQcmd", cmdDevAccess_, kQcmdFrame, sizeof kQcmdFrame - 1, qAnswer_, out, ReceiveQAnswer,
+                    [](_SCANCMD_DEVICECAP_INFO& answer) {
+                        // Data byte 0 read as a signed number: 16 and above
+                        // (up to 127) is a generation-2 device.
+                        int8_t const first = static_cast<int8_t>(answer.data[0]);
+                        answer.generation = first > 15 ? SCANCMD_2ND_GENERATION : SCANCMD_1ST_GENERATION;
+                        answer.commandVersion = first;
+                    });
 }
 
 VSRSLT CScanCmdCoreQuery::ExeQDIcmd(_SCANCMD_DEVICECAP_INFO* out)
 {
-    static char const kFunc[] = "ExeQDIcmd";
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", kFunc);
-    VSRSLT ret = CMDERR_BAD_ARGUMENT;
-    if (cmdDevAccess_ == nullptr) {
-        g_ScanDevApiLog.WriteLog(1, "CCmdDevAccess instance does not exist.");
-        ret = CMDERR_NO_DEVICE_ACCESS;
-    } else if (out != nullptr) {
-        FreeQDIcmdResponseData();
-        CScanCmdCom com;
-        CMDRESINFO info;
-        info.resultBytes = 1;
-        info.signatureBytes = 3;
-        info.lengthBytes = 4;
-        _SCANCMD_RESPONSE_INFO copy;
-        ret = cmdDevAccess_->SendCommand(kQDIcmdFrame, sizeof kQDIcmdFrame - 1);
-        if (ret == 0) {
-            ret = cmdDevAccess_->RecvCmdResponse(info, kQueryTimeoutMs, false);
-        }
-        if (ret == 0 && info.resultCode != 0) {
-            g_ScanDevApiLog.WriteLog(1, "Return error result from device. Result Code = 0x%02X", info.resultCode);
-            ret = vdtcl::CommandResultByteError(info.resultCode);
-        }
-        if (ret == 0) {
-            ret = com.ValidateCmdResSignature(info.signature, kQDISignature, 3);
-        }
-        if (ret == 0) {
-            ret = com.CopyCmdResDataFromRxBuff(info.data, info.dataLength, copy);
-        }
-        if (ret == 0) {
-            KeepAnswer(copy, qdiAnswer_);
-            qdiAnswer_.generation = SCANCMD_2ND_GENERATION;
-            qdiAnswer_.commandVersion =
-                static_cast<int16_t>(FindQdiCommandVersion(qdiAnswer_.data, qdiAnswer_.length));
-        }
-        *out = qdiAnswer_;
-    }
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
-    return ret;
+    return ExeQuery(
+        "ExeQDIcmd", cmdDevAccess_, kQDIcmdFrame, sizeof kQDIcmdFrame - 1, qdiAnswer_, out,
+        [](CCmdDevAccess& channel, _SCANCMD_RESPONSE_INFO& copy) {
+            return CScanCmdCom().RecvFramedAnswer(channel, kQDISignature, kQueryTimeoutMs, copy);
+        },
+        [](_SCANCMD_DEVICECAP_INFO& answer) {
+            answer.generation = SCANCMD_2ND_GENERATION;
+            answer.commandVersion = static_cast<int16_t>(FindQdiCommandVersion(answer.data, answer.length));
+        });
 }
 
 uint16_t CScanCmdCoreQuery::FindQdiCommandVersion(const unsigned char* data, int length)

@@ -1,34 +1,12 @@
-// The generation-independent answer front.
+// The generation-independent answer front: each operation picks the parser
+// by command generation and notes whether the answer it parsed was complete.
 #include "VexmorApi/Temp/ScanCmdRes.h"
 
 #include "VexmorApi/Temp/DeviceCapsTable.h"
+#include "VexmorApi/Temp/ResultTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 
 namespace vscore {
-
-namespace {
-
-// Entry and exit lines of one front operation.
-class TraceScope {
-public:
-    explicit TraceScope(char const* name) : name_(name) { g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", name_); }
-    ~TraceScope() { g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<<", name_); }
-    TraceScope(TraceScope const&) = delete;
-    TraceScope& operator=(TraceScope const&) = delete;
-
-private:
-    char const* name_;
-};
-
-template <class Record>
-Record Zeroed()
-{
-    Record record;
-    ClearRecord(&record);
-    return record;
-}
-
-}  // namespace
 
 IParseCmdRes* CScanCmdRes::GetParseCmdRes(SCANCMD_GENERATION generation)
 {
@@ -53,7 +31,7 @@ VS_SCANNER_CAPABILITY CScanCmdRes::ParseDeviceInfoData(_SCANCMD_DEVICECAP_INFO* 
                                                        std::unique_ptr<ExternalCapability> overrides)
 {
     TraceScope trace("ParseDeviceInfoData");
-    auto capability = Zeroed<VS_SCANNER_CAPABILITY>();
+    auto capability = ZeroedRecord<VS_SCANNER_CAPABILITY>();
     lastComplete_ = false;
     if (info == nullptr) {
         return capability;
@@ -72,7 +50,7 @@ PushScanKeyInfo CScanCmdRes::ParseDeviceKeyInfoData(_SCANCMD_RESPONSE_INFO* info
                                                      const VS_SCANNER_CAPABILITY& capability)
 {
     TraceScope trace("ParseDeviceKeyInfoData");
-    auto keyInfo = Zeroed<PushScanKeyInfo>();
+    auto keyInfo = ZeroedRecord<PushScanKeyInfo>();
     lastComplete_ = false;
     if (info == nullptr || info->data == nullptr) {
         return keyInfo;
@@ -95,7 +73,7 @@ COLORPALETTEINFO CScanCmdRes::ParseColorPaletteData(unsigned char* data, long le
                                                     const VS_SCANNER_CAPABILITY& capability)
 {
     TraceScope trace("ParseColorPaletteData");
-    auto palette = Zeroed<COLORPALETTEINFO>();
+    auto palette = ZeroedRecord<COLORPALETTEINFO>();
     lastComplete_ = false;
     if (IParseCmdRes* parser = GetParseCmdRes(capability.cmdGeneration)) {
         palette = parser->ParseColorPaletteResponse(data, length);
@@ -109,7 +87,7 @@ ACTUALSCANPARAM CScanCmdRes::ParseActualParameterData(_SCANCMD_RESPONSE_INFO* in
                                                       const VS_SCANNER_CAPABILITY& capability)
 {
     TraceScope trace("ParseActualParameterData");
-    auto actual = Zeroed<ACTUALSCANPARAM>();
+    auto actual = ZeroedRecord<ACTUALSCANPARAM>();
     lastComplete_ = false;
     if (info == nullptr || info->data == nullptr) {
         return actual;
@@ -141,7 +119,7 @@ DETECTEDPAPERINFO CScanCmdRes::ParsePaperSizeDetected(_SCANCMD_RESPONSE_INFO* in
                                                       SCANCMD_GENERATION generation)
 {
     TraceScope trace("ParsePaperSizeDetectedData");
-    auto detected = Zeroed<DETECTEDPAPERINFO>();
+    auto detected = ZeroedRecord<DETECTEDPAPERINFO>();
     lastComplete_ = false;
     IParseCmdRes* parser = GetParseCmdRes(generation);
     if (parser == nullptr) {

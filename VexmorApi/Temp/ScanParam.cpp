@@ -2,18 +2,15 @@
 #include "VexmorApi/Temp/ScanParam.h"
 
 #include <algorithm>
-#include <climits>
-#include <cstring>
 
 #include "VexmorApi/Temp/ConvertUnit.h"
 #include "VexmorApi/Temp/PaperSize.h"
+#include "VexmorApi/Temp/SaturatingCast.h"
 #include "VexmorApi/Utilities/Exception.h"
 
 namespace vscore {
 
 namespace {
-
-int32_t SaturateInt(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)); }
 
 // The device finds the paper's four corners itself.
 bool IsFourCornerDetection(const VS_SCANNER_PARAMETERS& request, const VS_SCANNER_CAPABILITY& capability)
@@ -172,8 +169,8 @@ tagRECT DecideMargin(const VS_SCANNER_PARAMETERS& request, const CDeviceCapsForP
     if (caps.IsSupportedMarginAdjustment(paper) && !request.scanAreaInfo.areaSelected &&
         !capability.isMarginAdjustAutoEnabled) {
         MARGINSIZE const margin = caps.GetScanMargin(request.paperSource, request.duplextype == SIMPLEX);
-        tagRECT const negated{SaturateInt(-int64_t{margin.left}), SaturateInt(-int64_t{margin.top}),
-                              SaturateInt(-int64_t{margin.right}), SaturateInt(-int64_t{margin.bottom})};
+        auto const negate = [](int32_t side) { return SaturateTo<int32_t>(-int64_t{side}); };
+        tagRECT const negated{negate(margin.left), negate(margin.top), negate(margin.right), negate(margin.bottom)};
         tagRECT converted{};
         return CConvertUnit::ConvertUnit(negated, margin.unit, &converted, MM) ? converted : tagRECT{};
     }
@@ -224,7 +221,7 @@ _SCANCMD_GROUNDCOLORREMOVAL DecideGroundColorRemoval(const VS_SCANNER_PARAMETERS
     int64_t const wanted = request.enhanced.backgroundRemoval.level;
     if (capability.cmdGeneration == SCANCMD_1ST_GENERATION) {
         removal.levelGiven = true;
-        removal.level = SaturateInt(wanted);
+        removal.level = SaturateTo<int32_t>(wanted);
         return removal;
     }
     int64_t const count = entry->level;
@@ -233,7 +230,7 @@ _SCANCMD_GROUNDCOLORREMOVAL DecideGroundColorRemoval(const VS_SCANNER_PARAMETERS
     }
     removal.levelGiven = true;
     if (wanted <= count) {
-        removal.level = SaturateInt(wanted);
+        removal.level = SaturateTo<int32_t>(wanted);
         return removal;
     }
     int32_t level = 0;
@@ -255,7 +252,7 @@ _SCANCMD_SCANPARAM CScanParam::ConvertScanParameterToSend(const VS_SCANNER_PARAM
     PAPERTYPE const paper = request.scanAreaInfo.papertype;
 
     _SCANCMD_SCANPARAM param;
-    std::memset(static_cast<void*>(&param), 0, sizeof param);
+    ClearRecord(&param);
 
     request.colortype = DecideColorType(request, capability);
     bool const fourCorner = IsFourCornerDetection(request, capability);
@@ -400,15 +397,15 @@ VS_SCANNER_PARAMETERS CScanParam::ConvertScanAreaValueUnit(const VS_SCANNER_PARA
     SCANAREA const& area = request.scanAreaInfo.selectArea;
     AXIS const resolution{request.resolutionX, request.resolutionY};
     SCANAREA converted = area;
-    bool converts = true;
-    if (area.unit == unit) {
-        converts = true;
-    } else if (unit == PIXEL) {
-        converts = CConvertUnit::ConvertToPixles(resolution, area, &converted);
-    } else if (area.unit == PIXEL) {
-        converts = CConvertUnit::ConvertPixlesTo(resolution, area, &converted, unit);
-    } else {
-        converts = CConvertUnit::ConvertUnit(area, &converted, unit);
+    bool converts = true;  // an area already in unit stays as it is
+    if (area.unit != unit) {
+        if (unit == PIXEL) {
+            converts = CConvertUnit::ConvertToPixles(resolution, area, &converted);
+        } else if (area.unit == PIXEL) {
+            converts = CConvertUnit::ConvertPixlesTo(resolution, area, &converted, unit);
+        } else {
+            converts = CConvertUnit::ConvertUnit(area, &converted, unit);
+        }
     }
     if (converts) {
         converted.unit = unit;
@@ -425,7 +422,7 @@ int CScanParam::RoundUpValue(int value, int step)
     int const quotient = value / step;
     int const remainder = value % step;
     int64_t const rounded = int64_t{step} * (remainder <= 0 ? quotient : int64_t{quotient} + 1);
-    return static_cast<int>(std::min<int64_t>(rounded, INT_MAX));
+    return SaturateTo<int32_t>(rounded);
 }
 
 }  // namespace vscore

@@ -7,7 +7,9 @@ std::string Formatter::ToString(bool value) { return value ? "true" : "false"; }
 
 std::string Formatter::ToHexString(unsigned value, unsigned char digits)
 {
-    char text[32];
+    // "0x", up to 255 fill digits and the terminator: a wide fill never cuts
+    // the value's own digits off the end.
+    char text[2 + 255 + 1];
     std::snprintf(text, sizeof text, "0x%0*x", static_cast<int>(digits), value);
     return text;
 }

@@ -4,12 +4,14 @@
 #include <pthread.h>
 #include <sys/stat.h>
 
-#include <cerrno>
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "VexmorApi/Utilities/File.h"
 #include "VexmorApi/Utilities/FileManager.h"

@@ -66,14 +66,8 @@ std::string Path::Append(std::string const& first, std::string const& second)
     if (second.empty()) {
         return first;
     }
-    std::string head = first;
-    while (!head.empty() && head.back() == '/') {
-        if (IsRootPath(head)) {
-            return head + second;
-        }
-        head.pop_back();
-    }
-    return head + kSeparator + second;
+    std::string const head = RemoveSuffixedSeparatorIfNeeded(first);
+    return IsRootPath(head) ? head + second : head + kSeparator + second;
 }
 
 std::string Path::GetLastComponent(std::string const& path)

@@ -29,8 +29,7 @@ uint32_t CDeviceAccess::EnumerateScanner(const std::vector<_ENUM_DEV_INFO>** lis
         return lastResult_;
     }
     *list = nullptr;
-    ReleaseEnumDevInfoList();
-    m_devices.reset(new (std::nothrow) std::vector<_ENUM_DEV_INFO>());
+    RenewDeviceList(m_devices);
     unsigned found = 0;
     uint32_t result = EnumerateDevices(DEVIF_USB, found);
     if (result == DEVACS_OK)

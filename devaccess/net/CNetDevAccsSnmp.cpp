@@ -42,9 +42,7 @@ uint32_t CNetDevAccsSnmp::EnumerateDevices(std::vector<_ENUM_DEV_INFO>& list, un
 {
     m_snmp.SetLastErrorCode(0);
     count = 0;
-    if (!m_snmp.IsSockProcInitialized()) {
-        m_snmp.InitializeSockProc();
-    }
+    m_snmp.InitializeSockProc();
     if (m_snmp.GetMyIpAddress(vdtcl::CTSocket::INET_ADDR_IPV4) == nullptr) {
         return DEVACS_ERR_IO;
     }

@@ -2,11 +2,10 @@
 // retries, transfers and the community-name configuration.
 #include "devaccess/net/CNetDeviceAccess.h"
 
-#include <cctype>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <new>
 
 #include "vdtcl/CTTime.h"
 
@@ -69,23 +68,6 @@ uint32_t ResultOfErrno(uint32_t error)
     return DEVACS_ERR_GENERAL;
 }
 
-// Case-insensitive search of a NUL-terminated mark in the first size bytes.
-bool ContainsNoCase(const char* data, size_t size, const char* mark)
-{
-    const size_t length = std::strlen(mark);
-    for (size_t at = 0; at + length <= size; ++at) {
-        size_t i = 0;
-        while (i < length && std::tolower(static_cast<unsigned char>(data[at + i])) ==
-                                 std::tolower(static_cast<unsigned char>(mark[i]))) {
-            ++i;
-        }
-        if (i == length) {
-            return true;
-        }
-    }
-    return false;
-}
-
 }  // namespace
 
 CNetDeviceAccess::CNetDeviceAccess(const NetTimings& timings) : m_snmp(timings), m_timings(timings) {}
@@ -127,14 +109,11 @@ uint32_t CNetDeviceAccess::EnumerateDevices(const std::vector<_ENUM_DEV_INFO>** 
     if (list == nullptr || count == nullptr) {
         return Store(DEVACS_ERR_BAD_ARGUMENT, 0);
     }
-    *list = nullptr;
     *count = 0;
-    m_deviceList.reset();
-    m_deviceList.reset(new (std::nothrow) std::vector<_ENUM_DEV_INFO>());
-    if (!m_deviceList) {
+    *list = RenewDeviceList(m_deviceList);
+    if (*list == nullptr) {
         return Store(DEVACS_ERR_NO_MEMORY, 0);
     }
-    *list = m_deviceList.get();
     unsigned found = 0;
     uint32_t result = m_snmp.EnumerateDevices(*m_deviceList, found);
     *count = found;
@@ -207,7 +186,7 @@ int CNetDeviceAccess::SendData(const unsigned char* data, int size, long timeout
         StoreTransferFailure();
         return count;
     }
-    const long limitMs = timeoutMs > m_timings.sendCompletionMs ? timeoutMs : m_timings.sendCompletionMs;
+    const long limitMs = std::min(std::max(timeoutMs, m_timings.sendCompletionMs), vdtcl::CTSocket::kLongestWaitMs);
     const Clock::time_point end = start + std::chrono::milliseconds(limitMs);
     int sent = count;
     while (sent < size) {
@@ -300,13 +279,14 @@ int CNetDeviceAccess::CheckConnectResponse()
             return GREETING_READ_FAILED;
         }
         got += count;
-        // The greeting is text: what follows a NUL octet is not looked at.
-        const size_t text = strnlen(area, static_cast<size_t>(got));
-        if (ContainsNoCase(area, text, "\r\n")) {
-            if (ContainsNoCase(area, text, kReadyMark)) {
+        // The area keeps a NUL behind the received bytes, so it is a C
+        // string; the greeting is text and what follows a NUL octet is not
+        // looked at.
+        if (std::strstr(area, "\r\n") != nullptr) {
+            if (strcasestr(area, kReadyMark) != nullptr) {
                 return GREETING_READY;
             }
-            if (ContainsNoCase(area, text, kBusyMark)) {
+            if (strcasestr(area, kBusyMark) != nullptr) {
                 return GREETING_BUSY;
             }
             lastResult = DEVACS_ERR_TIMEOUT;

@@ -146,31 +146,19 @@ int CTBERformat::CreateOctetsInteger(int& index, int value)
     int total = 0;
     int size = CalcSizeOfIntegerValue(value);
     unsigned char* p = CreateContentsOctets(kTagInteger, size, true, index, total);
-    if (SetIntegerToMemory(p, value, size) == nullptr) {
-        DropBlock(index);
-        return 0;
-    }
-    return total;
+    return KeepWrittenBlock(SetIntegerToMemory(p, value, size), index, total);
 }
 
 int CTBERformat::CreateOctetsString(int& index, const char* text)
 {
     index = -1;
     int total = 0;
-    if (text == nullptr || text[0] == '\0') {
+    const int size = TextSize(text);
+    if (size == 0) {
         return 0;
     }
-    size_t length = std::strlen(text);
-    if (length > static_cast<size_t>(INT_MAX)) {
-        return 0;
-    }
-    int size = static_cast<int>(length);
     unsigned char* p = CreateContentsOctets(kTagOctetString, size, true, index, total);
-    if (SetStringToMemory(p, text, size) == nullptr) {
-        DropBlock(index);
-        return 0;
-    }
-    return total;
+    return KeepWrittenBlock(SetStringToMemory(p, text, size), index, total);
 }
 
 int CTBERformat::CreateOctetsIpAddr4(int& index, const char* text)
@@ -181,11 +169,7 @@ int CTBERformat::CreateOctetsIpAddr4(int& index, const char* text)
         return 0;
     }
     unsigned char* p = CreateContentsOctets(kTagIpAddress, 4, true, index, total);
-    if (SetIpAddr4ToMemory(p, text, 4) == nullptr) {
-        DropBlock(index);
-        return 0;
-    }
-    return total;
+    return KeepWrittenBlock(SetIpAddr4ToMemory(p, text, 4), index, total);
 }
 
 int CTBERformat::CreateOctetsIpAddr6(int& index, const char* text)
@@ -204,11 +188,7 @@ int CTBERformat::CreateOctetsObjectId(int& index, const char* oid)
         return 0;
     }
     unsigned char* p = CreateContentsOctets(kTagObjectId, size, true, index, total);
-    if (SetObjectIdToMemory(p, oid, size) == nullptr) {
-        DropBlock(index);
-        return 0;
-    }
-    return total;
+    return KeepWrittenBlock(SetObjectIdToMemory(p, oid, size), index, total);
 }
 
 int CTBERformat::CreateVarBindingNullData(int& index, const char* oid)
@@ -222,31 +202,19 @@ int CTBERformat::CreateVarBindingInteger(int& index, const char* oid, int value)
     int total = 0;
     int size = CalcSizeOfIntegerValue(value);
     unsigned char* p = CreateVarBindingOctets(oid, kTagInteger, size, index, total);
-    if (SetIntegerToMemory(p, value, size) == nullptr) {
-        DropBlock(index);
-        return 0;
-    }
-    return total;
+    return KeepWrittenBlock(SetIntegerToMemory(p, value, size), index, total);
 }
 
 int CTBERformat::CreateVarBindingString(int& index, const char* oid, const char* text)
 {
     index = -1;
     int total = 0;
-    if (text == nullptr || text[0] == '\0') {
+    const int size = TextSize(text);
+    if (size == 0) {
         return 0;
     }
-    size_t length = std::strlen(text);
-    if (length > static_cast<size_t>(INT_MAX)) {
-        return 0;
-    }
-    int size = static_cast<int>(length);
     unsigned char* p = CreateVarBindingOctets(oid, kTagOctetString, size, index, total);
-    if (SetStringToMemory(p, text, size) == nullptr) {
-        DropBlock(index);
-        return 0;
-    }
-    return total;
+    return KeepWrittenBlock(SetStringToMemory(p, text, size), index, total);
 }
 
 int CTBERformat::CreateVarBindingIpAddr4(int& index, const char* oid, const char* text)
@@ -257,11 +225,7 @@ int CTBERformat::CreateVarBindingIpAddr4(int& index, const char* oid, const char
         return 0;
     }
     unsigned char* p = CreateVarBindingOctets(oid, kTagIpAddress, 4, index, total);
-    if (SetIpAddr4ToMemory(p, text, 4) == nullptr) {
-        DropBlock(index);
-        return 0;
-    }
-    return total;
+    return KeepWrittenBlock(SetIpAddr4ToMemory(p, text, 4), index, total);
 }
 
 int CTBERformat::CreateVarBindingIpAddr6(int& index, const char* oid, const char* text)
@@ -779,6 +743,28 @@ void CTBERformat::DropBlock(int& index)
         ReleaseOctetsMemory(index);
     }
     index = -1;
+}
+
+// The end of an encoder: written is where the contents writer stopped, null
+// when it refused; then the block goes and the encoder reports 0.
+int CTBERformat::KeepWrittenBlock(const unsigned char* written, int& index, int total)
+{
+    if (written == nullptr) {
+        DropBlock(index);
+        return 0;
+    }
+    return total;
+}
+
+// Length of a text to encode as contents; 0 for null, empty or longer than
+// a length field can carry.
+int CTBERformat::TextSize(const char* text)
+{
+    if (text == nullptr) {
+        return 0;
+    }
+    const size_t length = std::strlen(text);
+    return length > static_cast<size_t>(INT_MAX) ? 0 : static_cast<int>(length);
 }
 
 }  // namespace vdtcl

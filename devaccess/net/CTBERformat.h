@@ -130,6 +130,8 @@ private:
     size_t Remaining() const;
     bool ReadContentsHeader(unsigned char tag, int& length, int& count);
     void DropBlock(int& index);
+    int KeepWrittenBlock(const unsigned char* written, int& index, int total);
+    static int TextSize(const char* text);
 
     std::vector<MEMINFO> m_blocks;
     const unsigned char* m_decodeStart = nullptr;

@@ -228,8 +228,6 @@ bool CTSnmpMsg::SetMemInfoToDecode(const unsigned char* data, int size)
         return false;
     }
     m_records.clear();
-    m_decodeData = data;
-    m_decodeSize = size;
     m_stage = kStageAreaSet;
     return true;
 }
@@ -410,27 +408,23 @@ bool CTSnmpMsg::DecodeSnmpVarBinding(const char* oid, TTString<char>& text, CTBE
 void CTSnmpMsg::ReleaseDecodedSnmpMessage()
 {
     m_records.clear();
-    m_decodeData = nullptr;
-    m_decodeSize = 0;
     m_varBindingsStart = nullptr;
     m_stage = kStageNone;
 }
 
-// Message SEQUENCE (within the datagram), version, community, PDU header
-// and request id; only while a request is remembered and at stage 1.
+// Message SEQUENCE, version, community, PDU header and request id; only
+// while a request is remembered and at stage 1. The codec refuses a
+// SEQUENCE whose length runs past the datagram.
 bool CTSnmpMsg::ReadMsgHead(int& version, std::string& community, unsigned char& pduType, int& requestId)
 {
     if (!m_encoded || m_stage != kStageAreaSet) {
         return false;
     }
     int length = 0;
-    int header = m_ber.GetOctetsSequence(length);
-    if (header == 0 || int64_t{header} + length > m_decodeSize) {
-        return false;
-    }
     int pduLength = 0;
-    return m_ber.GetOctetsInteger(version) != 0 && m_ber.GetOctetsString(community) != 0 &&
-           m_ber.GetOctetsCommand(pduType, pduLength) != 0 && m_ber.GetOctetsInteger(requestId) != 0;
+    return m_ber.GetOctetsSequence(length) != 0 && m_ber.GetOctetsInteger(version) != 0 &&
+           m_ber.GetOctetsString(community) != 0 && m_ber.GetOctetsCommand(pduType, pduLength) != 0 &&
+           m_ber.GetOctetsInteger(requestId) != 0;
 }
 
 bool CTSnmpMsg::AddVarBinding(int size, int index)

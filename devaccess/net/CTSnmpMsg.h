@@ -94,8 +94,6 @@ private:
     bool m_encoded = false;
     std::unique_ptr<unsigned char[]> m_message;  // size + 1 octets
     int m_messageSize = 0;
-    const unsigned char* m_decodeData = nullptr;
-    int m_decodeSize = 0;
     int m_stage = 0;
     const unsigned char* m_varBindingsStart = nullptr;  // cursor after the error index
     std::vector<int> m_varBindings;  // block indexes in the order added

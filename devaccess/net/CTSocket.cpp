@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -255,7 +256,8 @@ int CTSocket::DetermineSocketStatus(long timeoutMs, chkfds_t which)
         return -1;
     }
     using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const long waitMs = timeoutMs < kLongestWaitMs ? timeoutMs : kLongestWaitMs;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(waitMs);
     pollfd entry{};
     entry.fd = m_descriptor;
     entry.events = which == CHKFDS_WRITE ? POLLOUT : POLLIN;
@@ -264,9 +266,9 @@ int CTSocket::DetermineSocketStatus(long timeoutMs, chkfds_t which)
         if (left < 0) {
             left = 0;
         }
-        int waitMs = left > INT_MAX ? INT_MAX : static_cast<int>(left);
+        int pollMs = left > INT_MAX ? INT_MAX : static_cast<int>(left);
         entry.revents = 0;
-        int n = poll(&entry, 1, waitMs);
+        int n = poll(&entry, 1, pollMs);
         if (n < 0 && errno == EINTR && left > 0) {
             continue;
         }
@@ -607,6 +609,15 @@ int CTSocket::FinishTransfer(long result, bool receiving)
     }
     m_lastError = 0;
     return static_cast<int>(result);
+}
+
+addrinfo* CTSocket::ResolveHostPort(const char* host, unsigned short port, inet_addr_t family, socket_t kind,
+                                     int flags)
+{
+    InitializeSockProc();
+    char service[8];
+    std::snprintf(service, sizeof service, "%u", static_cast<unsigned>(port));
+    return ResolveAddress(host, service, family, kind, flags, 0);
 }
 
 // getaddrinfo into list; on failure the stored code is 1000 + |code|.

@@ -22,6 +22,10 @@ public:
 
     // Base of the stored resolver codes.
     static constexpr uint32_t kResolverErrorBase = 1000;
+    // Longest wait any call makes (about 100 years): a longer time-out, such
+    // as LONG_MAX for "no limit", is cut to it so that a deadline computed
+    // on the monotonic clock in nanoseconds cannot overflow.
+    static constexpr long kLongestWaitMs = 100L * 365 * 24 * 60 * 60 * 1000;
 
     CTSocket();
     virtual ~CTSocket();
@@ -51,9 +55,9 @@ public:
     void CloseSocket();
     bool SetSocketOption(int level, int name, int value);
 
-    // Waits up to timeoutMs for the descriptor to become readable or
-    // writable: above 0 ready, 0 time-out (last error ETIMEDOUT), below 0
-    // failure. A time-out below 1 returns 1 at once.
+    // Waits up to timeoutMs (at most kLongestWaitMs) for the descriptor to
+    // become readable or writable: above 0 ready, 0 time-out (last error
+    // ETIMEDOUT), below 0 failure. A time-out below 1 returns 1 at once.
     int DetermineSocketStatus(long timeoutMs, chkfds_t which);
 
     // One receive of at most readSize bytes after a bounded wait. Returns the
@@ -91,6 +95,11 @@ public:
     void SetLastErrorCode(uint32_t code) { m_lastError = code; }
     uint32_t GetLastErrorCode() const { return m_lastError; }
     int GetDescriptor() const { return m_descriptor; }
+
+protected:
+    // Starts socket processing and resolves host with the port as decimal
+    // service text, as ResolveAddress does; the first address or null.
+    addrinfo* ResolveHostPort(const char* host, unsigned short port, inet_addr_t family, socket_t kind, int flags);
 
 private:
     static constexpr int kAddressTextSize = 47;  // INET6_ADDRSTRLEN + 1

@@ -2,7 +2,6 @@
 #include "devaccess/net/CTcpPortAccs.h"
 
 #include <cerrno>
-#include <cstdio>
 
 namespace vdtcl {
 
@@ -14,12 +13,7 @@ bool CTcpPortAccs::ConnectTcpPort(const char* host, unsigned short port)
         SetLastErrorCode(EALREADY);
         return false;
     }
-    if (!IsSockProcInitialized()) {
-        InitializeSockProc();
-    }
-    char service[8];
-    std::snprintf(service, sizeof service, "%u", static_cast<unsigned>(port));
-    for (addrinfo* a = ResolveAddress(host, service, INET_ADDR_ANY, SOCKET_STREAM, 0, 0); a != nullptr;
+    for (addrinfo* a = ResolveHostPort(host, port, INET_ADDR_ANY, SOCKET_STREAM, 0); a != nullptr;
          a = GetNextAddressInfo()) {
         if (!CreateSocket(a)) {
             continue;

@@ -2,7 +2,6 @@
 #include "devaccess/net/CUdpPortAccs.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <string>
 
 namespace vdtcl {
@@ -20,12 +19,7 @@ bool CUdpPortAccs::CreateUdpSocket(const char* host, unsigned short port, inet_a
         SetLastErrorCode(EALREADY);
         return false;
     }
-    if (!IsSockProcInitialized()) {
-        InitializeSockProc();
-    }
-    char service[8];
-    std::snprintf(service, sizeof service, "%u", static_cast<unsigned>(port));
-    addrinfo* a = ResolveAddress(host, service, family, SOCKET_DGRAM, flags, 0);
+    addrinfo* a = ResolveHostPort(host, port, family, SOCKET_DGRAM, flags);
     const bool bindIt = host == nullptr && (flags & 1) != 0;
     for (; a != nullptr; a = GetNextAddressInfo()) {
         if (!CreateSocket(a)) {
@@ -55,9 +49,7 @@ bool CUdpPortAccs::OpenUdpBroadcast(unsigned short port, inet_addr_t family, con
     if (family == INET_ADDR_IPV6) {
         target = "FF02::1";
     } else if (local != nullptr) {
-        if (!IsSockProcInitialized()) {
-            InitializeSockProc();
-        }
+        InitializeSockProc();
         const addrinfo* broadcast = GetDirectedBroadcastAddress(local);
         const char* text = broadcast == nullptr ? nullptr : GetIpAddressString(broadcast);
         if (text == nullptr) {

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 #include "devaccess/usb/CUsbDevAccsCore.h"
 #include "vdtcl/CTTime.h"
@@ -56,10 +55,8 @@ uint32_t CUsbDeviceAccess::EnumerateDevices(const std::vector<_ENUM_DEV_INFO>** 
         return Store(DEVACS_ERR_BAD_ARGUMENT, 0);
     }
     *count = 0;
-    m_deviceList.reset();
-    m_deviceList.reset(new (std::nothrow) std::vector<_ENUM_DEV_INFO>());
-    *list = m_deviceList.get();
-    if (!m_deviceList) {
+    *list = RenewDeviceList(m_deviceList);
+    if (*list == nullptr) {
         return Store(DEVACS_ERR_NO_MEMORY, 0);
     }
     return StoreFromCore(m_core->EnumerateDevices(*m_deviceList, *count, flag));

@@ -104,7 +104,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             break;
         case 5:
             count = ber.GetOctetsIpAddr4(text);
-            Check(count == 0 || count == 6);
+            // Type, a length field of 1 to 5 octets (the long form is legal), 4 octets.
+            Check(count == 0 || (count >= 6 && count <= 10));
             break;
         case 6:
             count = ber.GetOctetsObjectId(text);

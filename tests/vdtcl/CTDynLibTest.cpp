@@ -16,7 +16,7 @@
 
 #include "tests/support/plugin_log/PluginLog.h"
 #include "tests/vdtcl/DynLibTestPlugin.h"
-#include "tests/vdtcl/TempFolder.h"
+#include "ScratchDir.h"
 
 namespace {
 
@@ -170,7 +170,7 @@ void CopyFile(const std::string& from, const std::string& to)
 
 TEST(DynLibProgramFolder, BareNameIsTriedAgainBesideTheProgram)
 {
-    TempFolder folder;
+    ScratchDir folder;
     ASSERT_FALSE(folder.Path().empty());
     std::string program = folder / "dynlib_child";
     CopyFile("/proc/self/exe", program);
@@ -184,7 +184,7 @@ TEST(DynLibProgramFolder, BareNameIsTriedAgainBesideTheProgram)
 
 TEST(DynLibProgramFolder, NoSecondTryWhenTheProgramPathDoesNotFit)
 {
-    TempFolder folder;
+    ScratchDir folder;
     ASSERT_FALSE(folder.Path().empty());
     std::string deep = folder.Path();
     while (deep.size() <= 1100) {

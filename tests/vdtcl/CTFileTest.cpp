@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/vdtcl/TempFolder.h"
+#include "ScratchDir.h"
 
 namespace {
 
@@ -52,7 +52,7 @@ std::string RandomBytes(size_t n, unsigned seed)
 
 TEST(CTFileIo, ReadLineStripsLineEnds)
 {
-    TempFolder folder;
+    ScratchDir folder;
     std::string path = folder / "lines.txt";
     WriteText(path, "abc\r\nde\n\rfg\rh\nlast\r");
     struct Case {
@@ -83,7 +83,7 @@ TEST(CTFileIo, ReadLineStripsLineEnds)
 
 TEST(CTFileIo, ItemsRoundTripAndEndOfFileReadsMinusOne)
 {
-    TempFolder folder;
+    ScratchDir folder;
     std::string path = folder / "items.bin";
     const uint32_t items[3] = {0x11223344u, 0xA5A5A5A5u, 0xFFFFFFFFu};
     CTFileIo file;
@@ -102,7 +102,7 @@ TEST(CTFileIo, ItemsRoundTripAndEndOfFileReadsMinusOne)
 
 TEST(CTFileIo, OpenStateIsChecked)
 {
-    TempFolder folder;
+    ScratchDir folder;
     std::string first = folder / "first.txt";
     std::string second = folder / "second.txt";
     WriteText(first, "one\n");
@@ -141,7 +141,7 @@ TEST(CTFileIo, WritesToAFullDeviceReportNoSpace)
 
 TEST(CTFileFnc, CopyKeepsItsSourceAndRespectsOverwrite)
 {
-    TempFolder folder;
+    ScratchDir folder;
     std::string source = folder / "source.bin";
     std::string target = folder / "target.bin";
     std::string content = RandomBytes(5000, 7);
@@ -204,7 +204,7 @@ void MoveUnderFileSizeLimit(const std::string& source, const std::string& target
 
 TEST(CTFileFnc, MoveAcrossFileSystemsCopiesThenRemoves)
 {
-    TempFolder folder;
+    ScratchDir folder;
     std::string otherRoot = OtherFileSystemFolder(folder.Path());
     if (otherRoot.empty())
         GTEST_SKIP() << "no second file system";
@@ -244,7 +244,7 @@ TEST(CTFileFnc, MoveAcrossFileSystemsCopiesThenRemoves)
 
 TEST(CTDirFnc, CreateDirPathCreatesTheMissingFolders)
 {
-    TempFolder folder;
+    ScratchDir folder;
     std::string base = folder.Path();
     WriteText(folder / "file", "x");
     struct Case {
@@ -276,7 +276,7 @@ TEST(CTDirFnc, CreateDirPathCreatesTheMissingFolders)
 
 TEST(CTDirFnc, CreateDirPathOfARelativePathStartsAtItsFirstComponent)
 {
-    TempFolder folder;
+    ScratchDir folder;
     fs::path previous = fs::current_path();
     fs::current_path(folder.Path());
     CTDirFnc dirs;

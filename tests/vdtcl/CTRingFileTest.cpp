@@ -15,7 +15,7 @@
 #include <sstream>
 #include <string>
 
-#include "tests/vdtcl/TempFolder.h"
+#include "ScratchDir.h"
 
 namespace {
 
@@ -99,7 +99,7 @@ private:
 
 TEST(CTRingFile, WorkedExampleIsByteExact)
 {
-    TempFolder folder;
+    ScratchDir folder;
     std::string path = folder / "ring.log";
     CTRingFile ring;
     ASSERT_TRUE(ring.StartUsing(path.c_str(), 100, nullptr));
@@ -140,7 +140,7 @@ TEST(CTRingFile, MarkerFollowsDataThatFillsTheRing)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.first << " then " << c.second);
-        TempFolder folder;
+        ScratchDir folder;
         std::string path = folder / "ring.log";
         CTRingFile ring;
         ASSERT_TRUE(ring.StartUsing(path.c_str(), 100, nullptr));
@@ -160,7 +160,7 @@ TEST(CTRingFile, MarkerCutByABlockBorderIsFound)
     for (uint64_t markerAt : {4088u, 4089u, 4093u, 4095u, 4096u, 8180u}) {
         for (bool readFirst : {false, true}) {
             SCOPED_TRACE(::testing::Message() << "marker at " << markerAt << (readFirst ? ", after a read" : ""));
-            TempFolder folder;
+            ScratchDir folder;
             std::string path = folder / "ring.log";
             std::string bytes = std::string(markerAt, 'x') + kMarker + "\n" + std::string(600, 'y');
             WriteFile(path, bytes);
@@ -197,7 +197,7 @@ TEST(CTRingFile, RandomWritesReadsAndReopensMatchTheModel)
         SCOPED_TRACE(trial);
         const std::string& marker = markers[trial % 4];
         uint64_t maxSize = marker.size() + 20 + random() % 12000;
-        TempFolder folder;
+        ScratchDir folder;
         std::string path = folder / "ring.log";
         RingModel model(maxSize, marker);
         CTRingFile ring;
@@ -235,7 +235,7 @@ TEST(CTRingFile, RandomWritesReadsAndReopensMatchTheModel)
 
 TEST(CTRingFile, BadSettingsAndArgumentsAreRefused)
 {
-    TempFolder folder;
+    ScratchDir folder;
     std::string path = folder / "ring.log";
     std::string longest(CTRingFile::kMaxMarkerLength, 'M');
     std::string tooLong(CTRingFile::kMaxMarkerLength + 1, 'M');
@@ -295,7 +295,7 @@ void WriteUnderFileSizeLimit(const std::string& path, rlim_t limit, size_t n)
 
 TEST(CTRingFile, FailedWriteLeavesAMarkerToGoOnFrom)
 {
-    TempFolder folder;
+    ScratchDir folder;
     std::string path = folder / "ring.log";
     RingModel model(100000, kMarker);
     {

@@ -139,6 +139,25 @@ TEST(CTImgDataInfo, SizesArePaddedAndComputedWithoutWrapping) {
   EXPECT_FALSE(info.SetImageDataMemory(mem.data(), 64, 4, 4, 2, 0));
 }
 
+// A box cleared as a plain description releases its own memory there, and
+// a buffer attached afterwards stays the caller's: neither an explicit free
+// nor the destructor may delete it.
+TEST(CTImgDataBox, ClearedBoxNeverFreesABufferAttachedLater) {
+  std::vector<unsigned char> outside(64, 0x5A);
+  {
+    CTImgDataBox box;
+    ASSERT_TRUE(box.AllocImageDataMemory(4, 4, 2, 0));
+    CTImgDataInfo& description = box;
+    description.ClearImageDataInfo();
+    EXPECT_EQ(box.GetPtrToImageMemory(), nullptr);
+    ASSERT_TRUE(box.SetImageDataMemory(outside.data(), outside.size(), 4, 4, 2, 0));
+    box.FreeImageDataMemory();
+    EXPECT_EQ(box.GetPtrToImageMemory(), outside.data());
+  }
+  EXPECT_EQ(outside[0], 0x5A);
+  EXPECT_EQ(outside[63], 0x5A);
+}
+
 // Every depth, every turn and sense, every size from 1 x 1 to 33 x 33,
 // against the reference; a half turn also in place.
 TEST(CTRotImage, AllTurnsMatchThePerPixelReference) {

@@ -13,7 +13,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -27,22 +26,15 @@ namespace {
 constexpr int kNoProgressLimitMs = 10000;
 const unsigned char kScanCommand[] = {0x1B, 'X', '\n', 0x80};
 
+// A positive byte count (see scriptedpeer::ParseByteCount).
 bool ParseSize(const char* text, unsigned long long& value)
 {
-    char* end = nullptr;
-    unsigned long long n = std::strtoull(text, &end, 10);
-    if (end == text) {
+    uint64_t n = 0;
+    if (!scriptedpeer::ParseByteCount(text, n) || n == 0) {
         return false;
     }
-    if (*end == 'K') {
-        n <<= 10;
-        ++end;
-    } else if (*end == 'M') {
-        n <<= 20;
-        ++end;
-    }
     value = n;
-    return *end == '\0' && n > 0;
+    return true;
 }
 
 double Seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; }
@@ -53,7 +45,8 @@ double Seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static
     scriptedpeer::ScriptedPeer peer;
     std::string error;
     std::string line;
-    if (peer.Listen(error)) {
+    const bool listening = peer.Listen(error);
+    if (listening) {
         peer.AddConnection(scriptedpeer::Script()
                                .Send("+OK \r\n")
                                .Receive(sizeof kScanCommand, 30000)
@@ -64,7 +57,8 @@ double Seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static
     } else {
         line = "error " + error + "\n";
     }
-    if (write(reportFd, line.data(), line.size()) < 0) {
+    // Without a listener there is no script to wait for.
+    if (write(reportFd, line.data(), line.size()) < 0 || !listening) {
         _exit(1);
     }
     close(reportFd);

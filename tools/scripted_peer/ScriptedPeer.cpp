@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -58,6 +59,29 @@ void FillPattern(uint64_t offset, unsigned char* out, size_t n)
             out[i] = table[low ^ high];
         }
     }
+}
+
+bool ParseByteCount(const char* text, uint64_t& value)
+{
+    if (text == nullptr || *text < '0' || *text > '9') {
+        return false;  // strtoull would also take blanks and a sign
+    }
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long long n = std::strtoull(text, &end, 10);
+    unsigned shift = 0;
+    if (*end == 'K') {
+        shift = 10;
+        ++end;
+    } else if (*end == 'M') {
+        shift = 20;
+        ++end;
+    }
+    if (*end != '\0' || errno == ERANGE || n > (std::numeric_limits<uint64_t>::max() >> shift)) {
+        return false;
+    }
+    value = static_cast<uint64_t>(n) << shift;
+    return true;
 }
 
 Script& Script::Send(const std::string& bytes)
@@ -131,7 +155,6 @@ ScriptedPeer::~ScriptedPeer() { Stop(); }
 bool ScriptedPeer::Listen(const std::string& address, unsigned short port, std::string& error, int receiveBuffer)
 {
     StopListening();
-    m_receiveBuffer = receiveBuffer;
     std::vector<std::string> candidates;
     if (!address.empty()) {
         candidates.push_back(address);

@@ -21,6 +21,11 @@ unsigned char PatternByte(uint64_t offset);
 // Writes the n pattern bytes from offset on to out.
 void FillPattern(uint64_t offset, unsigned char* out, size_t n);
 
+// A byte count from the command line of the tools that drive the peer:
+// decimal digits, optionally followed by K or M (binary units). False for
+// anything else and for a count that does not fit 64 bits.
+bool ParseByteCount(const char* text, uint64_t& value);
+
 // The steps of one connection, run in order. Every wait also ends when the
 // peer is stopped.
 class Script {
@@ -115,7 +120,6 @@ private:
     std::string m_address;
     unsigned short m_port = 0;
     int m_listenFd = -1;
-    int m_receiveBuffer = 0;
     std::vector<Script> m_scripts;  // fixed once the thread runs
     std::thread m_thread;
     std::atomic<bool> m_stop{false};

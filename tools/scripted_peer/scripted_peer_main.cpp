@@ -4,7 +4,6 @@
 //                 [--stream N] [--chunk N] [--connections N] [--reset]
 // TEXT may hold \r and \n; N may end in K or M (binary units).
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -24,24 +23,6 @@ std::string Unescape(const char* text)
         }
     }
     return out;
-}
-
-bool ParseSize(const char* text, uint64_t& value)
-{
-    char* end = nullptr;
-    unsigned long long n = std::strtoull(text, &end, 10);
-    if (end == text) {
-        return false;
-    }
-    if (*end == 'K') {
-        n <<= 10;
-        ++end;
-    } else if (*end == 'M') {
-        n <<= 20;
-        ++end;
-    }
-    value = n;
-    return *end == '\0';
 }
 
 int Usage()
@@ -75,15 +56,15 @@ int main(int argc, char** argv)
         } else if (std::strcmp(argv[i], "--greeting") == 0) {
             greeting = Unescape(argv[++i]);
         } else if (std::strcmp(argv[i], "--port") == 0) {
-            if (!ParseSize(argv[++i], port) || port == 0 || port > 65535) return Usage();
+            if (!scriptedpeer::ParseByteCount(argv[++i], port) || port == 0 || port > 65535) return Usage();
         } else if (std::strcmp(argv[i], "--receive") == 0) {
-            if (!ParseSize(argv[++i], receive)) return Usage();
+            if (!scriptedpeer::ParseByteCount(argv[++i], receive)) return Usage();
         } else if (std::strcmp(argv[i], "--stream") == 0) {
-            if (!ParseSize(argv[++i], stream)) return Usage();
+            if (!scriptedpeer::ParseByteCount(argv[++i], stream)) return Usage();
         } else if (std::strcmp(argv[i], "--chunk") == 0) {
-            if (!ParseSize(argv[++i], chunk) || chunk == 0) return Usage();
+            if (!scriptedpeer::ParseByteCount(argv[++i], chunk) || chunk == 0) return Usage();
         } else if (std::strcmp(argv[i], "--connections") == 0) {
-            if (!ParseSize(argv[++i], connections) || connections == 0) return Usage();
+            if (!scriptedpeer::ParseByteCount(argv[++i], connections) || connections == 0) return Usage();
         } else {
             return Usage();
         }

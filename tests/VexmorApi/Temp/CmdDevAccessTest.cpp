@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -226,6 +228,38 @@ TEST(RecvCmdResponse, AnAnswerWithoutUsableLengthCannotOverrunTheBuffer)
     fake.QueueData(Bytes(CCmdDevAccess::kReceiveBufferSize, 0x55));
     EXPECT_EQ(Receive(fake, kGen2).ret, vscore::CMDERR_BUFFER_TOO_SMALL);
     EXPECT_EQ(fake.GetCounts().badCalls, 0);
+}
+
+// After an answer too large for the buffer the rest is drained; a device
+// that never stops sending must not keep the channel draining for ever.
+TEST(RecvCmdResponse, DrainingAfterAnOversizedAnswerEndsWithinTheTimeOut)
+{
+    const char* const oversized[] = {
+        "00 51 44 49 FF FF FF 7F 01",  // an announced length beyond the buffer
+        "00 51 44 49 00 00 00 00 01",  // no usable length: the buffer fills up
+    };
+    for (const char* answer : oversized) {
+        FakeDeviceAccess fake;
+        fake.QueueScript(answer);
+        fakedev::ReceiveStep endless;
+        endless.bytes = Bytes(0x1000, 0x55);
+        fake.SetIdleReceive(endless);
+        CCmdDevAccess cmd;
+        cmd.SetPointerToDeviceAccess(&fake);
+        std::promise<VSRSLT> done;
+        std::future<VSRSLT> result = done.get_future();
+        std::thread receiver([&] {
+            CMDRESINFO info{1, 3, 4};
+            done.set_value(cmd.RecvCmdResponse(info, 200, false));
+        });
+        bool const ended = result.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+        if (!ended) {
+            fake.SetIdleReceive(fakedev::ReceiveStep{fakedev::ReceiveStep::Closed, {}, 0, 0});  // lets it go
+        }
+        receiver.join();
+        EXPECT_TRUE(ended) << answer << ": the drain did not stop";
+        EXPECT_EQ(result.get(), vscore::CMDERR_BUFFER_TOO_SMALL) << answer;
+    }
 }
 
 TEST(RecvCmdResponse, RejectsBadArgumentsWithoutReceiving)

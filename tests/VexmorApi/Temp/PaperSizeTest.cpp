@@ -134,4 +134,31 @@ TEST(CPaperSize, AreaHelpers)
     EXPECT_EQ(cut.unit, MM);
 }
 
+// Generation-2 devices report margins below 0 (the scan reaches past the
+// paper edge); ConvAndGetMarginDocSize hands them over as the bit pattern of
+// the signed value.
+TEST(CPaperSize, AddMarginSizeTakesNegativeMarginsBack)
+{
+    struct Case {
+        int32_t margin;
+        vscore::UNITTYPE marginUnit;
+        vscore::UNITTYPE unit;
+        vscore::PAPERSOURCESELECT source;
+        int expected;
+    };
+    const Case cases[] = {
+        {-300, MM, MM, vscore::FLATBED, 20000 - 600},
+        {-254, MM, INCH, vscore::ADF, 20000 - 200},
+        {-100, INCH, MM, vscore::ADF, 20000 - 508},
+        {300, MM, MM, vscore::FLATBED, 20000 + 600},
+    };
+    for (const Case& c : cases) {
+        vscore::DEVICESCANSIZES margins{};
+        margins.flatbed = {static_cast<uint32_t>(c.margin), 0};
+        margins.simplex = {static_cast<uint32_t>(c.margin), 0};
+        margins.unit = c.marginUnit;
+        EXPECT_EQ(CPaperSize::AddMarginSize(20000, c.unit, margins, c.source), c.expected) << c.margin;
+    }
+}
+
 }  // namespace

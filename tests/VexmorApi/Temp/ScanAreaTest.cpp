@@ -254,6 +254,9 @@ TEST(CPaperTypeAndOrientation, PaperFromDetectedCorners)
          },
          A4, D_HORIZONTAL},
         {"nothing detected is the device maximum", 2362, 0, 300, [](auto&, auto&) {}, DEVICEMAX, NOT_ORIENTATION},
+        {"214 mm (LETTER) less 2 x 3 mm of negative margin is A4", 2528, 0, 300,
+         [&](auto& c, auto&) { corners(c), c.marginSize.flatbed = {-300, -300, -300, -300, MM}; }, A4,
+         D_VERTICAL},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

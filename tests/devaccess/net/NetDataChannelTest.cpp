@@ -5,6 +5,7 @@
 #include <time.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <chrono>
 #include <cstring>
@@ -331,9 +332,9 @@ size_t MaxSendBuffer()
     return high;
 }
 
-// A slow reader gets every byte, also with a time-out of 0. The second size
-// is more than any send buffer can take at once, so the send is cut into
-// parts and the rest must follow the first.
+// A slow reader gets every byte, also with a time-out of 0 or of "no
+// limit". The larger size is more than any send buffer can take at once, so
+// the send is cut into parts and the rest must follow the first.
 TEST(NetTransfer, SendsToASlowReaderArriveWhole)
 {
     const struct {
@@ -344,6 +345,7 @@ TEST(NetTransfer, SendsToASlowReaderArriveWhole)
         {1u << 20, 0, 20},
         {1u << 20, 3000, 20},
         {2 * MaxSendBuffer() + (1u << 20), 0, 1},
+        {2 * MaxSendBuffer() + (1u << 20), LONG_MAX, 1},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(::testing::Message() << r.size << " bytes, time-out " << r.timeoutMs);

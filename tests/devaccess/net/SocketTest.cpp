@@ -10,9 +10,11 @@
 
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "devaccess/net/CTcpPortAccs.h"
@@ -58,6 +60,30 @@ TEST(Socket, ReadWaitTimesOutWithEtimedout)
     char buffer[16];
     EXPECT_EQ(c.client.ReadDataOnTcp(buffer, sizeof buffer, sizeof buffer, 100), 0);
     EXPECT_EQ(c.client.GetLastErrorCode(), static_cast<uint32_t>(ETIMEDOUT));
+}
+
+// Time-outs up to "no limit" (LONG_MAX) wait for the data instead of
+// turning into a deadline in the past, for reads and writes alike.
+TEST(Socket, VeryLongTimeoutsWaitForTheData)
+{
+    Connection c;
+    ASSERT_GE(c.server, 0);
+    const long rows[] = {24L * 60 * 60 * 1000, CTSocket::kLongestWaitMs, CTSocket::kLongestWaitMs + 1, LONG_MAX};
+    for (long timeoutMs : rows) {
+        SCOPED_TRACE(timeoutMs);
+        std::thread late([&c] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            c.ServerSends("late");
+        });
+        char buffer[8];
+        const int n = c.client.ReadDataOnTcp(buffer, sizeof buffer, sizeof buffer, timeoutMs);
+        late.join();
+        EXPECT_EQ(n, 4);
+        EXPECT_EQ(std::string(buffer, n > 0 ? n : 0), "late");
+        EXPECT_EQ(c.client.WriteDataOnTcp("ok", 2, timeoutMs), 2);
+        std::vector<unsigned char> got;
+        ASSERT_TRUE(nettest::ReadExactly(c.server, got, 2, kPeerWaitMs));
+    }
 }
 
 TEST(Socket, ReadLargerThanBufferIsRefusedAndConsumesNothing)
