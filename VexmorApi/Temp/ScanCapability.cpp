@@ -13,6 +13,16 @@ namespace vscore {
 
 namespace {
 
+// A support record with every field cleared and its capability "unsupported".
+template <class Record>
+Record UnsupportedRecord()
+{
+    Record record;
+    ClearRecord(&record);
+    record.cap = UNSUPPORT;
+    return record;
+}
+
 // Command versions up to this one are one-letter (generation-1) devices.
 constexpr int32_t kLastFirstCommandVersion = 256;
 // The first platform with colour drop, thick text and edge enhancement
@@ -476,18 +486,12 @@ CAPSUPPORT ScanCapability::GetGrayToneSupport(const VS_SCANNER_CAPABILITY& /*cap
 
 COLORTONESUPPORT ScanCapability::GetColorToneSupport(const VS_SCANNER_CAPABILITY& /*capability*/)
 {
-    COLORTONESUPPORT tone;
-    ClearRecord(&tone);
-    tone.cap = UNSUPPORT;
-    return tone;
+    return UnsupportedRecord<COLORTONESUPPORT>();
 }
 
 AUTOCOLORLEVELSUPPORT ScanCapability::GetAutoColorLevelSupport(const VS_SCANNER_CAPABILITY& /*capability*/)
 {
-    AUTOCOLORLEVELSUPPORT level;
-    ClearRecord(&level);
-    level.cap = UNSUPPORT;
-    return level;
+    return UnsupportedRecord<AUTOCOLORLEVELSUPPORT>();
 }
 
 BACKGROUNDREMOVALSUPPORT ScanCapability::GetBackgroundRemovalSupport(const VS_SCANNER_CAPABILITY& capability)
@@ -506,9 +510,7 @@ SMOOTHINGSUPPORT ScanCapability::GetSmoothingSupport(const VS_SCANNER_CAPABILITY
 
 COLORDROPSUPPORT ScanCapability::GetColorDropSupport(const VS_SCANNER_CAPABILITY& capability)
 {
-    COLORDROPSUPPORT drop;
-    ClearRecord(&drop);
-    drop.cap = UNSUPPORT;
+    COLORDROPSUPPORT drop = UnsupportedRecord<COLORDROPSUPPORT>();
     if (Version(capability) >= kFirstFeaturePlatform) {
         drop.colorType = SUPPORTCOLORTYPES{true, true, true, false, true, false, false};
     }
@@ -517,9 +519,7 @@ COLORDROPSUPPORT ScanCapability::GetColorDropSupport(const VS_SCANNER_CAPABILITY
 
 THICKTEXTSUPPORT ScanCapability::GetThickTextSupport(const VS_SCANNER_CAPABILITY& capability)
 {
-    THICKTEXTSUPPORT thick;
-    ClearRecord(&thick);
-    thick.cap = UNSUPPORT;
+    THICKTEXTSUPPORT thick = UnsupportedRecord<THICKTEXTSUPPORT>();
     if (Version(capability) >= kFirstFeaturePlatform) {
         thick.levelMax = 5;
         thick.levelMin = 1;
@@ -532,9 +532,7 @@ CAPSUPPORT ScanCapability::GetDotTextCombineSupport(const VS_SCANNER_CAPABILITY&
 
 EDGEENHANCESUPPORT ScanCapability::GetEdgeEnhanceSupport(const VS_SCANNER_CAPABILITY& capability)
 {
-    EDGEENHANCESUPPORT edge;
-    ClearRecord(&edge);
-    edge.cap = UNSUPPORT;
+    EDGEENHANCESUPPORT edge = UnsupportedRecord<EDGEENHANCESUPPORT>();
     if (Version(capability) >= kFirstFeaturePlatform) {
         edge.levelMax = 5;
         edge.levelMin = 1;
@@ -556,26 +554,17 @@ MOIREREMOVALSUPPORT ScanCapability::GetMoireRemovalSupport(const VS_SCANNER_CAPA
 
 DUSTREMOVALSUPPORT ScanCapability::GetDustRemovalSupport(const VS_SCANNER_CAPABILITY& /*capability*/)
 {
-    DUSTREMOVALSUPPORT dust;
-    ClearRecord(&dust);
-    dust.cap = UNSUPPORT;
-    return dust;
+    return UnsupportedRecord<DUSTREMOVALSUPPORT>();
 }
 
 REMOVELINESUPPORT ScanCapability::GetLineRemoveSupport(const VS_SCANNER_CAPABILITY& /*capability*/)
 {
-    REMOVELINESUPPORT line;
-    ClearRecord(&line);
-    line.cap = UNSUPPORT;
-    return line;
+    return UnsupportedRecord<REMOVELINESUPPORT>();
 }
 
 PUNCHHOLESUPPORT ScanCapability::GetPunchHoleRemoveSupport(const VS_SCANNER_CAPABILITY& /*capability*/)
 {
-    PUNCHHOLESUPPORT punch;
-    ClearRecord(&punch);
-    punch.cap = UNSUPPORT;
-    return punch;
+    return UnsupportedRecord<PUNCHHOLESUPPORT>();
 }
 
 CAPSUPPORT ScanCapability::GetImageMergeSupport(const VS_SCANNER_CAPABILITY& /*capability*/) { return UNSUPPORT; }
@@ -598,9 +587,7 @@ CardModeType ScanCapability::GetPlasticCardSupport(const VS_SCANNER_CAPABILITY& 
 
 EDGECUTSUPPORT ScanCapability::GetEdgeCutSupport(const VS_SCANNER_CAPABILITY& capability)
 {
-    EDGECUTSUPPORT cut;
-    ClearRecord(&cut);
-    cut.cap = UNSUPPORT;
+    EDGECUTSUPPORT cut = UnsupportedRecord<EDGECUTSUPPORT>();
     cut.autoSizeOnly = capability.isMarginAdjustAutoEnabled;
     const MARGINADJUSTSIZES& adjust =
         capability.isMarginAdjustAutoEnabled ? capability.marginAdjustForAuto : capability.marginAdjust;
@@ -696,18 +683,12 @@ CAPSUPPORT ScanCapability::GetQuietModeSupport(const VS_SCANNER_CAPABILITY& capa
 
 BARCODESUPPORT ScanCapability::GetDetectBarcodeSupport(const VS_SCANNER_CAPABILITY& /*capability*/)
 {
-    BARCODESUPPORT barcode;
-    ClearRecord(&barcode);
-    barcode.cap = UNSUPPORT;
-    return barcode;
+    return UnsupportedRecord<BARCODESUPPORT>();
 }
 
 PATCHCODESUPPORT ScanCapability::GetDetectPatchcodeSupport(const VS_SCANNER_CAPABILITY& /*capability*/)
 {
-    PATCHCODESUPPORT patch;
-    ClearRecord(&patch);
-    patch.cap = UNSUPPORT;
-    return patch;
+    return UnsupportedRecord<PATCHCODESUPPORT>();
 }
 
 CAPSUPPORT ScanCapability::GetColorProfileSupport(const VS_SCANNER_CAPABILITY& capability)
