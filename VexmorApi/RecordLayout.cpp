@@ -31,17 +31,17 @@ constexpr bool TilesRecord(std::initializer_list<MemberSpan> members, std::size_
 
 }  // namespace
 
-#define VEXMOR_CHECK_MEMBER(R, member, off, width)                                  \
-    static_assert(offsetof(R, member) == (off), #R "::" #member " offset");        \
+#define VEXMOR_CHECK_MEMBER(R, member, off, width)                          \
+    static_assert(offsetof(R, member) == (off), #R "::" #member " offset"); \
     static_assert(sizeof(std::declval<R&>().member) == (width), #R "::" #member " width");
 
 #define VEXMOR_MEMBER_SPAN(R, member, off, width) MemberSpan{off, width},
 
-#define VEXMOR_CHECK_RECORD(R, size, ROWS)                                                             \
+#define VEXMOR_CHECK_RECORD(R, size, ROWS)                                                               \
     static_assert(std::is_standard_layout_v<R> && std::is_trivially_copyable_v<R>, #R " is plain data"); \
-    static_assert(sizeof(R) == (size), #R " size");                                                     \
-    static_assert(std::has_unique_object_representations_v<R>, #R " has implicit padding");            \
-    static_assert(TilesRecord({ROWS(VEXMOR_MEMBER_SPAN, R)}, size), #R " rows leave a gap");            \
+    static_assert(sizeof(R) == (size), #R " size");                                                      \
+    static_assert(std::has_unique_object_representations_v<R>, #R " has implicit padding");              \
+    static_assert(TilesRecord({ROWS(VEXMOR_MEMBER_SPAN, R)}, size), #R " rows leave a gap");             \
     ROWS(VEXMOR_CHECK_MEMBER, R)
 
 VEXMOR_INTERFACE_RECORDS(VEXMOR_CHECK_RECORD)

@@ -9,6 +9,9 @@
 
 #include "VexmorApi/VexmorApiTypes.h"
 
+// The rows are laid out by hand, one member per table cell.
+// clang-format off
+
 // ---- small shared records ----
 #define VEXMOR_LAYOUT_AXIS(F, R) F(R, x, 0, 4) F(R, y, 4, 4)
 #define VEXMOR_LAYOUT_tagRECT(F, R) F(R, left, 0, 4) F(R, top, 4, 4) F(R, right, 8, 4) F(R, bottom, 12, 4)
@@ -302,3 +305,4 @@
     X(vscore::SKEYINFO_BACKGROUNDREMOVAL, 12, VEXMOR_LAYOUT_SKEYINFO_BACKGROUNDREMOVAL)    \
     X(vscore::SKEYINFO_MARGINADJUST, 24, VEXMOR_LAYOUT_SKEYINFO_MARGINADJUST)              \
     X(PushScanKeyInfo, 164, VEXMOR_LAYOUT_PushScanKeyInfo)
+// clang-format on

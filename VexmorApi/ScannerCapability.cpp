@@ -10,24 +10,19 @@ namespace vscore {
 static_assert(std::is_trivially_copyable_v<VS_SCANNER_CAPABILITY> && std::is_standard_layout_v<VS_SCANNER_CAPABILITY>,
               "the capability record is plain data");
 
-bool VS_SCANNER_CAPABILITY::IsSupportedFittingAutoSize() const
-{
-    return false;
-}
+bool VS_SCANNER_CAPABILITY::IsSupportedFittingAutoSize() const { return false; }
 
 bool VS_SCANNER_CAPABILITY::IsDetectedBlankOnPC() const
 {
     return blankRemoval.cap == UNSUPPORT && category == DOCUMENTSCANNER;
 }
 
-bool VS_SCANNER_CAPABILITY::IsDetectedColorOnPC() const
-{
-    return false;
-}
+bool VS_SCANNER_CAPABILITY::IsDetectedColorOnPC() const { return false; }
 
 bool VS_SCANNER_CAPABILITY::IsOutsideDevice() const
 {
-    return commandVersion == CommandVersion_2017 || (category == DOCUMENTSCANNER && commandVersion > CommandVersion_RUSH);
+    return commandVersion == CommandVersion_2017 ||
+           (category == DOCUMENTSCANNER && commandVersion > CommandVersion_RUSH);
 }
 
 }  // namespace vscore

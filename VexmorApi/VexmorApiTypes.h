@@ -808,7 +808,7 @@ struct tagVS_SCAN_IMAGEDATA {
     uint8_t* pDataPtr;
     uint32_t dataSize;
     uint32_t resolutionX;
-    uint32_t resolutionY;  // always equal to resolutionX
+    uint32_t resolutionY;   // always equal to resolutionX
     uint32_t bitsPerPixel;  // 1, 8 or 24
     uint32_t width;
     uint32_t height;
@@ -982,11 +982,11 @@ struct ScanBitmapImageInfo {
 // plus one, 0 when no check could be made.
 enum AdfState : int32_t {
     AdfNotChecked = 0,
-    AdfUnexpectedAnswer = 1,   // the check gave a result outside 1-4
+    AdfUnexpectedAnswer = 1,  // the check gave a result outside 1-4
     AdfDocumentPresent = 2,
     AdfNoDocument = 3,
-    AdfNeitherState = 4,       // the device reports neither present nor absent
-    AdfStatusA = 5,            // generation-2 devices only
+    AdfNeitherState = 4,  // the device reports neither present nor absent
+    AdfStatusA = 5,       // generation-2 devices only
 };
 
 namespace vscore {

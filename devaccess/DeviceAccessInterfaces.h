@@ -28,11 +28,11 @@ enum devacs_config_t : uint32_t {
 
 // Which identifier a _DEV_IDENTIFIER carries.
 enum : uint32_t {
-    DEVID_KIND_NAME = 0,       // name: USB device name or network host
-    DEVID_KIND_VIDPID = 1,     // idVendor, idProduct
-    DEVID_KIND_NUMBER = 2,     // number
-    DEVID_KIND_ADDRESS = 3,    // name: host name or address text
-    DEVID_KIND_LOCATION = 4,   // location (USB only)
+    DEVID_KIND_NAME = 0,      // name: USB device name or network host
+    DEVID_KIND_VIDPID = 1,    // idVendor, idProduct
+    DEVID_KIND_NUMBER = 2,    // number
+    DEVID_KIND_ADDRESS = 3,   // name: host name or address text
+    DEVID_KIND_LOCATION = 4,  // location (USB only)
 };
 
 // Identifier of one device, filled by the engine, read by device access.
@@ -75,8 +75,8 @@ inline std::vector<_ENUM_DEV_INFO>* RenewDeviceList(std::unique_ptr<std::vector<
 
 // Data of configuration key 1; buffers owned by the caller.
 struct DEVACS_COMMUNITYNAME {
-    int32_t version;    // must be 1
-    char* name1;        // read by Set, written by Get
+    int32_t version;  // must be 1
+    char* name1;      // read by Set, written by Get
     char* name2;
     size_t bufferSize;  // size of each buffer, for Get
 };

@@ -65,20 +65,14 @@ Kind KindOf(const std::map<Kind, std::string>& names, const std::string& text)
 
 }  // namespace
 
-std::string BarcodeTypeTransformer::ToString(vscore::BARCODE_TYPE type)
-{
-    return NameOf(BarcodeNames(), type);
-}
+std::string BarcodeTypeTransformer::ToString(vscore::BARCODE_TYPE type) { return NameOf(BarcodeNames(), type); }
 
 vscore::BARCODE_TYPE BarcodeTypeTransformer::FromString(const std::string& text)
 {
     return KindOf(BarcodeNames(), text);
 }
 
-std::string PatchcodeTypeTransformer::ToString(vscore::PATCHCODE_TYPE type)
-{
-    return NameOf(PatchcodeNames(), type);
-}
+std::string PatchcodeTypeTransformer::ToString(vscore::PATCHCODE_TYPE type) { return NameOf(PatchcodeNames(), type); }
 
 vscore::PATCHCODE_TYPE PatchcodeTypeTransformer::FromString(const std::string& text)
 {

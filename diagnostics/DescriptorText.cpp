@@ -23,10 +23,7 @@ std::string JoinItems(std::initializer_list<Item> items)
     return text;
 }
 
-std::string InlineRecord(std::initializer_list<Item> items)
-{
-    return "{ " + JoinItems(items) + " }";
-}
+std::string InlineRecord(std::initializer_list<Item> items) { return "{ " + JoinItems(items) + " }"; }
 
 std::string Lines(std::initializer_list<Item> items)
 {
@@ -44,10 +41,7 @@ std::string Section(const char* header, std::initializer_list<Item> items)
     return std::string(header) + "\n" + Lines(items);
 }
 
-std::string Flag(bool value)
-{
-    return Formatter::ToString(value);
-}
+std::string Flag(bool value) { return Formatter::ToString(value); }
 
 std::string RightAligned(const std::string& text, std::size_t width)
 {

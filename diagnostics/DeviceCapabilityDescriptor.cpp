@@ -25,7 +25,7 @@ namespace {
 const char* const kScanCmdGeneration[] = {"SCANCMD_GENERATION_UNKNOWN", "SCANCMD_1ST_GENERATION",
                                           "SCANCMD_2ND_GENERATION"};
 const char* const kMarginAdjustmentDirection[] = {"OUTWARD_POSITIVE", "INWARD_POSITIV"};
-const char* const kDocumentRotate[] = {"AUTOROTATE", "VERTICAL", "HORIZONTAL", "NOROTATE",
+const char* const kDocumentRotate[] = {"AUTOROTATE", "VERTICAL",  "HORIZONTAL", "NOROTATE",
                                        "DEGREE90",   "DEGREE180", "DEGREE270"};
 const char* const kTapeColor[] = {"WHITE_TAPE", "GRAY_TAPE", "BLACK_TAPE"};
 const char* const kDocumentOrientation[] = {"NOT_ORIENTATION", "D_VERTICAL", "D_HORIZONTAL", "FREE"};
@@ -41,23 +41,23 @@ std::string Block(std::initializer_list<Item> lines, const char* closing)
 }
 
 // A flag right-aligned in five columns: " true" or "false".
-std::string Flag5(bool value)
-{
-    return RightAligned(Flag(value), 5);
-}
+std::string Flag5(bool value) { return RightAligned(Flag(value), 5); }
 
 std::string ExclusionBlock(const EXCLUSIONFUNCTIONS& e)
 {
     return "{\n"
-           "            detectDocSize:         " + Flag5(e.detectDocSize) +
-           ", detectMultifeed:        " + Flag5(e.detectMultifeed) +
-           ", removeBackgroundByDevice: " + Flag5(e.removeBackgroundByDevice) + "\n"
-           "            deskewByDevice:        " + Flag5(e.deskewByDevice) +
-           ", autoColorByDevice:      " + Flag5(e.autoColorByDevice) +
-           ", blankRemovalByDevice:     " + Flag5(e.blankRemovalByDevice) + "\n"
-           "            detectDocSizeByDevice: " + Flag5(e.detectDocSizeByDevice) +
-           ", autoResolutionByDevice: " + Flag5(e.autoResolutionByDevice) +
-           ", autoRotateByDevice:       " + Flag5(e.autoRotateByDevice) + "\n"
+           "            detectDocSize:         " +
+           Flag5(e.detectDocSize) + ", detectMultifeed:        " + Flag5(e.detectMultifeed) +
+           ", removeBackgroundByDevice: " + Flag5(e.removeBackgroundByDevice) +
+           "\n"
+           "            deskewByDevice:        " +
+           Flag5(e.deskewByDevice) + ", autoColorByDevice:      " + Flag5(e.autoColorByDevice) +
+           ", blankRemovalByDevice:     " + Flag5(e.blankRemovalByDevice) +
+           "\n"
+           "            detectDocSizeByDevice: " +
+           Flag5(e.detectDocSizeByDevice) + ", autoResolutionByDevice: " + Flag5(e.autoResolutionByDevice) +
+           ", autoRotateByDevice:       " + Flag5(e.autoRotateByDevice) +
+           "\n"
            "        }";
 }
 
@@ -148,19 +148,18 @@ std::string HardwareSpec(const VS_SCANNER_CAPABILITY& c)
         "    <Hardware Spec>",
         {
             {"    supportPushScanEvent: ", D::GetSupportScanEvent(c.supportPushScanEvent)},
-            {"    devicePanelCaps: ",
-             Block({{"        continuousScan:       ",
-                     InlineRecord({{"cap: ", D::GetCapSupportString(panel.continuousScan.cap)},
-                                   {"fb: ", PushPull(panel.continuousScan.fb)},
-                                   {"adf: ", PushPull(panel.continuousScan.adf)}})},
-                    {"        paramSetting:         ",
-                     InlineRecord({{"cap: ", D::GetCapSupportString(panel.paramSetting.cap)},
-                                   {"dupScanOnly: ", Flag(panel.paramSetting.dupScanOnly)}})},
-                    {"        autoCoutinuousScan:   ",
-                     D::GetAutoContinuousScanDeviceSupportString(panel.autoCoutinuousScan)},
-                    {"        marginAdjustmentDirection: ",
-                     E::GetMarginAdjustmentDirectionString(panel.marginAdjustmentDirection)}},
-                   "    }")},
+            {"    devicePanelCaps: ", Block({{"        continuousScan:       ",
+                                              InlineRecord({{"cap: ", D::GetCapSupportString(panel.continuousScan.cap)},
+                                                            {"fb: ", PushPull(panel.continuousScan.fb)},
+                                                            {"adf: ", PushPull(panel.continuousScan.adf)}})},
+                                             {"        paramSetting:         ",
+                                              InlineRecord({{"cap: ", D::GetCapSupportString(panel.paramSetting.cap)},
+                                                            {"dupScanOnly: ", Flag(panel.paramSetting.dupScanOnly)}})},
+                                             {"        autoCoutinuousScan:   ",
+                                              D::GetAutoContinuousScanDeviceSupportString(panel.autoCoutinuousScan)},
+                                             {"        marginAdjustmentDirection: ",
+                                              E::GetMarginAdjustmentDirectionString(panel.marginAdjustmentDirection)}},
+                                            "    }")},
             {"    deviceSupportScanFunc: ",
              InlineRecord({{"officeDocCreator: ", Flag(c.deviceSupportScanFunc.officeDocCreator)}})},
             {"    qciCommandSup: ", D::GetCapSupportString(c.qciCommandSup)},
@@ -184,13 +183,12 @@ std::string BasicSpec(const VS_SCANNER_CAPABILITY& c)
             {"    paperSource: ", D::GetPaperSourceSpecString(c.paperSource)},
             {"    resolutionOptical:  ", D::GetOpticalResolutionsString(c.resolutionOptical)},
             {"    deviceScanSizeMax:  ", D::GetDeviceScanSizesString(c.deviceScanSizeMax)},
-            {"    longPaperLengthMax: ",
-             InlineRecord({{"cap: ", D::GetCapSupportString(longPaper.cap)},
-                           {"simplexMaxLength: ", Number(longPaper.simplexMaxLength)},
-                           {"duplexMaxLength: ", Number(longPaper.duplexMaxLength)},
-                           {"maxResolutionX: ", Number(longPaper.maxResolutionX)},
-                           {"maxResolutionY: ", Number(longPaper.maxResolutionY)},
-                           {"unit: ", D::GetUnitTypeString(longPaper.unit)}})},
+            {"    longPaperLengthMax: ", InlineRecord({{"cap: ", D::GetCapSupportString(longPaper.cap)},
+                                                       {"simplexMaxLength: ", Number(longPaper.simplexMaxLength)},
+                                                       {"duplexMaxLength: ", Number(longPaper.duplexMaxLength)},
+                                                       {"maxResolutionX: ", Number(longPaper.maxResolutionX)},
+                                                       {"maxResolutionY: ", Number(longPaper.maxResolutionY)},
+                                                       {"unit: ", D::GetUnitTypeString(longPaper.unit)}})},
             {"    deviceScanSizeMin:  ", D::GetDeviceScanSizesString(c.deviceScanSizeMin)},
             {"    supportDocSizeMax:  ", D::GetDeviceScanSizesString(c.supportDocSizeMax)},
             {"    marginSize:         ", MarginBlock(c.marginSize)},
@@ -214,11 +212,11 @@ std::string BasicSpec(const VS_SCANNER_CAPABILITY& c)
                     {"        exclusion: ", ExclusionBlock(c.overScanSystem.exclusion)}},
                    "    }")},
             {"    cancelSystem:   ",
-             InlineRecord({{"cap: ", D::GetCapSupportString(c.cancelSystem.cap)},
-                           {"cancelAction: ",
-                            InlineRecord({{"allEjection: ", Flag(c.cancelSystem.cancelAction.allEjection)},
-                                          {"stopEjection: ", Flag(c.cancelSystem.cancelAction.stopEjection)},
-                                          {"stopFeed: ", Flag(c.cancelSystem.cancelAction.stopFeed)}})}})},
+             InlineRecord(
+                 {{"cap: ", D::GetCapSupportString(c.cancelSystem.cap)},
+                  {"cancelAction: ", InlineRecord({{"allEjection: ", Flag(c.cancelSystem.cancelAction.allEjection)},
+                                                   {"stopEjection: ", Flag(c.cancelSystem.cancelAction.stopEjection)},
+                                                   {"stopFeed: ", Flag(c.cancelSystem.cancelAction.stopFeed)}})}})},
             {"    errorSystem:    ",
              Block({{"        errorJam:        ", ErrorStop(errors.errorJam)},
                     {"        errorDoublefeed: ",
@@ -229,20 +227,19 @@ std::string BasicSpec(const VS_SCANNER_CAPABILITY& c)
                     {"        coverOpen:       ", ErrorStop(errors.coverOpen)}},
                    "    }")},
             {"    colorTape:  ",
-             InlineRecord({{"tapeColor: ", E::GetTapeColorString(tape.tapeColor)},
-                           {"tapeData: ", InlineRecord({{"tapeColorRed: ", Number(tape.tapeData.tapeColorRed)},
-                                                        {"tapeColorGreen: ", Number(tape.tapeData.tapeColorGreen)},
-                                                        {"tapeColorBlue: ", Number(tape.tapeData.tapeColorBlue)}})},
-                           {"tapeRange: ",
-                            InlineRecord({{"tapeColorRangeMax: ", Number(tape.tapeRange.tapeColorRangeMax)},
-                                          {"tapeColorRangeMin: ", Number(tape.tapeRange.tapeColorRangeMin)}})}})},
+             InlineRecord(
+                 {{"tapeColor: ", E::GetTapeColorString(tape.tapeColor)},
+                  {"tapeData: ", InlineRecord({{"tapeColorRed: ", Number(tape.tapeData.tapeColorRed)},
+                                               {"tapeColorGreen: ", Number(tape.tapeData.tapeColorGreen)},
+                                               {"tapeColorBlue: ", Number(tape.tapeData.tapeColorBlue)}})},
+                  {"tapeRange: ", InlineRecord({{"tapeColorRangeMax: ", Number(tape.tapeRange.tapeColorRangeMax)},
+                                                {"tapeColorRangeMin: ", Number(tape.tapeRange.tapeColorRangeMin)}})}})},
             {"    recommendedOrientation: ", OrientationBlock(c.recommendedOrientation)},
-            {"    transferPixelUnit:      ",
-             InlineRecord({{"blackAndWhite: ", Number(unit.blackAndWhite)},
-                           {"errorDiffusion: ", Number(unit.errorDiffusion)},
-                           {"trueGray: ", Number(unit.trueGray)},
-                           {"color256: ", Number(unit.color256)},
-                           {"color24bit: ", Number(unit.color24bit)}})},
+            {"    transferPixelUnit:      ", InlineRecord({{"blackAndWhite: ", Number(unit.blackAndWhite)},
+                                                           {"errorDiffusion: ", Number(unit.errorDiffusion)},
+                                                           {"trueGray: ", Number(unit.trueGray)},
+                                                           {"color256: ", Number(unit.color256)},
+                                                           {"color24bit: ", Number(unit.color24bit)}})},
             {"    pseudoBackgoundAdfFrontColor: ", PseudoBackground(c.pseudoBackgoundAdfFrontColor)},
             {"    pseudoBackgoundAdfBackColor: ", PseudoBackground(c.pseudoBackgoundAdfBackColor)},
             {"    pseudoBackgoundAdfFrontGray: ", PseudoBackground(c.pseudoBackgoundAdfFrontGray)},
@@ -258,19 +255,20 @@ std::string ImageProcessingSpec(const VS_SCANNER_CAPABILITY& c)
         "    <Image Processing Spec>",
         {
             {"    supportCompressionType: ",
-             Block({{"        blackAndWhite:   ", Compression(compression.blackAndWhite)},
-                    {"        errorDiffusion:  ", Compression(compression.errorDiffusion)},
-                    {"        trueGray:        ", Compression(compression.trueGray)},
-                    {"        color256:        ", Compression(compression.color256)},
-                    {"        color24bit:      ", Compression(compression.color24bit)},
-                    {"        jpegCompression: ",
-                     InlineRecord({{"compressLevel: ", Number(compression.jpegCompression.compressLevel)},
-                                   {"jpegSamplingFactor: ", InlineRecord({{"ycbcr444: ", Flag(sampling.ycbcr444)},
-                                                                          {"ycbcr422: ", Flag(sampling.ycbcr422)},
-                                                                          {"ycbcr411: ", Flag(sampling.ycbcr411)},
-                                                                          {"ycbcr420: ", Flag(sampling.ycbcr420)},
-                                                                          {"ycbcr400: ", Flag(sampling.ycbcr400)}})}})}},
-                   "    }")},
+             Block(
+                 {{"        blackAndWhite:   ", Compression(compression.blackAndWhite)},
+                  {"        errorDiffusion:  ", Compression(compression.errorDiffusion)},
+                  {"        trueGray:        ", Compression(compression.trueGray)},
+                  {"        color256:        ", Compression(compression.color256)},
+                  {"        color24bit:      ", Compression(compression.color24bit)},
+                  {"        jpegCompression: ",
+                   InlineRecord({{"compressLevel: ", Number(compression.jpegCompression.compressLevel)},
+                                 {"jpegSamplingFactor: ", InlineRecord({{"ycbcr444: ", Flag(sampling.ycbcr444)},
+                                                                        {"ycbcr422: ", Flag(sampling.ycbcr422)},
+                                                                        {"ycbcr411: ", Flag(sampling.ycbcr411)},
+                                                                        {"ycbcr420: ", Flag(sampling.ycbcr420)},
+                                                                        {"ycbcr400: ", Flag(sampling.ycbcr400)}})}})}},
+                 "    }")},
             {"    monoThreshold: ", D::GetMonoThresholdSupportString(c.monoThreshold)},
             {"    specialDocumentImageProcs: ",
              InlineRecord({{"ocr: ", Flag(c.specialDocumentImageProcs.ocr)},
@@ -293,16 +291,25 @@ std::string AdvancedSpec(const VS_SCANNER_CAPABILITY& c)
     const PLASTICCARDSUPPORT& card = c.plasticCard;
     std::string paperWidth =
         "{\n"
-        "            cap: " + D::GetCapSupportString(width.cap) + "\n"
-        "            supportPaperSource: " + D::GetSupportPaperSourcesString(width.supportPaperSource) + "\n"
-        "            fb2CornerData:  " + D::GetCapSupportString(width.fb2CornerData) +
+        "            cap: " +
+        D::GetCapSupportString(width.cap) +
+        "\n"
+        "            supportPaperSource: " +
+        D::GetSupportPaperSourcesString(width.supportPaperSource) +
+        "\n"
+        "            fb2CornerData:  " +
+        D::GetCapSupportString(width.fb2CornerData) +
         ", fbStanderdSize:  " + D::GetCapSupportString(width.fbStanderdSize) +
-        ", fbPaperOrientation : " + D::GetCapSupportString(width.fbPaperOrientation) + "\n"
-        "            adf2CornerData: " + D::GetCapSupportString(width.adf2CornerData) +
+        ", fbPaperOrientation : " + D::GetCapSupportString(width.fbPaperOrientation) +
+        "\n"
+        "            adf2CornerData: " +
+        D::GetCapSupportString(width.adf2CornerData) +
         ", adfStanderdSize: " + D::GetCapSupportString(width.adfStanderdSize) +
-        ", adfPaperOrientation: " + D::GetCapSupportString(width.adfPaperOrientation) + "\n"
-        "            fbDetectSensorNum: " + Number(width.fbDetectSensorNum) +
-        ", adfDetectSensorNum: " + Number(width.adfDetectSensorNum) + "\n"
+        ", adfPaperOrientation: " + D::GetCapSupportString(width.adfPaperOrientation) +
+        "\n"
+        "            fbDetectSensorNum: " +
+        Number(width.fbDetectSensorNum) + ", adfDetectSensorNum: " + Number(width.adfDetectSensorNum) +
+        "\n"
         "        }";
     return Section(
         "    <Advanced Spec>",
@@ -434,18 +441,42 @@ std::string DeviceCapabilityEnumDescriptor::GetCarrierSheetOffsetSystemString(CA
 std::string DEVICEPANELFUNCTIONS::GetDescription() const
 {
     return "{ \n"
-           "        duplex:                " + Flag(duplex) + "\n"
-           "        scanType:              " + Flag(scanType) + "\n"
-           "        resolution:            " + Flag(resolution) + "\n"
-           "        fileType:              " + Flag(fileType) + "\n"
-           "        documentSize:          " + Flag(documentSize) + "\n"
-           "        brightness:            " + Flag(brightness) + "\n"
-           "        contrast:              " + Flag(contrast) + "\n"
-           "        autoDeskew:            " + Flag(autoDeskew) + "\n"
-           "        skipBlankPage:         " + Flag(skipBlankPage) + "\n"
-           "        removeBackgroundColor: " + Flag(removeBackgroundColor) + "\n"
-           "        reduceMoire:           " + Flag(reduceMoire) + "\n"
-           "        adjustMargin:          " + Flag(adjustMargin) + "\n"
+           "        duplex:                " +
+           Flag(duplex) +
+           "\n"
+           "        scanType:              " +
+           Flag(scanType) +
+           "\n"
+           "        resolution:            " +
+           Flag(resolution) +
+           "\n"
+           "        fileType:              " +
+           Flag(fileType) +
+           "\n"
+           "        documentSize:          " +
+           Flag(documentSize) +
+           "\n"
+           "        brightness:            " +
+           Flag(brightness) +
+           "\n"
+           "        contrast:              " +
+           Flag(contrast) +
+           "\n"
+           "        autoDeskew:            " +
+           Flag(autoDeskew) +
+           "\n"
+           "        skipBlankPage:         " +
+           Flag(skipBlankPage) +
+           "\n"
+           "        removeBackgroundColor: " +
+           Flag(removeBackgroundColor) +
+           "\n"
+           "        reduceMoire:           " +
+           Flag(reduceMoire) +
+           "\n"
+           "        adjustMargin:          " +
+           Flag(adjustMargin) +
+           "\n"
            "    }";
 }
 
@@ -457,8 +488,8 @@ std::string VS_SCANNER_CAPABILITY::GetDescription() const
                      {"    commandVersion: ", Formatter::ToHexString(static_cast<unsigned>(commandVersion), 4)}});
     text += "\n";
     text += Section("    <Model Info>", {{"    category:  ", D::GetDeviceCategoryString(category)},
-                                          {"    modelName: ", descriptor::FixedText(modelName)},
-                                          {"    updateNum: ", Number(updateNum)}});
+                                         {"    modelName: ", descriptor::FixedText(modelName)},
+                                         {"    updateNum: ", Number(updateNum)}});
     text += "\n";
     text += HardwareSpec(*this);
     text += "\n";

@@ -48,22 +48,21 @@ const ValueName kIdType[] = {
 };
 const ValueName kBootMethod[] = {{0, "AUTO"}, {3, "DHCP"}, {7, "STATIC"}};
 const char* const kPaperType[] = {
-    "AUTOSIZE",   "A4",         "LETTER",       "LEGAL",      "A3",
-    "LEDGER",     "JISB4",      "JISB5",        "A5",         "JISB6",
-    "A6",         "EXECUTIVE",  "PHOTO",        "INDEXCARD",  "PHOTOL",
-    "PHOTO2L",    "POSTCARD",   "POSTCARD2",    "BCARD90X60", "BCARD60X90",
-    "FOLIO",      "MEXICANLEGAL", "INDIALEGAL", "LONGPAPER_NARROW", "LONGPAPER_WIDE",
-    "DEVICEMAX",  "CUSTOMSIZE", "PAPERTYPENUM",
+    "AUTOSIZE",       "A4",         "LETTER",     "LEGAL",        "A3",         "LEDGER",
+    "JISB4",          "JISB5",      "A5",         "JISB6",        "A6",         "EXECUTIVE",
+    "PHOTO",          "INDEXCARD",  "PHOTOL",     "PHOTO2L",      "POSTCARD",   "POSTCARD2",
+    "BCARD90X60",     "BCARD60X90", "FOLIO",      "MEXICANLEGAL", "INDIALEGAL", "LONGPAPER_NARROW",
+    "LONGPAPER_WIDE", "DEVICEMAX",  "CUSTOMSIZE", "PAPERTYPENUM",
 };
 const ValueName kCommandVersion[] = {
-    {0, "CommandVersion_1999"},       {1, "CommandVersion_2000"},    {2, "CommandVersion_2001"},
-    {3, "CommandVersion_2003"},       {4, "CommandVersion_2005"},    {5, "CommandVersion_2008"},
-    {6, "CommandVersion_2009"},       {7, "CommandVersion_2010"},    {8, "CommandVersion_2011"},
-    {9, "CommandVersion_2012"},       {10, "CommandVersion_2013"},   {11, "CommandVersion_2014"},
-    {12, "CommandVersion_2014_2"},    {13, "CommandVersion_2017"},   {16, "CommandVersion_OLD_TARN"},
-    {257, "CommandVersion_TARN"},     {258, "CommandVersion_KELP2"}, {259, "CommandVersion_MOSSA"},
-    {260, "CommandVersion_MOSSB"},    {261, "CommandVersion_MOSSC"}, {262, "CommandVersion_FERN4"},
-    {263, "CommandVersion_SPRIG"},    {264, "CommandVersion_OSIER"}, {266, "CommandVersion_RUSH"},
+    {0, "CommandVersion_1999"},     {1, "CommandVersion_2000"},    {2, "CommandVersion_2001"},
+    {3, "CommandVersion_2003"},     {4, "CommandVersion_2005"},    {5, "CommandVersion_2008"},
+    {6, "CommandVersion_2009"},     {7, "CommandVersion_2010"},    {8, "CommandVersion_2011"},
+    {9, "CommandVersion_2012"},     {10, "CommandVersion_2013"},   {11, "CommandVersion_2014"},
+    {12, "CommandVersion_2014_2"},  {13, "CommandVersion_2017"},   {16, "CommandVersion_OLD_TARN"},
+    {257, "CommandVersion_TARN"},   {258, "CommandVersion_KELP2"}, {259, "CommandVersion_MOSSA"},
+    {260, "CommandVersion_MOSSB"},  {261, "CommandVersion_MOSSC"}, {262, "CommandVersion_FERN4"},
+    {263, "CommandVersion_SPRIG"},  {264, "CommandVersion_OSIER"}, {266, "CommandVersion_RUSH"},
     {267, "CommandVersion_SEDGE2"},
 };
 
@@ -108,10 +107,7 @@ std::string VdCommonDefDescriptor::GetCapSupportString(CAPSUPPORT value)
     return DenseName(value, kCapSupport, "Unknown");
 }
 
-std::string VdCommonDefDescriptor::GetUnitTypeString(UNITTYPE value)
-{
-    return DenseName(value, kUnitType, "Unknown");
-}
+std::string VdCommonDefDescriptor::GetUnitTypeString(UNITTYPE value) { return DenseName(value, kUnitType, "Unknown"); }
 
 std::string VdCommonDefDescriptor::GetColorTypeString(COLORTYPE value)
 {
@@ -128,10 +124,7 @@ std::string VdCommonDefDescriptor::GetDeviceCategoryString(DEVICECATEGORY value)
     return DenseName(value, kDeviceCategory, "Unknown");
 }
 
-std::string VdCommonDefDescriptor::GetPositionString(POSITION value)
-{
-    return DenseName(value, kPosition, "Unknown");
-}
+std::string VdCommonDefDescriptor::GetPositionString(POSITION value) { return DenseName(value, kPosition, "Unknown"); }
 
 std::string VdCommonDefDescriptor::GetDuplexScanTypeString(DUPLEXSCANTYPE value)
 {
@@ -193,15 +186,9 @@ std::string VdCommonDefDescriptor::GetImageDivideTypeString(IMAGEDIVIDETYPE valu
     return DenseName(value, kImageDivideType, "");
 }
 
-std::string VdCommonDefDescriptor::GetIFTypeString(devif_type value)
-{
-    return SparseName(value, kIfType, "UNKNOWN");
-}
+std::string VdCommonDefDescriptor::GetIFTypeString(devif_type value) { return SparseName(value, kIfType, "UNKNOWN"); }
 
-std::string VdCommonDefDescriptor::GetIDTypeString(devid_type value)
-{
-    return SparseName(value, kIdType, "UNKNOWN");
-}
+std::string VdCommonDefDescriptor::GetIDTypeString(devid_type value) { return SparseName(value, kIdType, "UNKNOWN"); }
 
 std::string VdCommonDefDescriptor::GetBootMethodTypeString(bootmethod_type value)
 {
@@ -453,8 +440,7 @@ std::string VdCommonDefDescriptor::GetEdgeEnhanceSupportString(const EDGEENHANCE
 
 std::string VdCommonDefDescriptor::GetMoireRemovalSupportString(const MOIREREMOVALSUPPORT& value)
 {
-    return InlineRecord(
-        {{"cap: ", GetCapSupportString(value.cap)}, {"maxResolution: ", Number(value.maxResolution)}});
+    return InlineRecord({{"cap: ", GetCapSupportString(value.cap)}, {"maxResolution: ", Number(value.maxResolution)}});
 }
 
 std::string VdCommonDefDescriptor::GetDustRemovalSupportString(const DUSTREMOVALSUPPORT& value)
@@ -509,9 +495,8 @@ std::string VdCommonDefDescriptor::GetEdgeCutSupportString(const EDGECUTSUPPORT&
 
 std::string VdCommonDefDescriptor::GetFillCapabilityString(const FILLCAPABILITY& value)
 {
-    return InlineRecord({{"cap: ", GetCapSupportString(value.cap)},
-                         {"white: ", Flag(value.white)},
-                         {"black: ", Flag(value.black)}});
+    return InlineRecord(
+        {{"cap: ", GetCapSupportString(value.cap)}, {"white: ", Flag(value.white)}, {"black: ", Flag(value.black)}});
 }
 
 std::string VdCommonDefDescriptor::GetEdgeFillSupportString(const EDGEFILLSUPPORT& value)
@@ -763,9 +748,10 @@ std::string VdCommonDefDescriptor::GetSelectDeviceInfoString(const _VS_SELECT_DE
     text += "    typeDeviceId: " + GetIDTypeString(value.typeDeviceId) + "\n";
     text += "    nameDevice: " + FixedText(value.nameDevice) + "\n";
     text += "    addrNetwork: " + FixedText(value.addrNetwork) + "\n";
-    text += "    usbId: " +
-            InlineRecord({{"idVendor: ", Number(value.usbId.idVendor)}, {"idProduct: ", Number(value.usbId.idProduct)}}) +
-            "\n";
+    text +=
+        "    usbId: " +
+        InlineRecord({{"idVendor: ", Number(value.usbId.idVendor)}, {"idProduct: ", Number(value.usbId.idProduct)}}) +
+        "\n";
     text += "    idLocation: " + Number(value.idLocation) + "\n";
     return text + "}";
 }

@@ -55,42 +55,41 @@ std::string VdSdkScanStructsDescriptor::GetDescription(const tagVS_SCANNER_CAPAB
 
     std::string text = "{\n";
     text += Section("    <Version>", {
-                                          {"    commandVersion: ", D::GetCommandVersion(c.commandVersion)},
-                                          {"    updateVersion:  ", Number(c.updateVersion)},
-                                      });
-    text += "\n";
-    text += Section("    <Device>", {
-                                         {"    modelName:      ", descriptor::FixedText(c.modelName)},
-                                         {"    deviceCategory: ", D::GetDeviceCategoryString(c.deviceCategory)},
-                                         {"    powerSource:    ", D::GetSupportPowerSource(c.powerSource)},
-                                         {"    pushEvent:      ", D::GetSupportScanEvent(c.pushEvent)},
+                                         {"    commandVersion: ", D::GetCommandVersion(c.commandVersion)},
+                                         {"    updateVersion:  ", Number(c.updateVersion)},
                                      });
     text += "\n";
-    text += Section(
-        "    <Basic>",
-        {
-            {"    resolutionOptical:     ", D::GetOpticalResolutionsString(c.resolutionOptical)},
-            {"    resolutionList:        ",
-             GetResolutionListString(c.resolutionList, static_cast<uint8_t>(resolutions))},
-            {"    colorType:             ", D::GetSupportColorTypesString(c.colorType)},
-            {"    supportDocSizeMax:     ", D::GetDeviceScanSizesString(c.supportDocSizeMax)},
-            {"    deviceScanSizeMin:     ", D::GetDeviceScanSizesString(c.deviceScanSizeMin)},
-            {"    paperTypeList:         ", GetPaperTypeListString(c.paperTypeList, paperCount)},
-            {"    paperNum:              ", Number(c.paperNum)},
-            {"    longPaper:             ", D::GetLongPaperSupportString(c.longPaper)},
-            {"    autoSizeMaxResolution: ", Number(c.autoSizeMaxResolution)},
-            {"    paperSourceSpec:       ", D::GetPaperSourceSpecString(c.paperSourceSpec)},
-            {"    paperPosition:         ", D::GetPaperSettingPositionsString(c.paperPosition)},
-            {"    marginSize:            ", D::GetMarginSizeString(c.marginSize)},
-        });
+    text += Section("    <Device>", {
+                                        {"    modelName:      ", descriptor::FixedText(c.modelName)},
+                                        {"    deviceCategory: ", D::GetDeviceCategoryString(c.deviceCategory)},
+                                        {"    powerSource:    ", D::GetSupportPowerSource(c.powerSource)},
+                                        {"    pushEvent:      ", D::GetSupportScanEvent(c.pushEvent)},
+                                    });
+    text += "\n";
+    text +=
+        Section("    <Basic>", {
+                                   {"    resolutionOptical:     ", D::GetOpticalResolutionsString(c.resolutionOptical)},
+                                   {"    resolutionList:        ",
+                                    GetResolutionListString(c.resolutionList, static_cast<uint8_t>(resolutions))},
+                                   {"    colorType:             ", D::GetSupportColorTypesString(c.colorType)},
+                                   {"    supportDocSizeMax:     ", D::GetDeviceScanSizesString(c.supportDocSizeMax)},
+                                   {"    deviceScanSizeMin:     ", D::GetDeviceScanSizesString(c.deviceScanSizeMin)},
+                                   {"    paperTypeList:         ", GetPaperTypeListString(c.paperTypeList, paperCount)},
+                                   {"    paperNum:              ", Number(c.paperNum)},
+                                   {"    longPaper:             ", D::GetLongPaperSupportString(c.longPaper)},
+                                   {"    autoSizeMaxResolution: ", Number(c.autoSizeMaxResolution)},
+                                   {"    paperSourceSpec:       ", D::GetPaperSourceSpecString(c.paperSourceSpec)},
+                                   {"    paperPosition:         ", D::GetPaperSettingPositionsString(c.paperPosition)},
+                                   {"    marginSize:            ", D::GetMarginSizeString(c.marginSize)},
+                               });
     text += "\n";
     text += Section("    <Paper Detection>", {
-                                                  {"    autoCrop:        ", D::GetCapSupportString(c.autoCrop)},
-                                                  {"    deskew:          ", D::GetAutoDeskewSupportString(c.deskew)},
-                                                  {"    autoRotate:      ", D::GetCapSupportString(c.autoRotate)},
-                                                  {"    detectEndOfPage: ", D::GetCapSupportString(c.detectEndOfPage)},
-                                                  {"    rotateImage:     ", D::GetCapSupportString(c.rotateImage)},
-                                              });
+                                                 {"    autoCrop:        ", D::GetCapSupportString(c.autoCrop)},
+                                                 {"    deskew:          ", D::GetAutoDeskewSupportString(c.deskew)},
+                                                 {"    autoRotate:      ", D::GetCapSupportString(c.autoRotate)},
+                                                 {"    detectEndOfPage: ", D::GetCapSupportString(c.detectEndOfPage)},
+                                                 {"    rotateImage:     ", D::GetCapSupportString(c.rotateImage)},
+                                             });
     text += "\n";
     text += Section("    <Image Quality>    ",
                     {
@@ -127,15 +126,17 @@ std::string VdSdkScanStructsDescriptor::GetDescription(const tagVS_SCANNER_CAPAB
                         {"    quietMode:           ", D::GetCapSupportString(c.quietMode)},
                     });
     text += "\n";
-    text += Section("    <Recognition>    ", {
-                                                  {"    detectBarcode:   ", D::GetBarcodeSupportString(c.detectBarcode)},
-                                                  {"    detectPatchcode: ", D::GetPatchcodeSupportString(c.detectPatchcode)},
-                                              });
+    text +=
+        Section("    <Recognition>    ", {
+                                             {"    detectBarcode:   ", D::GetBarcodeSupportString(c.detectBarcode)},
+                                             {"    detectPatchcode: ", D::GetPatchcodeSupportString(c.detectPatchcode)},
+                                         });
     text += "\n";
-    text += Section("    <Other>                 ", {
-                                                         {"    colorProfile:           ", D::GetCapSupportString(c.colorProfile)},
-                                                         {"    barcodeUtilitySolution: ", Flag(c.barcodeUtilitySolution)},
-                                                     });
+    text += Section("    <Other>                 ",
+                    {
+                        {"    colorProfile:           ", D::GetCapSupportString(c.colorProfile)},
+                        {"    barcodeUtilitySolution: ", Flag(c.barcodeUtilitySolution)},
+                    });
     return text + "}";
 }
 
@@ -143,16 +144,16 @@ std::string VdSdkScanStructsDescriptor::GetDescription(const VS_SCANNER_PARAMETE
 {
     std::string text = "{\n";
     text += Section("    <Basic>        ", {
-                                                {"    resolutionX:   ", Number(p.resolutionX)},
-                                                {"    resolutionY:   ", Number(p.resolutionY)},
-                                                {"    colortype:     ", D::GetColorTypeString(p.colortype)},
-                                                {"    scanAreaInfo:  ", D::GetScanAreaInfoString(p.scanAreaInfo)},
-                                                {"    brightness:    ", Number(p.brightness)},
-                                                {"    contrast:      ", Number(p.contrast)},
-                                                {"    duplextype:    ", D::GetDuplexTypeString(p.duplextype)},
-                                                {"    paperSource:   ", D::GetPaperSourceSelectString(p.paperSource)},
-                                                {"    landscapeMode: ", Flag(p.landscapeMode)},
-                                            });
+                                               {"    resolutionX:   ", Number(p.resolutionX)},
+                                               {"    resolutionY:   ", Number(p.resolutionY)},
+                                               {"    colortype:     ", D::GetColorTypeString(p.colortype)},
+                                               {"    scanAreaInfo:  ", D::GetScanAreaInfoString(p.scanAreaInfo)},
+                                               {"    brightness:    ", Number(p.brightness)},
+                                               {"    contrast:      ", Number(p.contrast)},
+                                               {"    duplextype:    ", D::GetDuplexTypeString(p.duplextype)},
+                                               {"    paperSource:   ", D::GetPaperSourceSelectString(p.paperSource)},
+                                               {"    landscapeMode: ", Flag(p.landscapeMode)},
+                                           });
     text += "\n";
     text += GetAdvancedSettingsString(p.enhanced);
     return text + "}";
@@ -161,14 +162,15 @@ std::string VdSdkScanStructsDescriptor::GetDescription(const VS_SCANNER_PARAMETE
 std::string VdSdkScanStructsDescriptor::GetAdvancedSettingsString(const tagVS_ADVANCEDSCAN& a)
 {
     std::string text;
-    text += Section("    <Paper Detection> ", {
-                                                   {"    autocrop:         ", Flag(a.autocrop)},
-                                                   {"    deskew:           ", Flag(a.deskew)},
-                                                   {"    autoRotate:       ", Flag(a.autoRotate)},
-                                                   {"    autoRotateLangId: ", Number(a.autoRotateLangId)},
-                                                   {"    detectEndOfPage:  ", Flag(a.detectEndOfPage)},
-                                                   {"    rotateImageAngle: ", D::GetImageOrientationString(a.rotateImageAngle)},
-                                               });
+    text += Section("    <Paper Detection> ",
+                    {
+                        {"    autocrop:         ", Flag(a.autocrop)},
+                        {"    deskew:           ", Flag(a.deskew)},
+                        {"    autoRotate:       ", Flag(a.autoRotate)},
+                        {"    autoRotateLangId: ", Number(a.autoRotateLangId)},
+                        {"    detectEndOfPage:  ", Flag(a.detectEndOfPage)},
+                        {"    rotateImageAngle: ", D::GetImageOrientationString(a.rotateImageAngle)},
+                    });
     text += "\n";
     text += Section("    <Image Quality>    ",
                     {
@@ -204,10 +206,11 @@ std::string VdSdkScanStructsDescriptor::GetAdvancedSettingsString(const tagVS_AD
                         {"    multifeedDetect:    ", Flag(a.multifeedDetect)},
                     });
     text += "\n";
-    text += Section("    <Recognition>    ", {
-                                                  {"    detectBarcode:   ", D::GetBarcodeParameterString(a.detectBarcode)},
-                                                  {"    detectPatchcode: ", D::GetPatchcodeParameterString(a.detectPatchcode)},
-                                              });
+    text += Section("    <Recognition>    ",
+                    {
+                        {"    detectBarcode:   ", D::GetBarcodeParameterString(a.detectBarcode)},
+                        {"    detectPatchcode: ", D::GetPatchcodeParameterString(a.detectPatchcode)},
+                    });
     text += "\n";
     text += Section("    <Other>     ", {
                                             {"    iccProfile: ", Flag(a.iccProfile)},

@@ -16,10 +16,7 @@ constexpr int kErrNotDirectory = ENOENT;  // 2
 constexpr int kErrExists = EEXIST;        // 17
 constexpr int kErrBadArgument = EINVAL;   // 22
 
-bool IsEmptyPath(const char* path)
-{
-    return path == nullptr || path[0] == '\0';
-}
+bool IsEmptyPath(const char* path) { return path == nullptr || path[0] == '\0'; }
 
 bool IsDirectoryPath(const std::string& path)
 {

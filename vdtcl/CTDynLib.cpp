@@ -35,10 +35,7 @@ void* LoadDynLibByRule(const char* name)
 
 }  // namespace
 
-CTUseDynLib::~CTUseDynLib()
-{
-    ReleaseDynamicLibrary();
-}
+CTUseDynLib::~CTUseDynLib() { ReleaseDynamicLibrary(); }
 
 void* CTUseDynLib::LoadDynamicLibrary(const char* name)
 {

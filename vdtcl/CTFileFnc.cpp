@@ -16,15 +16,9 @@ constexpr int kErrExists = EEXIST;       // 17
 constexpr int kErrIsDirectory = EISDIR;  // 21
 constexpr size_t kCopyBlock = 1024;
 
-bool IsEmptyPath(const char* path)
-{
-    return path == nullptr || path[0] == '\0';
-}
+bool IsEmptyPath(const char* path) { return path == nullptr || path[0] == '\0'; }
 
-int ErrnoOrIo()
-{
-    return errno != 0 ? errno : EIO;
-}
+int ErrnoOrIo() { return errno != 0 ? errno : EIO; }
 
 // Copies the rest of one open stream into another; 0 or the errno of the
 // first failed read or write.

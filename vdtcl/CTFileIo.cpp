@@ -9,15 +9,12 @@ namespace vdtcl {
 
 namespace {
 
-constexpr int kErrBadArgument = EINVAL;   // 22
-constexpr int kErrNoStream = 63;        // no stream open
+constexpr int kErrBadArgument = EINVAL;    // 22
+constexpr int kErrNoStream = 63;           // no stream open
 constexpr int kErrAlreadyOpen = EALREADY;  // 114
 
 // errno after a failed stdio call, EIO when the call left none.
-int ErrnoOrIo()
-{
-    return errno != 0 ? errno : EIO;
-}
+int ErrnoOrIo() { return errno != 0 ? errno : EIO; }
 
 }  // namespace
 
@@ -27,10 +24,7 @@ CTFileIo::~CTFileIo()
         fclose(m_stream);
 }
 
-bool CTFileIo::Create(const char* path)
-{
-    return OpenFile(path, "w+b");
-}
+bool CTFileIo::Create(const char* path) { return OpenFile(path, "w+b"); }
 
 bool CTFileIo::Open(const char* path, openmode_t mode)
 {

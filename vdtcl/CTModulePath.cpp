@@ -20,20 +20,11 @@ TTString<char> CTModulePath::GenerateModuleFileName(const void* /*module*/, cons
     return TTString<char>(name);
 }
 
-TTString<char> CTModulePath::GetModuleFullPathName(const void* /*module*/)
-{
-    return TTString<char>();
-}
+TTString<char> CTModulePath::GetModuleFullPathName(const void* /*module*/) { return TTString<char>(); }
 
-TTString<char> CTModulePath::GetModuleFullName(const void* module)
-{
-    return GetModuleFullPathName(module);
-}
+TTString<char> CTModulePath::GetModuleFullName(const void* module) { return GetModuleFullPathName(module); }
 
-TTString<char> CTModulePath::GetModuleBaseName(const void* module)
-{
-    return GetModuleFullPathName(module);
-}
+TTString<char> CTModulePath::GetModuleBaseName(const void* module) { return GetModuleFullPathName(module); }
 
 TTString<char> CTModulePath::GetModulePathName(const void* module)
 {
@@ -51,10 +42,7 @@ TTString<char> CTModulePath::GetProcessFullPathName(const char* /*unused*/)
     return TTString<char>(buffer, static_cast<size_t>(n));
 }
 
-TTString<char> CTModulePath::GetProcessFullName(const char* unused)
-{
-    return GetProcessFullPathName(unused);
-}
+TTString<char> CTModulePath::GetProcessFullName(const char* unused) { return GetProcessFullPathName(unused); }
 
 TTString<char> CTModulePath::GetProcessBaseName(const char* unused)
 {

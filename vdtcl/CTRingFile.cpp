@@ -19,17 +19,11 @@ constexpr const char* kDefaultMarker = "########";
 constexpr size_t kNotFound = static_cast<size_t>(-1);
 
 // a + b > limit without overflow.
-bool Exceeds(uint64_t a, uint64_t b, uint64_t limit)
-{
-    return a > limit || b > limit - a;
-}
+bool Exceeds(uint64_t a, uint64_t b, uint64_t limit) { return a > limit || b > limit - a; }
 
 }  // namespace
 
-CTRingFile::~CTRingFile()
-{
-    StopUsing();
-}
+CTRingFile::~CTRingFile() { StopUsing(); }
 
 bool CTRingFile::StartUsing(const char* path, unsigned long maxSize, const char* marker)
 {
@@ -251,10 +245,7 @@ bool CTRingFile::PutMarker(uint64_t at)
     return ok;
 }
 
-bool CTRingFile::SeekTo(uint64_t at)
-{
-    return m_file.Seek(static_cast<long>(at), CTFileIo::SEEK_FROM_BEGIN);
-}
+bool CTRingFile::SeekTo(uint64_t at) { return m_file.Seek(static_cast<long>(at), CTFileIo::SEEK_FROM_BEGIN); }
 
 // Searches one block for the marker text with the mismatched-character
 // rule of Boyer-Moore; the offset of the first match or kNotFound.

@@ -18,9 +18,9 @@ public:
     };
 
     struct _TIME_INFO {
-        int year;     // years since 1900
-        int month;    // 1-12
-        int day;      // 1-31
+        int year;   // years since 1900
+        int month;  // 1-12
+        int day;    // 1-31
         int hour;
         int minute;
         int second;

@@ -25,8 +25,7 @@ BytesFile::BytesFile(std::string path, unsigned size, unsigned char fill, Type t
     } while (left != 0);
 }
 
-BytesFile::BytesFile(std::string path, unsigned size, unsigned char const* data, Type type)
-    : type_(type), file_(path)
+BytesFile::BytesFile(std::string path, unsigned size, unsigned char const* data, Type type) : type_(type), file_(path)
 {
     file_.WriteBinary(size, data);
 }

@@ -8,9 +8,9 @@
 
 namespace {
 
-constexpr uint64_t kMinimumStep = 0x100000;       // 1 MiB
-constexpr uint64_t kLargeGrowth = 0x20000000;     // 512 MiB
-constexpr uint64_t kLargeGranule = 0x8000000;     // 128 MiB
+constexpr uint64_t kMinimumStep = 0x100000;    // 1 MiB
+constexpr uint64_t kLargeGrowth = 0x20000000;  // 512 MiB
+constexpr uint64_t kLargeGranule = 0x8000000;  // 128 MiB
 constexpr uint64_t kMaxSize = 0xFFFFFFFFu;
 
 void CheckData(unsigned size, unsigned char const* data)

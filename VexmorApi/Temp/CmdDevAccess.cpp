@@ -19,10 +19,7 @@ namespace {
 // fallback when it left none (a failure must never read as success).
 VSRSLT FailureCode(VSRSLT code, VSRSLT fallback) { return code != 0 ? code : fallback; }
 
-int ClampToInt(int64_t value)
-{
-    return static_cast<int>(std::clamp<int64_t>(value, INT_MIN, INT_MAX));
-}
+int ClampToInt(int64_t value) { return static_cast<int>(std::clamp<int64_t>(value, INT_MIN, INT_MAX)); }
 
 }  // namespace
 
@@ -150,8 +147,8 @@ VSRSLT CCmdDevAccess::RecvCmdResult(unsigned char* result, unsigned char* status
             int const got = Receive(total, room, remaining, ret, detail);
             if (got < 0 || got > room || (got == 0 && ret != 0)) {
                 ret = FailureCode(ret, CMDERR_NOT_ENOUGH_DATA);
-                g_ScanDevApiLog.WriteLog(1, "Error: Error occurred during receive response. result = 0x%08X(%d)",
-                                         ret, static_cast<int>(detail));
+                g_ScanDevApiLog.WriteLog(1, "Error: Error occurred during receive response. result = 0x%08X(%d)", ret,
+                                         static_cast<int>(detail));
                 break;
             }
             total += got;
@@ -333,8 +330,8 @@ void CCmdDevAccess::DumpAnswer(CMDRESINFO const& info, unsigned char const* buff
     }
 }
 
-bool CCmdDevAccess::CallWithIdentifier(IDeviceAccess* deviceAccess, IdentifierCall call,
-                                      _DEV_IDENTIFIER& identifier, VSRSLT& result, uint32_t& detail)
+bool CCmdDevAccess::CallWithIdentifier(IDeviceAccess* deviceAccess, IdentifierCall call, _DEV_IDENTIFIER& identifier,
+                                       VSRSLT& result, uint32_t& detail)
 {
     if (deviceAccess == nullptr) {
         g_ScanDevApiLog.WriteLog(1, "Error: Invalid pointer to IDeviceAccess instance.");

@@ -27,11 +27,11 @@ enum : VSRSLT {
 // fills the first four fields; RecvCmdResponse fills the rest. The pointers
 // point into the receive buffer and stay valid only until the next receive.
 struct CMDRESINFO {
-    int resultBytes = 0;           // in: result bytes before the signature, 0 or 1
-    int signatureBytes = 0;        // in: echoed command bytes, 0, 2 or 3
-    int lengthBytes = 0;           // in: width of the length field, 1, 2 or 4
-    unsigned char successCode = 0; // in: the result byte of success (0x30 for K, else 0)
-    unsigned char resultCode = 0;  // out: the result byte, 0 when the answer has none
+    int resultBytes = 0;                 // in: result bytes before the signature, 0 or 1
+    int signatureBytes = 0;              // in: echoed command bytes, 0, 2 or 3
+    int lengthBytes = 0;                 // in: width of the length field, 1, 2 or 4
+    unsigned char successCode = 0;       // in: the result byte of success (0x30 for K, else 0)
+    unsigned char resultCode = 0;        // out: the result byte, 0 when the answer has none
     unsigned char* signature = nullptr;  // out: the echoed command bytes
     unsigned char* data = nullptr;       // out: the answer's payload
     int dataLength = 0;                  // out: the payload's length

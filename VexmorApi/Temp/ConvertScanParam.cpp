@@ -22,10 +22,14 @@ int64_t GrayOf(int64_t red, int64_t green, int64_t blue) { return (306 * red + 6
 IMAGEPROC_ORIENT_TYPE ToOrientation(IMAGEORIENTATION angle)
 {
     switch (angle) {
-    case ROT90: return IMAGEPROC_ORIENT_90;
-    case ROT180: return IMAGEPROC_ORIENT_180;
-    case ROT270: return IMAGEPROC_ORIENT_270;
-    default: return IMAGEPROC_ORIENT_NONE;
+    case ROT90:
+        return IMAGEPROC_ORIENT_90;
+    case ROT180:
+        return IMAGEPROC_ORIENT_180;
+    case ROT270:
+        return IMAGEPROC_ORIENT_270;
+    default:
+        return IMAGEPROC_ORIENT_NONE;
     }
 }
 
@@ -92,11 +96,20 @@ IMAGEPROC_DUSTREMOVAL ToDustRemoval(uint32_t level)
 {
     int32_t size = 120;
     switch (level) {
-    case 1: size = 30; break;
-    case 2: size = 60; break;
-    case 4: size = 200; break;
-    case 5: size = 300; break;
-    default: break;
+    case 1:
+        size = 30;
+        break;
+    case 2:
+        size = 60;
+        break;
+    case 4:
+        size = 200;
+        break;
+    case 5:
+        size = 300;
+        break;
+    default:
+        break;
     }
     return IMAGEPROC_DUSTREMOVAL{true, 100, {size, size, 500, 1}};
 }
@@ -170,8 +183,8 @@ _IMAGEPROC_PARAM CConvertScanParam::ToImageEnhanceParam_v1(const VS_SCANNER_CAPA
         param.corners.cornersGiven = true;
         param.corners.deskew = user.enhanced.deskew;
         for (size_t i = 0; i < std::size(param.corners.points); ++i) {
-            param.corners.points[i] = AXIS_SIGNED{SaturateTo<int32_t>(corners->points[i].x),
-                                                  SaturateTo<int32_t>(corners->points[i].y)};
+            param.corners.points[i] =
+                AXIS_SIGNED{SaturateTo<int32_t>(corners->points[i].x), SaturateTo<int32_t>(corners->points[i].y)};
         }
         if (CPaperSize::IsFixedPaperType(user.scanAreaInfo.papertype)) {
             param.outputSizeGiven = true;
@@ -208,8 +221,8 @@ _IMAGEPROC_PARAM CConvertScanParam::ToImageEnhanceParam_v2(const VS_SCANNER_CAPA
                                               IsUniformBackgroundColorModel(capability.commandVersion));
     }
     if (advanced.smoothing.bleedThrough) {
-        param.smoothing = IMAGEPROC_SMOOTHING{true, advanced.smoothing.backgroundRemoval ? 1 : 0,
-                                              advanced.smoothing.level};
+        param.smoothing =
+            IMAGEPROC_SMOOTHING{true, advanced.smoothing.backgroundRemoval ? 1 : 0, advanced.smoothing.level};
     }
     param.brightness = ToLevel255(user.brightness);
     param.contrast = ToLevel255(user.contrast);
@@ -288,29 +301,38 @@ AXIS CConvertScanParam::ToImageEnhanceOutputSize(AXIS resolution, unsigned short
         size = AXIS{NonNegative(info.selectArea.width), NonNegative(info.selectArea.height)};
         unit = info.selectArea.unit;
     }
-    return CConvertUnit::ConvertToSpecifiedResolutionPixels(resolution, AXIS{sourceResolution, sourceResolution},
-                                                            size, unit);
+    return CConvertUnit::ConvertToSpecifiedResolutionPixels(resolution, AXIS{sourceResolution, sourceResolution}, size,
+                                                            unit);
 }
 
 IMAGEPROC_USER_COLORTYPE CConvertScanParam::ConvertColorType(COLORTYPE type)
 {
     switch (type) {
     case AUTOCOLOR:
-    case COLOR256: return IMAGEPROC_USER_AUTOCOLOR;
-    case BLACKWHITE: return IMAGEPROC_USER_BLACKWHITE;
-    case ERRDIFFUSION: return IMAGEPROC_USER_ERRDIFFUSION;
-    case TRUEGRAY: return IMAGEPROC_USER_TRUEGRAY;
-    default: return IMAGEPROC_USER_COLOR24BIT;
+    case COLOR256:
+        return IMAGEPROC_USER_AUTOCOLOR;
+    case BLACKWHITE:
+        return IMAGEPROC_USER_BLACKWHITE;
+    case ERRDIFFUSION:
+        return IMAGEPROC_USER_ERRDIFFUSION;
+    case TRUEGRAY:
+        return IMAGEPROC_USER_TRUEGRAY;
+    default:
+        return IMAGEPROC_USER_COLOR24BIT;
     }
 }
 
 DETECTED_COLOR CConvertScanParam::ConvertDetectedColorType(Page::AutoColorResult result)
 {
     switch (result) {
-    case Page::AutoColorBlackAndWhite: return DETECTED_COLOR_BLACKWHITE;
-    case Page::AutoColorGray: return DETECTED_COLOR_GRAY;
-    case Page::AutoColorColor: return DETECTED_COLOR_COLOR;
-    default: return DETECTED_COLOR_NONE;
+    case Page::AutoColorBlackAndWhite:
+        return DETECTED_COLOR_BLACKWHITE;
+    case Page::AutoColorGray:
+        return DETECTED_COLOR_GRAY;
+    case Page::AutoColorColor:
+        return DETECTED_COLOR_COLOR;
+    default:
+        return DETECTED_COLOR_NONE;
     }
 }
 
@@ -361,10 +383,17 @@ IMAGEPROC_PAPER_POSITION CConvertScanParam::GetPaperPosition(const PAPERSETTINGP
 {
     POSITION position = LEFT;
     switch (side.source) {
-    case 0: position = positions.flatbedX; break;
-    case 1: position = positions.adfX; break;
-    case 2: position = positions.cardslotX; break;
-    default: break;
+    case 0:
+        position = positions.flatbedX;
+        break;
+    case 1:
+        position = positions.adfX;
+        break;
+    case 2:
+        position = positions.cardslotX;
+        break;
+    default:
+        break;
     }
     bool const mirrored = side.backSide && duplex == DUPLEX_LONG;
     if (position == LEFT) {

@@ -38,17 +38,16 @@ public:
                                                    const std::unique_ptr<Image4Corners>& corners);
     static _IMAGEPROC_PARAM ToImageEnhanceParam_v2(const VS_SCANNER_CAPABILITY& capability,
                                                    const VS_SCANNER_PARAMETERS& user,
-                                                   const VS_SCANNER_PARAMETERS& device,
-                                                   Page::AutoColorResult autoColor, AXIS outputSize,
-                                                   const PaperSourceSide& side);
+                                                   const VS_SCANNER_PARAMETERS& device, Page::AutoColorResult autoColor,
+                                                   AXIS outputSize, const PaperSourceSide& side);
 
     // The page size in pixels at sourceResolution, from resolution (the
     // resolution of pixel values): the detected size when both values are
     // set; else the selected area (not for the card slot); else the paper
     // size for a fixed paper on a special area type; else the area of info.
-    static AXIS ToImageEnhanceOutputSize(AXIS resolution, unsigned short sourceResolution,
-                                         const tagSCANAREAINFO& info, const SCANAREA& selected,
-                                         bool normalAreaType, PAPERSOURCESELECT source, const AXIS& detected);
+    static AXIS ToImageEnhanceOutputSize(AXIS resolution, unsigned short sourceResolution, const tagSCANAREAINFO& info,
+                                         const SCANAREA& selected, bool normalAreaType, PAPERSOURCESELECT source,
+                                         const AXIS& detected);
 
     static IMAGEPROC_USER_COLORTYPE ConvertColorType(COLORTYPE type);
     static DETECTED_COLOR ConvertDetectedColorType(Page::AutoColorResult result);
@@ -57,8 +56,8 @@ public:
     // From the feeder's background tape.
     static IMAGEPROC_BACKGROUND_COLOR GetBackGroundColor(const VS_SCANNER_CAPABILITY& capability);
     // From the pseudo background colour of the colour kind and side.
-    static IMAGEPROC_BACKGROUND_COLOR GetBackGroundColor(const VS_SCANNER_CAPABILITY& capability,
-                                                         COLORTYPE deviceColor, const PaperSourceSide& side);
+    static IMAGEPROC_BACKGROUND_COLOR GetBackGroundColor(const VS_SCANNER_CAPABILITY& capability, COLORTYPE deviceColor,
+                                                         const PaperSourceSide& side);
     static bool IsUniformBackgroundColorModel(CommandVersion version);
     static IMAGEPROC_PAPER_POSITION GetPaperPosition(const PAPERSETTINGPOSITIONS& positions,
                                                      const PaperSourceSide& side, DUPLEXTYPE duplex);

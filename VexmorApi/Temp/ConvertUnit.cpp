@@ -113,8 +113,8 @@ bool ApplySigned(int value, int* out, Convert convert)
         return false;
     }
     bool const negative = value < 0;
-    uint64_t const magnitude = negative ? static_cast<uint64_t>(-static_cast<int64_t>(value))
-                                        : static_cast<uint64_t>(value);
+    uint64_t const magnitude =
+        negative ? static_cast<uint64_t>(-static_cast<int64_t>(value)) : static_cast<uint64_t>(value);
     if (!convert(magnitude, result)) {
         return false;
     }
@@ -148,8 +148,7 @@ int ScaleSigned(int value, uint64_t from, uint64_t to)
 // ---------------------------------------------------------------------------
 // Between length units.
 
-bool CConvertUnit::ConvertUnit(const unsigned int& value, const UNITTYPE& from, unsigned int* out,
-                               const UNITTYPE& to)
+bool CConvertUnit::ConvertUnit(const unsigned int& value, const UNITTYPE& from, unsigned int* out, const UNITTYPE& to)
 {
     return ApplyUnsigned(value, out, [&](uint64_t v, uint64_t& r) { return LengthToLength(v, from, to, r); });
 }
@@ -196,15 +195,15 @@ bool CConvertUnit::ConvertToPixles(const unsigned int& resolution, const unsigne
                                    unsigned int* out)
 {
     return ZeroForMmOnFailure(
-        ApplyUnsigned(value, out, [&](uint64_t v, uint64_t& r) { return LengthToPixels(resolution, v, unit, r); }),
-        out, unit);
+        ApplyUnsigned(value, out, [&](uint64_t v, uint64_t& r) { return LengthToPixels(resolution, v, unit, r); }), out,
+        unit);
 }
 
 bool CConvertUnit::ConvertToPixles(const unsigned int& resolution, const int& value, const UNITTYPE& unit, int* out)
 {
     return ZeroForMmOnFailure(
-        ApplySigned(value, out, [&](uint64_t v, uint64_t& r) { return LengthToPixels(resolution, v, unit, r); }),
-        out, unit);
+        ApplySigned(value, out, [&](uint64_t v, uint64_t& r) { return LengthToPixels(resolution, v, unit, r); }), out,
+        unit);
 }
 
 bool CConvertUnit::ConvertToPixles(const AXIS& resolution, const AXIS& value, const UNITTYPE& unit, AXIS* out)
@@ -218,14 +217,12 @@ bool CConvertUnit::ConvertToPixles(const AXIS& resolution, const AXIS& value, co
     return true;
 }
 
-bool CConvertUnit::ConvertToPixles(const unsigned int& resolution, const AXIS& value, const UNITTYPE& unit,
-                                   AXIS* out)
+bool CConvertUnit::ConvertToPixles(const unsigned int& resolution, const AXIS& value, const UNITTYPE& unit, AXIS* out)
 {
     return ConvertToPixles(AXIS{resolution, resolution}, value, unit, out);
 }
 
-bool CConvertUnit::ConvertToPixles(const AXIS& resolution, const tagRECT& value, const UNITTYPE& unit,
-                                   tagRECT* out)
+bool CConvertUnit::ConvertToPixles(const AXIS& resolution, const tagRECT& value, const UNITTYPE& unit, tagRECT* out)
 {
     return out != nullptr && ConvertToPixles(resolution.x, value.left, unit, &out->left) &&
            ConvertToPixles(resolution.x, value.right, unit, &out->right) &&
@@ -265,15 +262,15 @@ bool CConvertUnit::ConvertPixlesTo(const unsigned int& resolution, const unsigne
                                    const UNITTYPE& unit)
 {
     return ZeroForMmOnFailure(
-        ApplyUnsigned(value, out, [&](uint64_t v, uint64_t& r) { return PixelsToLength(resolution, v, unit, r); }),
-        out, unit);
+        ApplyUnsigned(value, out, [&](uint64_t v, uint64_t& r) { return PixelsToLength(resolution, v, unit, r); }), out,
+        unit);
 }
 
 bool CConvertUnit::ConvertPixlesTo(const unsigned int& resolution, const int& value, int* out, const UNITTYPE& unit)
 {
     return ZeroForMmOnFailure(
-        ApplySigned(value, out, [&](uint64_t v, uint64_t& r) { return PixelsToLength(resolution, v, unit, r); }),
-        out, unit);
+        ApplySigned(value, out, [&](uint64_t v, uint64_t& r) { return PixelsToLength(resolution, v, unit, r); }), out,
+        unit);
 }
 
 bool CConvertUnit::ConvertPixlesTo(const AXIS& resolution, const AXIS& value, AXIS* out, const UNITTYPE& unit)
@@ -287,14 +284,12 @@ bool CConvertUnit::ConvertPixlesTo(const AXIS& resolution, const AXIS& value, AX
     return true;
 }
 
-bool CConvertUnit::ConvertPixlesTo(const unsigned int& resolution, const AXIS& value, AXIS* out,
-                                   const UNITTYPE& unit)
+bool CConvertUnit::ConvertPixlesTo(const unsigned int& resolution, const AXIS& value, AXIS* out, const UNITTYPE& unit)
 {
     return ConvertPixlesTo(AXIS{resolution, resolution}, value, out, unit);
 }
 
-bool CConvertUnit::ConvertPixlesTo(const AXIS& resolution, const tagRECT& value, tagRECT* out,
-                                   const UNITTYPE& unit)
+bool CConvertUnit::ConvertPixlesTo(const AXIS& resolution, const tagRECT& value, tagRECT* out, const UNITTYPE& unit)
 {
     return out != nullptr && unit != PIXEL && ConvertPixlesTo(resolution.x, value.left, &out->left, unit) &&
            ConvertPixlesTo(resolution.x, value.right, &out->right, unit) &&

@@ -358,8 +358,7 @@ MULTIPAGESCANSYSTEM DeviceCapabilityCreator_v1::GetMultiPageScanSystem() const
 {
     // These devices can stop after one sheet; they take no page count.
     MULTIPAGESCANSYSTEM system{};
-    system.scan1Paper =
-        response_.CommandVersion == kVersion2014_2 || response_.CommandVersion == kVersion2017;
+    system.scan1Paper = response_.CommandVersion == kVersion2014_2 || response_.CommandVersion == kVersion2017;
     return system;
 }
 

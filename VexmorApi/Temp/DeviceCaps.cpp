@@ -132,12 +132,23 @@ void CDeviceCaps::FixDeviceCapability(VS_SCANNER_CAPABILITY& capability) const
         capability.longPaperLengthMax.duplexMaxLength = 0;
     }
     switch (capability.commandVersion) {
-    case CommandVersion_TARN: FixDeviceCapabilityForTARN(capability); break;
-    case CommandVersion_KELP2: FixDeviceCapabilityForKELP2(capability); break;
-    case CommandVersion_FERN4: FixDeviceCapabilityForFERN4(capability); break;
-    case CommandVersion_RUSH: FixDeviceCapabilityForRUSH(capability); break;
-    case CommandVersion_SEDGE2: FixDeviceCapabilityForSEDGE2(capability); break;
-    default: break;
+    case CommandVersion_TARN:
+        FixDeviceCapabilityForTARN(capability);
+        break;
+    case CommandVersion_KELP2:
+        FixDeviceCapabilityForKELP2(capability);
+        break;
+    case CommandVersion_FERN4:
+        FixDeviceCapabilityForFERN4(capability);
+        break;
+    case CommandVersion_RUSH:
+        FixDeviceCapabilityForRUSH(capability);
+        break;
+    case CommandVersion_SEDGE2:
+        FixDeviceCapabilityForSEDGE2(capability);
+        break;
+    default:
+        break;
     }
 }
 

@@ -30,7 +30,7 @@ bool IsSet(const MARGINSIZE& margin)
 // Whether any of the eight margins of an adjustment block has a value.
 bool IsSet(const MARGINADJUSTSIZES& adjust)
 {
-    const MARGINSIZE* const margins[] = {&adjust.flatbed_plus,    &adjust.flatbed_minus,   &adjust.adfSimplex_plus,
+    const MARGINSIZE* const margins[] = {&adjust.flatbed_plus,     &adjust.flatbed_minus,  &adjust.adfSimplex_plus,
                                          &adjust.adfSimplex_minus, &adjust.adfDuplex_plus, &adjust.adfDuplex_minus,
                                          &adjust.cardslot_plus,    &adjust.cardslot_minus};
     for (const MARGINSIZE* margin : margins) {
@@ -56,8 +56,7 @@ AXIS AsSize(const MARGINSIZE& margin)
 
 }  // namespace
 
-CDeviceCapsForPreparation::CDeviceCapsForPreparation(const VS_SCANNER_CAPABILITY& capability)
-    : capability_(capability)
+CDeviceCapsForPreparation::CDeviceCapsForPreparation(const VS_SCANNER_CAPABILITY& capability) : capability_(capability)
 {
 }
 
@@ -69,9 +68,12 @@ MARGINSIZE CDeviceCapsForPreparation::GetScanMargin(PAPERSOURCESELECT source, bo
 {
     const MARGINSIZES& margins = capability_.marginSize;
     switch (source) {
-    case ADF: return simplex ? margins.adfSimplex : margins.adfDuplex;
-    case CARDSLOT: return margins.cardslot;
-    default: return margins.flatbed;
+    case ADF:
+        return simplex ? margins.adfSimplex : margins.adfDuplex;
+    case CARDSLOT:
+        return margins.cardslot;
+    default:
+        return margins.flatbed;
     }
 }
 
@@ -80,10 +82,17 @@ PAPERSIZE CDeviceCapsForPreparation::GetDeviceScanSizeMax(PAPERSOURCESELECT sour
     const DEVICESCANSIZES& sizes = capability_.deviceScanSizeMax;
     PAPERSIZE size{AXIS{0, 0}, sizes.unit};
     switch (source) {
-    case FLATBED: size.size = sizes.flatbed; break;
-    case ADF: size.size = duplex ? sizes.duplex : sizes.simplex; break;
-    case CARDSLOT: size.size = sizes.cardSlot; break;
-    default: break;
+    case FLATBED:
+        size.size = sizes.flatbed;
+        break;
+    case ADF:
+        size.size = duplex ? sizes.duplex : sizes.simplex;
+        break;
+    case CARDSLOT:
+        size.size = sizes.cardSlot;
+        break;
+    default:
+        break;
     }
     return size;
 }
@@ -93,10 +102,17 @@ PAPERSIZE CDeviceCapsForPreparation::GetSupportDocumentSize(PAPERSOURCESELECT so
     const DEVICESCANSIZES& sizes = capability_.supportDocSizeMax;
     PAPERSIZE size{AXIS{0, 0}, sizes.unit};
     switch (source) {
-    case FLATBED: size.size = sizes.flatbed; break;
-    case ADF: size.size = sizes.simplex; break;
-    case CARDSLOT: size.size = sizes.cardSlot; break;
-    default: break;
+    case FLATBED:
+        size.size = sizes.flatbed;
+        break;
+    case ADF:
+        size.size = sizes.simplex;
+        break;
+    case CARDSLOT:
+        size.size = sizes.cardSlot;
+        break;
+    default:
+        break;
     }
     return size;
 }
@@ -105,9 +121,12 @@ POSITION CDeviceCapsForPreparation::GetPaperPositionX(PAPERSOURCESELECT source) 
 {
     const PAPERSETTINGPOSITIONS& position = capability_.paperPosition;
     switch (source) {
-    case ADF: return position.adfX;
-    case CARDSLOT: return position.cardslotX;
-    default: return position.flatbedX;
+    case ADF:
+        return position.adfX;
+    case CARDSLOT:
+        return position.cardslotX;
+    default:
+        return position.flatbedX;
     }
 }
 
@@ -115,14 +134,16 @@ POSITION CDeviceCapsForPreparation::GetPaperPositionY(PAPERSOURCESELECT source) 
 {
     const PAPERSETTINGPOSITIONS& position = capability_.paperPosition;
     switch (source) {
-    case ADF: return position.adfY;
-    case CARDSLOT: return position.cardslotY;
-    default: return position.flatbedY;
+    case ADF:
+        return position.adfY;
+    case CARDSLOT:
+        return position.cardslotY;
+    default:
+        return position.flatbedY;
     }
 }
 
-DOCUMENTORIENTATION CDeviceCapsForPreparation::GetRecommendedOrientation(PAPERTYPE type,
-                                                                        PAPERSOURCESELECT source) const
+DOCUMENTORIENTATION CDeviceCapsForPreparation::GetRecommendedOrientation(PAPERTYPE type, PAPERSOURCESELECT source) const
 {
     const RECOMMENDEDORIENTATION& o = capability_.recommendedOrientation;
     if (source != FLATBED && source != ADF) {
@@ -130,12 +151,18 @@ DOCUMENTORIENTATION CDeviceCapsForPreparation::GetRecommendedOrientation(PAPERTY
     }
     bool const fb = source == FLATBED;
     switch (type) {
-    case A4: return fb ? o.orientA4Fb : o.orientA4Adf;
-    case LETTER: return fb ? o.orientLetterFb : o.orientLetterAdf;
-    case JISB5: return fb ? o.orientB5Fb : o.orientB5Adf;
-    case EXECUTIVE: return fb ? o.orientExectiveFb : o.orientExectiveAdf;
-    case A5: return fb ? o.orientA5Fb : o.orientA5Adf;
-    default: return fb ? o.standerdOrientFb : o.standerdOrientAdf;
+    case A4:
+        return fb ? o.orientA4Fb : o.orientA4Adf;
+    case LETTER:
+        return fb ? o.orientLetterFb : o.orientLetterAdf;
+    case JISB5:
+        return fb ? o.orientB5Fb : o.orientB5Adf;
+    case EXECUTIVE:
+        return fb ? o.orientExectiveFb : o.orientExectiveAdf;
+    case A5:
+        return fb ? o.orientA5Fb : o.orientA5Adf;
+    default:
+        return fb ? o.standerdOrientFb : o.standerdOrientAdf;
     }
 }
 
@@ -143,9 +170,12 @@ bool CDeviceCapsForPreparation::IsSupportedLandscapeScan(PAPERTYPE type, PAPERSO
 {
     const RECOMMENDEDORIENTATION& o = capability_.recommendedOrientation;
     switch (source) {
-    case FLATBED: return o.standerdOrientFb != GetRecommendedOrientation(type, FLATBED);
-    case ADF: return o.standerdOrientAdf != GetRecommendedOrientation(type, ADF);
-    default: return false;
+    case FLATBED:
+        return o.standerdOrientFb != GetRecommendedOrientation(type, FLATBED);
+    case ADF:
+        return o.standerdOrientAdf != GetRecommendedOrientation(type, ADF);
+    default:
+        return false;
     }
 }
 
@@ -158,11 +188,13 @@ bool CDeviceCapsForPreparation::IsSupportedPaperWidthDetect(PAPERSOURCESELECT so
     }
     uint8_t const flag = DuplexFlag(duplex);
     switch (source) {
-    case FLATBED: return detect.supportPaperSource.flatbed;
+    case FLATBED:
+        return detect.supportPaperSource.flatbed;
     case ADF:
         return (detect.supportPaperSource.adfSimplex && flag != 1) ||
                (detect.supportPaperSource.adfDuplex && flag != 0);
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -171,9 +203,12 @@ bool CDeviceCapsForPreparation::IsSupportedDeviceAutoSize(const _SCANCMD_DUPLEXS
 {
     const SUPPORTPAPERSOURCES& sources = capability_.deviceDetectSize.supportPaperSource;
     switch (source) {
-    case FLATBED: return sources.flatbed;
-    case ADF: return DuplexFlag(duplex) != 0 ? sources.adfDuplex : sources.adfSimplex;
-    case CARDSLOT: return sources.cardslot;
+    case FLATBED:
+        return sources.flatbed;
+    case ADF:
+        return DuplexFlag(duplex) != 0 ? sources.adfDuplex : sources.adfSimplex;
+    case CARDSLOT:
+        return sources.cardslot;
     default:
         // A fixed origin rather than VEXMOR_THROW's: the file, function and
         // line of this error are part of the engine log's documented texts.
@@ -186,27 +221,36 @@ bool CDeviceCapsForPreparation::IsSupportedDeviceAutoSize(const _SCANCMD_DUPLEXS
 CAPSUPPORT CDeviceCapsForPreparation::IsSupportedDetect2Corner(PAPERSOURCESELECT source) const
 {
     switch (source) {
-    case FLATBED: return capability_.paperWidthDetect.fb2CornerData;
-    case ADF: return capability_.paperWidthDetect.adf2CornerData;
-    default: return UNSUPPORT;
+    case FLATBED:
+        return capability_.paperWidthDetect.fb2CornerData;
+    case ADF:
+        return capability_.paperWidthDetect.adf2CornerData;
+    default:
+        return UNSUPPORT;
     }
 }
 
 CAPSUPPORT CDeviceCapsForPreparation::IsSupportedDetectPaperType(PAPERSOURCESELECT source) const
 {
     switch (source) {
-    case FLATBED: return capability_.paperWidthDetect.fbStanderdSize;
-    case ADF: return capability_.paperWidthDetect.adfStanderdSize;
-    default: return UNSUPPORT;
+    case FLATBED:
+        return capability_.paperWidthDetect.fbStanderdSize;
+    case ADF:
+        return capability_.paperWidthDetect.adfStanderdSize;
+    default:
+        return UNSUPPORT;
     }
 }
 
 CAPSUPPORT CDeviceCapsForPreparation::IsSupportedDetectOrientation(PAPERSOURCESELECT source) const
 {
     switch (source) {
-    case FLATBED: return capability_.paperWidthDetect.fbPaperOrientation;
-    case ADF: return capability_.paperWidthDetect.adfPaperOrientation;
-    default: return UNSUPPORT;
+    case FLATBED:
+        return capability_.paperWidthDetect.fbPaperOrientation;
+    case ADF:
+        return capability_.paperWidthDetect.adfPaperOrientation;
+    default:
+        return UNSUPPORT;
     }
 }
 
@@ -260,10 +304,7 @@ DEVICESCANSIZES CDeviceCapsForPreparation::ConvAndGetMarginDocSize() const
 
 CARRIERSHEETSUPPORT CDeviceCapsForPreparation::GetCarrierSheet() const { return capability_.carrierSheet; }
 
-LONGPAPERLENGTHMAX CDeviceCapsForPreparation::GetLongPaperLengthMax() const
-{
-    return capability_.longPaperLengthMax;
-}
+LONGPAPERLENGTHMAX CDeviceCapsForPreparation::GetLongPaperLengthMax() const { return capability_.longPaperLengthMax; }
 
 AXIS CDeviceCapsForPreparation::GetEdgeScanResolusion() const
 {

@@ -35,9 +35,9 @@ bool ExternalCapability::IsKeyGiven(int key) const
 }
 
 DeviceCapabilityFile::DeviceCapabilityFile(std::string path)
-    : keyNames_{{ModelName, "ModelName"}, {FbMaxX, "FbMaxX"},     {FbMaxY, "FbMaxY"},     {SimMaxX, "SimMaxX"},
-                {SimMaxY, "SimMaxY"},     {DupMaxX, "DupMaxX"},   {DupMaxY, "DupMaxY"},   {MarginX, "MarginX"},
-                {MarginY, "MarginY"},     {FbResoX, "FbResoX"},   {FbResoY, "FbResoY"},   {SimResoX, "SimResoX"},
+    : keyNames_{{ModelName, "ModelName"}, {FbMaxX, "FbMaxX"},     {FbMaxY, "FbMaxY"},    {SimMaxX, "SimMaxX"},
+                {SimMaxY, "SimMaxY"},     {DupMaxX, "DupMaxX"},   {DupMaxY, "DupMaxY"},  {MarginX, "MarginX"},
+                {MarginY, "MarginY"},     {FbResoX, "FbResoX"},   {FbResoY, "FbResoY"},  {SimResoX, "SimResoX"},
                 {SimResoY, "SimResoY"},   {DupResoX, "DupResoX"}, {DupResoY, "DupResoY"}},
       tableNames_{{DeviceCapability, "DeviceCapability"},
                   {DeviceScanSize, "DeviceCapability.DeviceScanSize"},
@@ -127,21 +127,50 @@ bool DeviceCapabilityFile::ReadKeys(CapabilityValues& values)
 void DeviceCapabilityFile::StoreValue(CapabilityValues& values, int key, uint32_t value)
 {
     switch (key) {
-    case FbMaxX: values.scanSize.flatbed.x = value; break;
-    case FbMaxY: values.scanSize.flatbed.y = value; break;
-    case SimMaxX: values.scanSize.simplex.x = value; break;
-    case SimMaxY: values.scanSize.simplex.y = value; break;
-    case DupMaxX: values.scanSize.duplex.x = value; break;
-    case DupMaxY: values.scanSize.duplex.y = value; break;
-    case MarginX: values.margin.x = value; break;
-    case MarginY: values.margin.y = value; break;
-    case FbResoX: values.resolution.flatbed.x = value; break;
-    case FbResoY: values.resolution.flatbed.y = value; break;
-    case SimResoX: values.resolution.adfSimplex.x = value; break;
-    case SimResoY: values.resolution.adfSimplex.y = value; break;
-    case DupResoX: values.resolution.adfDuplex.x = value; break;
-    case DupResoY: values.resolution.adfDuplex.y = value; break;
-    default: return;
+    case FbMaxX:
+        values.scanSize.flatbed.x = value;
+        break;
+    case FbMaxY:
+        values.scanSize.flatbed.y = value;
+        break;
+    case SimMaxX:
+        values.scanSize.simplex.x = value;
+        break;
+    case SimMaxY:
+        values.scanSize.simplex.y = value;
+        break;
+    case DupMaxX:
+        values.scanSize.duplex.x = value;
+        break;
+    case DupMaxY:
+        values.scanSize.duplex.y = value;
+        break;
+    case MarginX:
+        values.margin.x = value;
+        break;
+    case MarginY:
+        values.margin.y = value;
+        break;
+    case FbResoX:
+        values.resolution.flatbed.x = value;
+        break;
+    case FbResoY:
+        values.resolution.flatbed.y = value;
+        break;
+    case SimResoX:
+        values.resolution.adfSimplex.x = value;
+        break;
+    case SimResoY:
+        values.resolution.adfSimplex.y = value;
+        break;
+    case DupResoX:
+        values.resolution.adfDuplex.x = value;
+        break;
+    case DupResoY:
+        values.resolution.adfDuplex.y = value;
+        break;
+    default:
+        return;
     }
     values.givenKeys |= KeyBit(key);
 }
@@ -149,8 +178,7 @@ void DeviceCapabilityFile::StoreValue(CapabilityValues& values, int key, uint32_
 bool DeviceCapabilityFile::HasTable(const std::string& modelName, TableArray table) const
 {
     const CapabilityValues* values = Find(modelName);
-    return values != nullptr &&
-           std::find(values->tables.begin(), values->tables.end(), table) != values->tables.end();
+    return values != nullptr && std::find(values->tables.begin(), values->tables.end(), table) != values->tables.end();
 }
 
 const DeviceCapabilityFile::CapabilityValues* DeviceCapabilityFile::Find(const std::string& modelName) const

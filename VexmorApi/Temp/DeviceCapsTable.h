@@ -28,8 +28,8 @@ class DeviceCapabilityFile;
 // least one of its keys; within a present group only the keys named in
 // givenKeys replace the device's values (the others read 0 here).
 struct ExternalCapability {
-    stdex::optional<DEVICESCANSIZES> deviceScanSizeMax;   // flatbed, simplex, duplex; unit 1
-    stdex::optional<AXIS> marginSize;                     // MarginX, MarginY
+    stdex::optional<DEVICESCANSIZES> deviceScanSizeMax;     // flatbed, simplex, duplex; unit 1
+    stdex::optional<AXIS> marginSize;                       // MarginX, MarginY
     stdex::optional<OPTICALRESOLUTIONS> opticalResolution;  // flatbed, adfSimplex, adfDuplex
     uint32_t givenKeys = 0;  // bit n: key number n of DeviceCapabilityFile::Key was given
 

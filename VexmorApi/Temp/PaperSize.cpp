@@ -15,32 +15,32 @@ namespace {
 
 // One row per paper type AUTOSIZE .. DEVICEMAX.
 constexpr PAPERSIZE kPaperSizes[] = {
-    {{0, 0}, INCH},           // AUTOSIZE
-    {{21000, 29700}, MM},     // A4
-    {{8500, 11000}, INCH},    // LETTER
-    {{8500, 14000}, INCH},    // LEGAL
-    {{29700, 42000}, MM},     // A3
-    {{11000, 17000}, INCH},   // LEDGER
-    {{25700, 36400}, MM},     // JISB4
-    {{18200, 25700}, MM},     // JISB5
-    {{14800, 21000}, MM},     // A5
-    {{12800, 18200}, MM},     // JISB6
-    {{10500, 14800}, MM},     // A6
-    {{7250, 10500}, INCH},    // EXECUTIVE
-    {{4000, 6000}, INCH},     // PHOTO
-    {{5000, 8000}, INCH},     // INDEXCARD
-    {{3503, 5000}, INCH},     // PHOTOL
-    {{5000, 7000}, INCH},     // PHOTO2L
-    {{10000, 14800}, MM},     // POSTCARD
-    {{14800, 20000}, MM},     // POSTCARD2
-    {{9000, 6000}, MM},       // BCARD90X60
-    {{6000, 9000}, MM},       // BCARD60X90
-    {{8500, 13000}, INCH},    // FOLIO
-    {{8500, 13380}, INCH},    // MEXICANLEGAL
-    {{21500, 34500}, MM},     // INDIALEGAL
-    {{4250, 0}, INCH},        // LONGPAPER_NARROW
-    {{8500, 0}, INCH},        // LONGPAPER_WIDE
-    {{0, 0}, INCH},           // DEVICEMAX
+    {{0, 0}, INCH},          // AUTOSIZE
+    {{21000, 29700}, MM},    // A4
+    {{8500, 11000}, INCH},   // LETTER
+    {{8500, 14000}, INCH},   // LEGAL
+    {{29700, 42000}, MM},    // A3
+    {{11000, 17000}, INCH},  // LEDGER
+    {{25700, 36400}, MM},    // JISB4
+    {{18200, 25700}, MM},    // JISB5
+    {{14800, 21000}, MM},    // A5
+    {{12800, 18200}, MM},    // JISB6
+    {{10500, 14800}, MM},    // A6
+    {{7250, 10500}, INCH},   // EXECUTIVE
+    {{4000, 6000}, INCH},    // PHOTO
+    {{5000, 8000}, INCH},    // INDEXCARD
+    {{3503, 5000}, INCH},    // PHOTOL
+    {{5000, 7000}, INCH},    // PHOTO2L
+    {{10000, 14800}, MM},    // POSTCARD
+    {{14800, 20000}, MM},    // POSTCARD2
+    {{9000, 6000}, MM},      // BCARD90X60
+    {{6000, 9000}, MM},      // BCARD60X90
+    {{8500, 13000}, INCH},   // FOLIO
+    {{8500, 13380}, INCH},   // MEXICANLEGAL
+    {{21500, 34500}, MM},    // INDIALEGAL
+    {{4250, 0}, INCH},       // LONGPAPER_NARROW
+    {{8500, 0}, INCH},       // LONGPAPER_WIDE
+    {{0, 0}, INCH},          // DEVICEMAX
 };
 static_assert(sizeof kPaperSizes / sizeof kPaperSizes[0] == DEVICEMAX + 1, "one row per paper type");
 
@@ -51,7 +51,7 @@ struct LongPaperLimit {
     UNITTYPE unit;
 };
 constexpr LongPaperLimit kLongPaperLimits[] = {
-    {100, 500000, MM}, {150, 500000, MM}, {200, 500000, MM}, {300, 500000, MM},
+    {100, 500000, MM}, {150, 500000, MM}, {200, 500000, MM},   {300, 500000, MM},
     {400, 277400, MM}, {600, 100000, MM}, {1200, 14000, INCH},
 };
 

@@ -23,9 +23,9 @@ struct CornerRow {
     PAPERTYPE inch;
 };
 constexpr CornerRow kCornerRows[] = {
-    {6900, PHOTOL, PHOTOL},   {9400, POSTCARD, PHOTO}, {10400, PHOTO2L, PHOTO2L}, {13200, A5, A5},
+    {6900, PHOTOL, PHOTOL},    {9400, POSTCARD, PHOTO}, {10400, PHOTO2L, PHOTO2L}, {13200, A5, A5},
     {15300, JISB5, EXECUTIVE}, {18800, A4, A4},         {21300, LETTER, LETTER},   {22090, JISB4, JISB4},
-    {26900, LEDGER, LEDGER},  {28440, A3, A3},
+    {26900, LEDGER, LEDGER},   {28440, A3, A3},
 };
 
 // A paper lies landscape when its measured side exceeds the midpoint of its
@@ -33,12 +33,18 @@ constexpr CornerRow kCornerRows[] = {
 int OrientationThreshold(PAPERTYPE type)
 {
     switch (type) {
-    case A4: return 25350;
-    case LETTER: return 24765;
-    case JISB5: return 21950;
-    case A5: return 17900;
-    case EXECUTIVE: return 22543;
-    default: return 0;
+    case A4:
+        return 25350;
+    case LETTER:
+        return 24765;
+    case JISB5:
+        return 21950;
+    case A5:
+        return 17900;
+    case EXECUTIVE:
+        return 22543;
+    default:
+        return 0;
     }
 }
 
@@ -147,8 +153,8 @@ void CPaperTypeAndOrientation::GetPaperTypeFromDetectedData(const DETECTEDPAPERI
     }
     if (cornersDetected) {
         paperType_ = AUTOSIZE;
-        calculatedSize_ = CustomSize{GetScanSizeFromCorner(detected, caps), PIXEL,
-                                     AXIS{detected.resolutionX, detected.resolutionY}};
+        calculatedSize_ =
+            CustomSize{GetScanSizeFromCorner(detected, caps), PIXEL, AXIS{detected.resolutionX, detected.resolutionY}};
     } else {
         paperType_ = DEVICEMAX;
     }
@@ -175,13 +181,15 @@ DOCUMENTORIENTATION CPaperTypeAndOrientation::GetPaperOrientationFromPaperType(
     case A4:
     case LETTER:
     case JISB5:
-    case EXECUTIVE: return IsLongerPaperWidthThanA4Letter(detected.paperType) ? D_HORIZONTAL : D_VERTICAL;
+    case EXECUTIVE:
+        return IsLongerPaperWidthThanA4Letter(detected.paperType) ? D_HORIZONTAL : D_VERTICAL;
     case A5: {
         PAPERTYPE const found = detected.paperType;
         bool const wide = found == A4 || found == LETTER || IsLongerPaperWidthThanA4Letter(found);
         return wide ? D_HORIZONTAL : D_VERTICAL;
     }
-    default: return caps.GetRecommendedOrientation(type, detected.paperSource);
+    default:
+        return caps.GetRecommendedOrientation(type, detected.paperSource);
     }
 }
 
@@ -202,8 +210,8 @@ PAPERTYPE CPaperTypeAndOrientation::GetPaperTypeFromCorner(const DETECTEDPAPERIN
     PAPERSOURCESELECT const source = detected.paperSource;
     int const distance = GetCornerDistance(detected, caps);
     if (distance <= kNoUsableCornersMax) {
-        bool const a3 = (source == FLATBED && caps.IsSupportedA3WithFB()) ||
-                        (source == ADF && caps.IsSupportedA3WithSimplex());
+        bool const a3 =
+            (source == FLATBED && caps.IsSupportedA3WithFB()) || (source == ADF && caps.IsSupportedA3WithSimplex());
         if (a3) {
             return metric ? A3 : LEDGER;
         }
@@ -271,10 +279,10 @@ AXIS CPaperTypeAndOrientation::GetScanSizeFromCorner(const DETECTEDPAPERINFO& de
     }
     AXIS const paper = CPaperSize::GetScanSizeFromType(type, INCH);
     MARGINSIZE const margin = caps.GetScanMargin(detected.paperSource, true);
-    double const width = static_cast<double>(paper.x) - MarginInInch(margin.left, margin.unit) -
-                         MarginInInch(margin.right, margin.unit);
-    double const height = static_cast<double>(paper.y) - MarginInInch(margin.top, margin.unit) -
-                          MarginInInch(margin.bottom, margin.unit);
+    double const width =
+        static_cast<double>(paper.x) - MarginInInch(margin.left, margin.unit) - MarginInInch(margin.right, margin.unit);
+    double const height =
+        static_cast<double>(paper.y) - MarginInInch(margin.top, margin.unit) - MarginInInch(margin.bottom, margin.unit);
     double const x = detected.resolutionX * (height * cosine + width * sine) / 1000.0;
     double const y = detected.resolutionY * (height * sine + width * cosine) / 1000.0;
     return AXIS{ToPixels(x), ToPixels(y)};

@@ -109,7 +109,7 @@ bool Contains(const std::string& text, const std::string& word)
 // Q: the capability record.
 
 VS_SCANNER_CAPABILITY CParseCmdRes_v1::ParseDeviceInfoResponse(unsigned char* data, long length,
-                                                                std::unique_ptr<ExternalCapability> overrides)
+                                                               std::unique_ptr<ExternalCapability> overrides)
 {
     g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", "ParseDeviceInfoResponse");
     VS_SCANNER_CAPABILITY caps;
@@ -342,13 +342,28 @@ SKEYINFO_COLORTYPE CParseCmdRes_v1::GetSkeyColorTypeInfo(const std::string& text
 
 SKEYINFO_PAPERTYPE CParseCmdRes_v1::GetSkeyPaperTypeInfo(const std::string& text)
 {
-    static const std::pair<const char*, int> kPapers[] = {
-        {"AUTO", AUTOSIZE},       {"A4", A4},           {"LETTER", LETTER},       {"LEGAL", LEGAL},
-        {"A3", A3},               {"LEDGER", LEDGER},   {"JISB4", JISB4},         {"JISB5", JISB5},
-        {"A5", A5},               {"JISB6", JISB6},     {"A6", A6},               {"EXECUTIVE", EXECUTIVE},
-        {"PHOTO", PHOTO},         {"INDEXCARD", INDEXCARD}, {"PHOTOL", PHOTOL},   {"PHOTO2L", PHOTO2L},
-        {"POSTCARD", POSTCARD},   {"POSTCARD2", POSTCARD2}, {"BCARD", BCARD90X60}, {"BCARDV", BCARD60X90},
-        {"FOLIO", FOLIO},         {"LONG", LONGPAPER_WIDE}};
+    static const std::pair<const char*, int> kPapers[] = {{"AUTO", AUTOSIZE},
+                                                          {"A4", A4},
+                                                          {"LETTER", LETTER},
+                                                          {"LEGAL", LEGAL},
+                                                          {"A3", A3},
+                                                          {"LEDGER", LEDGER},
+                                                          {"JISB4", JISB4},
+                                                          {"JISB5", JISB5},
+                                                          {"A5", A5},
+                                                          {"JISB6", JISB6},
+                                                          {"A6", A6},
+                                                          {"EXECUTIVE", EXECUTIVE},
+                                                          {"PHOTO", PHOTO},
+                                                          {"INDEXCARD", INDEXCARD},
+                                                          {"PHOTOL", PHOTOL},
+                                                          {"PHOTO2L", PHOTO2L},
+                                                          {"POSTCARD", POSTCARD},
+                                                          {"POSTCARD2", POSTCARD2},
+                                                          {"BCARD", BCARD90X60},
+                                                          {"BCARDV", BCARD60X90},
+                                                          {"FOLIO", FOLIO},
+                                                          {"LONG", LONGPAPER_WIDE}};
     SKEYINFO_PAPERTYPE paper{};
     int const value = LookUp(GetKeyValue(text, "P"), kPapers);
     if (value >= 0) {
@@ -382,11 +397,11 @@ SKEYINFO_FILESAVE CParseCmdRes_v1::GetSkeyFileTypeInfo(const std::string& text)
         Extra extra;
         bool onePagePerFile;
     };
-    static const FileType kTypes[] = {
-        {"BMP", 0, None, true},           {"JPEG", 1, JpegQuality, true}, {"TIFF", 2, Compression, true},
-        {"MULTI-TIFF", 2, Compression, false}, {"PNG", 3, None, true},  {"PDF(Image)", 4, PdfQuality, false},
-        {"XPS", 8, None, false},          {"TXT", 9, None, false},        {"HTML", 10, None, false},
-        {"RTF", 11, None, false}};
+    static const FileType kTypes[] = {{"BMP", 0, None, true},         {"JPEG", 1, JpegQuality, true},
+                                      {"TIFF", 2, Compression, true}, {"MULTI-TIFF", 2, Compression, false},
+                                      {"PNG", 3, None, true},         {"PDF(Image)", 4, PdfQuality, false},
+                                      {"XPS", 8, None, false},        {"TXT", 9, None, false},
+                                      {"HTML", 10, None, false},      {"RTF", 11, None, false}};
     SKEYINFO_FILESAVE save{};
     std::string const value = GetKeyValue(text, "T");
     for (const FileType& type : kTypes) {
@@ -397,7 +412,8 @@ SKEYINFO_FILESAVE CParseCmdRes_v1::GetSkeyFileTypeInfo(const std::string& text)
         save.fileType = type.type;
         save.onePagePerFile = type.onePagePerFile;
         if (type.extra == JpegQuality || type.extra == PdfQuality) {
-            SKEYINFO_VALUE const quality = GetSkeySettingValueTypeInfo(text, "J", type.extra == JpegQuality ? 1 : 0, 100);
+            SKEYINFO_VALUE const quality =
+                GetSkeySettingValueTypeInfo(text, "J", type.extra == JpegQuality ? 1 : 0, 100);
             save.jpegQuality = quality.isSet ? static_cast<uint32_t>(quality.value) : 0;
         } else if (type.extra == Compression) {
             SKEYINFO_SWITCH const compression = GetSkeySettingSwitchTypeInfo(text, "C", "1", "0");
@@ -545,10 +561,7 @@ ACTUALSCANPARAM CParseCmdRes_v1::ParseActualParameterResponse(unsigned char* dat
     return actual;
 }
 
-_GCPCMDRESPONSE CParseCmdRes_v1::ParsePDFaColorProfileResponse(unsigned char*, long)
-{
-    return _GCPCMDRESPONSE();
-}
+_GCPCMDRESPONSE CParseCmdRes_v1::ParsePDFaColorProfileResponse(unsigned char*, long) { return _GCPCMDRESPONSE(); }
 
 // ---------------------------------------------------------------------------
 // E: the detected paper.

@@ -35,10 +35,7 @@ TagTable BuildGkpTable()
         .Item("brightness", &p.brightness)
         .Item("contrast", &p.contrast)
         .Kept(&p.scanSettingReserved);
-    t.Tag(0x1003)
-        .Present(&p.hasDuplex)
-        .Item("duplexScan", &p.duplexScan)
-        .Item("duplexScanEdge", &p.duplexScanEdge);
+    t.Tag(0x1003).Present(&p.hasDuplex).Item("duplexScan", &p.duplexScan).Item("duplexScanEdge", &p.duplexScanEdge);
     t.Tag(0x1004)
         .Present(&p.hasImageProcessing)
         .Item("autpCrop", &p.autpCrop)
@@ -129,10 +126,7 @@ unsigned short CParseCmdRes_v2::GetTagID(unsigned short* length, unsigned char**
     return tag;
 }
 
-bool CParseCmdRes_v2::IsStandingBit(int value, int bit)
-{
-    return bit != 0 && (value & bit) == bit;
-}
+bool CParseCmdRes_v2::IsStandingBit(int value, int bit) { return bit != 0 && (value & bit) == bit; }
 
 bool CParseCmdRes_v2::WalkAnswer(const unsigned char* data, long length, int logLevel,
                                  const std::function<bool(uint16_t tag, TagValueReader& value)>& readTag)
@@ -363,31 +357,56 @@ SKEYINFO_COLORTYPE CParseCmdRes_v2::GetColorType(const _GKPCMDRESPONSE* gkp)
 PAPERTYPE CParseCmdRes_v2::PaperTypeFromCode(uint8_t code, bool longPaper)
 {
     switch (code) {
-    case 0x00: return AUTOSIZE;
-    case 0x11: return A3;
-    case 0x13: return A5;
-    case 0x14: return A6;
-    case 0x21: return LEDGER;
-    case 0x22: return LEGAL;
-    case 0x23: return FOLIO;
-    case 0x24: return LETTER;
-    case 0x25: return EXECUTIVE;
-    case 0x26: return MEXICANLEGAL;
-    case 0x27: return INDIALEGAL;
-    case 0x31: return JISB4;
-    case 0x32: return JISB5;
-    case 0x33: return JISB6;
-    case 0x41: return BCARD90X60;
-    case 0x51: return INDEXCARD;
-    case 0x52: return PHOTO2L;
-    case 0x53: return PHOTO;
-    case 0x54: return PHOTOL;
-    case 0x61: return POSTCARD;
-    case 0x62: return POSTCARD2;
-    case 0x71: return longPaper ? LONGPAPER_NARROW : A4;
-    case 0x72: return longPaper ? LONGPAPER_WIDE : A4;
-    case 0x73: return longPaper ? AUTOSIZE : A4;
-    default: return A4;
+    case 0x00:
+        return AUTOSIZE;
+    case 0x11:
+        return A3;
+    case 0x13:
+        return A5;
+    case 0x14:
+        return A6;
+    case 0x21:
+        return LEDGER;
+    case 0x22:
+        return LEGAL;
+    case 0x23:
+        return FOLIO;
+    case 0x24:
+        return LETTER;
+    case 0x25:
+        return EXECUTIVE;
+    case 0x26:
+        return MEXICANLEGAL;
+    case 0x27:
+        return INDIALEGAL;
+    case 0x31:
+        return JISB4;
+    case 0x32:
+        return JISB5;
+    case 0x33:
+        return JISB6;
+    case 0x41:
+        return BCARD90X60;
+    case 0x51:
+        return INDEXCARD;
+    case 0x52:
+        return PHOTO2L;
+    case 0x53:
+        return PHOTO;
+    case 0x54:
+        return PHOTOL;
+    case 0x61:
+        return POSTCARD;
+    case 0x62:
+        return POSTCARD2;
+    case 0x71:
+        return longPaper ? LONGPAPER_NARROW : A4;
+    case 0x72:
+        return longPaper ? LONGPAPER_WIDE : A4;
+    case 0x73:
+        return longPaper ? AUTOSIZE : A4;
+    default:
+        return A4;
     }
 }
 
@@ -459,9 +478,8 @@ SKEYINFO_FILESAVE CParseCmdRes_v2::GetFileSaveInfo(const _GKPCMDRESPONSE* gkp)
     }
     if (gkp->compressionFormat != kNotReported) {
         save.isCompressionSet = true;
-        save.compression = (gkp->compressionFormat >= 2 && gkp->compressionFormat <= 5)
-                               ? gkp->compressionFormat - 1u
-                               : 0u;
+        save.compression =
+            (gkp->compressionFormat >= 2 && gkp->compressionFormat <= 5) ? gkp->compressionFormat - 1u : 0u;
     }
     if (gkp->saveFileType == kNotReported) {
         return save;
@@ -476,16 +494,36 @@ SKEYINFO_FILESAVE CParseCmdRes_v2::GetFileSaveInfo(const _GKPCMDRESPONSE* gkp)
         save.splitType = 5;
     }
     switch (gkp->saveFileType) {
-    case 0x01: save.fileType = 4; break;
-    case 0x02: save.fileType = 5; break;
-    case 0x03: save.fileType = 6; break;
-    case 0x04: save.fileType = 7; break;
-    case 0x21: save.fileType = 1; break;
-    case 0x22: save.fileType = 3; break;
-    case 0x24: save.fileType = 8; break;
-    case 0x41: save.fileType = 9; break;
-    case 0x42: save.fileType = 11; break;
-    case 0x43: save.fileType = 10; break;
+    case 0x01:
+        save.fileType = 4;
+        break;
+    case 0x02:
+        save.fileType = 5;
+        break;
+    case 0x03:
+        save.fileType = 6;
+        break;
+    case 0x04:
+        save.fileType = 7;
+        break;
+    case 0x21:
+        save.fileType = 1;
+        break;
+    case 0x22:
+        save.fileType = 3;
+        break;
+    case 0x24:
+        save.fileType = 8;
+        break;
+    case 0x41:
+        save.fileType = 9;
+        break;
+    case 0x42:
+        save.fileType = 11;
+        break;
+    case 0x43:
+        save.fileType = 10;
+        break;
     case 0x11:
         save.fileType = 2;
         save.splitType = 1;
@@ -494,7 +532,9 @@ SKEYINFO_FILESAVE CParseCmdRes_v2::GetFileSaveInfo(const _GKPCMDRESPONSE* gkp)
         save.fileType = 2;
         save.splitType = 0;
         break;
-    default: save.fileType = 0; break;
+    default:
+        save.fileType = 0;
+        break;
     }
     return save;
 }
@@ -559,9 +599,12 @@ PAPERSOURCESELECT CParseCmdRes_v2::GetPaperSourceSelect(const _SSPCMDRESPONSE* s
         return SOURCEAUTO;
     }
     switch (ssp->paperSource) {
-    case 1: return ADF;
-    case 2: return FLATBED;
-    default: return CARDSLOT;
+    case 1:
+        return ADF;
+    case 2:
+        return FLATBED;
+    default:
+        return CARDSLOT;
     }
 }
 
@@ -612,9 +655,12 @@ DOCUMENTORIENTATION CParseCmdRes_v2::GetPaperOrientation(const _GDSCMDRESPONSE* 
         return NOT_ORIENTATION;
     }
     switch (gds->paperSetDirection) {
-    case 1: return D_HORIZONTAL;
-    case 2: return D_VERTICAL;
-    default: return NOT_ORIENTATION;
+    case 1:
+        return D_HORIZONTAL;
+    case 2:
+        return D_VERTICAL;
+    default:
+        return NOT_ORIENTATION;
     }
 }
 

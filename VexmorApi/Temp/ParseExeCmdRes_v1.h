@@ -24,14 +24,14 @@ struct PAPERSIZE_4CORNER {
 
 // One line-data unit, or an all-white line (allWhite 1, no data).
 struct LINEDATA {
-    uint8_t allWhite;         // 1: an all-white line; the decoder makes the white row
-    uint8_t dataType;         // from header bits 2-4; 0 for an all-white line
-    uint8_t compressionType;  // 2, 3 or 5 (JPEG block); 0 for an all-white line
-    int16_t addedValue;       // added-info bytes 0-1: the page number
-    uint8_t flag;             // always 0 here
-    uint8_t marked;           // 1 when added-info byte 2 is 0x85
-    uint32_t addedValue32;    // added-info bytes 3-6 (the JPEG block's height), 0 when absent
-    uint16_t length;          // line-data length
+    uint8_t allWhite;           // 1: an all-white line; the decoder makes the white row
+    uint8_t dataType;           // from header bits 2-4; 0 for an all-white line
+    uint8_t compressionType;    // 2, 3 or 5 (JPEG block); 0 for an all-white line
+    int16_t addedValue;         // added-info bytes 0-1: the page number
+    uint8_t flag;               // always 0 here
+    uint8_t marked;             // 1 when added-info byte 2 is 0x85
+    uint32_t addedValue32;      // added-info bytes 3-6 (the JPEG block's height), 0 when absent
+    uint16_t length;            // line-data length
     const unsigned char* data;  // start of the line data in the parsed bytes; null without data
 };
 

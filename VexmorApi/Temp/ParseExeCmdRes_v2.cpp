@@ -303,19 +303,26 @@ uint32_t CParseExeCmdRes_v2::GetImageDirectionType(unsigned char imageType) { re
 IMAGE_COMPRESS CParseExeCmdRes_v2::GetImageCompressType(unsigned char imageType)
 {
     switch ((imageType >> 3) & 0x03) {
-    case 1: return IMAGE_COMPRESS_PACKBITS;
-    case 2: return IMAGE_COMPRESS_JPEG;
-    default: return IMAGE_COMPRESS_NONE;
+    case 1:
+        return IMAGE_COMPRESS_PACKBITS;
+    case 2:
+        return IMAGE_COMPRESS_JPEG;
+    default:
+        return IMAGE_COMPRESS_NONE;
     }
 }
 
 IMAGE_COLOR CParseExeCmdRes_v2::GetImageColorType(unsigned char imageType)
 {
     switch (imageType & 0x07) {
-    case 1: return IMAGE_COLOR_GRAY;
-    case 4: return IMAGE_COLOR_GRAY_ALT;
-    case 5: return IMAGE_COLOR_FULLCOLOR;
-    default: return IMAGE_COLOR_BLACKWHITE;
+    case 1:
+        return IMAGE_COLOR_GRAY;
+    case 4:
+        return IMAGE_COLOR_GRAY_ALT;
+    case 5:
+        return IMAGE_COLOR_FULLCOLOR;
+    default:
+        return IMAGE_COLOR_BLACKWHITE;
     }
 }
 

@@ -72,7 +72,7 @@ struct IMAGE_HEADER {
 struct PARSE_RESULT {
     bool hasStatusCode;  // an image block or page end: IMAGE_HEADER::statusCode
     bool stopped;
-    uint32_t stopKind;  // 0 by the cancel command, 1 by the device's stop key
+    uint32_t stopKind;   // 0 by the cancel command, 1 by the device's stop key
     bool finishWaiting;  // the device stopped waiting for a document
     bool hasDataInfo;
     uint32_t dataInfoKind;  // 0 width and height, 1 result of the colour check (IMAGE_HEADER::color)

@@ -17,11 +17,11 @@ constexpr int kQdiLogLevel = 3;
 
 char const* const kSources[4] = {"Fb", "Simplex", "Duplex", "Cardslot"};
 char const* const kMarginSides[4] = {"LeftX", "RightX", "TopY", "BottomY"};
-char const* const kAdjustSides[8] = {"LeftMaxX", "LeftMinX",   "RightMaxX",  "RightMinX",
-                                     "TopMaxY",  "TopMinY",    "BottomMaxY", "BottomMinY"};
+char const* const kAdjustSides[8] = {"LeftMaxX", "LeftMinX", "RightMaxX",  "RightMinX",
+                                     "TopMaxY",  "TopMinY",  "BottomMaxY", "BottomMinY"};
 char const* const kPseudoNames[4] = {"pseudoBackgroundAdfFrontColor", "pseudoBackgroundAdfBackColor",
                                      "pseudoBackgroundAdfFrontGray", "pseudoBackgroundAdfBackGray"};
-char const* const kPseudoItems[9] = {"Red",    "Green",    "Blue",   "RedMin", "GreenMin",
+char const* const kPseudoItems[9] = {"Red",     "Green",  "Blue",     "RedMin", "GreenMin",
                                      "BlueMin", "RedMax", "GreenMax", "BlueMax"};
 char const* const kRemovalItems[5] = {"BlackWhite", "ErrorDiffusion", "TrueGray", "256Color", "ColorTypeReserved"};
 
@@ -215,8 +215,7 @@ TagTable BuildQdiTable()
         t.Tag(static_cast<uint16_t>(0x0508 + which));
         uint8_t const* fields = which ? p.breedthroughRemoval : p.groundRemoval;
         for (int k = 0; k < 5; ++k) {
-            t.Item(std::string(which ? "breedthroughRemoval" : "groundRemoval") + kRemovalItems[k], fields + k,
-                   F::Dec);
+            t.Item(std::string(which ? "breedthroughRemoval" : "groundRemoval") + kRemovalItems[k], fields + k, F::Dec);
         }
         t.Kept(fields + 5);
     }
@@ -230,9 +229,7 @@ TagTable BuildQdiTable()
         .Item("deskewInterlocking", &p.deskewInterlocking)
         .Item("deskewResolutionLimitX", &p.deskewResolutionLimitX, F::Dec, 6)
         .Item("deskewResolutionLimitY", &p.deskewResolutionLimitY, F::Dec, 6);
-    t.Tag(0x050C)
-        .Item("blankRemoval", &p.blankRemoval)
-        .Item("blankPageRemovalLevel", &p.blankPageRemovalLevel, F::Dec);
+    t.Tag(0x050C).Item("blankRemoval", &p.blankRemoval).Item("blankPageRemovalLevel", &p.blankPageRemovalLevel, F::Dec);
     t.Tag(0x050D)
         .Item("autoColorType", &p.autoColorType)
         .Item("colorTypeLevel", &p.colorTypeLevel, F::Dec)
@@ -286,10 +283,7 @@ int32_t TimesTen(int16_t value)
     return CConvertUnit::ConvDeviceMillimeterToDriverMillimeter(static_cast<int>(value));
 }
 
-CAPSUPPORT Supported(bool on)
-{
-    return on ? SUPPORT : UNSUPPORT;
-}
+CAPSUPPORT Supported(bool on) { return on ? SUPPORT : UNSUPPORT; }
 
 AXIS* SizeAt(DEVICESCANSIZES& sizes, int index)
 {
@@ -468,10 +462,14 @@ DEVICECATEGORY CParseCmdRes_v2::GetDeviceCategory(const _QDICMDRESPONSE* qdi)
         return DOCUMENTSCANNER;
     }
     switch (qdi->deviceCategory) {
-    case 1: return LASER;
-    case 3: return DOCUMENTSCANNER;
-    case 4: return HERON;
-    default: return INK;
+    case 1:
+        return LASER;
+    case 3:
+        return DOCUMENTSCANNER;
+    case 4:
+        return HERON;
+    default:
+        return INK;
     }
 }
 
@@ -526,9 +524,12 @@ AUTOCONTINUOUSSCANDEVICESUPPORT CParseCmdRes_v2::GetAutoContinuousScanSupport(co
         return UNSUPPORT_WITH_DEVICE;
     }
     switch (qdi->autoContinuousScan) {
-    case 1: return WAIT_AT_DEVICE;
-    case 2: return DISPLAY_WAITING_AT_DEVICE;
-    default: return UNSUPPORT_WITH_DEVICE;
+    case 1:
+        return WAIT_AT_DEVICE;
+    case 2:
+        return DISPLAY_WAITING_AT_DEVICE;
+    default:
+        return UNSUPPORT_WITH_DEVICE;
     }
 }
 
@@ -562,10 +563,10 @@ DEVICEPANELFUNCTIONS CParseCmdRes_v2::GetDevicePanelFunctions(const _QDICMDRESPO
     if (qdi == nullptr) {
         return panel;
     }
-    bool* const flags[12] = {&panel.duplex,      &panel.scanType,       &panel.resolution,
-                             &panel.fileType,    &panel.documentSize,   &panel.brightness,
-                             &panel.contrast,    &panel.autoDeskew,     &panel.skipBlankPage,
-                             &panel.removeBackgroundColor, &panel.reduceMoire, &panel.adjustMargin};
+    bool* const flags[12] = {
+        &panel.duplex,      &panel.scanType,    &panel.resolution, &panel.fileType,      &panel.documentSize,
+        &panel.brightness,  &panel.contrast,    &panel.autoDeskew, &panel.skipBlankPage, &panel.removeBackgroundColor,
+        &panel.reduceMoire, &panel.adjustMargin};
     for (int i = 0; i < 12; ++i) {
         *flags[i] = IsStandingBit(qdi->pushScanDevicePanelList, 1 << i);
     }
@@ -729,18 +730,24 @@ MARGINADJUSTSIZES CParseCmdRes_v2::GetMarginAdjustAuto(const _QDICMDRESPONSE* qd
 POSITION CParseCmdRes_v2::GetPositionX(uint8_t code)
 {
     switch (code) {
-    case 2: return CENTER;
-    case 3: return RIGHT;
-    default: return LEFT;
+    case 2:
+        return CENTER;
+    case 3:
+        return RIGHT;
+    default:
+        return LEFT;
     }
 }
 
 POSITION CParseCmdRes_v2::GetPositionY(uint8_t code)
 {
     switch (code) {
-    case 2: return CENTER;
-    case 3: return BOTTOM;
-    default: return TOP;
+    case 2:
+        return CENTER;
+    case 3:
+        return BOTTOM;
+    default:
+        return TOP;
     }
 }
 
@@ -883,12 +890,8 @@ RECOMMENDEDORIENTATION CParseCmdRes_v2::GetRecommendedPaperOrientation(const _QD
     if (qdi == nullptr) {
         return r;
     }
-    auto standard = [](uint8_t code) {
-        return code == 1 ? D_HORIZONTAL : code == 2 ? FREE : D_VERTICAL;
-    };
-    auto particular = [](uint16_t bits, int bit) {
-        return IsStandingBit(bits, bit) ? D_HORIZONTAL : D_VERTICAL;
-    };
+    auto standard = [](uint8_t code) { return code == 1 ? D_HORIZONTAL : code == 2 ? FREE : D_VERTICAL; };
+    auto particular = [](uint16_t bits, int bit) { return IsStandingBit(bits, bit) ? D_HORIZONTAL : D_VERTICAL; };
     r.standerdOrientFb = standard(qdi->standerdOrientationFb);
     r.standerdOrientAdf = standard(qdi->standerdOrientationAdf);
     DOCUMENTORIENTATION* const fb[5] = {&r.orientA4Fb, &r.orientLetterFb, &r.orientB5Fb, &r.orientExectiveFb,
@@ -1048,12 +1051,23 @@ AUTOCROP2PASS CParseCmdRes_v2::GetAutoCrop(const _QDICMDRESPONSE* qdi)
     }
     // One colour type, named by its exact code (not a bit set).
     switch (qdi->autoCropColorType) {
-    case 0x01: crop.supportColorType.blackAndWhite = true; break;
-    case 0x02: crop.supportColorType.errorDiffusion = true; break;
-    case 0x04: crop.supportColorType.trueGray = true; break;
-    case 0x08: crop.supportColorType.color256 = true; break;
-    case 0x10: crop.supportColorType.color24bit = true; break;
-    default: break;
+    case 0x01:
+        crop.supportColorType.blackAndWhite = true;
+        break;
+    case 0x02:
+        crop.supportColorType.errorDiffusion = true;
+        break;
+    case 0x04:
+        crop.supportColorType.trueGray = true;
+        break;
+    case 0x08:
+        crop.supportColorType.color256 = true;
+        break;
+    case 0x10:
+        crop.supportColorType.color24bit = true;
+        break;
+    default:
+        break;
     }
     crop.AutoCropResolutionDpi = {qdi->autoCropResolutionX, qdi->autoCropResolutionY};
     crop.AutoCropPixel = {qdi->autoCropPixelX, qdi->autoCropPixelY};
@@ -1291,9 +1305,12 @@ AUTOCROPTYPE CParseCmdRes_v2::GetAutoCropType(const _QDICMDRESPONSE* qdi)
         return AUTOCROPTYPE::UNSUPPORT;
     }
     switch (qdi->autoCropType) {
-    case 1: return AUTOCROPTYPE::CROP_1PASS;
-    case 2: return AUTOCROPTYPE::CROP_2PASS;
-    default: return qdi->autoCrop == 1 ? AUTOCROPTYPE::CROP_2PASS : AUTOCROPTYPE::UNSUPPORT;
+    case 1:
+        return AUTOCROPTYPE::CROP_1PASS;
+    case 2:
+        return AUTOCROPTYPE::CROP_2PASS;
+    default:
+        return qdi->autoCrop == 1 ? AUTOCROPTYPE::CROP_2PASS : AUTOCROPTYPE::UNSUPPORT;
     }
 }
 

@@ -33,11 +33,16 @@ public:
 COLORTYPE ToUserColorType(SCANCMD_COLOR_TYPE type)
 {
     switch (type) {
-    case SCANCMD_COLOR_TEXT: return BLACKWHITE;
-    case SCANCMD_COLOR_ERRDIF: return ERRDIFFUSION;
-    case SCANCMD_COLOR_GRAY256: return TRUEGRAY;
-    case SCANCMD_COLOR_C256: return COLOR256;
-    default: return COLOR24BIT;
+    case SCANCMD_COLOR_TEXT:
+        return BLACKWHITE;
+    case SCANCMD_COLOR_ERRDIF:
+        return ERRDIFFUSION;
+    case SCANCMD_COLOR_GRAY256:
+        return TRUEGRAY;
+    case SCANCMD_COLOR_C256:
+        return COLOR256;
+    default:
+        return COLOR24BIT;
     }
 }
 
@@ -122,8 +127,7 @@ VSRSLT CReadPreparation_base::SetScanParamToDev(VS_SCANNER_PARAMETERS& request)
     }
 }
 
-VSRSLT CReadPreparation_base::SendToExecuteScanCommand(const VS_SCANNER_PARAMETERS& user,
-                                                       VS_SCANNER_PARAMETERS& device)
+VSRSLT CReadPreparation_base::SendToExecuteScanCommand(const VS_SCANNER_PARAMETERS& user, VS_SCANNER_PARAMETERS& device)
 {
     VSRSLT result = 0;
     SlotLog log("SendToExecuteScanCommand", result);
@@ -280,7 +284,8 @@ VS_SCANNER_PARAMETERS CReadPreparation_base::MakeDeviceScanParameter(VS_SCANNER_
                 PAPERSOURCESELECT const source = sent.paperSource == SCANCMD_PAPERSOURCE_ADF ? ADF : FLATBED;
                 MARGINSIZE const margin = caps_.GetScanMargin(source, !sent.duplexScan.duplex);
                 auto const negate = [](int32_t side) { return SaturateTo<int32_t>(-int64_t{side}); };
-                tagRECT const negated{negate(margin.left), negate(margin.top), negate(margin.right), negate(margin.bottom)};
+                tagRECT const negated{negate(margin.left), negate(margin.top), negate(margin.right),
+                                      negate(margin.bottom)};
                 if (CConvertUnit::ConvertToPixles(resolution, negated, margin.unit, &converted)) {
                     correction = converted;
                 }
@@ -293,8 +298,8 @@ VS_SCANNER_PARAMETERS CReadPreparation_base::MakeDeviceScanParameter(VS_SCANNER_
     }
     // A negative width or height becomes 0.
     auto const toArea = [](int64_t value) { return SaturateTo<int32_t>(std::max<int64_t>(value, 0)); };
-    area.selectArea = CPaperSize::ReviseArea(SCANAREA{toArea(x), toArea(y), toArea(width), toArea(height), PIXEL},
-                                             maxPixels);
+    area.selectArea =
+        CPaperSize::ReviseArea(SCANAREA{toArea(x), toArea(y), toArea(width), toArea(height), PIXEL}, maxPixels);
     return device;
 }
 
@@ -549,13 +554,16 @@ bool CReadPreparation_v2::ShouldSendGDSCmd(const VS_SCANNER_PARAMETERS& request)
     }
     PAPERTYPE const type = request.scanAreaInfo.papertype;
     switch (type) {
-    case AUTOSIZE: return caps_.IsSupportedPaperWidthDetect(actual_.paperSource, param_.duplexScan);
+    case AUTOSIZE:
+        return caps_.IsSupportedPaperWidthDetect(actual_.paperSource, param_.duplexScan);
     case A4:
     case LETTER:
     case JISB5:
     case A5:
-    case EXECUTIVE: return caps_.IsSupportedLandscapeScan(type, actual_.paperSource);
-    default: return false;
+    case EXECUTIVE:
+        return caps_.IsSupportedLandscapeScan(type, actual_.paperSource);
+    default:
+        return false;
     }
 }
 

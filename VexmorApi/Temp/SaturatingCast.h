@@ -15,8 +15,8 @@ constexpr Target SaturateTo(int64_t value)
 {
     static_assert(std::numeric_limits<Target>::is_integer && sizeof(Target) < sizeof(int64_t),
                   "a narrower integer type");
-    return static_cast<Target>(std::clamp<int64_t>(value, std::numeric_limits<Target>::min(),
-                                                   std::numeric_limits<Target>::max()));
+    return static_cast<Target>(
+        std::clamp<int64_t>(value, std::numeric_limits<Target>::min(), std::numeric_limits<Target>::max()));
 }
 
 }  // namespace vscore

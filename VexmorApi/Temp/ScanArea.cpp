@@ -69,8 +69,7 @@ _SCANCMD_SCANAREA Revise(const WorkArea& area, const ACTUALSCANPARAM& actual)
 {
     auto const toArea = [](int64_t value) { return SaturateTo<int32_t>(std::max<int64_t>(value, 0)); };
     SCANAREA const clamped{toArea(area.x), toArea(area.y), toArea(area.width), toArea(area.height), PIXEL};
-    SCANAREA const revised =
-        CPaperSize::ReviseArea(clamped, AXIS{actual.maxScanAreaWidth, actual.maxScanAreaHeight});
+    SCANAREA const revised = CPaperSize::ReviseArea(clamped, AXIS{actual.maxScanAreaWidth, actual.maxScanAreaHeight});
     _SCANCMD_SCANAREA out{};
     out.x = SaturateTo<uint32_t>(revised.offsetX);
     out.y = SaturateTo<uint32_t>(revised.offsetY);
@@ -82,8 +81,7 @@ _SCANCMD_SCANAREA Revise(const WorkArea& area, const ACTUALSCANPARAM& actual)
 }  // namespace
 
 _SCANCMD_SCANAREA CScanArea::CalcScanArea(const ACTUALSCANPARAM& actual, DUPLEXTYPE duplex, bool carrierSheet,
-                                          const CPaperTypeAndOrientation& paper,
-                                          const CDeviceCapsForPreparation& caps)
+                                          const CPaperTypeAndOrientation& paper, const CDeviceCapsForPreparation& caps)
 {
     AXIS const resolution{actual.resolutionX, actual.resolutionY};
     PAPERTYPE const type = paper.GetPaperType();
@@ -213,9 +211,12 @@ int CScanArea::CalcOffsetValue(int size, int max, POSITION position)
     }
     int64_t const room = int64_t{max} - size;
     switch (position) {
-    case CENTER: return static_cast<int>(room / 2);
-    case RIGHT: return SaturateTo<int32_t>(room);
-    default: return 0;
+    case CENTER:
+        return static_cast<int>(room / 2);
+    case RIGHT:
+        return SaturateTo<int32_t>(room);
+    default:
+        return 0;
     }
 }
 

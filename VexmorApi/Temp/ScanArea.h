@@ -21,8 +21,7 @@ public:
     // The rectangle for actual (source, resolution, maximum area); its type
     // stays 0, the caller keeps its own.
     static _SCANCMD_SCANAREA CalcScanArea(const ACTUALSCANPARAM& actual, DUPLEXTYPE duplex, bool carrierSheet,
-                                          const CPaperTypeAndOrientation& paper,
-                                          const CDeviceCapsForPreparation& caps);
+                                          const CPaperTypeAndOrientation& paper, const CDeviceCapsForPreparation& caps);
     // A landscape page scanned duplex swaps long and short edge binding.
     static bool ShouldChangeDuplexType(DOCUMENTORIENTATION orientation, DUPLEXTYPE duplex);
 

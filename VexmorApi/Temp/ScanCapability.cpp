@@ -29,8 +29,8 @@ constexpr int32_t kLastFirstCommandVersion = 256;
 // defaults, and image rotation.
 constexpr int32_t kFirstFeaturePlatform = CommandVersion_KELP2;
 
-constexpr uint32_t kResolutions[ScanCapability::kResolutionCount] = {100,  150,  200,  300,   400,  600,
-                                                                    1200, 2400, 4800, 9600, 19200};
+constexpr uint32_t kResolutions[ScanCapability::kResolutionCount] = {100,  150,  200,  300,  400,  600,
+                                                                     1200, 2400, 4800, 9600, 19200};
 constexpr uint32_t kDocumentScannerResolutionLimit = 1200;
 constexpr uint32_t kResolutionLimit = 19200;
 
@@ -259,12 +259,10 @@ CAPSUPPORT ScanCapability::GetAutoPaperSizeSupport(const VS_SCANNER_CAPABILITY& 
 CAPSUPPORT ScanCapability::EnsureAutoSizeDetect2Corner(const VS_SCANNER_CAPABILITY& capability)
 {
     const DEVICESCANSIZES& sizes = capability.supportDocSizeMax;
-    bool const twoCorners = capability.cmdGeneration == SCANCMD_1ST_GENERATION ||
-                            capability.paperWidthDetect.fbDetectSensorNum != 0 ||
-                            Within(sizes.flatbed, kTwoCornerDocumentLimit) ||
-                            capability.paperWidthDetect.adfDetectSensorNum != 0 ||
-                            Within(sizes.simplex, kTwoCornerDocumentLimit) ||
-                            Within(sizes.duplex, kTwoCornerDocumentLimit);
+    bool const twoCorners =
+        capability.cmdGeneration == SCANCMD_1ST_GENERATION || capability.paperWidthDetect.fbDetectSensorNum != 0 ||
+        Within(sizes.flatbed, kTwoCornerDocumentLimit) || capability.paperWidthDetect.adfDetectSensorNum != 0 ||
+        Within(sizes.simplex, kTwoCornerDocumentLimit) || Within(sizes.duplex, kTwoCornerDocumentLimit);
     return twoCorners ? SUPPORT : UNSUPPORT;
 }
 
@@ -635,8 +633,8 @@ BLANKREMOVALSUPPORT ScanCapability::GetBlankRemovalCapability(const VS_SCANNER_C
     if (blank.cap == SUPPORT) {
         blank.blankLevel.blankRemovDef = IsDocumentScanner(capability) && Version(capability) > CommandVersion_2014_2;
         // The device's limits may be anything: the mean is taken in 64 bits.
-        blank.blankLevel.levelDef = static_cast<int32_t>(
-            (int64_t{blank.blankLevel.levelMax} + int64_t{blank.blankLevel.levelMin}) / 2);
+        blank.blankLevel.levelDef =
+            static_cast<int32_t>((int64_t{blank.blankLevel.levelMax} + int64_t{blank.blankLevel.levelMin}) / 2);
     }
     return blank;
 }
@@ -651,7 +649,7 @@ XFERCOUNTSYSTEM ScanCapability::GetXferCountSupport(const VS_SCANNER_CAPABILITY&
 }
 
 AUTOCONTINUOUSSCANSUPPORT ScanCapability::GetAutoContinuousScanSupport(const VS_SCANNER_CAPABILITY& capability,
-                                                                      devif_type interfaceType)
+                                                                       devif_type interfaceType)
 {
     AUTOCONTINUOUSSCANSUPPORT scan;
     ClearRecord(&scan);

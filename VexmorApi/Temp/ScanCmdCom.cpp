@@ -27,8 +27,7 @@ VSRSLT CScanCmdCom::ValidateCmdResSignature(const unsigned char* received, const
     return 0;
 }
 
-VSRSLT CScanCmdCom::CopyCmdResDataFromRxBuff(const unsigned char* data, int length,
-                                             _SCANCMD_RESPONSE_INFO& response)
+VSRSLT CScanCmdCom::CopyCmdResDataFromRxBuff(const unsigned char* data, int length, _SCANCMD_RESPONSE_INFO& response)
 {
     if (data == nullptr || length <= 0) {
         return CMDERR_BAD_ARGUMENT;

@@ -12,9 +12,18 @@ namespace vscore {
 
 namespace {
 
-const std::string kKcmdFrame("\x1B" "K\n\x80", 4);
-const std::string kPcmdFrame("\x1B" "P\n\x80", 4);
-const std::string kRcmdFrame("\x1B" "R\n\x80", 4);
+const std::string kKcmdFrame(
+    "\x1B"
+    "K\n\x80",
+    4);
+const std::string kPcmdFrame(
+    "\x1B"
+    "P\n\x80",
+    4);
+const std::string kRcmdFrame(
+    "\x1B"
+    "R\n\x80",
+    4);
 
 constexpr uint8_t kStatusOk = 0x80;
 constexpr uint8_t kKSuccess = 0x30;  // "0"
@@ -117,11 +126,21 @@ void CCmdString_v1::AppendLine(std::string& text, Line line, const _SCANCMD_SCAN
     case M:
         text += "M=";
         switch (p.colorType) {
-        case SCANCMD_COLOR_TEXT: text += "TEXT"; break;
-        case SCANCMD_COLOR_ERRDIF: text += "ERRDIF"; break;
-        case SCANCMD_COLOR_GRAY256: text += "GRAY256"; break;
-        case SCANCMD_COLOR_C256: text += "C256"; break;
-        default: text += "CGRAY"; break;
+        case SCANCMD_COLOR_TEXT:
+            text += "TEXT";
+            break;
+        case SCANCMD_COLOR_ERRDIF:
+            text += "ERRDIF";
+            break;
+        case SCANCMD_COLOR_GRAY256:
+            text += "GRAY256";
+            break;
+        case SCANCMD_COLOR_C256:
+            text += "C256";
+            break;
+        default:
+            text += "CGRAY";
+            break;
         }
         break;
     case C:

@@ -14,12 +14,24 @@ namespace vscore {
 namespace {
 
 // The commands without parameters are fixed frames.
-const std::string kGKPcmdFrame("\x1B" "GKP\n\x80", 6);
-const std::string kGCTcmdFrame("\x1B" "GCT\n\x80", 6);
-const std::string kGCPcmdFrame("\x1B" "GCP\n\x80", 6);
-const std::string kGDScmdFrame("\x1B" "GDS\n\x80", 6);
+const std::string kGKPcmdFrame(
+    "\x1B"
+    "GKP\n\x80",
+    6);
+const std::string kGCTcmdFrame(
+    "\x1B"
+    "GCT\n\x80",
+    6);
+const std::string kGCPcmdFrame(
+    "\x1B"
+    "GCP\n\x80",
+    6);
+const std::string kGDScmdFrame(
+    "\x1B"
+    "GDS\n\x80",
+    6);
 
-constexpr unsigned char kCKDStatusA = 0x41;        // "A"
+constexpr unsigned char kCKDStatusA = 0x41;  // "A"
 constexpr unsigned char kCKDDocumentPresent = 0x01;
 constexpr unsigned char kCKDResultNeither = 0x83;  // neither present nor absent
 
@@ -62,8 +74,7 @@ VSRSLT CScanCmdCore_v2::ExeGKPcmd(_SCANCMD_RESPONSE_INFO* out)
 VSRSLT CScanCmdCore_v2::ExeSSPcmd(_SCANCMD_RESPONSE_INFO* out, const _SCANCMD_SCANPARAM* param, bool readAhead)
 {
     std::string const frame = param != nullptr ? cmdString_.MakeSSPcmdString(param, readAhead) : std::string();
-    return ExeAnswerCmd("ExeSSPcmd", "SSP", param != nullptr ? out : nullptr, sspAnswer_, frame,
-                        kScanParamTimeoutMs);
+    return ExeAnswerCmd("ExeSSPcmd", "SSP", param != nullptr ? out : nullptr, sspAnswer_, frame, kScanParamTimeoutMs);
 }
 
 VSRSLT CScanCmdCore_v2::ExeGCTcmd(_SCANCMD_RESPONSE_INFO* out)

@@ -10,8 +10,12 @@ namespace vscore {
 
 namespace {
 
-constexpr char kQcmdFrame[] = "\x1B" "Q\n\x80";
-constexpr char kQDIcmdFrame[] = "\x1B" "QDI\n\x80";
+constexpr char kQcmdFrame[] =
+    "\x1B"
+    "Q\n\x80";
+constexpr char kQDIcmdFrame[] =
+    "\x1B"
+    "QDI\n\x80";
 constexpr char kQSignature[] = {'\xC1', '\x00'};
 constexpr char kQDISignature[] = "QDI";
 constexpr long kQueryTimeoutMs = 35000;

@@ -12,9 +12,12 @@ IParseCmdRes* CScanCmdRes::GetParseCmdRes(SCANCMD_GENERATION generation)
 {
     TraceScope trace("GetParseCmdRes");
     switch (generation) {
-    case SCANCMD_1ST_GENERATION: return &parser1_;
-    case SCANCMD_2ND_GENERATION: return &parser2_;
-    default: return nullptr;
+    case SCANCMD_1ST_GENERATION:
+        return &parser1_;
+    case SCANCMD_2ND_GENERATION:
+        return &parser2_;
+    default:
+        return nullptr;
     }
 }
 
@@ -38,16 +41,15 @@ VS_SCANNER_CAPABILITY CScanCmdRes::ParseDeviceInfoData(_SCANCMD_DEVICECAP_INFO* 
     }
     if (IParseCmdRes* parser = GetParseCmdRes(info->generation)) {
         capability = parser->ParseDeviceInfoResponse(info->data, info->length, std::move(overrides));
-        lastComplete_ = info->generation == SCANCMD_2ND_GENERATION
-                            ? info->data != nullptr && parser2_.IsCompleteQDI()
-                            : info->data != nullptr && info->length > 0;
+        lastComplete_ = info->generation == SCANCMD_2ND_GENERATION ? info->data != nullptr && parser2_.IsCompleteQDI()
+                                                                   : info->data != nullptr && info->length > 0;
     }
     capability.cmdGeneration = info->generation;
     return capability;
 }
 
 PushScanKeyInfo CScanCmdRes::ParseDeviceKeyInfoData(_SCANCMD_RESPONSE_INFO* info,
-                                                     const VS_SCANNER_CAPABILITY& capability)
+                                                    const VS_SCANNER_CAPABILITY& capability)
 {
     TraceScope trace("ParseDeviceKeyInfoData");
     auto keyInfo = ZeroedRecord<PushScanKeyInfo>();
@@ -94,8 +96,8 @@ ACTUALSCANPARAM CScanCmdRes::ParseActualParameterData(_SCANCMD_RESPONSE_INFO* in
     }
     if (IParseCmdRes* parser = GetParseCmdRes(capability.cmdGeneration)) {
         actual = parser->ParseActualParameterResponse(info->data, info->length);
-        lastComplete_ = capability.cmdGeneration == SCANCMD_2ND_GENERATION ? parser2_.IsCompleteSSP()
-                                                                           : info->length > 0;
+        lastComplete_ =
+            capability.cmdGeneration == SCANCMD_2ND_GENERATION ? parser2_.IsCompleteSSP() : info->length > 0;
     }
     return actual;
 }
@@ -139,8 +141,7 @@ DETECTEDPAPERINFO CScanCmdRes::ParsePaperSizeDetected(_SCANCMD_RESPONSE_INFO* in
     return detected;
 }
 
-void CScanCmdRes::ChangeBusinessCardTypeIfNeeded(const VS_SCANNER_CAPABILITY& capability,
-                                                 SKEYINFO_PAPERTYPE& paperType)
+void CScanCmdRes::ChangeBusinessCardTypeIfNeeded(const VS_SCANNER_CAPABILITY& capability, SKEYINFO_PAPERTYPE& paperType)
 {
     TraceScope trace("ChangeBusinessCardTypeIfNeeded");
     if (paperType.isSet && paperType.value == BCARD90X60 && capability.category == DOCUMENTSCANNER &&

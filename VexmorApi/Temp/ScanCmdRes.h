@@ -48,8 +48,7 @@ public:
 
     // A business card 90 x 60 becomes 60 x 90 on a document scanner whose
     // feeder takes cards upright.
-    static void ChangeBusinessCardTypeIfNeeded(const VS_SCANNER_CAPABILITY& capability,
-                                               SKEYINFO_PAPERTYPE& paperType);
+    static void ChangeBusinessCardTypeIfNeeded(const VS_SCANNER_CAPABILITY& capability, SKEYINFO_PAPERTYPE& paperType);
 
     // Whether the answer of the latest Parse... call was complete: for
     // generation 2 it ended with the end record, for generation 1 it had

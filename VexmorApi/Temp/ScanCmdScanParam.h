@@ -152,42 +152,42 @@ struct _SCANCMD_AUTOCONTINUOUSSCAN {
 // One scan request as the device takes it; the comment names the key the
 // generation-2 commands write.
 struct _SCANCMD_SCANPARAM {
-    SCANCMD_OS_INFO osInfo;                           // OS=
-    SCANCMD_PAPERSOURCE_TYPE paperSource;             // PSRC=
-    _SCANCMD_RESOLUTION resolution;                   // RESO=
-    SCANCMD_COLOR_TYPE colorType;                     // CLR=
-    _SCANCMD_SCANAREA scanArea;                       // AREA=
-    tagRECT margin;                                   // MRGN=, 1/100 mm, negative: the area grows
-    _SCANCMD_DUPLEXSCAN duplexScan;                   // DPLX=
-    int32_t brightness;                               // BRIT=
-    int32_t contrast;                                 // CONT=
-    bool autoColorLevel;                              // ATCL= with the two levels below
+    SCANCMD_OS_INFO osInfo;                // OS=
+    SCANCMD_PAPERSOURCE_TYPE paperSource;  // PSRC=
+    _SCANCMD_RESOLUTION resolution;        // RESO=
+    SCANCMD_COLOR_TYPE colorType;          // CLR=
+    _SCANCMD_SCANAREA scanArea;            // AREA=
+    tagRECT margin;                        // MRGN=, 1/100 mm, negative: the area grows
+    _SCANCMD_DUPLEXSCAN duplexScan;        // DPLX=
+    int32_t brightness;                    // BRIT=
+    int32_t contrast;                      // CONT=
+    bool autoColorLevel;                   // ATCL= with the two levels below
     uint32_t monoColorDetectLevel;
     uint32_t monoGrayDetectLevel;
-    _SCANCMD_MONO_THRESHOLD monoThreshold;            // THRS=
-    SCANCMD_COMPRESSION_TYPE compression;             // COMP=
-    uint32_t jpegRate;                                // RATE=
+    _SCANCMD_MONO_THRESHOLD monoThreshold;                 // THRS=
+    SCANCMD_COMPRESSION_TYPE compression;                  // COMP=
+    uint32_t jpegRate;                                     // RATE=
     SCANCMD_JPEG_SAMPLING_FACTOR_TYPE jpegSamplingFactor;  // JSF=
-    SCANCMD_IMAGE_PROCESSING_TYPE imageProcessing;    // IPRC=
-    SCANCMD_PAPER_TYPE paperType;                     // PTYPE=
-    uint32_t scanPage;                                // PAGE=, 0: no limit given
-    char userName[260];                               // USER=, empty
-    SCANCMD_SPECIAL_SCAN_TYPE specialScanType;        // MODE= (XSC)
-    bool longPaper;                                   // LONG=
-    _SCANCMD_CARRIERSHEETMODE carrierSheet;           // CARR=
-    _SCANCMD_GROUNDCOLORREMOVAL groundColorRemoval;   // RMGC=
-    _SCANCMD_DOUBLEFEEDDETECTION doubleFeedDetection; // DTDF=
-    _SCANCMD_FEEDMOTION feedMotion;                   // OPDF=
-    bool cornerDetection;                             // DT4V=
-    bool autoDeskew;                                  // DSKW=
-    bool landscapeMode;                               // LSMD=
-    _SCANCMD_BLANKPAGEREMOVAL blankPageRemoval;       // RMBP=
-    bool moireRemoval;                                // RMMR=
-    _SCANCMD_GAMMAADJIST gammaAdjust;                 // GMMA=, left zero
-    bool toneAdjust;                                  // TONE=: brightness and contrast are tone values
-    bool quietScan;                                   // QTFD=
-    _SCANCMD_AUTOCONTINUOUSSCAN autoContinuousScan;   // ATCN=, ATTO=, ATFD=
-    bool autoCrop;                                    // ATCRP=
+    SCANCMD_IMAGE_PROCESSING_TYPE imageProcessing;         // IPRC=
+    SCANCMD_PAPER_TYPE paperType;                          // PTYPE=
+    uint32_t scanPage;                                     // PAGE=, 0: no limit given
+    char userName[260];                                    // USER=, empty
+    SCANCMD_SPECIAL_SCAN_TYPE specialScanType;             // MODE= (XSC)
+    bool longPaper;                                        // LONG=
+    _SCANCMD_CARRIERSHEETMODE carrierSheet;                // CARR=
+    _SCANCMD_GROUNDCOLORREMOVAL groundColorRemoval;        // RMGC=
+    _SCANCMD_DOUBLEFEEDDETECTION doubleFeedDetection;      // DTDF=
+    _SCANCMD_FEEDMOTION feedMotion;                        // OPDF=
+    bool cornerDetection;                                  // DT4V=
+    bool autoDeskew;                                       // DSKW=
+    bool landscapeMode;                                    // LSMD=
+    _SCANCMD_BLANKPAGEREMOVAL blankPageRemoval;            // RMBP=
+    bool moireRemoval;                                     // RMMR=
+    _SCANCMD_GAMMAADJIST gammaAdjust;                      // GMMA=, left zero
+    bool toneAdjust;                                       // TONE=: brightness and contrast are tone values
+    bool quietScan;                                        // QTFD=
+    _SCANCMD_AUTOCONTINUOUSSCAN autoContinuousScan;        // ATCN=, ATTO=, ATFD=
+    bool autoCrop;                                         // ATCRP=
 };
 
 static_assert(std::is_trivially_copyable_v<_SCANCMD_SCANPARAM> && std::is_standard_layout_v<_SCANCMD_SCANPARAM>,

@@ -35,8 +35,7 @@ void LogCommand(const char* builder, const char* format, const std::string& fram
 // ---------------------------------------------------------------------------
 // Commands.
 
-std::string CCmdString_v2::MakeCKDcmdString(SCANCMD_PAPERSOURCE_TYPE source, bool useBindTime,
-                                            unsigned int bindTime)
+std::string CCmdString_v2::MakeCKDcmdString(SCANCMD_PAPERSOURCE_TYPE source, bool useBindTime, unsigned int bindTime)
 {
     static char const kFunc[] = "MakeCKDcmdString";
     g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", kFunc);
@@ -148,21 +147,30 @@ std::string CCmdString_v2::MakeABTcmdString(SCANCMD_EJECTION_TYPE ejection, bool
 std::string CCmdString_v2::MakeOSinfoString(SCANCMD_OS_INFO os)
 {
     switch (static_cast<uint32_t>(os)) {
-    case 2: return Line("OS", "MAC");
-    case 3: return Line("OS", "IOS");
-    case 4: return Line("OS", "ADR");
-    case 5: return Line("OS", "LNX");
-    case 6: return Line("OS", "WPH");
-    default: return Line("OS", "WIN");
+    case 2:
+        return Line("OS", "MAC");
+    case 3:
+        return Line("OS", "IOS");
+    case 4:
+        return Line("OS", "ADR");
+    case 5:
+        return Line("OS", "LNX");
+    case 6:
+        return Line("OS", "WPH");
+    default:
+        return Line("OS", "WIN");
     }
 }
 
 std::string CCmdString_v2::MakePaperSourceString(SCANCMD_PAPERSOURCE_TYPE source)
 {
     switch (source) {
-    case SCANCMD_PAPERSOURCE_ADF: return Line("PSRC", "ADF");
-    case SCANCMD_PAPERSOURCE_FB: return Line("PSRC", "FB");
-    default: return Line("PSRC", "AUTO");
+    case SCANCMD_PAPERSOURCE_ADF:
+        return Line("PSRC", "ADF");
+    case SCANCMD_PAPERSOURCE_FB:
+        return Line("PSRC", "FB");
+    default:
+        return Line("PSRC", "AUTO");
     }
 }
 
@@ -182,23 +190,34 @@ std::string CCmdString_v2::MakeResolutionString(const _SCANCMD_RESOLUTION& resol
 std::string CCmdString_v2::MakeColorTypeString(SCANCMD_COLOR_TYPE color)
 {
     switch (color) {
-    case SCANCMD_COLOR_TEXT: return Line("CLR", "TEXT");
-    case SCANCMD_COLOR_ERRDIF: return Line("CLR", "ERRDIF");
-    case SCANCMD_COLOR_GRAY256: return Line("CLR", "GRAY256");
-    case SCANCMD_COLOR_C256: return Line("CLR", "C256");
-    case SCANCMD_COLOR_C24BIT: return Line("CLR", "C24BIT");
-    default: return Line("CLR", "AUTO");
+    case SCANCMD_COLOR_TEXT:
+        return Line("CLR", "TEXT");
+    case SCANCMD_COLOR_ERRDIF:
+        return Line("CLR", "ERRDIF");
+    case SCANCMD_COLOR_GRAY256:
+        return Line("CLR", "GRAY256");
+    case SCANCMD_COLOR_C256:
+        return Line("CLR", "C256");
+    case SCANCMD_COLOR_C24BIT:
+        return Line("CLR", "C24BIT");
+    default:
+        return Line("CLR", "AUTO");
     }
 }
 
 std::string CCmdString_v2::MakeScanAreaString(const _SCANCMD_SCANAREA& area)
 {
     switch (area.type) {
-    case SCANCMD_SCAN_AREA_FULL: return Line("AREA", "FULL");
-    case SCANCMD_SCAN_AREA_OVER: return Line("AREA", "OVER");
-    case SCANCMD_SCAN_AREA_AUTO: return Line("AREA", "AUTO");
-    case SCANCMD_SCAN_AREA_ATDSKW: return Line("AREA", "ATDSKW");
-    default: return Line("AREA", "NORMAL");
+    case SCANCMD_SCAN_AREA_FULL:
+        return Line("AREA", "FULL");
+    case SCANCMD_SCAN_AREA_OVER:
+        return Line("AREA", "OVER");
+    case SCANCMD_SCAN_AREA_AUTO:
+        return Line("AREA", "AUTO");
+    case SCANCMD_SCAN_AREA_ATDSKW:
+        return Line("AREA", "ATDSKW");
+    default:
+        return Line("AREA", "NORMAL");
     }
 }
 
@@ -246,10 +265,13 @@ std::string CCmdString_v2::MakeCompressionString(SCANCMD_COMPRESSION_TYPE compre
 {
     switch (static_cast<uint32_t>(compression)) {
     case 2:
-    case 4: return Line("COMP", "RLENGTH");
+    case 4:
+        return Line("COMP", "RLENGTH");
     case 3:
-    case 5: return Line("COMP", "JPEG");
-    default: return Line("COMP", "NONE");
+    case 5:
+        return Line("COMP", "JPEG");
+    default:
+        return Line("COMP", "NONE");
     }
 }
 
@@ -258,32 +280,46 @@ std::string CCmdString_v2::MakeJpegCompressionRateString(uint32_t rate) { return
 std::string CCmdString_v2::MakeJpegSamplingFactorString(SCANCMD_JPEG_SAMPLING_FACTOR_TYPE factor)
 {
     switch (factor) {
-    case SCANCMD_JPEG_SAMPLING_422: return Line("JSF", "422");
-    case SCANCMD_JPEG_SAMPLING_411: return Line("JSF", "411");
-    case SCANCMD_JPEG_SAMPLING_420: return Line("JSF", "420");
-    case SCANCMD_JPEG_SAMPLING_400: return Line("JSF", "400");
-    default: return Line("JSF", "444");
+    case SCANCMD_JPEG_SAMPLING_422:
+        return Line("JSF", "422");
+    case SCANCMD_JPEG_SAMPLING_411:
+        return Line("JSF", "411");
+    case SCANCMD_JPEG_SAMPLING_420:
+        return Line("JSF", "420");
+    case SCANCMD_JPEG_SAMPLING_400:
+        return Line("JSF", "400");
+    default:
+        return Line("JSF", "444");
     }
 }
 
 std::string CCmdString_v2::MakeImageProcessingString(SCANCMD_IMAGE_PROCESSING_TYPE processing)
 {
     switch (processing) {
-    case SCANCMD_IMAGE_PROCESSING_COPY: return Line("IPRC", "COPY");
-    case SCANCMD_IMAGE_PROCESSING_OCR: return Line("IPRC", "OCR");
-    case SCANCMD_IMAGE_PROCESSING_PHOTO: return Line("IPRC", "PHOTO");
-    case SCANCMD_IMAGE_PROCESSING_TXTGR: return Line("IPRC", "TXTGR");
-    default: return Line("IPRC", "NORMAL");
+    case SCANCMD_IMAGE_PROCESSING_COPY:
+        return Line("IPRC", "COPY");
+    case SCANCMD_IMAGE_PROCESSING_OCR:
+        return Line("IPRC", "OCR");
+    case SCANCMD_IMAGE_PROCESSING_PHOTO:
+        return Line("IPRC", "PHOTO");
+    case SCANCMD_IMAGE_PROCESSING_TXTGR:
+        return Line("IPRC", "TXTGR");
+    default:
+        return Line("IPRC", "NORMAL");
     }
 }
 
 std::string CCmdString_v2::MakePaperTypeString(SCANCMD_PAPER_TYPE paper)
 {
     switch (paper) {
-    case SCANCMD_PAPER_THIN: return Line("PTYPE", "THIN");
-    case SCANCMD_PAPER_THOCK: return Line("PTYPE", "THOCK");
-    case SCANCMD_PAPER_PCARD: return Line("PTYPE", "PCARD");
-    default: return Line("PTYPE", "NORMAL");
+    case SCANCMD_PAPER_THIN:
+        return Line("PTYPE", "THIN");
+    case SCANCMD_PAPER_THOCK:
+        return Line("PTYPE", "THOCK");
+    case SCANCMD_PAPER_PCARD:
+        return Line("PTYPE", "PCARD");
+    default:
+        return Line("PTYPE", "NORMAL");
     }
 }
 
@@ -395,19 +431,26 @@ std::string CCmdString_v2::MakeLastScanAreaString(const _SCANCMD_SCANAREA& area)
 std::string CCmdString_v2::MakeSpecialModeString(SCANCMD_SPECIAL_SCAN_TYPE mode)
 {
     switch (mode) {
-    case SCANCMD_SPECIAL_SCAN_EDGEPRE: return Line("MODE", "EDGEPRE");
-    case SCANCMD_SPECIAL_SCAN_ORIGINAL: return Line("MODE", "ORIGINAL");
-    case SCANCMD_SPECIAL_SCAN_ATC1PASS: return Line("MODE", "ATC1PASS");
-    default: return Line("MODE", "NORMAL");
+    case SCANCMD_SPECIAL_SCAN_EDGEPRE:
+        return Line("MODE", "EDGEPRE");
+    case SCANCMD_SPECIAL_SCAN_ORIGINAL:
+        return Line("MODE", "ORIGINAL");
+    case SCANCMD_SPECIAL_SCAN_ATC1PASS:
+        return Line("MODE", "ATC1PASS");
+    default:
+        return Line("MODE", "NORMAL");
     }
 }
 
 std::string CCmdString_v2::MakeEjectionModeString(SCANCMD_EJECTION_TYPE ejection)
 {
     switch (ejection) {
-    case SCANCMD_EJECTION_ALL: return Line("EJCT", "ALL");
-    case SCANCMD_EJECTION_NO: return Line("EJCT", "NO");
-    default: return Line("EJCT", "ONE");
+    case SCANCMD_EJECTION_ALL:
+        return Line("EJCT", "ALL");
+    case SCANCMD_EJECTION_NO:
+        return Line("EJCT", "NO");
+    default:
+        return Line("EJCT", "ONE");
     }
 }
 

@@ -44,8 +44,8 @@ public:
     std::string MakeBindTimeString(unsigned int bindTime);
     std::string MakeResolutionString(const _SCANCMD_RESOLUTION& resolution);
     std::string MakeColorTypeString(SCANCMD_COLOR_TYPE color);
-    std::string MakeScanAreaString(const _SCANCMD_SCANAREA& area);      // SSP: the area's type only
-    std::string MakeMarginAreaString(const tagRECT& margin);             // left, right, top, bottom in 0.1 mm
+    std::string MakeScanAreaString(const _SCANCMD_SCANAREA& area);  // SSP: the area's type only
+    std::string MakeMarginAreaString(const tagRECT& margin);        // left, right, top, bottom in 0.1 mm
     std::string MakeDuplexScanString(const _SCANCMD_DUPLEXSCAN& duplex);
     std::string MakeBrightnessString(int32_t brightness);
     std::string MakeContrastString(int32_t contrast);

@@ -57,12 +57,18 @@ bool ShouldConvertToTrueGray(const VS_SCANNER_PARAMETERS& request, const VS_SCAN
 bool IsCornerColorSupported(COLORTYPE type, const SUPPORTCOLORTYPES& supported)
 {
     switch (type) {
-    case AUTOCOLOR: return supported.autoColor;
-    case BLACKWHITE: return supported.blackAndWhite;
-    case ERRDIFFUSION: return supported.errorDiffusion;
-    case TRUEGRAY: return supported.trueGray;
-    case COLOR256: return supported.color256;
-    default: return supported.color24bit;
+    case AUTOCOLOR:
+        return supported.autoColor;
+    case BLACKWHITE:
+        return supported.blackAndWhite;
+    case ERRDIFFUSION:
+        return supported.errorDiffusion;
+    case TRUEGRAY:
+        return supported.trueGray;
+    case COLOR256:
+        return supported.color256;
+    default:
+        return supported.color24bit;
     }
 }
 
@@ -103,12 +109,18 @@ COLORTYPE DecideColorType(const VS_SCANNER_PARAMETERS& request, const VS_SCANNER
 SCANCMD_COLOR_TYPE ToDeviceColorType(COLORTYPE type, const VS_SCANNER_CAPABILITY& capability)
 {
     switch (type) {
-    case AUTOCOLOR: return capability.autoColor.cap == SUPPORT ? SCANCMD_COLOR_AUTO : SCANCMD_COLOR_C24BIT;
-    case BLACKWHITE: return SCANCMD_COLOR_TEXT;
-    case ERRDIFFUSION: return SCANCMD_COLOR_ERRDIF;
-    case TRUEGRAY: return SCANCMD_COLOR_GRAY256;
-    case COLOR256: return SCANCMD_COLOR_C256;
-    default: return SCANCMD_COLOR_C24BIT;
+    case AUTOCOLOR:
+        return capability.autoColor.cap == SUPPORT ? SCANCMD_COLOR_AUTO : SCANCMD_COLOR_C24BIT;
+    case BLACKWHITE:
+        return SCANCMD_COLOR_TEXT;
+    case ERRDIFFUSION:
+        return SCANCMD_COLOR_ERRDIF;
+    case TRUEGRAY:
+        return SCANCMD_COLOR_GRAY256;
+    case COLOR256:
+        return SCANCMD_COLOR_C256;
+    default:
+        return SCANCMD_COLOR_C24BIT;
     }
 }
 
@@ -180,11 +192,16 @@ tagRECT DecideMargin(const VS_SCANNER_PARAMETERS& request, const CDeviceCapsForP
 const COMPRESSIONTYPES& CompressionEntry(COLORTYPE type, const SUPPORTCOMPRESSIONTYPE& supported)
 {
     switch (type) {
-    case BLACKWHITE: return supported.blackAndWhite;
-    case ERRDIFFUSION: return supported.errorDiffusion;
-    case TRUEGRAY: return supported.trueGray;
-    case COLOR256: return supported.color256;
-    default: return supported.color24bit;
+    case BLACKWHITE:
+        return supported.blackAndWhite;
+    case ERRDIFFUSION:
+        return supported.errorDiffusion;
+    case TRUEGRAY:
+        return supported.trueGray;
+    case COLOR256:
+        return supported.color256;
+    default:
+        return supported.color24bit;
     }
 }
 
@@ -193,12 +210,17 @@ const COMPRESSIONTYPES& CompressionEntry(COLORTYPE type, const SUPPORTCOMPRESSIO
 const SUPPORTADJUSTLEVEL* GroundRemovalEntry(SCANCMD_COLOR_TYPE type, const BACKGROUNDREMOVALSUPPORT& supported)
 {
     switch (type) {
-    case SCANCMD_COLOR_TEXT: return &supported.blackAndWhite;
-    case SCANCMD_COLOR_ERRDIF: return &supported.errorDiffusion;
-    case SCANCMD_COLOR_GRAY256: return &supported.trueGray;
+    case SCANCMD_COLOR_TEXT:
+        return &supported.blackAndWhite;
+    case SCANCMD_COLOR_ERRDIF:
+        return &supported.errorDiffusion;
+    case SCANCMD_COLOR_GRAY256:
+        return &supported.trueGray;
     case SCANCMD_COLOR_C24BIT:
-    case SCANCMD_COLOR_AUTO: return &supported.color24bit;
-    default: return nullptr;
+    case SCANCMD_COLOR_AUTO:
+        return &supported.color24bit;
+    default:
+        return nullptr;
     }
 }
 
@@ -206,8 +228,8 @@ const SUPPORTADJUSTLEVEL* GroundRemovalEntry(SCANCMD_COLOR_TYPE type, const BACK
 // to 255: a higher user level counts how often 255 / n must be doubled to
 // reach it.
 _SCANCMD_GROUNDCOLORREMOVAL DecideGroundColorRemoval(const VS_SCANNER_PARAMETERS& request,
-                                                      SCANCMD_COLOR_TYPE deviceColor,
-                                                      const VS_SCANNER_CAPABILITY& capability)
+                                                     SCANCMD_COLOR_TYPE deviceColor,
+                                                     const VS_SCANNER_CAPABILITY& capability)
 {
     _SCANCMD_GROUNDCOLORREMOVAL removal{};
     if (!request.enhanced.backgroundRemoval.remove) {
@@ -260,13 +282,19 @@ _SCANCMD_SCANPARAM CScanParam::ConvertScanParameterToSend(const VS_SCANNER_PARAM
 
     param.osInfo = SCANCMD_OS_LNX;
     switch (request.paperSource) {
-    case FLATBED: param.paperSource = SCANCMD_PAPERSOURCE_FB; break;
-    case ADF: param.paperSource = SCANCMD_PAPERSOURCE_ADF; break;
+    case FLATBED:
+        param.paperSource = SCANCMD_PAPERSOURCE_FB;
+        break;
+    case ADF:
+        param.paperSource = SCANCMD_PAPERSOURCE_ADF;
+        break;
     case CARDSLOT:
         param.paperSource = SCANCMD_PAPERSOURCE_AUTO;
         param.paperType = SCANCMD_PAPER_PCARD;
         break;
-    default: param.paperSource = SCANCMD_PAPERSOURCE_AUTO; break;
+    default:
+        param.paperSource = SCANCMD_PAPERSOURCE_AUTO;
+        break;
     }
 
     param.resolution = {request.resolutionX, request.resolutionY, 0};
@@ -282,15 +310,17 @@ _SCANCMD_SCANPARAM CScanParam::ConvertScanParameterToSend(const VS_SCANNER_PARAM
     param.duplexScan.back = false;
 
     switch (request.colortype) {
-    case BLACKWHITE: param.brightness = request.brightness; break;
+    case BLACKWHITE:
+        param.brightness = request.brightness;
+        break;
     case ERRDIFFUSION:
         param.brightness = request.brightness;
         param.contrast = request.contrast;
         break;
     default:
-        param.toneAdjust = capability.commandVersion <= CommandVersion_TARN ||
-                           (capability.category == DOCUMENTSCANNER && !advanced.colorTone.autoTone &&
-                            !advanced.colorTone.customTone);
+        param.toneAdjust =
+            capability.commandVersion <= CommandVersion_TARN ||
+            (capability.category == DOCUMENTSCANNER && !advanced.colorTone.autoTone && !advanced.colorTone.customTone);
         if (param.toneAdjust) {
             param.brightness = request.brightness;
             param.contrast = original.colortype == BLACKWHITE ? 0 : request.contrast;
@@ -317,8 +347,8 @@ _SCANCMD_SCANPARAM CScanParam::ConvertScanParameterToSend(const VS_SCANNER_PARAM
     const COMPRESSIONTYPES& compression = CompressionEntry(request.colortype, capability.supportCompressionType);
     if (compression.jpeg) {
         param.compression = SCANCMD_COMPRESSION_JPEG;
-        bool const noRate = capability.commandVersion == CommandVersion_2017 ||
-                            capability.commandVersion > CommandVersion_RUSH;
+        bool const noRate =
+            capability.commandVersion == CommandVersion_2017 || capability.commandVersion > CommandVersion_RUSH;
         param.jpegRate = noRate ? 0 : 50;
     } else {
         param.compression = compression.packbits ? SCANCMD_COMPRESSION_RLENGTH : SCANCMD_COMPRESSION_NONE;
@@ -336,7 +366,7 @@ _SCANCMD_SCANPARAM CScanParam::ConvertScanParameterToSend(const VS_SCANNER_PARAM
         param.specialScanType = SCANCMD_SPECIAL_SCAN_NORMAL;
     } else {
         param.specialScanType = capability.autoCropType == AUTOCROPTYPE::CROP_1PASS ? SCANCMD_SPECIAL_SCAN_ATC1PASS
-                                                                                      : SCANCMD_SPECIAL_SCAN_EDGEPRE;
+                                                                                    : SCANCMD_SPECIAL_SCAN_EDGEPRE;
     }
     param.longPaper = paper == LONGPAPER_NARROW || paper == LONGPAPER_WIDE;
     if (advanced.carriersheet && capability.carrierSheet.cap != UNKNOWN) {
@@ -344,8 +374,8 @@ _SCANCMD_SCANPARAM CScanParam::ConvertScanParameterToSend(const VS_SCANNER_PARAM
         param.carrierSheet.autoMode = capability.carrierSheet.skipOffsetSystem == AUTOSKIP;
     }
 
-    param.groundColorRemoval = DecideGroundColorRemoval(request, ToDeviceColorType(request.colortype, capability),
-                                                        capability);
+    param.groundColorRemoval =
+        DecideGroundColorRemoval(request, ToDeviceColorType(request.colortype, capability), capability);
 
     if (advanced.multifeedDetect && capability.multifeedDetect.cap == SUPPORT) {
         param.doubleFeedDetection.on = true;

@@ -100,10 +100,7 @@ TagTable& TagTable::Text(std::string name, const char* field, size_t size)
     return Add(TagItemKind::Text, TagLogFormat::Text, 0, field, size, std::move(name));
 }
 
-TagTable& TagTable::Skip()
-{
-    return Add(TagItemKind::Skip, TagLogFormat::None, 0, nullptr, 0, std::string());
-}
+TagTable& TagTable::Skip() { return Add(TagItemKind::Skip, TagLogFormat::None, 0, nullptr, 0, std::string()); }
 
 TagTable& TagTable::LogOnly(std::string name, uint16_t minLength)
 {

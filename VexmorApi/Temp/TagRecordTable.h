@@ -19,8 +19,8 @@ public:
     size_t Length() const { return length_; }
     const unsigned char* Data() const { return value_; }
     uint8_t Byte();
-    uint16_t Word();         // little-endian
-    uint32_t DoubleWord();   // little-endian
+    uint16_t Word();        // little-endian
+    uint32_t DoubleWord();  // little-endian
     void Skip(size_t count);
 
 private:
@@ -51,7 +51,7 @@ struct TagItem {
     uint16_t minLength;  // read only when the value has at least this many bytes
     uint32_t offset;     // of the field in the answer record
     uint32_t fieldSize;
-    std::string name;    // empty: not logged
+    std::string name;  // empty: not logged
 };
 
 // The items of one answer kind, sorted by tag. Built once from a probe
@@ -74,7 +74,7 @@ public:
     TagTable& Item(std::string name, const uint32_t* field, TagLogFormat format = TagLogFormat::Dec);
     TagTable& Widened(std::string name, const uint16_t* field);  // one byte into a word
     TagTable& Kept(const uint8_t* field, uint16_t minLength = 0);
-    TagTable& Kept(const uint16_t* field);                       // one byte into a word
+    TagTable& Kept(const uint16_t* field);  // one byte into a word
     TagTable& Text(std::string name, const char* field, size_t size);
     TagTable& Skip();
     TagTable& LogOnly(std::string name, uint16_t minLength);

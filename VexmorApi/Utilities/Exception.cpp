@@ -62,32 +62,49 @@ Exception::Exception(Type type, std::string const& message, char const* file, ch
 const char* Exception::TypeText(Type type)
 {
     switch (type) {
-    case FailedToAllocateMemory: return "FailedToAllocateMemory";
-    case FailedToOperateFile: return "FailedToOperateFile";
-    case FailedToOperateDirectory: return "FailedToOperateDirectory";
-    case InvalidArgument: return "InvalidArgument";
-    case InvalidMemberVariable: return "InvalidMemberVariable";
-    case InvalidSequence: return "InvalidSequence";
-    case RequestToCancel: return "RequestToCancel";
-    case Other: return "Other";
+    case FailedToAllocateMemory:
+        return "FailedToAllocateMemory";
+    case FailedToOperateFile:
+        return "FailedToOperateFile";
+    case FailedToOperateDirectory:
+        return "FailedToOperateDirectory";
+    case InvalidArgument:
+        return "InvalidArgument";
+    case InvalidMemberVariable:
+        return "InvalidMemberVariable";
+    case InvalidSequence:
+        return "InvalidSequence";
+    case RequestToCancel:
+        return "RequestToCancel";
+    case Other:
+        return "Other";
     case Undefined:
-    default: return "Undefined";
+    default:
+        return "Undefined";
     }
 }
 
 VSRSLT Exception::TypeResult(Type type)
 {
     switch (type) {
-    case FailedToAllocateMemory: return 0x30402001;
-    case FailedToOperateFile: return 0xA070200C;
-    case FailedToOperateDirectory: return 0x10701003;
+    case FailedToAllocateMemory:
+        return 0x30402001;
+    case FailedToOperateFile:
+        return 0xA070200C;
+    case FailedToOperateDirectory:
+        return 0x10701003;
     case InvalidArgument:
-    case InvalidMemberVariable: return 0x70403004;
-    case InvalidSequence: return 0x10404005;
-    case RequestToCancel: return 0x01000010;
-    case Undefined: return 0xC040100E;
+    case InvalidMemberVariable:
+        return 0x70403004;
+    case InvalidSequence:
+        return 0x10404005;
+    case RequestToCancel:
+        return 0x01000010;
+    case Undefined:
+        return 0xC040100E;
     case Other:
-    default: return 0x10403003;
+    default:
+        return 0x10403003;
     }
 }
 
@@ -104,13 +121,15 @@ std::string Exception::OwnLines() const
 std::string Exception::GetDescription() const
 {
     std::string text;
-    if (nested_) text = DescribeNested(nested_);
+    if (nested_)
+        text = DescribeNested(nested_);
     return text + OwnLines();
 }
 
 void Exception::PrintDescription() const
 {
-    if (nested_) PrintNested(nested_);
+    if (nested_)
+        PrintNested(nested_);
     std::fputs(OwnLines().c_str(), stderr);
 }
 

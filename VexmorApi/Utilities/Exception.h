@@ -93,6 +93,6 @@ private:
 #define VEXMOR_THROW(type, message) \
     throw TraceException((type), (message), __FILE__, __func__, static_cast<unsigned>(__LINE__))
 // The same, with the exception being handled as nested cause.
-#define VEXMOR_THROW_NESTED(type, message)                                                    \
+#define VEXMOR_THROW_NESTED(type, message)                                                       \
     throw TraceException((type), (message), __FILE__, __func__, static_cast<unsigned>(__LINE__), \
                          std::current_exception())

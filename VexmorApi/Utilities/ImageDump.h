@@ -29,9 +29,9 @@ public:
 // How the pixels of an image follow its TIFF header in a dump.
 struct ImageDumpRows {
     enum Kind { None, Whole, Rows } kind = None;
-    uint64_t stride = 0;       // Rows: distance between row starts in the block
-    uint64_t rowBytes = 0;     // Rows: bytes written of each row
-    uint32_t rowCount = 0;     // Rows: number of rows
+    uint64_t stride = 0;    // Rows: distance between row starts in the block
+    uint64_t rowBytes = 0;  // Rows: bytes written of each row
+    uint32_t rowCount = 0;  // Rows: number of rows
 };
 
 // Picks the layout: nothing without pixels or rows; the packed part of each

@@ -297,8 +297,8 @@ void COutputLog::WriteFile(char const* text, size_t length)
     }
     if (threadId_ != 0) {
         // The number std::thread::id prints for the calling thread.
-        int const n = std::snprintf(prefix + used, sizeof prefix - used, "ID:%lu  ",
-                                    static_cast<unsigned long>(pthread_self()));
+        int const n =
+            std::snprintf(prefix + used, sizeof prefix - used, "ID:%lu  ", static_cast<unsigned long>(pthread_self()));
         if (n > 0) {
             used += std::min(static_cast<size_t>(n), sizeof prefix - used - 1);
         }
@@ -349,8 +349,8 @@ std::string COutputLog::MakeSuffixTime()
 {
     std::call_once(g_startTimeOnce, [] { m_startTime = LocalTimeNow(); });
     char text[64];
-    std::snprintf(text, sizeof text, "_%04d%02d%02d%02d%02d%02d", m_startTime.year, m_startTime.month,
-                  m_startTime.day, m_startTime.hour, m_startTime.minute, m_startTime.second);
+    std::snprintf(text, sizeof text, "_%04d%02d%02d%02d%02d%02d", m_startTime.year, m_startTime.month, m_startTime.day,
+                  m_startTime.hour, m_startTime.minute, m_startTime.second);
     return text;
 }
 

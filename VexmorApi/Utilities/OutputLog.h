@@ -117,7 +117,7 @@ private:
 
     std::once_flag setupOnce_;
     std::atomic<bool> setupDone_{false};  // set after set-up, with release
-    std::mutex mutex_;                     // serialises the lines of this log
+    std::mutex mutex_;                    // serialises the lines of this log
 
     // The time of the first dump of the process, shared by every log.
     static TimeInfo m_startTime;

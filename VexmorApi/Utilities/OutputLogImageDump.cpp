@@ -37,9 +37,9 @@ int COutputLog::WriteImage(IImageDumpSource const& image, char const* key, int p
         WriteLog(1, ">>>>> %s >>>>> pKeyName: %s, pageNo: %d, image = {\n%s}", kName, keyText.c_str(), pageNo,
                  image.GetDescription().c_str());
     }
-    bool const wanted = dumpsEnabled_ && !logFolder_.empty() &&
-                        ((keyText == "DumpPostScanDec" && dumpPostScanDec_ > 0) ||
-                         (keyText == "DumpFinalData" && dumpFinalData_ > 0));
+    bool const wanted =
+        dumpsEnabled_ && !logFolder_.empty() &&
+        ((keyText == "DumpPostScanDec" && dumpPostScanDec_ > 0) || (keyText == "DumpFinalData" && dumpFinalData_ > 0));
     if (wanted) {
         std::vector<unsigned char> header;
         try {
@@ -53,9 +53,8 @@ int COutputLog::WriteImage(IImageDumpSource const& image, char const* key, int p
                 return 0;
             }
             unsigned char const* pixels = image.GetPixelsPointer();
-            ImageDumpRows const plan = PlanImageDumpRows(image.GetPixelSize(), pixels != nullptr,
-                                                         image.GetHeight(), image.GetBytesPerRow(),
-                                                         image.GetRequiredByteSize());
+            ImageDumpRows const plan = PlanImageDumpRows(image.GetPixelSize(), pixels != nullptr, image.GetHeight(),
+                                                         image.GetBytesPerRow(), image.GetRequiredByteSize());
             if (plan.kind == ImageDumpRows::Whole) {
                 file.WriteBinary(image.GetPixelSize(), pixels);
             } else if (plan.kind == ImageDumpRows::Rows) {

@@ -65,6 +65,6 @@ private:
     }
 
     inline static std::mutex mutex_;
-    inline static bool created_ = false;    // guarded by mutex_
-    inline static T* instance_ = nullptr;   // guarded by mutex_
+    inline static bool created_ = false;   // guarded by mutex_
+    inline static T* instance_ = nullptr;  // guarded by mutex_
 };

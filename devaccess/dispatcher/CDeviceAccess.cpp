@@ -84,10 +84,7 @@ uint32_t CDeviceAccess::CloseScanner()
     return result;
 }
 
-bool CDeviceAccess::IsOpenScanner()
-{
-    return m_inUse != nullptr && m_inUse->IsOpenForDataTransfer();
-}
+bool CDeviceAccess::IsOpenScanner() { return m_inUse != nullptr && m_inUse->IsOpenForDataTransfer(); }
 
 int CDeviceAccess::ReceiveData(unsigned char* buffer, int bufferSize, int readSize, long timeoutMs)
 {
@@ -223,14 +220,8 @@ uint32_t CDeviceAccess::EnumerateDevices(devif_t devif, unsigned& count)
     return lastResult_;
 }
 
-void CDeviceAccess::ReleaseEnumDevInfoList()
-{
-    m_devices.reset();
-}
+void CDeviceAccess::ReleaseEnumDevInfoList() { m_devices.reset(); }
 
 }  // namespace vscore
 
-extern "C" VSCORE_EXPORT vscore::IDeviceAccess* CreateInstance()
-{
-    return new (std::nothrow) vscore::CDeviceAccess();
-}
+extern "C" VSCORE_EXPORT vscore::IDeviceAccess* CreateInstance() { return new (std::nothrow) vscore::CDeviceAccess(); }

@@ -48,8 +48,7 @@ uint32_t CNetDevAccsSnmp::EnumerateDevices(std::vector<_ENUM_DEV_INFO>& list, un
     }
     const Clock::time_point windowEnd = Clock::now() + std::chrono::milliseconds(m_timings.discoveryWindowMs);
     uint32_t result = DEVACS_ERR_IO;
-    for (const addrinfo* entry = m_snmp.GetTopMyIpAddrInfo(); entry != nullptr;
-         entry = m_snmp.GetNextMyIpAddrInfo()) {
+    for (const addrinfo* entry = m_snmp.GetTopMyIpAddrInfo(); entry != nullptr; entry = m_snmp.GetNextMyIpAddrInfo()) {
         result = DiscoverOn(entry, list, count, windowEnd);
     }
     m_snmp.ReleaseMyIpAddrInfoMemory();
@@ -65,8 +64,8 @@ uint32_t CNetDevAccsSnmp::DiscoverOn(const addrinfo* local, std::vector<_ENUM_DE
                                      Clock::time_point windowEnd)
 {
     bool sent = m_snmp.OpenSnmpBroadcast(vdtcl::CTSocket::INET_ADDR_IPV4, local);
-    for (const char* oid : {kOidDeviceDescription, kOidSystemName, kOidPhysAddress, kOidBootMethod, kOidUnused,
-                            kOidScannerPresent}) {
+    for (const char* oid :
+         {kOidDeviceDescription, kOidSystemName, kOidPhysAddress, kOidBootMethod, kOidUnused, kOidScannerPresent}) {
         sent = sent && m_snmp.AddGetPduVarBinding(oid);
     }
     sent = sent && m_snmp.SendGetRequest(m_firstCommunity.C_str(), m_timings.snmpSendTimeoutMs);

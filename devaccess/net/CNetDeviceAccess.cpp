@@ -15,10 +15,7 @@ namespace {
 
 constexpr uint32_t kLastMappedErrno = 115;
 
-bool IsPair(const _DEV_IDENTIFIER& id, uint32_t kind, devif_t devif)
-{
-    return id.kind == kind && id.devif == devif;
-}
+bool IsPair(const _DEV_IDENTIFIER& id, uint32_t kind, devif_t devif) { return id.kind == kind && id.devif == devif; }
 
 // Result codes of the errno values the plug-in knows; every other value is
 // a general failure.
@@ -93,7 +90,10 @@ uint32_t CNetDeviceAccess::SocketErrorToResultCode(uint32_t error)
     return error <= kLastMappedErrno ? ResultOfErrno(error) : DEVACS_ERR_GENERAL;
 }
 
-uint32_t CNetDeviceAccess::TcpSocketErrorToResultCode() { return SocketErrorToResultCode(m_channel.GetLastErrorCode()); }
+uint32_t CNetDeviceAccess::TcpSocketErrorToResultCode()
+{
+    return SocketErrorToResultCode(m_channel.GetLastErrorCode());
+}
 
 // A transfer that moved nothing: the channel's error becomes the result; a
 // bad argument of the caller reads as such, not as a bad value.
@@ -190,7 +190,8 @@ int CNetDeviceAccess::SendData(const unsigned char* data, int size, long timeout
     const Clock::time_point end = start + std::chrono::milliseconds(limitMs);
     int sent = count;
     while (sent < size) {
-        long leftMs = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count());
+        long leftMs =
+            static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count());
         if (leftMs < 1) {
             break;
         }

@@ -444,10 +444,7 @@ bool CTBERformat::MoveMemPtrToDecode(const unsigned char* p)
     return true;
 }
 
-uint32_t CTBERformat::GetOctetsType() const
-{
-    return CheckPtrToDecode(m_cursor) ? *m_cursor : 0xFFFFFFFFu;
-}
+uint32_t CTBERformat::GetOctetsType() const { return CheckPtrToDecode(m_cursor) ? *m_cursor : 0xFFFFFFFFu; }
 
 bool CTBERformat::CheckTypeField(unsigned char tag, int& count)
 {
@@ -650,9 +647,7 @@ TTString<char> CTBERformat::ConvertToMacAddr(const unsigned char* octets, size_t
     if (octets == nullptr) {
         return text;
     }
-    const char* between = separator == MACADDR_SEPARATE_HYPHEN  ? "-"
-                          : separator == MACADDR_SEPARATE_COLON ? ":"
-                                                                : "";
+    const char* between = separator == MACADDR_SEPARATE_HYPHEN ? "-" : separator == MACADDR_SEPARATE_COLON ? ":" : "";
     for (size_t i = 0; i < count; ++i) {
         char digits[3];
         std::snprintf(digits, sizeof digits, "%02X", octets[i]);

@@ -97,9 +97,8 @@ bool CTSnmp::SendRequest(const char* community, char pduType, long timeoutMs)
     if (community[0] == '\0') {
         SetLastErrorCode(EINVAL);
     } else {
-        m_requestCounter = m_requestCounter >= kLastRequestId || m_requestCounter < 1
-                               ? 1
-                               : static_cast<short>(m_requestCounter + 1);
+        m_requestCounter =
+            m_requestCounter >= kLastRequestId || m_requestCounter < 1 ? 1 : static_cast<short>(m_requestCounter + 1);
         int size = 0;
         if (m_message.EncodeSnmpMessage(0, community, pduType, m_requestCounter)) {
             const unsigned char* octets = m_message.GetPtrEncodedSnmpMessage(size);

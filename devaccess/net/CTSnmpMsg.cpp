@@ -33,8 +33,8 @@ bool CTSnmpMsg::EncodeAddSnmpVarBinding(const char* oid, int value)
 bool CTSnmpMsg::EncodeAddSnmpVarBinding(const char* oid, const char* text)
 {
     int index = -1;
-    int size = text == nullptr ? m_ber.CreateVarBindingNullData(index, oid)
-                               : m_ber.CreateVarBindingString(index, oid, text);
+    int size =
+        text == nullptr ? m_ber.CreateVarBindingNullData(index, oid) : m_ber.CreateVarBindingString(index, oid, text);
     return AddVarBinding(size, index);
 }
 
@@ -65,8 +65,7 @@ bool CTSnmpMsg::EncodeSnmpMessage(char version, const char* community, char pduT
 
     int pduTotal = 0;
     int total = 0;
-    if (!CreatePduHeader(pduType, requestId, pduTotal) ||
-        !CreateSnmpMsgHeader(version, community, pduTotal, total)) {
+    if (!CreatePduHeader(pduType, requestId, pduTotal) || !CreateSnmpMsgHeader(version, community, pduTotal, total)) {
         return false;
     }
     std::unique_ptr<unsigned char[]> message(new (std::nothrow) unsigned char[static_cast<size_t>(total) + 1]());
@@ -260,8 +259,7 @@ bool CTSnmpMsg::DecodeAndCheckSnmpMsgBase()
         return false;
     }
     if (version != m_version || std::strcmp(community.c_str(), m_community.C_str()) != 0 ||
-        pduType != kPduGetResponse ||
-        static_cast<uint16_t>(requestId) != static_cast<uint16_t>(m_requestId)) {
+        pduType != kPduGetResponse || static_cast<uint16_t>(requestId) != static_cast<uint16_t>(m_requestId)) {
         return false;
     }
     m_stage = kStageHeadRead;
@@ -395,8 +393,8 @@ bool CTSnmpMsg::DecodeSnmpVarBinding(const char* oid, TTString<char>& text, CTBE
     if (record == nullptr || record->tag != CTBERformat::kTagOctetString) {
         return false;
     }
-    TTString<char> mac = CTBERformat::ConvertToMacAddr(
-        reinterpret_cast<const unsigned char*>(record->octets.data()), record->octets.size(), separator);
+    TTString<char> mac = CTBERformat::ConvertToMacAddr(reinterpret_cast<const unsigned char*>(record->octets.data()),
+                                                       record->octets.size(), separator);
     if (mac.IsEmpty()) {
         return false;
     }

@@ -21,11 +21,11 @@ public:
 
     // One decoded var-binding.
     struct OBJVALUE {
-        TTString<char> oid;      // dotted decimal
-        uint32_t tag = 0;        // the value's BER tag
-        int integer = 0;         // tag 0x02
-        TTString<char> text;     // tag 0x04: the octets as text; tag 0x40: dotted decimal
-        std::string octets;      // tag 0x04: every octet, zero octets included
+        TTString<char> oid;   // dotted decimal
+        uint32_t tag = 0;     // the value's BER tag
+        int integer = 0;      // tag 0x02
+        TTString<char> text;  // tag 0x04: the octets as text; tag 0x40: dotted decimal
+        std::string octets;   // tag 0x04: every octet, zero octets included
     };
 
     static constexpr unsigned char kPduGetRequest = 0;
@@ -96,8 +96,8 @@ private:
     int m_messageSize = 0;
     int m_stage = 0;
     const unsigned char* m_varBindingsStart = nullptr;  // cursor after the error index
-    std::vector<int> m_varBindings;  // block indexes in the order added
-    std::vector<int> m_headerStack;  // the last pushed is written first
+    std::vector<int> m_varBindings;                     // block indexes in the order added
+    std::vector<int> m_headerStack;                     // the last pushed is written first
     std::vector<OBJVALUE> m_records;
     CTBERformat m_ber;
 };

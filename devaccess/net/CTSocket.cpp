@@ -27,8 +27,8 @@ constexpr int kHostNameSize = 512;
 // loopback, and with both an address and a netmask.
 bool IsUsableInterface(const ifaddrs* ifa)
 {
-    return ifa->ifa_addr != nullptr && ifa->ifa_netmask != nullptr &&
-           (ifa->ifa_flags & (IFF_UP | IFF_RUNNING)) != 0 && (ifa->ifa_flags & IFF_LOOPBACK) == 0;
+    return ifa->ifa_addr != nullptr && ifa->ifa_netmask != nullptr && (ifa->ifa_flags & (IFF_UP | IFF_RUNNING)) != 0 &&
+           (ifa->ifa_flags & IFF_LOOPBACK) == 0;
 }
 
 // The address family a selector asks for; -1 for an unknown selector.
@@ -78,8 +78,8 @@ CTSocket::~CTSocket()
 }
 
 // Resolves into the socket's resolved list; the previous list is freed.
-addrinfo* CTSocket::ResolveAddress(const char* node, const char* service, inet_addr_t family, socket_t kind,
-                                   int flags, int protocol)
+addrinfo* CTSocket::ResolveAddress(const char* node, const char* service, inet_addr_t family, socket_t kind, int flags,
+                                   int protocol)
 {
     if (!m_sockProcStarted) {
         return nullptr;
@@ -611,8 +611,7 @@ int CTSocket::FinishTransfer(long result, bool receiving)
     return static_cast<int>(result);
 }
 
-addrinfo* CTSocket::ResolveHostPort(const char* host, unsigned short port, inet_addr_t family, socket_t kind,
-                                     int flags)
+addrinfo* CTSocket::ResolveHostPort(const char* host, unsigned short port, inet_addr_t family, socket_t kind, int flags)
 {
     InitializeSockProc();
     char service[8];

@@ -39,8 +39,8 @@ public:
 
     // Resolves node/service; the list is owned by the socket until the next
     // call or ReleaseAddressInfoMemory. Returns its first entry or null.
-    addrinfo* ResolveAddress(const char* node, const char* service, inet_addr_t family, socket_t kind,
-                             int flags, int protocol);
+    addrinfo* ResolveAddress(const char* node, const char* service, inet_addr_t family, socket_t kind, int flags,
+                             int protocol);
     void GenerateInetHints(addrinfo& hints, inet_addr_t family, socket_t kind, int flags, int protocol);
     addrinfo* GetTopAddressInfo();
     addrinfo* GetNextAddressInfo();
@@ -107,8 +107,8 @@ private:
 
     bool CanUseDescriptor();
     int FinishTransfer(long result, bool receiving);
-    addrinfo* Resolve(const char* node, const char* service, inet_addr_t family, socket_t kind, int flags,
-                      int protocol, addrinfo*& list);
+    addrinfo* Resolve(const char* node, const char* service, inet_addr_t family, socket_t kind, int flags, int protocol,
+                      addrinfo*& list);
     void StoreResolverError(int code);
 
     bool m_sockProcStarted;

@@ -18,10 +18,7 @@ constexpr int kStringBufferSize = 256;
 
 }  // namespace
 
-IUsbDevAccsCore* IUsbDevAccsCore::CreateObject()
-{
-    return new (std::nothrow) CUsbDevAccsCore();
-}
+IUsbDevAccsCore* IUsbDevAccsCore::CreateObject() { return new (std::nothrow) CUsbDevAccsCore(); }
 
 CUsbDevAccsCore::CUsbDevAccsCore() = default;
 
@@ -38,20 +35,34 @@ uint32_t CUsbDevAccsCore::LibUsbErrorToResultCode(int code)
 {
     m_lastLibUsbError = code;
     switch (code) {
-    case LIBUSB_SUCCESS: return DEVACS_OK;
-    case LIBUSB_ERROR_IO: return DEVACS_ERR_IO;
-    case LIBUSB_ERROR_INVALID_PARAM: return DEVACS_ERR_BAD_ARGUMENT;
-    case LIBUSB_ERROR_ACCESS: return DEVACS_ERR_REFUSED;
-    case LIBUSB_ERROR_NO_DEVICE: return DEVACS_ERR_NO_DEVICE;
-    case LIBUSB_ERROR_NOT_FOUND: return DEVACS_ERR_NO_TRANSPORT;
-    case LIBUSB_ERROR_BUSY: return DEVACS_ERR_BUSY;
-    case LIBUSB_ERROR_TIMEOUT: return DEVACS_ERR_TIMEOUT;
-    case LIBUSB_ERROR_OVERFLOW: return DEVACS_ERR_BAD_VALUE;
-    case LIBUSB_ERROR_PIPE: return DEVACS_ERR_IO;
-    case LIBUSB_ERROR_INTERRUPTED: return DEVACS_ERR_GENERAL;
-    case LIBUSB_ERROR_NO_MEM: return DEVACS_ERR_NO_MEMORY;
-    case LIBUSB_ERROR_NOT_SUPPORTED: return DEVACS_ERR_NOT_SUPPORTED;
-    default: return DEVACS_ERR_GENERAL;
+    case LIBUSB_SUCCESS:
+        return DEVACS_OK;
+    case LIBUSB_ERROR_IO:
+        return DEVACS_ERR_IO;
+    case LIBUSB_ERROR_INVALID_PARAM:
+        return DEVACS_ERR_BAD_ARGUMENT;
+    case LIBUSB_ERROR_ACCESS:
+        return DEVACS_ERR_REFUSED;
+    case LIBUSB_ERROR_NO_DEVICE:
+        return DEVACS_ERR_NO_DEVICE;
+    case LIBUSB_ERROR_NOT_FOUND:
+        return DEVACS_ERR_NO_TRANSPORT;
+    case LIBUSB_ERROR_BUSY:
+        return DEVACS_ERR_BUSY;
+    case LIBUSB_ERROR_TIMEOUT:
+        return DEVACS_ERR_TIMEOUT;
+    case LIBUSB_ERROR_OVERFLOW:
+        return DEVACS_ERR_BAD_VALUE;
+    case LIBUSB_ERROR_PIPE:
+        return DEVACS_ERR_IO;
+    case LIBUSB_ERROR_INTERRUPTED:
+        return DEVACS_ERR_GENERAL;
+    case LIBUSB_ERROR_NO_MEM:
+        return DEVACS_ERR_NO_MEMORY;
+    case LIBUSB_ERROR_NOT_SUPPORTED:
+        return DEVACS_ERR_NOT_SUPPORTED;
+    default:
+        return DEVACS_ERR_GENERAL;
     }
 }
 
@@ -234,10 +245,7 @@ uint32_t CUsbDevAccsCore::CloseDevice()
     return DEVACS_OK;
 }
 
-bool CUsbDevAccsCore::IsOpenDevice()
-{
-    return m_handle != nullptr;
-}
+bool CUsbDevAccsCore::IsOpenDevice() { return m_handle != nullptr; }
 
 uint32_t CUsbDevAccsCore::SetupInterfaceNo(uint8_t interfaceNo)
 {
@@ -290,10 +298,7 @@ uint32_t CUsbDevAccsCore::CloseInterface()
     return DEVACS_OK;
 }
 
-bool CUsbDevAccsCore::IsOpenInterface()
-{
-    return m_bulkIn != 0 && m_bulkOut != 0;
-}
+bool CUsbDevAccsCore::IsOpenInterface() { return m_bulkIn != 0 && m_bulkOut != 0; }
 
 // A libusb time-out counts as success: whatever arrived is in got.
 uint32_t CUsbDevAccsCore::ReadDataOnBulkIn(uint8_t* buffer, int bufferSize, int size, int& got, unsigned timeoutMs)
@@ -330,8 +335,8 @@ uint32_t CUsbDevAccsCore::WriteDataOnBulkOut(const uint8_t* data, int size, int&
     }
     int transferred = 0;
     // libusb does not write to the buffer of an OUT transfer.
-    int rc = libusb_bulk_transfer(m_handle, m_bulkOut, const_cast<uint8_t*>(data), size, &transferred,
-                                  kBulkOutTimeoutMs);
+    int rc =
+        libusb_bulk_transfer(m_handle, m_bulkOut, const_cast<uint8_t*>(data), size, &transferred, kBulkOutTimeoutMs);
     if (rc < 0) {
         return LibUsbErrorToResultCode(rc);
     }
@@ -393,8 +398,8 @@ bool CUsbDevAccsCore::GetManufacturerAndDeviceName(const libusb_device_descripto
     return GetManufacturerAndDeviceNameFromIEEE1284ID(handle, manufacturer, product);
 }
 
-bool CUsbDevAccsCore::GetManufacturerAndDeviceNameFromIEEE1284ID(libusb_device_handle* handle,
-                                                                 TString& manufacturer, TString& product)
+bool CUsbDevAccsCore::GetManufacturerAndDeviceNameFromIEEE1284ID(libusb_device_handle* handle, TString& manufacturer,
+                                                                 TString& product)
 {
     TString id = GetIEEE1284DeviceIdString(handle);
     manufacturer = GetManufacturerFromIEEE1284ID(id);

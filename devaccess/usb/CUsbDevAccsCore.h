@@ -87,7 +87,7 @@ private:
     libusb_context* m_context = nullptr;
     libusb_device** m_keptList = nullptr;  // freed (with its references) before libusb ends
     ptrdiff_t m_keptCount = 0;
-    libusb_device* m_device = nullptr;      // referenced while held
+    libusb_device* m_device = nullptr;  // referenced while held
     libusb_device_handle* m_handle = nullptr;
     uint8_t m_interfaceCount = 0;
     uint8_t m_interfaceNo = 1;

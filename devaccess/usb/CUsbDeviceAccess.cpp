@@ -11,10 +11,7 @@ namespace vscore {
 
 namespace {
 
-bool IsPair(const _DEV_IDENTIFIER& id, uint32_t kind, devif_t devif)
-{
-    return id.kind == kind && id.devif == devif;
-}
+bool IsPair(const _DEV_IDENTIFIER& id, uint32_t kind, devif_t devif) { return id.kind == kind && id.devif == devif; }
 
 }  // namespace
 
@@ -108,10 +105,7 @@ uint32_t CUsbDeviceAccess::CloseForScanEvents()
     return StoreFromCore(m_core->CloseDevice());
 }
 
-bool CUsbDeviceAccess::IsOpenForScanEvents()
-{
-    return m_core && m_core->IsOpenDevice();
-}
+bool CUsbDeviceAccess::IsOpenForScanEvents() { return m_core && m_core->IsOpenDevice(); }
 
 uint32_t CUsbDeviceAccess::OpenUsbInterface(const _DEV_IDENTIFIER& id)
 {
@@ -188,10 +182,7 @@ uint32_t CUsbDeviceAccess::CloseForDataTransfer()
     return Store(DEVACS_OK, 0);
 }
 
-bool CUsbDeviceAccess::IsOpenForDataTransfer()
-{
-    return m_core && m_core->IsOpenInterface();
-}
+bool CUsbDeviceAccess::IsOpenForDataTransfer() { return m_core && m_core->IsOpenInterface(); }
 
 // Repeats a transfer that brings nothing, 10 ms apart, once per started
 // 10 ms of the time-out. Returns the count, 0 when nothing came, -1 when a
@@ -241,9 +232,7 @@ int CUsbDeviceAccess::ReceiveData(unsigned char* buffer, int bufferSize, int rea
         return -1;
     }
     return TransferWithTries(
-        [&](int& got, unsigned waitMs) {
-            return m_core->ReadDataOnBulkIn(buffer, bufferSize, readSize, got, waitMs);
-        },
+        [&](int& got, unsigned waitMs) { return m_core->ReadDataOnBulkIn(buffer, bufferSize, readSize, got, waitMs); },
         timeoutMs);
 }
 

@@ -9,8 +9,8 @@
 
 namespace {
 
-using vscore::IDeviceAccess;
 using vscore::IDevAccsLowLevel;
+using vscore::IDeviceAccess;
 
 // Itanium C++ ABI: a pointer to a virtual member function holds
 // 1 + the byte offset of its slot in the virtual table.
@@ -85,14 +85,22 @@ TEST(DeviceAccessInterfaces, EnumRecordsCopyDeeply)
 
 TEST(DeviceAccessInterfaces, ResultCodesAreInTheDeviceAccessLayer)
 {
-    const VSRSLT codes[] = {vscore::DEVACS_ERR_GENERAL,     vscore::DEVACS_ERR_NOT_SUPPORTED,
-                            vscore::DEVACS_ERR_NOT_ON_TRANSPORT, vscore::DEVACS_ERR_ALREADY_OPEN,
-                            vscore::DEVACS_ERR_ALREADY_CONNECTED, vscore::DEVACS_ERR_NOT_OPEN,
-                            vscore::DEVACS_ERR_TRY_AGAIN,   vscore::DEVACS_ERR_BAD_REPLY,
-                            vscore::DEVACS_ERR_NO_MEMORY,   vscore::DEVACS_ERR_NO_DEVICE,
-                            vscore::DEVACS_ERR_BUSY,        vscore::DEVACS_ERR_REFUSED,
-                            vscore::DEVACS_ERR_TIMEOUT,     vscore::DEVACS_ERR_IO,
-                            vscore::DEVACS_ERR_BAD_ARGUMENT, vscore::DEVACS_ERR_BAD_VALUE,
+    const VSRSLT codes[] = {vscore::DEVACS_ERR_GENERAL,
+                            vscore::DEVACS_ERR_NOT_SUPPORTED,
+                            vscore::DEVACS_ERR_NOT_ON_TRANSPORT,
+                            vscore::DEVACS_ERR_ALREADY_OPEN,
+                            vscore::DEVACS_ERR_ALREADY_CONNECTED,
+                            vscore::DEVACS_ERR_NOT_OPEN,
+                            vscore::DEVACS_ERR_TRY_AGAIN,
+                            vscore::DEVACS_ERR_BAD_REPLY,
+                            vscore::DEVACS_ERR_NO_MEMORY,
+                            vscore::DEVACS_ERR_NO_DEVICE,
+                            vscore::DEVACS_ERR_BUSY,
+                            vscore::DEVACS_ERR_REFUSED,
+                            vscore::DEVACS_ERR_TIMEOUT,
+                            vscore::DEVACS_ERR_IO,
+                            vscore::DEVACS_ERR_BAD_ARGUMENT,
+                            vscore::DEVACS_ERR_BAD_VALUE,
                             vscore::DEVACS_ERR_NO_TRANSPORT};
     for (VSRSLT c : codes) {
         EXPECT_EQ(vdtcl::VsResultLayer(c), 0x050u) << std::hex << c;

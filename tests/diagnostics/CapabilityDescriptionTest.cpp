@@ -223,8 +223,8 @@ VS_SCANNER_CAPABILITY FilledCapability()
     c.updateNum = 200;
 
     c.supportPushScanEvent = {true, false, true, false};
-    c.devicePanelCaps = {{SUPPORT, {true, false}, {false, true}}, {UNSUPPORT, true}, DISPLAY_WAITING_AT_DEVICE,
-                         INWARD_POSITIV};
+    c.devicePanelCaps = {
+        {SUPPORT, {true, false}, {false, true}}, {UNSUPPORT, true}, DISPLAY_WAITING_AT_DEVICE, INWARD_POSITIV};
     c.deviceSupportScanFunc.officeDocCreator = true;
     c.qciCommandSup = SUPPORT;
     c.preScaningSup = UNSUPPORT;
@@ -248,7 +248,8 @@ VS_SCANNER_CAPABILITY FilledCapability()
     c.paperPosition = {LEFT, TOP, CENTER, TOP, RIGHT, BOTTOM};
     c.cardSizeOrientation = {SUPPORT, VERTICAL, UNSUPPORT, DEGREE270};
     c.multipageScanSystem = {true, false};
-    c.overScanSystem = {SUPPORT, {false, false, false, false, false, false, true},
+    c.overScanSystem = {SUPPORT,
+                        {false, false, false, false, false, false, true},
                         {true, false, true, false, false, true, false, false, true}};
     c.cancelSystem = {SUPPORT, {true, false, true}};
     c.errorSystem = {{SUPPORT, true, false}, {UNSUPPORT, false, true, true}, {UNKNOWN, true, true}};
@@ -274,15 +275,15 @@ VS_SCANNER_CAPABILITY FilledCapability()
     c.moireRemoval = {SUPPORT, {300, 600}};
     c.toneAdjust = UNSUPPORT;
 
-    c.paperWidthDetect = {SUPPORT, {true, false, false, false}, SUPPORT, UNSUPPORT, UNKNOWN, CAPSUPPORT(3), SUPPORT,
-                          SUPPORT, 2, 3};
+    c.paperWidthDetect = {
+        SUPPORT, {true, false, false, false}, SUPPORT, UNSUPPORT, UNKNOWN, CAPSUPPORT(3), SUPPORT, SUPPORT, 2, 3};
     c.autoCrop2Pass = {SUPPORT, {false, false, true, false, false, false, false}, {150, 151}, {1000, 2000}};
     c.cornerDetect = {UNSUPPORT, {}, {false, true, true, false}, ONONESIDE, {100, 101}, {600, 601}};
     c.idCardMode = {SUPPORT, {true, false}};
     c.landscape = {UNSUPPORT, {false, false, false, true}};
     c.adfOnlyBackScan = SUPPORT;
-    c.carrierSheet = {SUPPORT, AUTOSKIP, {true, false, false, false, false, false, false}, {15, 20}, {600, 602},
-                      {150, 152}, {true, true, true, true, true, true, true, true, true}};
+    c.carrierSheet = {SUPPORT,    AUTOSKIP,   {true, false, false, false, false, false, false},      {15, 20},
+                      {600, 602}, {150, 152}, {true, true, true, true, true, true, true, true, true}};
     c.plasticCard = {UNSUPPORT, {}, {100, 102}, {300, 302}, {}};
     c.multifeedDetect = {SUPPORT, {SUPPORT, -3}};
     c.backgroundRemove = {{SUPPORT, 1}, {UNSUPPORT, 2}, {UNKNOWN, 3}, {SUPPORT, -4}};

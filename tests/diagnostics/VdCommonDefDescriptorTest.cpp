@@ -82,22 +82,24 @@ std::vector<EnumTable> EnumTables()
          DESCRIBE(GetIDTypeString, devid_type),
          {{1, "DeviceName"}, {2, "USB ID"}, {3, "NodeName or IP-Address"}, {4, "Location ID"}, {5, "USB Port Name"}},
          "UNKNOWN"},
-        {"bootmethod_type", DESCRIBE(GetBootMethodTypeString, bootmethod_type), {{0, "AUTO"}, {3, "DHCP"}, {7, "STATIC"}},
+        {"bootmethod_type",
+         DESCRIBE(GetBootMethodTypeString, bootmethod_type),
+         {{0, "AUTO"}, {3, "DHCP"}, {7, "STATIC"}},
          "OTHER"},
         {"BARCODE_TYPE", DESCRIBE(GetBarcodeTypeString, BARCODE_TYPE),
          FromZero({"UNKNOWN_BARCODE", "CODE39", "ITF", "CODE128", "GS1_128", "CODABAR", "UPCA", "UPCE", "JAN8", "JAN13",
                    "QR", "DATAMATRIX", "PDF417", "CODE93", "CHINESECODE", "BARCODE_TYPE_MAXNUM"}),
          "Unknown"},
         {"PATCHCODE_TYPE", DESCRIBE(GetPatchcodeTypeString, PATCHCODE_TYPE),
-         FromZero({"PATCHCODE_NONE", "TYPE_1", "TYPE_2", "TYPE_3", "TYPE_4", "TYPE_T", "TYPE_6",
-                   "PATCHCODE_TYPE_MAXNUM"}),
+         FromZero(
+             {"PATCHCODE_NONE", "TYPE_1", "TYPE_2", "TYPE_3", "TYPE_4", "TYPE_T", "TYPE_6", "PATCHCODE_TYPE_MAXNUM"}),
          "Unknown"},
         {"PAPERTYPE", DESCRIBE(GetPaperTypeString, PAPERTYPE),
-         FromZero({"AUTOSIZE",   "A4",         "LETTER",     "LEGAL",        "A3",         "LEDGER",
-                   "JISB4",      "JISB5",      "A5",         "JISB6",        "A6",         "EXECUTIVE",
-                   "PHOTO",      "INDEXCARD",  "PHOTOL",     "PHOTO2L",      "POSTCARD",   "POSTCARD2",
-                   "BCARD90X60", "BCARD60X90", "FOLIO",      "MEXICANLEGAL", "INDIALEGAL", "LONGPAPER_NARROW",
-                   "LONGPAPER_WIDE", "DEVICEMAX", "CUSTOMSIZE", "PAPERTYPENUM"}),
+         FromZero({"AUTOSIZE",       "A4",         "LETTER",     "LEGAL",        "A3",         "LEDGER",
+                   "JISB4",          "JISB5",      "A5",         "JISB6",        "A6",         "EXECUTIVE",
+                   "PHOTO",          "INDEXCARD",  "PHOTOL",     "PHOTO2L",      "POSTCARD",   "POSTCARD2",
+                   "BCARD90X60",     "BCARD60X90", "FOLIO",      "MEXICANLEGAL", "INDIALEGAL", "LONGPAPER_NARROW",
+                   "LONGPAPER_WIDE", "DEVICEMAX",  "CUSTOMSIZE", "PAPERTYPENUM"}),
          "Unknown"},
     };
 }
@@ -129,13 +131,20 @@ TEST(EnumerationDescriptor, EveryValuePrintsItsNameAndEveryOtherValueTheFallback
 TEST(EnumerationDescriptor, CommandVersionPrintsNameAndFourHexDigits)
 {
     const std::pair<int32_t, const char*> cases[] = {
-        {0, "CommandVersion_1999 (0x0000)"},   {12, "CommandVersion_2014_2 (0x000c)"},
-        {13, "CommandVersion_2017 (0x000d)"},  {14, "Unknown (0x000e)"},
-        {15, "Unknown (0x000f)"},              {16, "CommandVersion_OLD_TARN (0x0010)"},
-        {256, "Unknown (0x0100)"},             {257, "CommandVersion_TARN (0x0101)"},
-        {264, "CommandVersion_OSIER (0x0108)"}, {265, "Unknown (0x0109)"},
-        {266, "CommandVersion_RUSH (0x010a)"}, {267, "CommandVersion_SEDGE2 (0x010b)"},
-        {268, "Unknown (0x010c)"},             {0x12345, "Unknown (0x12345)"},
+        {0, "CommandVersion_1999 (0x0000)"},
+        {12, "CommandVersion_2014_2 (0x000c)"},
+        {13, "CommandVersion_2017 (0x000d)"},
+        {14, "Unknown (0x000e)"},
+        {15, "Unknown (0x000f)"},
+        {16, "CommandVersion_OLD_TARN (0x0010)"},
+        {256, "Unknown (0x0100)"},
+        {257, "CommandVersion_TARN (0x0101)"},
+        {264, "CommandVersion_OSIER (0x0108)"},
+        {265, "Unknown (0x0109)"},
+        {266, "CommandVersion_RUSH (0x010a)"},
+        {267, "CommandVersion_SEDGE2 (0x010b)"},
+        {268, "Unknown (0x010c)"},
+        {0x12345, "Unknown (0x12345)"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.second, D::GetCommandVersion(static_cast<CommandVersion>(c.first)));
@@ -250,7 +259,8 @@ TEST(RecordDescriptor, CountsAndTextsStayInsideTheRecord)
     const std::string barcodeText = D::GetBarcodeParameterString(barcode);
     EXPECT_NE(std::string::npos, barcodeText.find("typesNum: 60000, types: { CODE128"));
     std::size_t listed = 0;
-    for (std::size_t at = barcodeText.find("CODE128"); at != std::string::npos; at = barcodeText.find("CODE128", at + 1)) {
+    for (std::size_t at = barcodeText.find("CODE128"); at != std::string::npos;
+         at = barcodeText.find("CODE128", at + 1)) {
         ++listed;
     }
     EXPECT_EQ(15u, listed);
@@ -268,14 +278,15 @@ TEST(RecordDescriptor, CountsAndTextsStayInsideTheRecord)
     std::memset(device.usb.nameUsbPort, 'p', sizeof device.usb.nameUsbPort);
     std::memset(device.net.macAddress, 'm', sizeof device.net.macAddress);
     const std::string deviceText = D::GetDeviceInfoString(device);
-    EXPECT_NE(std::string::npos, deviceText.find("    nameDevice: " + std::string(128, 'n') + "\n    ifType: UNKNOWN\n"));
+    EXPECT_NE(std::string::npos,
+              deviceText.find("    nameDevice: " + std::string(128, 'n') + "\n    ifType: UNKNOWN\n"));
     EXPECT_NE(std::string::npos, deviceText.find("nameUsbPort: " + std::string(128, 'p') + ", idLocation: 0 }"));
     EXPECT_NE(std::string::npos, deviceText.find("macAddress: " + std::string(128, 'm') + " }\n}"));
 
     _VS_SELECT_DEVICE_INFO selection{};
     std::memset(selection.addrNetwork, 'a', sizeof selection.addrNetwork);
-    EXPECT_NE(std::string::npos,
-              D::GetSelectDeviceInfoString(selection).find("    addrNetwork: " + std::string(128, 'a') + "\n    usbId"));
+    EXPECT_NE(std::string::npos, D::GetSelectDeviceInfoString(selection).find(
+                                     "    addrNetwork: " + std::string(128, 'a') + "\n    usbId"));
 }
 
 TEST(RecordDescriptor, MultiLineTexts)
@@ -289,27 +300,29 @@ TEST(RecordDescriptor, MultiLineTexts)
     device.net.bootMethod = bootmethod_type(1);
     std::strcpy(device.net.nameNode, "node");
     std::strcpy(device.net.ipAddress, "192.0.2.10");
-    EXPECT_EQ("{\n"
-              "    nameDevice: bus1;dev4\n"
-              "    ifType: NETWORK\n"
-              "    usb: { idVender: 4660, idProduct: 65535, nameUsbPort: , idLocation: 7 }\n"
-              "    net: { bootMethod: OTHER, nameNode: node, ipAddress: 192.0.2.10, macAddress:  }\n"
-              "}",
-              D::GetDeviceInfoString(device));
+    EXPECT_EQ(
+        "{\n"
+        "    nameDevice: bus1;dev4\n"
+        "    ifType: NETWORK\n"
+        "    usb: { idVender: 4660, idProduct: 65535, nameUsbPort: , idLocation: 7 }\n"
+        "    net: { bootMethod: OTHER, nameNode: node, ipAddress: 192.0.2.10, macAddress:  }\n"
+        "}",
+        D::GetDeviceInfoString(device));
 
     _VS_SELECT_DEVICE_INFO selection{};
     selection.typeDeviceIf = USB;
     selection.typeDeviceId = UsbId;
     selection.usbId = {0x04f9, 0x60e0};
-    EXPECT_EQ("{\n"
-              "    typeDeviceIf: USB\n"
-              "    typeDeviceId: USB ID\n"
-              "    nameDevice: \n"
-              "    addrNetwork: \n"
-              "    usbId: { idVendor: 1273, idProduct: 24800 }\n"
-              "    idLocation: 0\n"
-              "}",
-              D::GetSelectDeviceInfoString(selection));
+    EXPECT_EQ(
+        "{\n"
+        "    typeDeviceIf: USB\n"
+        "    typeDeviceId: USB ID\n"
+        "    nameDevice: \n"
+        "    addrNetwork: \n"
+        "    usbId: { idVendor: 1273, idProduct: 24800 }\n"
+        "    idLocation: 0\n"
+        "}",
+        D::GetSelectDeviceInfoString(selection));
 
     COLORTONESUPPORT tone{};
     tone.cap = SUPPORT;
@@ -317,30 +330,32 @@ TEST(RecordDescriptor, MultiLineTexts)
     tone.manualBrightnessLevelMax = 50;
     tone.manualBrightnessLevelMin = -50;
     tone.manualGammaLevelDef = 12345;
-    EXPECT_EQ("{\n"
-              "        cap: SUPPORT\n"
-              "        autoToneDef: true\n"
-              "        manualBrightnessLevelMax:   50, manualBrightnessLevelMin:  -50, manualBrightnessLevelDef:    0\n"
-              "        manualContrastLevelMax:      0, manualContrastLevelMin:      0, manualContrastLevelDef:      0\n"
-              "        manualShadowLevelMax:        0, manualShadowLevelMin:        0, manualShadowLevelDef:        0\n"
-              "        manualHighlightLevelMax:     0, manualHighlightLevelMin:     0, manualHighlightLevelDef:     0\n"
-              "        manualGammaLevelMax:         0, manualGammaLevelMin:         0, manualGammaLevelDef:      12345\n"
-              "    }",
-              D::GetColorToneSupportString(tone));
+    EXPECT_EQ(
+        "{\n"
+        "        cap: SUPPORT\n"
+        "        autoToneDef: true\n"
+        "        manualBrightnessLevelMax:   50, manualBrightnessLevelMin:  -50, manualBrightnessLevelDef:    0\n"
+        "        manualContrastLevelMax:      0, manualContrastLevelMin:      0, manualContrastLevelDef:      0\n"
+        "        manualShadowLevelMax:        0, manualShadowLevelMin:        0, manualShadowLevelDef:        0\n"
+        "        manualHighlightLevelMax:     0, manualHighlightLevelMin:     0, manualHighlightLevelDef:     0\n"
+        "        manualGammaLevelMax:         0, manualGammaLevelMin:         0, manualGammaLevelDef:      12345\n"
+        "    }",
+        D::GetColorToneSupportString(tone));
 
     REMOVELINESUPPORT line{};
     line.directionDef = LINE_VERTICAL_HORIZONAL;
     line.minLengthMaxMm = 100;
     line.dashedLengthDefInch = 7;
-    EXPECT_EQ("{\n"
-              "        cap: UNKNOWN\n"
-              "        directionDef: LINE_VERTICAL_HORIZONAL\n"
-              "        minLengthMaxMm:      100, minLengthMinMm:      0, minLengthDefMm:      0\n"
-              "        dashedLengthMaxMm:   0, dashedLengthMinMm:   0, dashedLengthDefMm:   0\n"
-              "        minLengthMaxInch:    0, minLengthMinInch:    0, minLengthDefInch:    0\n"
-              "        dashedLengthMaxInch: 0, dashedLengthMinInch: 0, dashedLengthDefInch: 7\n"
-              "    }",
-              D::GetRemoveLineSupportString(line));
+    EXPECT_EQ(
+        "{\n"
+        "        cap: UNKNOWN\n"
+        "        directionDef: LINE_VERTICAL_HORIZONAL\n"
+        "        minLengthMaxMm:      100, minLengthMinMm:      0, minLengthDefMm:      0\n"
+        "        dashedLengthMaxMm:   0, dashedLengthMinMm:   0, dashedLengthDefMm:   0\n"
+        "        minLengthMaxInch:    0, minLengthMinInch:    0, minLengthDefInch:    0\n"
+        "        dashedLengthMaxInch: 0, dashedLengthMinInch: 0, dashedLengthDefInch: 7\n"
+        "    }",
+        D::GetRemoveLineSupportString(line));
 }
 
 }  // namespace

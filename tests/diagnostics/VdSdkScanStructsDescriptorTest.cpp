@@ -158,8 +158,9 @@ TEST(ScanStructsDescriptor, CapabilityViewSections)
     EXPECT_EQ(0u, text.find("{\n    <Version>\n    commandVersion: CommandVersion_TARN (0x0101)\n"
                             "    updateVersion:  3\n\n    <Device>\n    modelName:      Model 7\n"
                             "    deviceCategory: DOCUMENTSCANNER\n"));
-    const std::string tail = "\n\n    <Other>                 \n    colorProfile:           SUPPORT\n"
-                             "    barcodeUtilitySolution: true\n}";
+    const std::string tail =
+        "\n\n    <Other>                 \n    colorProfile:           SUPPORT\n"
+        "    barcodeUtilitySolution: true\n}";
     EXPECT_EQ(text.size() - tail.size(), text.rfind(tail));
 
     const std::vector<std::string> basic = SectionLines(text, "    <Basic>");
@@ -187,11 +188,9 @@ TEST(ScanStructsDescriptor, PaperCountIsClampedToTheList)
         uint32_t paperNum;
         const char* expectedList;
     } cases[] = {
-        {0, "{ "},
-        {1, "{ LETTER }"},
+        {0, "{ "},      {1, "{ LETTER }"},
         {283, nullptr},  // 283 narrowed to a byte would be 27 by accident; 300 would be 44
-        {300, nullptr},
-        {4294967295u, nullptr},
+        {300, nullptr}, {4294967295u, nullptr},
     };
     for (const auto& c : cases) {
         tagVS_SCANNER_CAPABILITY_VER1 record{};

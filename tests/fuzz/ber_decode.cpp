@@ -96,9 +96,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case 4:
             count = ber.GetOctetsString(octets);
             if (count > 0) {
-                TTString<char> mac = CTBERformat::ConvertToMacAddr(
-                    reinterpret_cast<const unsigned char*>(octets.data()), octets.size(),
-                    static_cast<CTBERformat::macaddr_separat_t>(op % 3));
+                TTString<char> mac =
+                    CTBERformat::ConvertToMacAddr(reinterpret_cast<const unsigned char*>(octets.data()), octets.size(),
+                                                  static_cast<CTBERformat::macaddr_separat_t>(op % 3));
                 Check(octets.empty() == mac.IsEmpty() || mac.Length() == TTString<char>::kMaxLength);
             }
             break;

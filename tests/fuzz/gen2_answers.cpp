@@ -24,8 +24,7 @@ void CheckProfile(std::vector<unsigned char> const& profile, const unsigned char
     if (profile.empty()) {
         return;
     }
-    if (profile.size() > size ||
-        std::search(data, data + size, profile.begin(), profile.end()) == data + size) {
+    if (profile.size() > size || std::search(data, data + size, profile.begin(), profile.end()) == data + size) {
         std::abort();
     }
 }

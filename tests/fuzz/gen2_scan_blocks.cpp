@@ -62,9 +62,18 @@ Event Parse(unsigned char* data, size_t length)
     } else {
         Check(h.data >= data && h.data <= next);
     }
-    uint32_t const values[12] = {static_cast<uint32_t>(h.statusCode), h.direction, static_cast<uint32_t>(h.compress),
-                                 static_cast<uint32_t>(h.color), h.pageNo, h.dataSize, h.lineCount, h.width,
-                                 h.height, r.timerValue, r.remainingTimeValue, r.resultCode};
+    uint32_t const values[12] = {static_cast<uint32_t>(h.statusCode),
+                                 h.direction,
+                                 static_cast<uint32_t>(h.compress),
+                                 static_cast<uint32_t>(h.color),
+                                 h.pageNo,
+                                 h.dataSize,
+                                 h.lineCount,
+                                 h.width,
+                                 h.height,
+                                 r.timerValue,
+                                 r.remainingTimeValue,
+                                 r.resultCode};
     std::memcpy(e.values, values, sizeof values);
     uint8_t const flags[8] = {r.hasStatusCode, r.stopped, r.finishWaiting, r.hasDataInfo,
                               r.failed,        r.timer,   r.deviceError,   h.hasImageType};

@@ -8,6 +8,7 @@ int main(int argc, char** argv)
     testing::InitGoogleTest(&argc, argv);
     int rc = RUN_ALL_TESTS();
     const testing::UnitTest* unit = testing::UnitTest::GetInstance();
-    if (rc == 0 && unit->successful_test_count() == 0 && unit->skipped_test_count() > 0) return 77;
+    if (rc == 0 && unit->successful_test_count() == 0 && unit->skipped_test_count() > 0)
+        return 77;
     return rc;
 }

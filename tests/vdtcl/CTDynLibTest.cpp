@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "ScratchDir.h"
 #include "tests/support/plugin_log/PluginLog.h"
 #include "tests/vdtcl/DynLibTestPlugin.h"
-#include "ScratchDir.h"
 
 namespace {
 
@@ -27,10 +27,7 @@ using Holder = vdtcl::CTDynLib<IDynLibTestPlugin>;
 
 const char* const kGood = "libdynlib_good.so";
 
-std::string PluginPath(const std::string& file)
-{
-    return std::string(DYNLIB_PLUGIN_DIR) + "/" + file;
-}
+std::string PluginPath(const std::string& file) { return std::string(DYNLIB_PLUGIN_DIR) + "/" + file; }
 
 class DynLibTest : public ::testing::Test {
 protected:

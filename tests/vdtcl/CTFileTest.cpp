@@ -28,10 +28,7 @@ using vdtcl::CTDirFnc;
 using vdtcl::CTFileFnc;
 using vdtcl::CTFileIo;
 
-void WriteText(const std::string& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
+void WriteText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 std::string ReadText(const std::string& path)
 {

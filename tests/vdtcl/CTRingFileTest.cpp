@@ -31,10 +31,7 @@ std::string ReadFile(const std::string& path)
     return text.str();
 }
 
-void WriteFile(const std::string& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+void WriteFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 // What the file must hold: the data in writing order, wrapping at the
 // maximum size, one marker line behind the newest data and blanks where

@@ -2,8 +2,8 @@
 // that makes an object, 1 exports none, 2 exports one that returns null.
 // Loading, creating, destroying and unloading go to the call log under
 // PLUGIN_TAG.
-#include "tests/support/plugin_log/PluginLog.h"
 #include "tests/vdtcl/DynLibTestPlugin.h"
+#include "tests/support/plugin_log/PluginLog.h"
 
 #define PLUGIN_EXPORT __attribute__((visibility("default")))
 
@@ -15,15 +15,9 @@ public:
     int Value() const override { return 42; }
 };
 
-__attribute__((constructor)) void OnLoad()
-{
-    pluginlog::Record(PLUGIN_TAG ":load");
-}
+__attribute__((constructor)) void OnLoad() { pluginlog::Record(PLUGIN_TAG ":load"); }
 
-__attribute__((destructor)) void OnUnload()
-{
-    pluginlog::Record(PLUGIN_TAG ":unload");
-}
+__attribute__((destructor)) void OnUnload() { pluginlog::Record(PLUGIN_TAG ":unload"); }
 
 }  // namespace
 
@@ -41,8 +35,5 @@ extern "C" PLUGIN_EXPORT IDynLibTestPlugin* CreateInstance()
 }
 #else
 // Keeps the class in the library so that it looks like the others.
-extern "C" PLUGIN_EXPORT int NotTheFactory()
-{
-    return Plugin().Value();
-}
+extern "C" PLUGIN_EXPORT int NotTheFactory() { return Plugin().Value(); }
 #endif

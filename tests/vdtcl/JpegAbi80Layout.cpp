@@ -12,7 +12,8 @@ namespace sys80 {
 #include <jpeglib.h>
 }
 
-JpegLayout SystemJpegLayout80() {
-  using namespace sys80;
-  return JPEG_LAYOUT_OF(jpeg_decompress_struct, jpeg_compress_struct, jpeg_error_mgr, jpeg_source_mgr);
+JpegLayout SystemJpegLayout80()
+{
+    using namespace sys80;
+    return JPEG_LAYOUT_OF(jpeg_decompress_struct, jpeg_compress_struct, jpeg_error_mgr, jpeg_source_mgr);
 }

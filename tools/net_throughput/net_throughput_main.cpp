@@ -91,11 +91,14 @@ int main(int argc, char** argv)
         } else if (!more) {
             return Usage();
         } else if (std::strcmp(argv[i], "--bytes") == 0) {
-            if (!ParseSize(argv[++i], bytes)) return Usage();
+            if (!ParseSize(argv[++i], bytes))
+                return Usage();
         } else if (std::strcmp(argv[i], "--read-size") == 0) {
-            if (!ParseSize(argv[++i], readSize) || readSize > (1u << 30)) return Usage();
+            if (!ParseSize(argv[++i], readSize) || readSize > (1u << 30))
+                return Usage();
         } else if (std::strcmp(argv[i], "--timeout-ms") == 0) {
-            if (!ParseSize(argv[++i], timeoutMs)) return Usage();
+            if (!ParseSize(argv[++i], timeoutMs))
+                return Usage();
         } else if (std::strcmp(argv[i], "--lib-dir") == 0) {
             libDir = argv[++i];
         } else {
@@ -146,7 +149,8 @@ int main(int argc, char** argv)
         if (access == nullptr) {
             std::fprintf(stderr, "net-throughput: cannot load the libraries in %s: %s\n", libDir.c_str(), dlerror());
         } else if (access->OpenScanner(id) != 0) {
-            std::fprintf(stderr, "net-throughput: open %s failed: 0x%08X\n", address.c_str(), access->GetLastErrorCode());
+            std::fprintf(stderr, "net-throughput: open %s failed: 0x%08X\n", address.c_str(),
+                         access->GetLastErrorCode());
         } else if (access->SendData(kScanCommand, sizeof kScanCommand, 0) != sizeof kScanCommand) {
             std::fprintf(stderr, "net-throughput: sending the command failed: 0x%08X\n", access->GetLastErrorCode());
         } else {
@@ -162,8 +166,8 @@ int main(int argc, char** argv)
             const Clock::time_point start = Clock::now();
             Clock::time_point lastData = start;
             while (total < bytes) {
-                int n = access->ReceiveData(buffer.data(), static_cast<int>(buffer.size()), static_cast<int>(buffer.size()),
-                                            static_cast<long>(timeoutMs));
+                int n = access->ReceiveData(buffer.data(), static_cast<int>(buffer.size()),
+                                            static_cast<int>(buffer.size()), static_cast<long>(timeoutMs));
                 if (n < 0) {
                     break;
                 }
@@ -187,9 +191,10 @@ int main(int argc, char** argv)
             getrusage(RUSAGE_SELF, &after);
             const double user = Seconds(after.ru_utime) - Seconds(before.ru_utime);
             const double system = Seconds(after.ru_stime) - Seconds(before.ru_stime);
-            std::printf("received %llu of %llu bytes in %llu reads (%llu time-outs) of at most %llu bytes, "
-                        "time-out %llu ms\n",
-                        total, bytes, reads, timeouts, readSize, timeoutMs);
+            std::printf(
+                "received %llu of %llu bytes in %llu reads (%llu time-outs) of at most %llu bytes, "
+                "time-out %llu ms\n",
+                total, bytes, reads, timeouts, readSize, timeoutMs);
             std::printf("wall %.3f s, %.1f MB/s; CPU %.3f s (user %.3f s, system %.3f s)%s\n", wall,
                         wall > 0 ? static_cast<double>(total) / 1e6 / wall : 0.0, user + system, user, system,
                         verify ? (intact ? "; data verified" : "; DATA DIFFERS") : "");

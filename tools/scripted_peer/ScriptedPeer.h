@@ -34,11 +34,11 @@ public:
         enum Kind { SEND, PAUSE, RECEIVE, RECEIVE_SLOWLY, RECEIVE_UNTIL_CLOSED, STREAM, CLOSE, RESET };
         explicit Step(Kind k) : kind(k) {}
         Kind kind;
-        std::string bytes;     // SEND
-        uint64_t count = 0;    // RECEIVE*, STREAM: bytes
-        size_t chunk = 0;      // RECEIVE_SLOWLY, STREAM: bytes per call
-        int pauseMs = 0;       // PAUSE, RECEIVE_SLOWLY: pause after each chunk
-        int timeoutMs = 0;     // RECEIVE*: give up after this long
+        std::string bytes;   // SEND
+        uint64_t count = 0;  // RECEIVE*, STREAM: bytes
+        size_t chunk = 0;    // RECEIVE_SLOWLY, STREAM: bytes per call
+        int pauseMs = 0;     // PAUSE, RECEIVE_SLOWLY: pause after each chunk
+        int timeoutMs = 0;   // RECEIVE*: give up after this long
     };
 
     // Sends the bytes whole.

@@ -56,15 +56,20 @@ int main(int argc, char** argv)
         } else if (std::strcmp(argv[i], "--greeting") == 0) {
             greeting = Unescape(argv[++i]);
         } else if (std::strcmp(argv[i], "--port") == 0) {
-            if (!scriptedpeer::ParseByteCount(argv[++i], port) || port == 0 || port > 65535) return Usage();
+            if (!scriptedpeer::ParseByteCount(argv[++i], port) || port == 0 || port > 65535)
+                return Usage();
         } else if (std::strcmp(argv[i], "--receive") == 0) {
-            if (!scriptedpeer::ParseByteCount(argv[++i], receive)) return Usage();
+            if (!scriptedpeer::ParseByteCount(argv[++i], receive))
+                return Usage();
         } else if (std::strcmp(argv[i], "--stream") == 0) {
-            if (!scriptedpeer::ParseByteCount(argv[++i], stream)) return Usage();
+            if (!scriptedpeer::ParseByteCount(argv[++i], stream))
+                return Usage();
         } else if (std::strcmp(argv[i], "--chunk") == 0) {
-            if (!scriptedpeer::ParseByteCount(argv[++i], chunk) || chunk == 0) return Usage();
+            if (!scriptedpeer::ParseByteCount(argv[++i], chunk) || chunk == 0)
+                return Usage();
         } else if (std::strcmp(argv[i], "--connections") == 0) {
-            if (!scriptedpeer::ParseByteCount(argv[++i], connections) || connections == 0) return Usage();
+            if (!scriptedpeer::ParseByteCount(argv[++i], connections) || connections == 0)
+                return Usage();
         } else {
             return Usage();
         }

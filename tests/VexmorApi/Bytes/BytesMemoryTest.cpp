@@ -24,12 +24,12 @@ TEST(BytesMemory, GrowthRuleStepsByCapacityThenBy128MiB)
     struct Case {
         uint64_t capacity, needed, grown;
     } const cases[] = {
-        {0, 10, 0x100000},                       // empty: one 1 MiB step
-        {4 * MiB, 4 * MiB + 1, 8 * MiB},         // step = the capacity
-        {300 * MiB, 700 * MiB, 0x32C00000},      // 600 MiB >= 512 MiB: shortfall 400 MiB -> 512 MiB
-        {600 * MiB, 601 * MiB, 728 * MiB},       // first step already large: 1 MiB -> 128 MiB
-        {MiB / 2, 3 * MiB, 3 * MiB + MiB / 2},   // three 1 MiB steps
-        {MiB, MiB, MiB},                         // fits
+        {0, 10, 0x100000},                      // empty: one 1 MiB step
+        {4 * MiB, 4 * MiB + 1, 8 * MiB},        // step = the capacity
+        {300 * MiB, 700 * MiB, 0x32C00000},     // 600 MiB >= 512 MiB: shortfall 400 MiB -> 512 MiB
+        {600 * MiB, 601 * MiB, 728 * MiB},      // first step already large: 1 MiB -> 128 MiB
+        {MiB / 2, 3 * MiB, 3 * MiB + MiB / 2},  // three 1 MiB steps
+        {MiB, MiB, MiB},                        // fits
         {0xF0000000, 0xF8000001, 0x100000000},  // beyond 32 bits: reported, not wrapped
     };
     for (Case const& c : cases) {

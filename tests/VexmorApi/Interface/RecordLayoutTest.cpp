@@ -41,10 +41,7 @@ void ExpectClearingOverwritesPattern(const char* name, std::size_t size)
 
 #define VEXMOR_CLEAR_CASE(R, size, ROWS) ExpectClearingOverwritesPattern<R>(#R, size);
 
-TEST(InterfaceRecords, ClearingOverwritesEveryByteOfAPrefilledRecord)
-{
-    VEXMOR_INTERFACE_RECORDS(VEXMOR_CLEAR_CASE)
-}
+TEST(InterfaceRecords, ClearingOverwritesEveryByteOfAPrefilledRecord){VEXMOR_INTERFACE_RECORDS(VEXMOR_CLEAR_CASE)}
 
 TEST(InterfaceRecords, ClearedCapabilityRecordIsAllUnknown)
 {

@@ -162,7 +162,9 @@ TEST(CConvertScanParam, FeatureRulesByGeneration)
          },
          untouchedByV1},
         {"tape background saturates instead of wrapping", CommandVersion_MOSSA,
-         [](auto&, auto& c) { c.colorTape = {GRAY_TAPE, {250, 250, 250}, {20, 300}}; },
+         [](auto&, auto& c) {
+             c.colorTape = {GRAY_TAPE, {250, 250, 250}, {20, 300}};
+         },
          [](const auto& p) {
              EXPECT_TRUE(p.backgroundColor.on);
              EXPECT_EQ(p.backgroundColor.lowerGray, 0);
@@ -221,9 +223,9 @@ TEST(CConvertScanParam, PaperPositionMirrorsForLongEdgeBackSides)
         IMAGEPROC_PAPER_POSITION expected;
     };
     const Case cases[] = {
-        {1, false, DUPLEX_LONG, IMAGEPROC_PAPER_LEFT},  {1, true, DUPLEX_LONG, IMAGEPROC_PAPER_RIGHT},
-        {1, true, DUPLEX_SHORT, IMAGEPROC_PAPER_LEFT},  {0, true, DUPLEX_LONG, IMAGEPROC_PAPER_LEFT},
-        {0, false, SIMPLEX, IMAGEPROC_PAPER_RIGHT},     {2, true, DUPLEX_LONG, IMAGEPROC_PAPER_CENTER},
+        {1, false, DUPLEX_LONG, IMAGEPROC_PAPER_LEFT}, {1, true, DUPLEX_LONG, IMAGEPROC_PAPER_RIGHT},
+        {1, true, DUPLEX_SHORT, IMAGEPROC_PAPER_LEFT}, {0, true, DUPLEX_LONG, IMAGEPROC_PAPER_LEFT},
+        {0, false, SIMPLEX, IMAGEPROC_PAPER_RIGHT},    {2, true, DUPLEX_LONG, IMAGEPROC_PAPER_CENTER},
         {7, false, SIMPLEX, IMAGEPROC_PAPER_LEFT},
     };
     for (const Case& c : cases) {

@@ -70,11 +70,11 @@ TEST(ConvertUnit, PixelValues)
         unsigned int pixels;
     };
     const Case cases[] = {
-        {300, 21000, MM, 2480},     // A4 width: 8267 in 1/1000 inch, then pixels
+        {300, 21000, MM, 2480},  // A4 width: 8267 in 1/1000 inch, then pixels
         {300, 8267, INCH, 2480},
-        {1200, 600000, MM, 283464}, // no wrap in either step
+        {1200, 600000, MM, 283464},  // no wrap in either step
         {1200, 236220, INCH, 283464},
-        {600, 1, INCH, 1},          // 0.6 pixel rounds up
+        {600, 1, INCH, 1},  // 0.6 pixel rounds up
         {600, 0, MM, 0},
         {300, 1234, PIXEL, 1234},
         {1200, UINT_MAX, INCH, UINT_MAX},  // saturates
@@ -156,15 +156,14 @@ TEST(ConvertUnit, ScalingBetweenResolutionsDropsRemaindersAndKeepsSigns)
     EXPECT_EQ(area.height, 1000);
     EXPECT_EQ(area.unit, PIXEL);
 
-    tagRECT const margin =
-        CConvertUnit::ConvertToSpecifiedResolutionPixels(from, to, tagRECT{-101, -3, 7, 9}, PIXEL);
+    tagRECT const margin = CConvertUnit::ConvertToSpecifiedResolutionPixels(from, to, tagRECT{-101, -3, 7, 9}, PIXEL);
     EXPECT_EQ(margin.left, -50);
     EXPECT_EQ(margin.top, -1);
     EXPECT_EQ(margin.right, 3);
     EXPECT_EQ(margin.bottom, 4);
 
-    AXIS const big = CConvertUnit::ConvertToSpecifiedResolutionPixels(AXIS{100, 0}, AXIS{1200, 300},
-                                                                      AXIS{4000000000u, 50}, PIXEL);
+    AXIS const big =
+        CConvertUnit::ConvertToSpecifiedResolutionPixels(AXIS{100, 0}, AXIS{1200, 300}, AXIS{4000000000u, 50}, PIXEL);
     EXPECT_EQ(big.x, UINT_MAX) << "saturates instead of wrapping";
     EXPECT_EQ(big.y, 0u) << "a zero source resolution gives 0";
 

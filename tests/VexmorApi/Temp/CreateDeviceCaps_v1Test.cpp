@@ -27,8 +27,7 @@ QCMDRESPONSE Answer(uint8_t version)
 VS_SCANNER_CAPABILITY Caps(const QCMDRESPONSE& q, std::unique_ptr<vscore::ExternalCapability> overrides = nullptr)
 {
     gen1::Bytes data = gen1::EncodeQData(q);
-    return CParseCmdRes_v1().ParseDeviceInfoResponse(data.data(), static_cast<long>(data.size()),
-                                                      std::move(overrides));
+    return CParseCmdRes_v1().ParseDeviceInfoResponse(data.data(), static_cast<long>(data.size()), std::move(overrides));
 }
 
 void ExpectSources(const VS_SCANNER_CAPABILITY& c, bool fb, bool simplex, bool duplex, bool card)
@@ -61,7 +60,7 @@ TEST(DeviceCapabilityCreator_v1, PaperSourcesByProtocolAge)
     const Case cases[] = {
         {9, 1, 2159, 2159, 2159, UNSUPPORT, SUPPORT, SUPPORT, UNSUPPORT},  // sizes are not looked at
         {9, 0, 0, 2159, 0, SUPPORT, UNSUPPORT, UNSUPPORT, UNSUPPORT},
-        {10, 1, 0, 2159, 0, UNSUPPORT, SUPPORT, UNKNOWN, SUPPORT},          // only version 10 has a card slot
+        {10, 1, 0, 2159, 0, UNSUPPORT, SUPPORT, UNKNOWN, SUPPORT},  // only version 10 has a card slot
         {11, 1, 0, 2159, 2159, UNSUPPORT, SUPPORT, SUPPORT, UNSUPPORT},
         {10, 0, 2159, 0, 0, SUPPORT, UNSUPPORT, UNSUPPORT, UNSUPPORT},
         {12, 0, 0, 0, 0, UNKNOWN, UNKNOWN, UNKNOWN, UNSUPPORT},

@@ -82,7 +82,7 @@ TEST(CDeviceCapsForPreparation, A3CapableOnlyWhenWiderThanLetter)
         bool a3;
     };
     const Case cases[] = {
-        {21590, vscore::MM, false}, {21591, vscore::MM, true},  {8500, vscore::INCH, false},
+        {21590, vscore::MM, false}, {21591, vscore::MM, true},     {8500, vscore::INCH, false},
         {8501, vscore::INCH, true}, {99999, vscore::PIXEL, false},
     };
     for (const Case& c : cases) {
@@ -186,8 +186,8 @@ TEST(CDeviceCapsForPreparation, MarginAdjustmentAndAutomaticCropArea)
         bool expected;
     };
     const Case cases[] = {
-        {false, true, false, vscore::A4, true},      {false, false, true, vscore::AUTOSIZE, false},
-        {true, false, true, vscore::AUTOSIZE, true}, {true, true, true, vscore::A4, false},
+        {false, true, false, vscore::A4, true},       {false, false, true, vscore::AUTOSIZE, false},
+        {true, false, true, vscore::AUTOSIZE, true},  {true, true, true, vscore::A4, false},
         {true, true, false, vscore::AUTOSIZE, false},
     };
     for (const Case& c : cases) {

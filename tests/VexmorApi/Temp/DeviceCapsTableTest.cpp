@@ -25,8 +25,9 @@ using File = DeviceCapabilityFile;
 
 const char* const kTables[] = {"DeviceCapability", "DeviceCapability.DeviceScanSize", "DeviceCapability.MarginLength",
                                "DeviceCapability.OpticalResolution"};
-const char* const kKeys[] = {"ModelName", "FbMaxX",  "FbMaxY",  "SimMaxX",  "SimMaxY",  "DupMaxX",  "DupMaxY", "MarginX",
-                             "MarginY",   "FbResoX", "FbResoY", "SimResoX", "SimResoY", "DupResoX", "DupResoY"};
+const char* const kKeys[] = {"ModelName", "FbMaxX",   "FbMaxY",   "SimMaxX",  "SimMaxY",
+                             "DupMaxX",   "DupMaxY",  "MarginX",  "MarginY",  "FbResoX",
+                             "FbResoY",   "SimResoX", "SimResoY", "DupResoX", "DupResoY"};
 // The table each value key belongs in.
 int TableOf(int key) { return key <= 6 ? 1 : key <= 8 ? 2 : 3; }
 
@@ -89,8 +90,8 @@ TEST(DeviceCapabilityFile, OnlyKeysInRangeAreGiven)
 TEST(DeviceCapabilityFile, MissingOrUnreadableFileListsNoModel)
 {
     ScratchDir dir;
-    for (const std::string& path : {dir / "absent.ccf", dir.Write("comments.ccf", "# nothing\n\n"),
-                                    dir.Write("empty.ccf", ""), dir.Path()}) {
+    for (const std::string& path :
+         {dir / "absent.ccf", dir.Write("comments.ccf", "# nothing\n\n"), dir.Write("empty.ccf", ""), dir.Path()}) {
         File const file(path);
         EXPECT_TRUE(file.GetModelNameList().empty()) << path;
         EXPECT_FALSE(file.ExistsModel(""));
@@ -202,9 +203,10 @@ std::string RandomTable(std::mt19937& rng)
     auto number = [&]() -> std::string {
         long long const value = chance(10) ? -pick(5000) : chance(25) ? 60000 + pick(20000) : pick(40000);
         char text[32];
-        std::snprintf(text, sizeof text, value > 0 && chance(20) ? (chance(50) ? "0x%llx" : "0x%llX")
-                                         : value > 0 && chance(10) ? "+%lld"
-                                                                   : "%lld",
+        std::snprintf(text, sizeof text,
+                      value > 0 && chance(20)   ? (chance(50) ? "0x%llx" : "0x%llX")
+                      : value > 0 && chance(10) ? "+%lld"
+                                                : "%lld",
                       value);
         return text;
     };

@@ -251,8 +251,11 @@ TEST(CDeviceCaps, TableFileOverridesOnlyWithPathAndListedModel)
         uint32_t flatbedWidth;
     };
     const Case cases[] = {
-        {path, "M-1", 25000},          {path, "", 20000},        {"", "M-1", 20000},
-        {path, "M-2", 20000},          {dir / "absent.ccf", "M-1", 20000},
+        {path, "M-1", 25000},
+        {path, "", 20000},
+        {"", "M-1", 20000},
+        {path, "M-2", 20000},
+        {dir / "absent.ccf", "M-1", 20000},
     };
     for (const Case& k : cases) {
         Cache c(k.path, k.model);

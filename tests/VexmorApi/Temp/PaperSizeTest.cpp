@@ -86,16 +86,16 @@ TEST(CPaperSize, LongPaperLimitsPerResolution)
         bool supported;
     };
     const Case cases[] = {
-        {1200, 1200, 16800, vscore::LONGPAPER_WIDE, true, true},   // exactly 355.6 mm
-        {1200, 1200, 16801, vscore::LONGPAPER_WIDE, true, true},   // truncated to the same length
+        {1200, 1200, 16800, vscore::LONGPAPER_WIDE, true, true},  // exactly 355.6 mm
+        {1200, 1200, 16801, vscore::LONGPAPER_WIDE, true, true},  // truncated to the same length
         {1200, 1200, 16802, vscore::LONGPAPER_NARROW, true, false},
-        {250, 250, 1, vscore::LONGPAPER_WIDE, true, false},        // no row for 250 dpi
-        {600, 300, 11811, vscore::LONGPAPER_WIDE, true, true},     // 1000 mm at 300 dpi rows
+        {250, 250, 1, vscore::LONGPAPER_WIDE, true, false},     // no row for 250 dpi
+        {600, 300, 11811, vscore::LONGPAPER_WIDE, true, true},  // 1000 mm at 300 dpi rows
         {600, 300, 11812, vscore::LONGPAPER_WIDE, true, false},
         {400, 400, 0, vscore::LONGPAPER_WIDE, true, true},
-        {250, 250, 900000, vscore::LONGPAPER_WIDE, false, true},   // not long paper: no limit
+        {250, 250, 900000, vscore::LONGPAPER_WIDE, false, true},  // not long paper: no limit
         {250, 250, 900000, vscore::A4, true, true},
-        {600, 0, 10, vscore::LONGPAPER_WIDE, true, false},         // no image resolution
+        {600, 0, 10, vscore::LONGPAPER_WIDE, true, false},  // no image resolution
     };
     for (const Case& c : cases) {
         EXPECT_EQ(CPaperSize::IsSupportImageSize(c.resolution, c.imageResolution, c.rows, c.type, c.longPaper),

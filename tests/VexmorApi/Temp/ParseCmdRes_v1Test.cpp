@@ -82,24 +82,34 @@ TEST(ParseDeviceKeyInfoResponse, KeywordTables)
         int value;
     };
     const Case cases[] = {
-        {"P=AUTO", 1, 0},  {"P=A4", 1, 1},         {"P=LETTER", 1, 2},    {"P=LEGAL", 1, 3},     {"P=A3", 1, 4},
-        {"P=LEDGER", 1, 5}, {"P=JISB4", 1, 6},     {"P=JISB5", 1, 7},     {"P=A5", 1, 8},        {"P=JISB6", 1, 9},
-        {"P=A6", 1, 10},   {"P=EXECUTIVE", 1, 11}, {"P=PHOTO", 1, 12},    {"P=INDEXCARD", 1, 13}, {"P=PHOTOL", 1, 14},
-        {"P=PHOTO2L", 1, 15}, {"P=POSTCARD", 1, 16}, {"P=POSTCARD2", 1, 17}, {"P=BCARD", 1, 18}, {"P=BCARDV", 1, 19},
-        {"P=FOLIO", 1, 20}, {"P=LONG", 1, 24},     {"P=XYZ", 0, 0},       {"P=A4X", 0, 0},       {"P=A4\r\n", 1, 1},
-        {"P=\n", 0, 0},    {"F=IMAGE", 1, 0},      {"F=OCR", 1, 1},       {"F=EMAIL", 1, 2},     {"F=FILE", 1, 3},
-        {"F=FILES", 0, 0}, {"M=AUTO", 1, 0},       {"M=TEXT", 1, 1},      {"M=ERRDIF", 1, 2},    {"M=GRAY256", 1, 3},
-        {"M=C256", 1, 4},  {"M=CGRAY", 1, 5},      {"M=GRAY", 0, 0},      {"D=SIN", 1, 0},       {"D=DUP", 1, 1},
+        {"P=AUTO", 1, 0},        {"P=A4", 1, 1},           {"P=LETTER", 1, 2},      {"P=LEGAL", 1, 3},
+        {"P=A3", 1, 4},          {"P=LEDGER", 1, 5},       {"P=JISB4", 1, 6},       {"P=JISB5", 1, 7},
+        {"P=A5", 1, 8},          {"P=JISB6", 1, 9},        {"P=A6", 1, 10},         {"P=EXECUTIVE", 1, 11},
+        {"P=PHOTO", 1, 12},      {"P=INDEXCARD", 1, 13},   {"P=PHOTOL", 1, 14},     {"P=PHOTO2L", 1, 15},
+        {"P=POSTCARD", 1, 16},   {"P=POSTCARD2", 1, 17},   {"P=BCARD", 1, 18},      {"P=BCARDV", 1, 19},
+        {"P=FOLIO", 1, 20},      {"P=LONG", 1, 24},        {"P=XYZ", 0, 0},         {"P=A4X", 0, 0},
+        {"P=A4\r\n", 1, 1},      {"P=\n", 0, 0},           {"F=IMAGE", 1, 0},       {"F=OCR", 1, 1},
+        {"F=EMAIL", 1, 2},       {"F=FILE", 1, 3},         {"F=FILES", 0, 0},       {"M=AUTO", 1, 0},
+        {"M=TEXT", 1, 1},        {"M=ERRDIF", 1, 2},       {"M=GRAY256", 1, 3},     {"M=C256", 1, 4},
+        {"M=CGRAY", 1, 5},       {"M=GRAY", 0, 0},         {"D=SIN", 1, 0},         {"D=DUP", 1, 1},
         {"D=DUP\nE=LONG", 1, 1}, {"D=DUP\nE=SHORT", 1, 2}, {"D=XX\nE=SHORT", 0, 0},
     };
     for (const Case& c : cases) {
         PushScanKeyInfo const info = K(std::string("A=1\n") + c.text);
         std::pair<bool, int> got;
         switch (c.text[0]) {
-        case 'P': got = {info.paperType.isSet, info.paperType.value}; break;
-        case 'F': got = {info.scanEvent.isSet, info.scanEvent.value}; break;
-        case 'M': got = {info.colorType.isSet, info.colorType.value}; break;
-        default: got = {info.duplex.isSet, info.duplex.value}; break;
+        case 'P':
+            got = {info.paperType.isSet, info.paperType.value};
+            break;
+        case 'F':
+            got = {info.scanEvent.isSet, info.scanEvent.value};
+            break;
+        case 'M':
+            got = {info.colorType.isSet, info.colorType.value};
+            break;
+        default:
+            got = {info.duplex.isSet, info.duplex.value};
+            break;
         }
         EXPECT_EQ(got, std::make_pair(c.set, c.value)) << c.text;
     }

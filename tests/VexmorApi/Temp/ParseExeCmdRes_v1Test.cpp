@@ -198,9 +198,10 @@ Event ToEvent(const SCANIMAGEINFO& info)
     if (line.data != nullptr) {
         data.assign(line.data, line.data + line.length);
     }
-    return Event{info.isLineData,   info.statusCode, line.allWhite,          line.addedValue,
-                 line.marked,       line.addedValue32, line.compressionType, line.dataType,
-                 data,              info.imageSize.width, info.imageSize.height, info.paperCorners.vertex[3].y};
+    return Event{info.isLineData,      info.statusCode,       line.allWhite,
+                 line.addedValue,      line.marked,           line.addedValue32,
+                 line.compressionType, line.dataType,         data,
+                 info.imageSize.width, info.imageSize.height, info.paperCorners.vertex[3].y};
 }
 
 // Feeds the stream in the given chunks the way a reading thread does:

@@ -148,8 +148,8 @@ TEST(CParseExeCmdRes_v2, GoldenBlocks)
 TEST(CParseExeCmdRes_v2, AcceptsExactlyTheDeviceStatusBytes)
 {
     std::set<int> accepted;
-    for (int s : {0x00, 0x01, 0x02, 0x03, 0x04, 0x10, 0x11, 0x12, 0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x40, 0x41,
-                  0x42, 0x50, 0x51, 0x52, 0x71, 0x72, 0x73, 0x74}) {
+    for (int s : {0x00, 0x01, 0x02, 0x03, 0x04, 0x10, 0x11, 0x12, 0x20, 0x21, 0x22, 0x23,
+                  0x24, 0x25, 0x40, 0x41, 0x42, 0x50, 0x51, 0x52, 0x71, 0x72, 0x73, 0x74}) {
         accepted.insert(s);
     }
     for (int status = 0; status < 256; ++status) {
@@ -219,8 +219,8 @@ std::vector<std::string> Drive(const std::vector<Bytes>& receipts)
             IMAGE_HEADER h;
             PARSE_RESULT r;
             unsigned char* next = nullptr;
-            int const rc = CParseExeCmdRes_v2::ParseXSCcmdImageDataInfo(buffer.data() + offset,
-                                                                        buffer.size() - offset, &h, &r, &next);
+            int const rc = CParseExeCmdRes_v2::ParseXSCcmdImageDataInfo(buffer.data() + offset, buffer.size() - offset,
+                                                                        &h, &r, &next);
             if (rc == 2) {
                 break;
             }

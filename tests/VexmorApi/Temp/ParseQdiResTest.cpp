@@ -95,7 +95,8 @@ AnswerProfile RichDevice()
     p.Set("tapeColorRangeMax", 200).Set("tapeColorRangeMin", 100);
     p.Set("standerdOrientationFb", 2).Set("particularOrientationFb", 0x11).Set("particularOrientationAdf", 0x02);
     p.Set("transferPixelBlackWhite", 8).Set("transferPixel24bitColor", 32);
-    char const* const pseudo[9] = {"Red", "Green", "Blue", "RedMin", "GreenMin", "BlueMin", "RedMax", "GreenMax", "BlueMax"};
+    char const* const pseudo[9] = {"Red",     "Green",  "Blue",     "RedMin", "GreenMin",
+                                   "BlueMin", "RedMax", "GreenMax", "BlueMax"};
     for (int i = 0; i < 9; ++i) {
         p.Set(std::string("pseudoBackgroundAdfBackGray:") + pseudo[i], 11 + i);
     }
@@ -363,7 +364,8 @@ std::vector<RowCase> const kRows = {
      [](auto const& c) { EXPECT_EQ(c.category, LASER); }},
     {"Category4IsHeron", [](AnswerProfile& p) { p.Set("deviceCategory", 4); },
      [](auto const& c) { EXPECT_EQ(c.category, HERON); }},
-    {"Version258IsAlwaysDocumentScanner", [](AnswerProfile& p) { p.Set("deviceCategory", 1).Set("commandVersion", 258); },
+    {"Version258IsAlwaysDocumentScanner",
+     [](AnswerProfile& p) { p.Set("deviceCategory", 1).Set("commandVersion", 258); },
      [](auto const& c) { EXPECT_EQ(c.category, DOCUMENTSCANNER); }},
     {"FlatbedAloneHasNoStackCapacity", [](AnswerProfile& p) { p.Set("paperSource", 0x02).Set("adfStackCapacity", 30); },
      [](auto const& c) {
@@ -379,7 +381,8 @@ std::vector<RowCase> const kRows = {
     {"AutoCropColourIsAnExactCode", [](AnswerProfile& p) { p.Set("autoCrop", 1).Set("autoCropColorType", 0x03); },
      [](auto const& c) {
          EXPECT_EQ(c.autoCrop2Pass.cap, SUPPORT);
-         EXPECT_FALSE(c.autoCrop2Pass.supportColorType.blackAndWhite || c.autoCrop2Pass.supportColorType.errorDiffusion);
+         EXPECT_FALSE(c.autoCrop2Pass.supportColorType.blackAndWhite ||
+                      c.autoCrop2Pass.supportColorType.errorDiffusion);
      }},
     {"BlankLevelCountZeroClampsAtZero", [](AnswerProfile& p) { p.Set("blankRemoval", 0x05); },
      [](auto const& c) {
@@ -387,18 +390,21 @@ std::vector<RowCase> const kRows = {
          EXPECT_EQ(c.blankRemoval.blankLevel.cap, SUPPORT);
          EXPECT_EQ(c.blankRemoval.blankLevel.levelMax, 0);
      }},
-    {"BlankRemovalWithoutLevelBit", [](AnswerProfile& p) { p.Set("blankRemoval", 0x03).Set("blankPageRemovalLevel", 9); },
+    {"BlankRemovalWithoutLevelBit",
+     [](AnswerProfile& p) { p.Set("blankRemoval", 0x03).Set("blankPageRemovalLevel", 9); },
      [](auto const& c) {
          EXPECT_EQ(c.blankRemoval.blankLevel.cap, UNSUPPORT);
          EXPECT_EQ(c.blankRemoval.blankLevel.levelMax, 0);
      }},
-    {"MultifeedWithoutLevelBit", [](AnswerProfile& p) { p.Set("multiFeedDetect", 0x01).Set("multiFeedDetectLevel", 3); },
+    {"MultifeedWithoutLevelBit",
+     [](AnswerProfile& p) { p.Set("multiFeedDetect", 0x01).Set("multiFeedDetectLevel", 3); },
      [](auto const& c) {
          EXPECT_EQ(c.multifeedDetect.cap, SUPPORT);
          EXPECT_EQ(c.multifeedDetect.detectionLevel.cap, UNSUPPORT);
          EXPECT_EQ(c.multifeedDetect.detectionLevel.level, 0);
      }},
-    {"PlasticCardSupported", [](AnswerProfile& p) {
+    {"PlasticCardSupported",
+     [](AnswerProfile& p) {
          p.Set("plasticCardMode", 2).Set("plasticCardColorType", 0x04).Set("plasticCardResolutionMinY", 75);
          p.Set("plasticCardLimitedSetting", 0x008);
      },
@@ -458,25 +464,30 @@ TEST(QdiAnswer, OptionalValueLengths)
         std::function<void(VS_SCANNER_CAPABILITY const&)> check;
     };
     Case const cases[] = {
-        {0x0304, 12, [](auto const& c) {
+        {0x0304, 12,
+         [](auto const& c) {
              EXPECT_EQ(c.resolutionOptical.adfDuplex.y, 601u);
              EXPECT_EQ(c.resolutionOptical.cardSlot.x, 0u);
          }},
         {0x0304, 16, [](auto const& c) { EXPECT_EQ(c.resolutionOptical.cardSlot.x, 302u); }},
-        {0x0309, 32, [](auto const& c) {
+        {0x0309, 32,
+         [](auto const& c) {
              EXPECT_EQ(c.marginSize.flatbed.left, -300);
              EXPECT_FALSE(c.isMarginAutoEnabled);
              EXPECT_EQ(c.marginSizeForAuto.flatbed.left, 0);
          }},
-        {0x0309, 64, [](auto const& c) {
+        {0x0309, 64,
+         [](auto const& c) {
              EXPECT_TRUE(c.isMarginAutoEnabled);
              EXPECT_EQ(c.marginSizeForAuto.flatbed.left, -120);
          }},
-        {0x030A, 64, [](auto const& c) {
+        {0x030A, 64,
+         [](auto const& c) {
              EXPECT_FALSE(c.isMarginAdjustAutoEnabled);
              EXPECT_EQ(c.marginAdjustForAuto.flatbed_plus.left, 0);
          }},
-        {0x030A, 128, [](auto const& c) {
+        {0x030A, 128,
+         [](auto const& c) {
              EXPECT_TRUE(c.isMarginAdjustAutoEnabled);
              EXPECT_EQ(c.marginAdjustForAuto.flatbed_plus.left, 80);
          }},

@@ -141,22 +141,54 @@ TEST(CReadPreparation, ScanParametersAndResolutionHalving)
     Bytes const endOnly = Gen2Answer("SSP", answer_encoders::EndRecord());
     const Case cases[] = {
         {"the device takes 300 dpi as 150: 300 divides", SCANCMD_2ND_GENERATION, {Ssp(150)}, keep, 0, {"300,300"}},
-        {"300 answered as 200: halved to 150, accepted at 75", SCANCMD_2ND_GENERATION, {Ssp(200), Ssp(75)}, keep, 0,
+        {"300 answered as 200: halved to 150, accepted at 75",
+         SCANCMD_2ND_GENERATION,
+         {Ssp(200), Ssp(75)},
+         keep,
+         0,
          {"300,300", "150,150"}},
-        {"300 answered as 200 twice: 75 is refused unsent", SCANCMD_2ND_GENERATION, {Ssp(200), Ssp(200)}, keep,
-         READPREP_INVALID_RESOLUTION, {"300,300", "150,150"}},
-        {"an answer cut short names no resolution", SCANCMD_2ND_GENERATION, {cutShort}, keep,
-         READPREP_INVALID_RESOLUTION, {"300,300"}},
-        {"an answer of nothing but its end", SCANCMD_2ND_GENERATION, {endOnly}, keep, READPREP_INVALID_RESOLUTION,
+        {"300 answered as 200 twice: 75 is refused unsent",
+         SCANCMD_2ND_GENERATION,
+         {Ssp(200), Ssp(200)},
+         keep,
+         READPREP_INVALID_RESOLUTION,
+         {"300,300", "150,150"}},
+        {"an answer cut short names no resolution",
+         SCANCMD_2ND_GENERATION,
+         {cutShort},
+         keep,
+         READPREP_INVALID_RESOLUTION,
          {"300,300"}},
-        {"a request at 0 dpi sends nothing", SCANCMD_2ND_GENERATION, {}, [](auto& r) { r.resolutionY = 0; },
-         READPREP_INVALID_RESOLUTION, {}},
-        {"an unknown paper type sends nothing", SCANCMD_2ND_GENERATION, {},
-         [](auto& r) { r.scanAreaInfo.papertype = static_cast<PAPERTYPE>(99); }, READPREP_INVALID_RESOLUTION, {}},
-        {"generation 1: I answered with the device's resolution", SCANCMD_1ST_GENERATION,
-         {gen1::ResultAnswer(0, "300,300,1,0,2550,0,4200")}, keep, 0, {"300,300"}},
-        {"generation 1: an I answer with empty fields", SCANCMD_1ST_GENERATION, {gen1::ResultAnswer(0, ",,1")}, keep,
-         READPREP_INVALID_RESOLUTION, {"300,300"}},
+        {"an answer of nothing but its end",
+         SCANCMD_2ND_GENERATION,
+         {endOnly},
+         keep,
+         READPREP_INVALID_RESOLUTION,
+         {"300,300"}},
+        {"a request at 0 dpi sends nothing",
+         SCANCMD_2ND_GENERATION,
+         {},
+         [](auto& r) { r.resolutionY = 0; },
+         READPREP_INVALID_RESOLUTION,
+         {}},
+        {"an unknown paper type sends nothing",
+         SCANCMD_2ND_GENERATION,
+         {},
+         [](auto& r) { r.scanAreaInfo.papertype = static_cast<PAPERTYPE>(99); },
+         READPREP_INVALID_RESOLUTION,
+         {}},
+        {"generation 1: I answered with the device's resolution",
+         SCANCMD_1ST_GENERATION,
+         {gen1::ResultAnswer(0, "300,300,1,0,2550,0,4200")},
+         keep,
+         0,
+         {"300,300"}},
+        {"generation 1: an I answer with empty fields",
+         SCANCMD_1ST_GENERATION,
+         {gen1::ResultAnswer(0, ",,1")},
+         keep,
+         READPREP_INVALID_RESOLUTION,
+         {"300,300"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -324,7 +356,8 @@ TEST(CReadPreparation, Generation1AreaWidthRoundedTo16)
         const char* area;  // x, y, right, bottom
     };
     // A4 less 3 mm a side, 2409 x 3437 pixels, centred at x 70 in 2550.
-    for (const Case& c : {Case{CommandVersion_2014, "A=70,0,2486,3437\n"}, Case{CommandVersion_2017, "A=70,0,2479,3437\n"}}) {
+    for (const Case& c :
+         {Case{CommandVersion_2014, "A=70,0,2486,3437\n"}, Case{CommandVersion_2017, "A=70,0,2479,3437\n"}}) {
         Rig rig;
         VS_SCANNER_CAPABILITY capability = Capability(SCANCMD_1ST_GENERATION);
         capability.commandVersion = c.version;

@@ -68,82 +68,102 @@ TEST(CScanArea, RectangleForPaperSourceAndGeneration)
     };
     const Case cases[] = {
         // Generation-1 margins are positive: A4 less 3 mm a side is 204 x 291 mm, centred across.
-        {"generation-1 margins shrink the page", SCANCMD_1ST_GENERATION,
-         [](auto&, auto&, auto& c, auto&, auto&, auto&) { c.marginSize.adfSimplex = {300, 300, 300, 300, MM}; },
+        {"generation-1 margins shrink the page",
+         SCANCMD_1ST_GENERATION,
+         [](auto&, auto&, auto& c, auto&, auto&, auto&) {
+             c.marginSize.adfSimplex = {300, 300, 300, 300, MM};
+         },
          {70, 0, 2409, 3437}},
         // QDI margins are negative: 216 x 303 mm, wider than the device, so cut to it at x 0.
-        {"QDI margins widen the page", SCANCMD_2ND_GENERATION,
-         [](auto&, auto&, auto& c, auto&, auto&, auto&) { c.marginSize.adfSimplex = {-300, -300, -300, -300, MM}; },
+        {"QDI margins widen the page",
+         SCANCMD_2ND_GENERATION,
+         [](auto&, auto&, auto& c, auto&, auto&, auto&) {
+             c.marginSize.adfSimplex = {-300, -300, -300, -300, MM};
+         },
          {0, 0, 2550, 3579}},
-        {"duplex takes the duplex margins", SCANCMD_1ST_GENERATION,
+        {"duplex takes the duplex margins",
+         SCANCMD_1ST_GENERATION,
          [](auto&, auto&, auto& c, auto& d, auto&, auto&) {
              c.marginSize.adfSimplex = {300, 300, 300, 300, MM};
              d = DUPLEX_LONG;
          },
          {35, 0, 2480, 3508}},
-        {"adjustable margins are not cut off", SCANCMD_2ND_GENERATION,
+        {"adjustable margins are not cut off",
+         SCANCMD_2ND_GENERATION,
          [](auto&, auto&, auto& c, auto&, auto&, auto&) {
              c.marginSize.adfSimplex = {300, 300, 300, 300, MM};
              c.marginAdjust.flatbed_plus.left = 1;
          },
          {35, 0, 2480, 3508}},
-        {"long paper, generation 1, no maximum given: 863 mm", SCANCMD_1ST_GENERATION,
+        {"long paper, generation 1, no maximum given: 863 mm",
+         SCANCMD_1ST_GENERATION,
          [](auto& i, auto& a, auto&, auto&, auto&, auto&) { i.papertype = LONGPAPER_WIDE, a.maxScanAreaHeight = 0; },
          {0, 0, 2550, 10193}},
-        {"long paper, generation 1, the duplex maximum", SCANCMD_1ST_GENERATION,
+        {"long paper, generation 1, the duplex maximum",
+         SCANCMD_1ST_GENERATION,
          [](auto& i, auto& a, auto& c, auto& d, auto&, auto&) {
              i.papertype = LONGPAPER_NARROW, a.maxScanAreaHeight = 0, d = DUPLEX_SHORT;
              c.longPaperLengthMax = {SUPPORT, 90000, 50000, 0, 0, MM};
          },
          {637, 0, 1275, 5906}},
-        {"long paper, generation 2: the device finds the end", SCANCMD_2ND_GENERATION,
+        {"long paper, generation 2: the device finds the end",
+         SCANCMD_2ND_GENERATION,
          [](auto& i, auto&, auto& c, auto&, auto&, auto&) {
              i.papertype = LONGPAPER_WIDE, c.longPaperLengthMax = {SUPPORT, 90000, 50000, 0, 0, MM};
          },
          {0, 0, 2550, 0}},
-        {"carrier sheet without a given head moves the page 32 mm down", SCANCMD_2ND_GENERATION,
-         [](auto&, auto&, auto&, auto&, bool& carrier, auto&) { carrier = true; }, {35, 378, 2480, 3508}},
-        {"carrier sheet with a 10 mm head", SCANCMD_2ND_GENERATION,
+        {"carrier sheet without a given head moves the page 32 mm down",
+         SCANCMD_2ND_GENERATION,
+         [](auto&, auto&, auto&, auto&, bool& carrier, auto&) { carrier = true; },
+         {35, 378, 2480, 3508}},
+        {"carrier sheet with a 10 mm head",
+         SCANCMD_2ND_GENERATION,
          [](auto&, auto&, auto& c, auto&, bool& carrier, auto&) {
              carrier = true, c.carrierSheet.offsetSizeMm = {1000, 2000};
          },
          {35, 118, 2480, 3508}},
-        {"a page as wide as the maximum starts at 0", SCANCMD_2ND_GENERATION,
-         [](auto& i, auto&, auto& c, auto&, auto&, auto&) {
-             i.papertype = LETTER, c.paperPosition.adfX = RIGHT;
-         },
+        {"a page as wide as the maximum starts at 0",
+         SCANCMD_2ND_GENERATION,
+         [](auto& i, auto&, auto& c, auto&, auto&, auto&) { i.papertype = LETTER, c.paperPosition.adfX = RIGHT; },
          {0, 0, 2550, 3300}},
-        {"landscape A5 lies across", SCANCMD_2ND_GENERATION,
+        {"landscape A5 lies across",
+         SCANCMD_2ND_GENERATION,
          [](auto& i, auto&, auto&, auto&, auto&, auto& o) { i.papertype = A5, o = D_HORIZONTAL; },
          {35, 0, 2480, 1748}},
-        {"business card standing upright in the feeder", SCANCMD_2ND_GENERATION,
+        {"business card standing upright in the feeder",
+         SCANCMD_2ND_GENERATION,
          [](auto& i, auto&, auto& c, auto&, auto&, auto&) {
              i.papertype = BCARD90X60, c.cardSizeOrientation = {UNSUPPORT, AUTOROTATE, SUPPORT, VERTICAL};
          },
          {920, 0, 709, 1063}},
-        {"business card on generation 1 keeps its row", SCANCMD_1ST_GENERATION,
+        {"business card on generation 1 keeps its row",
+         SCANCMD_1ST_GENERATION,
          [](auto& i, auto&, auto& c, auto&, auto&, auto&) {
              i.papertype = BCARD90X60, c.cardSizeOrientation = {UNSUPPORT, AUTOROTATE, SUPPORT, VERTICAL};
          },
          {743, 0, 1063, 709}},
-        {"selected pixel area at 600 dpi, scanned at 300", SCANCMD_2ND_GENERATION,
+        {"selected pixel area at 600 dpi, scanned at 300",
+         SCANCMD_2ND_GENERATION,
          [](auto& i, auto&, auto& c, auto&, auto&, auto&) {
              c.paperPosition.adfX = LEFT;
              i.areaSelected = true, i.selectArea = {600, 1200, 1200, 2400, PIXEL};
          },
          {300, 600, 600, 1200}},
-        {"selected area in 1/100 mm", SCANCMD_2ND_GENERATION,
+        {"selected area in 1/100 mm",
+         SCANCMD_2ND_GENERATION,
          [](auto& i, auto&, auto& c, auto&, auto&, auto&) {
              c.paperPosition.adfX = LEFT;
              i.areaSelected = true, i.selectArea = {2540, 5080, 12700, 2540, MM};
          },
          {300, 600, 1500, 300}},
-        {"a selected area is ignored on the card slot", SCANCMD_2ND_GENERATION,
+        {"a selected area is ignored on the card slot",
+         SCANCMD_2ND_GENERATION,
          [](auto& i, auto& a, auto&, auto&, auto&, auto&) {
              a.paperSource = CARDSLOT, i.areaSelected = true, i.selectArea = {600, 1200, 1200, 2400, PIXEL};
          },
          {0, 0, 2480, 3508}},
-        {"custom size in 1/1000 inch", SCANCMD_2ND_GENERATION,
+        {"custom size in 1/1000 inch",
+         SCANCMD_2ND_GENERATION,
          [](auto& i, auto&, auto&, auto&, auto&, auto&) {
              i.papertype = CUSTOMSIZE, i.customPaperSize = {{5000, 7000}, INCH};
          },
@@ -159,16 +179,17 @@ TEST(CScanArea, RectangleForPaperSourceAndGeneration)
         DOCUMENTORIENTATION orientation = D_VERTICAL;
         c.edit(info, actual, capability, duplex, carrier, orientation);
         CPaperTypeAndOrientation const paper(info, AXIS{600, 600}, orientation);
-        EXPECT_EQ(AsArea(CScanArea::CalcScanArea(actual, duplex, carrier, paper, CDeviceCapsForPreparation(capability))),
-                  c.expected);
+        EXPECT_EQ(
+            AsArea(CScanArea::CalcScanArea(actual, duplex, carrier, paper, CDeviceCapsForPreparation(capability))),
+            c.expected);
     }
 }
 
 TEST(CScanArea, ZeroResolutionsGiveEmptySizes)
 {
     // A pixel size or area given at resolution 0 cannot be rescaled.
-    EXPECT_EQ(CScanArea::CalcCustomPaperSize(AXIS{300, 300}, MARGINSIZE{0, 0, 0, 0, MM},
-                                             PAPERSIZE{{1000, 1000}, PIXEL}, AXIS{0, 0})
+    EXPECT_EQ(CScanArea::CalcCustomPaperSize(AXIS{300, 300}, MARGINSIZE{0, 0, 0, 0, MM}, PAPERSIZE{{1000, 1000}, PIXEL},
+                                             AXIS{0, 0})
                   .x,
               0u);
     _SCANCMD_SCANAREA area{SCANCMD_SCAN_AREA_NORMAL, 10, 10, 100, 100};
@@ -211,14 +232,15 @@ TEST(CPaperTypeAndOrientation, PaperFromDetectedCorners)
     };
     const Case cases[] = {
         {"200 mm across is A4", 2362, 0, 300, [&](auto& c, auto&) { corners(c); }, A4, D_VERTICAL},
-        {"the distance is measured skewed too", 1670, 1670, 300, [&](auto& c, auto&) { corners(c); }, A4,
-         D_VERTICAL},
+        {"the distance is measured skewed too", 1670, 1670, 300, [&](auto& c, auto&) { corners(c); }, A4, D_VERTICAL},
         {"288 mm and more is A3", 3400, 0, 300, [&](auto& c, auto&) { corners(c); }, A3, D_VERTICAL},
-        {"50 mm tells nothing: A4 without A3 on the flatbed", 590, 0, 300, [&](auto& c, auto&) { corners(c); },
-         A4, D_VERTICAL},
-        {"50 mm tells nothing: A3 where the flatbed takes A3", 590, 0, 300,
-         [&](auto& c, auto&) { corners(c), c.supportDocSizeMax = {{29700, 42000}, {}, {}, {}, MM}; }, A3,
+        {"50 mm tells nothing: A4 without A3 on the flatbed", 590, 0, 300, [&](auto& c, auto&) { corners(c); }, A4,
          D_VERTICAL},
+        {"50 mm tells nothing: A3 where the flatbed takes A3", 590, 0, 300,
+         [&](auto& c, auto&) {
+             corners(c), c.supportDocSizeMax = {{29700, 42000}, {}, {}, {}, MM};
+         },
+         A3, D_VERTICAL},
         {"identical corners tell nothing", 0, 0, 300, [&](auto& c, auto&) { corners(c); }, A4, D_VERTICAL},
         {"no detection resolution tells nothing", 2362, 0, 0, [&](auto& c, auto&) { corners(c); }, A4, D_VERTICAL},
         {"a lying A4 measured on its long side is A5 where A5 lies across", 2362, 0, 300,
@@ -255,8 +277,10 @@ TEST(CPaperTypeAndOrientation, PaperFromDetectedCorners)
          A4, D_HORIZONTAL},
         {"nothing detected is the device maximum", 2362, 0, 300, [](auto&, auto&) {}, DEVICEMAX, NOT_ORIENTATION},
         {"214 mm (LETTER) less 2 x 3 mm of negative margin is A4", 2528, 0, 300,
-         [&](auto& c, auto&) { corners(c), c.marginSize.flatbed = {-300, -300, -300, -300, MM}; }, A4,
-         D_VERTICAL},
+         [&](auto& c, auto&) {
+             corners(c), c.marginSize.flatbed = {-300, -300, -300, -300, MM};
+         },
+         A4, D_VERTICAL},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

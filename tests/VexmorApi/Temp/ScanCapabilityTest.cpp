@@ -114,10 +114,9 @@ TEST(ScanCapability, PaperTypeListFollowsSizesDetectionLongPaperAndCards)
         c.supportDocSizeMax = {{21590, 29700}, {0, 0}, {0, 0}, {0, 0}, vscore::MM};
     };
     // Everything up to 215.9 x 297 mm: A4, LETTER, JISB5 ... POSTCARD2.
-    std::vector<PAPERTYPE> const upToLetter = {vscore::A4,        vscore::LETTER,   vscore::JISB5,
-                                               vscore::A5,        vscore::JISB6,    vscore::A6,
-                                               vscore::EXECUTIVE, vscore::PHOTO,    vscore::INDEXCARD,
-                                               vscore::PHOTOL,    vscore::PHOTO2L,  vscore::POSTCARD,
+    std::vector<PAPERTYPE> const upToLetter = {vscore::A4,        vscore::LETTER, vscore::JISB5,     vscore::A5,
+                                               vscore::JISB6,     vscore::A6,     vscore::EXECUTIVE, vscore::PHOTO,
+                                               vscore::INDEXCARD, vscore::PHOTOL, vscore::PHOTO2L,   vscore::POSTCARD,
                                                vscore::POSTCARD2};
     auto const with = [&](std::vector<PAPERTYPE> before, std::vector<PAPERTYPE> after) {
         before.insert(before.end(), upToLetter.begin(), upToLetter.end());
@@ -135,7 +134,9 @@ TEST(ScanCapability, PaperTypeListFollowsSizesDetectionLongPaperAndCards)
         {"nothing supported", [](VS_SCANNER_CAPABILITY&) {}, {vscore::CUSTOMSIZE}},
         {"letter flatbed", letterFlatbed, with({}, {})},
         {"letter flatbed in 1/1000 inch",
-         [](VS_SCANNER_CAPABILITY& c) { c.supportDocSizeMax = {{8500, 11693}, {0, 0}, {0, 0}, {0, 0}, vscore::INCH}; },
+         [](VS_SCANNER_CAPABILITY& c) {
+             c.supportDocSizeMax = {{8500, 11693}, {0, 0}, {0, 0}, {0, 0}, vscore::INCH};
+         },
          with({}, {})},
         {"legal feeder beside a small flatbed",
          [](VS_SCANNER_CAPABILITY& c) {
@@ -264,8 +265,7 @@ TEST(ScanCapability, DerivedFields)
              c.devicePanelCaps.paramSetting.cap = vscore::UNSUPPORT;
              c.supportPowerSource.ac = true;
          },
-         vscore::NETWORK,
-         [](const tagVS_SCANNER_CAPABILITY_VER1& r) { EXPECT_EQ(r.autoContinuousScan.support, 0); }},
+         vscore::NETWORK, [](const tagVS_SCANNER_CAPABILITY_VER1& r) { EXPECT_EQ(r.autoContinuousScan.support, 0); }},
         {"one-letter device", 12, vscore::INK,
          [](VS_SCANNER_CAPABILITY& c) {
              c.carrierSheet.cap = vscore::SUPPORT;

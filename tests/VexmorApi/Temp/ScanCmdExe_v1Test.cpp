@@ -64,11 +64,15 @@ TEST(CCmdString_v1, WholeFrames)
               "\x1BX\nR=300,200\nM=CGRAY\nC=JPEG\nJ=MIN\nB=40\nN=55\nA=10,20,110,220\nD=DUP\nS=AUTO_SIZE_SCAN\n"
               "P=1\nE=3\nG=1\nL=-3\n\x80");
     EXPECT_EQ(make.MakeIcmdString(&p), "\x1BI\nR=300,200\nM=CGRAY\nD=DUP\nS=AUTO_SIZE_SCAN\n\x80");
-    EXPECT_EQ(make.MakeEcmdString(&p), "\x1B" "E\nR=300,200\nM=CGRAY\n\x80");
+    EXPECT_EQ(make.MakeEcmdString(&p),
+              "\x1B"
+              "E\nR=300,200\nM=CGRAY\n\x80");
     EXPECT_EQ(make.MakeXcmdString(nullptr), "");
     EXPECT_EQ(make.MakeIcmdString(nullptr), "");
     EXPECT_EQ(make.MakeDcmdString(vscore::SCANCMD_PAPERSOURCE_ADF), std::string("\x1B\x44\x0A\x41\x44\x46\x0A\x80"));
-    EXPECT_EQ(make.MakeDcmdString(vscore::SCANCMD_PAPERSOURCE_FB), "\x1B" "D\nFB\n\x80");
+    EXPECT_EQ(make.MakeDcmdString(vscore::SCANCMD_PAPERSOURCE_FB),
+              "\x1B"
+              "D\nFB\n\x80");
     EXPECT_EQ(make.MakeScmdString(vscore::SCANCMD_PAPERSOURCE_AUTO), "\x1BS\nAUTO\n\x80");
     EXPECT_EQ(make.MakeScmdString(static_cast<vscore::SCANCMD_PAPERSOURCE_TYPE>(7)), "\x1BS\nAUTO\n\x80");
 }
@@ -91,11 +95,15 @@ TEST(CCmdString_v1, XLineValues)
         {[](auto& p) { p.jpegRate = 1; }, "C=JPEG\nJ=MID\n"},
         {[](auto& p) { p.brightness = -50; }, "B=0\n"},
         {[](auto& p) { p.contrast = 50; }, "N=100\n"},
-        {[](auto& p) { p.scanArea = {vscore::SCANCMD_SCAN_AREA_FULL, 0, 0, 2480, 3508}; }, "A=0,0,2480,3508\n"},
+        {[](auto& p) {
+             p.scanArea = {vscore::SCANCMD_SCAN_AREA_FULL, 0, 0, 2480, 3508};
+         },
+         "A=0,0,2480,3508\n"},
         {[](auto& p) { p.duplexScan.duplex = false; }, "D=SIN\n"},
         {[](auto& p) { p.autoDeskew = true; }, "S=SKEW_ADJUST\n"},
         {[](auto& p) { p.scanArea.type = vscore::SCANCMD_SCAN_AREA_CORNER; }, "S=CORNER_SCAN\n"},
-        {[](auto& p) { p.scanArea.type = {}, p.specialScanType = vscore::SCANCMD_SPECIAL_SCAN_EDGEPRE; }, "S=EDGE_SCAN\n"},
+        {[](auto& p) { p.scanArea.type = {}, p.specialScanType = vscore::SCANCMD_SPECIAL_SCAN_EDGEPRE; },
+         "S=EDGE_SCAN\n"},
         {[](auto& p) { p.scanArea.type = {}, p.specialScanType = vscore::SCANCMD_SPECIAL_SCAN_ORIGINAL; },
          "S=ORIGINAL_SCAN\n"},
         {[](auto& p) { p.scanArea.type = vscore::SCANCMD_SCAN_AREA_NORMAL; }, "S=NORMAL_SCAN\n"},
@@ -160,15 +168,22 @@ TEST(CScanCmdCore_v1, AnswersWholeAndByteByByte)
         {K, Hex("30 03 00 41 42 43"), 0, Hex("41 42 43"), "\x1BK\n\x80", 5000},
         {K, Hex("00 03 00 41 42 43"), 0x10240000, {}, "\x1BK\n\x80", 5000},
         {I, gen1::ResultAnswer(0x00, "300,300,1,0,2480,0,3508"), 0,
-         Bytes{'3', '0', '0', ',', '3', '0', '0', ',', '1', ',', '0', ',', '2', '4', '8', '0', ',', '0', ',', '3', '5',
-               '0', '8'},
+         Bytes{'3', '0', '0', ',', '3', '0', '0', ',', '1', ',', '0', ',',
+               '2', '4', '8', '0', ',', '0', ',', '3', '5', '0', '8'},
          "\x1BI\nR=300,200\nM=CGRAY\nD=DUP\nS=AUTO_SIZE_SCAN\n\x80", 5000},
         {I, Hex("45"), 0x10240045, {}, "\x1BI\nR=300,200\nM=CGRAY\nD=DUP\nS=AUTO_SIZE_SCAN\n\x80", 5000},
         {E, gen1::ResultAnswer(0x00, "R=300,300\n"), 0, Hex("52 3D 33 30 30 2C 33 30 30 0A"),
-         "\x1B" "E\nR=300,200\nM=CGRAY\n\x80", 60000},
-        {E, Hex("C2"), 0x102400C2, {}, "\x1B" "E\nR=300,200\nM=CGRAY\n\x80", 60000},
-        {P, gen1::LengthAnswer(Hex("01 02 03 04 05 06 07 08")), 0, Hex("01 02 03 04 05 06 07 08"), "\x1BP\n\x80",
-         5000},
+         "\x1B"
+         "E\nR=300,200\nM=CGRAY\n\x80",
+         60000},
+        {E,
+         Hex("C2"),
+         0x102400C2,
+         {},
+         "\x1B"
+         "E\nR=300,200\nM=CGRAY\n\x80",
+         60000},
+        {P, gen1::LengthAnswer(Hex("01 02 03 04 05 06 07 08")), 0, Hex("01 02 03 04 05 06 07 08"), "\x1BP\n\x80", 5000},
     };
     for (const Case& c : cases) {
         for (size_t chunk : {c.answer.size(), size_t{1}}) {
@@ -177,10 +192,18 @@ TEST(CScanCmdCore_v1, AnswersWholeAndByteByByte)
             _SCANCMD_RESPONSE_INFO out;
             VSRSLT ret = 0;
             switch (c.command) {
-            case K: ret = ch.core.ExeKcmd(&out); break;
-            case I: ret = ch.core.ExeIcmd(&out, &param); break;
-            case E: ret = ch.core.ExeEcmd(&out, &param); break;
-            case P: ret = ch.core.ExePcmd(&out); break;
+            case K:
+                ret = ch.core.ExeKcmd(&out);
+                break;
+            case I:
+                ret = ch.core.ExeIcmd(&out, &param);
+                break;
+            case E:
+                ret = ch.core.ExeEcmd(&out, &param);
+                break;
+            case P:
+                ret = ch.core.ExePcmd(&out);
+                break;
             }
             SCOPED_TRACE(::testing::Message() << c.frame << " chunk " << chunk);
             EXPECT_EQ(ret, c.result);

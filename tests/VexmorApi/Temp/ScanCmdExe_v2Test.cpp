@@ -60,7 +60,7 @@ TEST(CScanCmdCore_v2, CheckDocumentOutcomes)
         {"83 00", 0, vscore::CHECKDOCUMENT_NEITHER},
         {"83 41", 0, vscore::CHECKDOCUMENT_NEITHER},
         {"12 00", 0, vscore::CHECKDOCUMENT_FAILED},
-        {"00 | 41", 0, vscore::CHECKDOCUMENT_STATUS_A},   // in two pieces
+        {"00 | 41", 0, vscore::CHECKDOCUMENT_STATUS_A},        // in two pieces
         {"00 | C", 0x10210041, vscore::CHECKDOCUMENT_FAILED},  // a single byte, then the peer closes
     };
     for (const Case& c : cases) {
@@ -70,7 +70,8 @@ TEST(CScanCmdCore_v2, CheckDocumentOutcomes)
         EXPECT_EQ(ch.core.ExeCKDcmd(vscore::SCANCMD_PAPERSOURCE_ADF, true, 0, outcome), c.result) << c.answer;
         EXPECT_EQ(outcome, c.outcome) << c.answer;
         ASSERT_EQ(ch.fake.Sent().size(), 1u);
-        EXPECT_EQ(ch.fake.Sent()[0].bytes, ToBytes("\x1B" "CKD\nPSRC=ADF\nCSIT=0\n\x80"));
+        EXPECT_EQ(ch.fake.Sent()[0].bytes, ToBytes("\x1B"
+                                                   "CKD\nPSRC=ADF\nCSIT=0\n\x80"));
         ASSERT_FALSE(ch.fake.ReceiveCalls().empty());
         EXPECT_EQ(ch.fake.ReceiveCalls()[0].timeoutMs, 35000) << c.answer;
     }
@@ -93,8 +94,7 @@ std::vector<AnswerCommand> AnswerCommands()
         {"GKP", "1B 47 4B 50 0A 80", "47 4B 50", 5000, [](CScanCmdCore_v2& c, auto* out) { return c.ExeGKPcmd(out); }},
         {"GCT", "1B 47 43 54 0A 80", "47 43 54", 5000, [](CScanCmdCore_v2& c, auto* out) { return c.ExeGCTcmd(out); }},
         {"GCP", "1B 47 43 50 0A 80", "47 43 50", 5000, [](CScanCmdCore_v2& c, auto* out) { return c.ExeGCPcmd(out); }},
-        {"GDS", "1B 47 44 53 0A 80", "47 44 53", 60000,
-         [](CScanCmdCore_v2& c, auto* out) { return c.ExeGDScmd(out); }},
+        {"GDS", "1B 47 44 53 0A 80", "47 44 53", 60000, [](CScanCmdCore_v2& c, auto* out) { return c.ExeGDScmd(out); }},
         {"SSP", "1B 53 53 50 0A 4F 53 3D 4C 4E 58 0A 80", "53 53 50", 35000,
          [](CScanCmdCore_v2& c, auto* out) { return c.ExeSSPcmd(out, &param, true); }},
     };
@@ -174,7 +174,8 @@ TEST(CScanCmdCore_v2, ScanAndAbortAreSentWithoutAnswer)
     ASSERT_EQ(sent.size(), 3u);
     EXPECT_EQ(sent[0].bytes, ToBytes("\x1BXSC\nRESO=200,200\nAREA=1,2,4,6\nMODE=NORMAL\n\x80"));
     EXPECT_EQ(sent[1].bytes, Hex("1B 58 53 43 0A 80"));
-    EXPECT_EQ(sent[2].bytes, ToBytes("\x1B" "ABT\nEJCT=ALL\nATCN=OFF\n\x80"));
+    EXPECT_EQ(sent[2].bytes, ToBytes("\x1B"
+                                     "ABT\nEJCT=ALL\nATCN=OFF\n\x80"));
     EXPECT_TRUE(ch.fake.ReceiveCalls().empty());
 
     ch.fake.QueueSendResult(-1, vscore::DEVACS_ERR_IO);

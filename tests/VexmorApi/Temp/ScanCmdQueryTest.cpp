@@ -37,10 +37,8 @@ TEST(ExeQcmd, SendsQAndReadsTheGenerationFromTheFirstDataByte)
         int commandVersion;
     };
     const Case cases[] = {
-        {"C1 00 02 10", vscore::SCANCMD_2ND_GENERATION, 16},
-        {"C1 00 02 0F", vscore::SCANCMD_1ST_GENERATION, 15},
-        {"C1 00 02 90", vscore::SCANCMD_1ST_GENERATION, -112},
-        {"C1 00 02 7F", vscore::SCANCMD_2ND_GENERATION, 127},
+        {"C1 00 02 10", vscore::SCANCMD_2ND_GENERATION, 16},   {"C1 00 02 0F", vscore::SCANCMD_1ST_GENERATION, 15},
+        {"C1 00 02 90", vscore::SCANCMD_1ST_GENERATION, -112}, {"C1 00 02 7F", vscore::SCANCMD_2ND_GENERATION, 127},
         {"C1 00 03 00 11", vscore::SCANCMD_1ST_GENERATION, 0},
     };
     for (const Case& c : cases) {
@@ -78,19 +76,18 @@ TEST(ExeQDIcmd, CommandVersionWalkStaysInsideTheAnswer)
     };
     const Case cases[] = {
         {"01 00 02 00 02 01", 0x0102},
-        {"05 00 00 00 01 00 02 00 08 01", 0x0108},           // after an empty record
-        {"01 00 02 00 02 01 01 00 02 00 03 01", 0x0103},     // the last one counts
-        {"02 00 02 00 01 00", 0},                             // 0x0001 only as a value
-        {"01 00 02 00 05", 0},                                // value cut off
-        {"01 00 01 00 05", 0},                                // value too short
-        {"09 00 FF FF 01 00 02 00 02 01", 0},                 // a length past the end
-        {"01 00", 0},                                         // half a record header
+        {"05 00 00 00 01 00 02 00 08 01", 0x0108},        // after an empty record
+        {"01 00 02 00 02 01 01 00 02 00 03 01", 0x0103},  // the last one counts
+        {"02 00 02 00 01 00", 0},                         // 0x0001 only as a value
+        {"01 00 02 00 05", 0},                            // value cut off
+        {"01 00 01 00 05", 0},                            // value too short
+        {"09 00 FF FF 01 00 02 00 02 01", 0},             // a length past the end
+        {"01 00", 0},                                     // half a record header
         {"", 0},
     };
     for (const Case& c : cases) {
         Bytes const records = Hex(c.records);
-        EXPECT_EQ(CScanCmdCoreQuery::FindQdiCommandVersion(records.data(), static_cast<int>(records.size())),
-                  c.version)
+        EXPECT_EQ(CScanCmdCoreQuery::FindQdiCommandVersion(records.data(), static_cast<int>(records.size())), c.version)
             << c.records;
     }
     EXPECT_EQ(CScanCmdCoreQuery::FindQdiCommandVersion(nullptr, 6), 0);

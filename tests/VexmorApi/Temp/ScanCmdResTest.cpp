@@ -42,7 +42,8 @@ VS_SCANNER_CAPABILITY ParseQdi(Bytes const& bytes, bool* complete = nullptr)
     return capability;
 }
 
-PushScanKeyInfo ParseGkp(Bytes const& bytes, VS_SCANNER_CAPABILITY const& capability = CapabilityOf(SCANCMD_2ND_GENERATION))
+PushScanKeyInfo ParseGkp(Bytes const& bytes,
+                         VS_SCANNER_CAPABILITY const& capability = CapabilityOf(SCANCMD_2ND_GENERATION))
 {
     AnswerBuffer answer(bytes);
     _SCANCMD_RESPONSE_INFO info = answer.Response();
@@ -70,10 +71,7 @@ DETECTEDPAPERINFO ParseGds(Bytes const& bytes, SCANCMD_GENERATION generation = S
 }
 
 // Tag 0x0001 (command version) with value v, as raw bytes.
-Bytes Version(uint16_t v)
-{
-    return RawRecord(0x0001, 2, {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)});
-}
+Bytes Version(uint16_t v) { return RawRecord(0x0001, 2, {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}); }
 
 // ---------------------------------------------------------------------------
 // Record walk.
@@ -190,8 +188,8 @@ TEST(Gen2Front, ParsersByGeneration)
     EXPECT_EQ(front.GetProtocolVersion(nullptr), 0);
     EXPECT_EQ(front.ParseDeviceInfoData(nullptr, nullptr).cmdGeneration, SCANCMD_GENERATION_UNKNOWN);
     // Generation 2 has no palette.
-    EXPECT_TRUE(IsAllZero(front.ParseColorPaletteData(answer.Data(), answer.Size(),
-                                                      CapabilityOf(SCANCMD_2ND_GENERATION))));
+    EXPECT_TRUE(
+        IsAllZero(front.ParseColorPaletteData(answer.Data(), answer.Size(), CapabilityOf(SCANCMD_2ND_GENERATION))));
 }
 
 TEST(Gen2Front, NullAnswersGiveZeroRecords)
@@ -203,7 +201,8 @@ TEST(Gen2Front, NullAnswersGiveZeroRecords)
     EXPECT_TRUE(IsAllZero(front.ParseDeviceKeyInfoData(&empty, gen2)));
     EXPECT_TRUE(IsAllZero(front.ParseActualParameterData(&empty, gen2)));
     EXPECT_TRUE(front.ParsePDFaColorProfileData(nullptr, 0, gen2).firstProfile.empty());
-    EXPECT_TRUE(IsAllZero(front.ParsePaperSizeDetectedData(&empty, ACTUALSCANPARAM{}, MM, Generation{SCANCMD_2ND_GENERATION})));
+    EXPECT_TRUE(
+        IsAllZero(front.ParsePaperSizeDetectedData(&empty, ACTUALSCANPARAM{}, MM, Generation{SCANCMD_2ND_GENERATION})));
     EXPECT_FALSE(front.IsAnswerComplete());
 }
 
@@ -245,8 +244,8 @@ TEST(Gen2Front, GenerationOnePaperDetectionReportsTheDeviceMaximum)
 {
     ACTUALSCANPARAM actual{};
     actual.paperSource = ADF;
-    DETECTEDPAPERINFO detected = ParseGds(Bytes{'R', '=', '3', '0', '0', ',', '2', '0', '0', '\n'},
-                                          SCANCMD_1ST_GENERATION, actual);
+    DETECTEDPAPERINFO detected =
+        ParseGds(Bytes{'R', '=', '3', '0', '0', ',', '2', '0', '0', '\n'}, SCANCMD_1ST_GENERATION, actual);
     EXPECT_EQ(detected.resolutionX, 300u);
     EXPECT_EQ(detected.resolutionY, 200u);
     EXPECT_EQ(detected.paperSource, ADF);
@@ -262,20 +261,22 @@ TEST(Gen2Front, GenerationOnePaperDetectionReportsTheDeviceMaximum)
 
 // The paper codes as the device documentation lists them.
 std::map<int, PAPERTYPE> const kPaperCodes = {
-    {0x00, AUTOSIZE},    {0x11, A3},        {0x13, A5},           {0x14, A6},         {0x21, LEDGER},
-    {0x22, LEGAL},       {0x23, FOLIO},     {0x24, LETTER},       {0x25, EXECUTIVE},  {0x26, MEXICANLEGAL},
-    {0x27, INDIALEGAL},  {0x31, JISB4},     {0x32, JISB5},        {0x33, JISB6},      {0x41, BCARD90X60},
-    {0x51, INDEXCARD},   {0x52, PHOTO2L},   {0x53, PHOTO},        {0x54, PHOTOL},     {0x61, POSTCARD},
-    {0x62, POSTCARD2},
+    {0x00, AUTOSIZE}, {0x11, A3},       {0x13, A5},         {0x14, A6},           {0x21, LEDGER},     {0x22, LEGAL},
+    {0x23, FOLIO},    {0x24, LETTER},   {0x25, EXECUTIVE},  {0x26, MEXICANLEGAL}, {0x27, INDIALEGAL}, {0x31, JISB4},
+    {0x32, JISB5},    {0x33, JISB6},    {0x41, BCARD90X60}, {0x51, INDEXCARD},    {0x52, PHOTO2L},    {0x53, PHOTO},
+    {0x54, PHOTOL},   {0x61, POSTCARD}, {0x62, POSTCARD2},
 };
 
 TEST(GkpAnswer, PaperCodesOfAll256Values)
 {
     for (int code = 0; code < 256; ++code) {
         PAPERTYPE expected = kPaperCodes.count(code) ? kPaperCodes.at(code) : A4;
-        if (code == 0x71) expected = LONGPAPER_NARROW;
-        if (code == 0x72) expected = LONGPAPER_WIDE;
-        if (code == 0x73) expected = AUTOSIZE;
+        if (code == 0x71)
+            expected = LONGPAPER_NARROW;
+        if (code == 0x72)
+            expected = LONGPAPER_WIDE;
+        if (code == 0x73)
+            expected = AUTOSIZE;
         PushScanKeyInfo info = ParseGkp(AnswerProfile(AnswerKind::Gkp).Set("paperType", code).Encode());
         EXPECT_EQ(info.paperType.isSet, code != 0xFF) << code;
         if (code != 0xFF) {
@@ -293,15 +294,16 @@ TEST(GkpAnswer, SettingValues)
     };
     auto unset = [](AnswerProfile& p) {
         p.Set("resolutionX", 0xFFFF).Set("resolutionY", 0xFFFF);
-        for (char const* name : {"colorType", "paperType", "documentDirection", "brightness", "contrast", "duplexScan",
-                                 "duplexScanEdge", "autpCrop", "autoDeskew", "autoDirection", "blankRemoval",
-                                 "removeBleedThrough", "removeBackgroundColor", "moireRemoval", "saveFileType",
-                                 "compressionFormat"}) {
+        for (char const* name :
+             {"colorType", "paperType", "documentDirection", "brightness", "contrast", "duplexScan", "duplexScanEdge",
+              "autpCrop", "autoDeskew", "autoDirection", "blankRemoval", "removeBleedThrough", "removeBackgroundColor",
+              "moireRemoval", "saveFileType", "compressionFormat"}) {
             p.Set(name, 0xFF);
         }
     };
     Case const cases[] = {
-        {"nothing reported", unset, [](auto const& i) {
+        {"nothing reported", unset,
+         [](auto const& i) {
              PushScanKeyInfo zero{};
              EXPECT_EQ(std::memcmp(&i.resolution, &zero.resolution, sizeof zero.resolution), 0);
              EXPECT_FALSE(i.colorType.isSet || i.paperType.isSet || i.documentOrientation.isSet);
@@ -309,7 +311,8 @@ TEST(GkpAnswer, SettingValues)
              EXPECT_FALSE(i.deskew.isSet || i.blankPageRemoval.isSet || i.moireRemoval.isSet);
              EXPECT_FALSE(i.backgroundRemoval.isSet || i.fileSave.isFileTypeSet || i.fileSave.isCompressionSet);
          }},
-        {"events and timing", [](auto& p) { p.Set("scanKeyInfo", 4).Set("scanTiming", 1); }, [](auto const& i) {
+        {"events and timing", [](auto& p) { p.Set("scanKeyInfo", 4).Set("scanTiming", 1); },
+         [](auto const& i) {
              EXPECT_TRUE(i.scanEvent.isSet);
              EXPECT_EQ(i.scanEvent.value, 3);
              EXPECT_TRUE(i.scanStartTiming.isSet);
@@ -320,7 +323,8 @@ TEST(GkpAnswer, SettingValues)
              EXPECT_TRUE(i.resolution.isSetX && i.resolution.isAutoX && i.resolution.isSetY && !i.resolution.isAutoY);
              EXPECT_EQ(i.resolution.y, 300u);
          }},
-        {"brightness and contrast", [](auto& p) { p.Set("brightness", 0x3C).Set("contrast", 0); }, [](auto const& i) {
+        {"brightness and contrast", [](auto& p) { p.Set("brightness", 0x3C).Set("contrast", 0); },
+         [](auto const& i) {
              EXPECT_TRUE(i.brightness.isSet && i.contrast.isSet);
              EXPECT_EQ(i.brightness.value, 10);
              EXPECT_EQ(i.contrast.value, -50);
@@ -356,7 +360,8 @@ TEST(GkpAnswer, SettingValues)
              EXPECT_TRUE(i.backgroundRemoval.isSet && i.backgroundRemoval.isOn && i.backgroundRemoval.isLevelSet);
              EXPECT_EQ(i.backgroundRemoval.level, 3u);
          }},
-        {"split by page count", [](auto& p) { p.Set("saveFileType", 0x21).Set("splitFileType", 4).Set("splitPageNum", 7); },
+        {"split by page count",
+         [](auto& p) { p.Set("saveFileType", 0x21).Set("splitFileType", 4).Set("splitPageNum", 7); },
          [](auto const& i) {
              EXPECT_EQ(i.fileSave.fileType, 1u);
              EXPECT_EQ(i.fileSave.splitType, 4u);
@@ -368,7 +373,8 @@ TEST(GkpAnswer, SettingValues)
              EXPECT_EQ(i.fileSave.splitType, 1u);
          }},
         {"margins in hundredths of a millimetre",
-         [](auto& p) { p.Set("adjustMargin.left", -15).Set("adjustMargin.bottom", 40); }, [](auto const& i) {
+         [](auto& p) { p.Set("adjustMargin.left", -15).Set("adjustMargin.bottom", 40); },
+         [](auto const& i) {
              EXPECT_TRUE(i.marginAdjustment.isSet);
              EXPECT_EQ(i.marginAdjustment.left, -150);
              EXPECT_EQ(i.marginAdjustment.bottom, 400);
@@ -391,20 +397,20 @@ TEST(GkpAnswer, SettingValues)
 
 TEST(GkpAnswer, FileTypesAndCompressions)
 {
-    std::map<int, uint32_t> const fileTypes = {{0x01, 4},  {0x02, 5},  {0x03, 6}, {0x04, 7}, {0x21, 1},
-                                               {0x22, 3},  {0x24, 8},  {0x41, 9}, {0x42, 11}, {0x43, 10},
-                                               {0x11, 2},  {0x12, 2},  {0x51, 0}, {0x52, 0}, {0x30, 0}};
+    std::map<int, uint32_t> const fileTypes = {{0x01, 4}, {0x02, 5}, {0x03, 6}, {0x04, 7},  {0x21, 1},
+                                               {0x22, 3}, {0x24, 8}, {0x41, 9}, {0x42, 11}, {0x43, 10},
+                                               {0x11, 2}, {0x12, 2}, {0x51, 0}, {0x52, 0},  {0x30, 0}};
     for (auto const& [code, fileType] : fileTypes) {
-        PushScanKeyInfo info = ParseGkp(
-            AnswerProfile(AnswerKind::Gkp).Set("saveFileType", code).Set("splitFileType", 3).Encode());
+        PushScanKeyInfo info =
+            ParseGkp(AnswerProfile(AnswerKind::Gkp).Set("saveFileType", code).Set("splitFileType", 3).Encode());
         EXPECT_TRUE(info.fileSave.isFileTypeSet);
         EXPECT_EQ(info.fileSave.fileType, fileType) << code;
         EXPECT_EQ(info.fileSave.splitType, code == 0x11 ? 1u : code == 0x12 ? 0u : 3u) << code;
     }
     std::map<int, uint32_t> const compressions = {{0, 0}, {1, 0}, {2, 1}, {3, 2}, {4, 3}, {5, 4}, {6, 0}};
     for (auto const& [code, compression] : compressions) {
-        PushScanKeyInfo info = ParseGkp(
-            AnswerProfile(AnswerKind::Gkp).Set("compressionFormat", code).Set("saveFileType", 0xFF).Encode());
+        PushScanKeyInfo info =
+            ParseGkp(AnswerProfile(AnswerKind::Gkp).Set("compressionFormat", code).Set("saveFileType", 0xFF).Encode());
         EXPECT_TRUE(info.fileSave.isCompressionSet);
         EXPECT_FALSE(info.fileSave.isFileTypeSet);
         EXPECT_EQ(info.fileSave.compression, compression) << code;
@@ -444,8 +450,8 @@ TEST(GcpAnswer, ProfilesAreCopiesThatOutliveTheAnswer)
     _GCPCMDRESPONSE profiles;
     {
         AnswerBuffer answer(AnswerProfile(AnswerKind::Gcp).SetBytes("secondProfile", second).Only({0x3102}).Encode());
-        profiles = CScanCmdRes().ParsePDFaColorProfileData(answer.Data(), answer.Size(),
-                                                           CapabilityOf(SCANCMD_2ND_GENERATION));
+        profiles =
+            CScanCmdRes().ParsePDFaColorProfileData(answer.Data(), answer.Size(), CapabilityOf(SCANCMD_2ND_GENERATION));
     }
     EXPECT_EQ(profiles.FirstProfileData(), nullptr);
     EXPECT_EQ(profiles.FirstProfileLength(), 0u);
@@ -456,7 +462,8 @@ TEST(GcpAnswer, ProfilesAreCopiesThatOutliveTheAnswer)
     for (size_t i = 0; i < big.size(); ++i) {
         big[i] = static_cast<uint8_t>(i * 7);
     }
-    AnswerBuffer answer(AnswerProfile(AnswerKind::Gcp).SetBytes("firstProfile", big).SetBytes("secondProfile", second).Encode());
+    AnswerBuffer answer(
+        AnswerProfile(AnswerKind::Gcp).SetBytes("firstProfile", big).SetBytes("secondProfile", second).Encode());
     CScanCmdRes front;
     profiles = front.ParsePDFaColorProfileData(answer.Data(), answer.Size(), CapabilityOf(SCANCMD_2ND_GENERATION));
     EXPECT_TRUE(front.IsAnswerComplete());

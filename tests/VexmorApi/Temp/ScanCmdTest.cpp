@@ -196,9 +196,15 @@ TEST(CScanCmd, OpenAndCloseLedger)
     gen1Q.resize(3 + 72);
     const Case cases[] = {
         {"generation-1 Q", query(gen1Q, {}), {"Q"}, 1, vscore::SCANCMD_1ST_GENERATION},
-        {"QDI version 258", query(Hex("C1 00 02 20"), QdiAnswer(QdiRecords(258))), {"Q", "QDI"}, 1,
+        {"QDI version 258",
+         query(Hex("C1 00 02 20"), QdiAnswer(QdiRecords(258))),
+         {"Q", "QDI"},
+         1,
          vscore::SCANCMD_2ND_GENERATION},
-        {"QDI version 259", query(Hex("C1 00 02 20"), QdiAnswer(QdiRecords(259))), {"Q", "QDI"}, 0,
+        {"QDI version 259",
+         query(Hex("C1 00 02 20"), QdiAnswer(QdiRecords(259))),
+         {"Q", "QDI"},
+         0,
          vscore::SCANCMD_2ND_GENERATION},
         {"CKD without bind time", checkDocument(false, 5), {"CKD"}, 1, vscore::SCANCMD_2ND_GENERATION},
         {"CKD bind time 0", checkDocument(true, 0), {"CKD"}, 1, vscore::SCANCMD_2ND_GENERATION},

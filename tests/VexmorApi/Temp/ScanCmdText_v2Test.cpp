@@ -86,7 +86,8 @@ TEST(CCmdString_v2, ShortFramesAndNullRecords)
 {
     CCmdString_v2 make;
     _SCANCMD_SCANPARAM const p = Typical();
-    EXPECT_EQ(make.MakeSSPcmdString(&p, true), std::string("\x1B\x53\x53\x50\x0A" "OS=LNX\x0A\x80"));
+    EXPECT_EQ(make.MakeSSPcmdString(&p, true), std::string("\x1B\x53\x53\x50\x0A"
+                                                           "OS=LNX\x0A\x80"));
     EXPECT_EQ(make.MakeXSCcmdString(&p, true), std::string("\x1B\x58\x53\x43\x0A\x80"));
     EXPECT_EQ(make.MakeXSCcmdString(&p, false), "\x1BXSC\nRESO=300,600\nAREA=100,200,2100,3200\nMODE=NORMAL\n\x80");
     EXPECT_EQ(make.MakeSSPcmdString(nullptr, false), "");
@@ -101,8 +102,12 @@ TEST(CCmdString_v2, XscAreaByType)
         const char* area;
     };
     const Case cases[] = {
-        {0, "AREA=100,200,2100,3200"}, {5, "AREA=100,200,2100,3200"}, {9, "AREA=100,200,2100,3200"},
-        {1, "AREA=FULL"},           {2, "AREA=OVER"},           {3, "AREA=AUTO"},
+        {0, "AREA=100,200,2100,3200"},
+        {5, "AREA=100,200,2100,3200"},
+        {9, "AREA=100,200,2100,3200"},
+        {1, "AREA=FULL"},
+        {2, "AREA=OVER"},
+        {3, "AREA=AUTO"},
         {4, "AREA=ATDSKW"},
     };
     CCmdString_v2 make;
@@ -125,10 +130,15 @@ TEST(CCmdString_v2, XscAreaByType)
 TEST(CCmdString_v2, CheckDocumentAndAbortFrames)
 {
     CCmdString_v2 make;
-    EXPECT_EQ(make.MakeCKDcmdString(vscore::SCANCMD_PAPERSOURCE_ADF, true, 0), "\x1B" "CKD\nPSRC=ADF\nCSIT=0\n\x80");
-    EXPECT_EQ(make.MakeCKDcmdString(vscore::SCANCMD_PAPERSOURCE_FB, false, 30), "\x1B" "CKD\nPSRC=FB\n\x80");
+    EXPECT_EQ(make.MakeCKDcmdString(vscore::SCANCMD_PAPERSOURCE_ADF, true, 0),
+              "\x1B"
+              "CKD\nPSRC=ADF\nCSIT=0\n\x80");
+    EXPECT_EQ(make.MakeCKDcmdString(vscore::SCANCMD_PAPERSOURCE_FB, false, 30),
+              "\x1B"
+              "CKD\nPSRC=FB\n\x80");
     EXPECT_EQ(make.MakeCKDcmdString(vscore::SCANCMD_PAPERSOURCE_AUTO, true, 4294967295u),
-              "\x1B" "CKD\nPSRC=AUTO\nCSIT=4294967295\n\x80");
+              "\x1B"
+              "CKD\nPSRC=AUTO\nCSIT=4294967295\n\x80");
 
     struct Case {
         uint32_t ejection;
@@ -136,12 +146,24 @@ TEST(CCmdString_v2, CheckDocumentAndAbortFrames)
         const char* frame;
     };
     const Case cases[] = {
-        {0, false, "\x1B" "ABT\n\x80"},
-        {0, true, "\x1B" "ABT\nATCN=OFF\n\x80"},
-        {1, false, "\x1B" "ABT\nEJCT=ALL\n\x80"},
-        {2, false, "\x1B" "ABT\nEJCT=ONE\n\x80"},
-        {3, true, "\x1B" "ABT\nEJCT=NO\nATCN=OFF\n\x80"},
-        {9, false, "\x1B" "ABT\nEJCT=ONE\n\x80"},
+        {0, false,
+         "\x1B"
+         "ABT\n\x80"},
+        {0, true,
+         "\x1B"
+         "ABT\nATCN=OFF\n\x80"},
+        {1, false,
+         "\x1B"
+         "ABT\nEJCT=ALL\n\x80"},
+        {2, false,
+         "\x1B"
+         "ABT\nEJCT=ONE\n\x80"},
+        {3, true,
+         "\x1B"
+         "ABT\nEJCT=NO\nATCN=OFF\n\x80"},
+        {9, false,
+         "\x1B"
+         "ABT\nEJCT=ONE\n\x80"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(make.MakeABTcmdString(static_cast<vscore::SCANCMD_EJECTION_TYPE>(c.ejection), c.finish), c.frame)
@@ -196,17 +218,23 @@ TEST(CCmdString_v2, UserNameIsBoundedAndKeptInsideTheFrame)
 {
     CCmdString_v2 make;
     _SCANCMD_SCANPARAM p = Typical();
-    const char raw[] = "a\nb\x80" "c\x1B\xFF\td~\x7F" "e";
+    const char raw[] =
+        "a\nb\x80"
+        "c\x1B\xFF\td~\x7F"
+        "e";
     std::memcpy(p.userName, raw, sizeof raw);
     std::string const frame = make.MakeSSPcmdString(&p, false);
-    std::string const tail = "USER=abcd~\x7F" "e\n\x80";
+    std::string const tail =
+        "USER=abcd~\x7F"
+        "e\n\x80";
     ASSERT_GE(frame.size(), tail.size());
     EXPECT_EQ(frame.substr(frame.size() - tail.size()), tail);
     EXPECT_EQ(frame.find('\x80'), frame.size() - 1);
 
     // A name filling the field without a NUL is read to the field's end only.
     std::string const longer(300, 'n');
-    EXPECT_EQ(make.MakeUserName(longer.c_str(), sizeof p.userName), "USER=" + std::string(sizeof p.userName, 'n') + "\n");
+    EXPECT_EQ(make.MakeUserName(longer.c_str(), sizeof p.userName),
+              "USER=" + std::string(sizeof p.userName, 'n') + "\n");
     EXPECT_EQ(make.MakeUserName(nullptr, 10), "USER=\n");
 }
 
@@ -218,24 +246,23 @@ std::string Describe(const _SCANCMD_SCANPARAM& p)
 {
     std::ostringstream s;
     s << "os " << p.osInfo << " psrc " << p.paperSource << " reso " << p.resolution.x << "," << p.resolution.y << ","
-      << p.resolution.autoResolution << " clr " << p.colorType << " area " << p.scanArea.type << ":"
-      << p.scanArea.x << "," << p.scanArea.y << "," << p.scanArea.width << "," << p.scanArea.height << " mrgn "
-      << p.margin.left << "," << p.margin.top << "," << p.margin.right << "," << p.margin.bottom << " dplx "
-      << p.duplexScan.duplex << p.duplexScan.back << " brit " << p.brightness << " cont " << p.contrast << " atcl "
-      << p.autoColorLevel << ":" << p.monoColorDetectLevel << "," << p.monoGrayDetectLevel << " thrs "
-      << p.monoThreshold.level << "," << p.monoThreshold.autoThreshold << p.monoThreshold.manualThreshold
-      << " comp " << p.compression << " rate " << p.jpegRate << " jsf " << p.jpegSamplingFactor << " iprc "
-      << p.imageProcessing << " ptype " << p.paperType << " page " << p.scanPage << " user \""
-      << std::string(p.userName, strnlen(p.userName, sizeof p.userName)) << "\" mode " << p.specialScanType
-      << " long " << p.longPaper << " carr " << p.carrierSheet.on << p.carrierSheet.autoMode << " rmgc "
-      << p.groundColorRemoval.on << p.groundColorRemoval.levelGiven << p.groundColorRemoval.level << " dtdf "
-      << p.doubleFeedDetection.on << p.doubleFeedDetection.levelGiven << p.doubleFeedDetection.level << " opdf "
-      << p.feedMotion.on << p.feedMotion.stop << p.feedMotion.continueFeed << " dt4v " << p.cornerDetection
-      << " dskw " << p.autoDeskew << " lsmd " << p.landscapeMode << " rmbp " << p.blankPageRemoval.on
-      << p.blankPageRemoval.levelGiven << p.blankPageRemoval.level << " rmmr " << p.moireRemoval << " gmma "
-      << p.gammaAdjust.on << "," << p.gammaAdjust.value << " tone " << p.toneAdjust << " qtfd " << p.quietScan
-      << " atcn " << p.autoContinuousScan.execute << "," << p.autoContinuousScan.timeout << ","
-      << p.autoContinuousScan.feedDelay << " atcrp " << p.autoCrop;
+      << p.resolution.autoResolution << " clr " << p.colorType << " area " << p.scanArea.type << ":" << p.scanArea.x
+      << "," << p.scanArea.y << "," << p.scanArea.width << "," << p.scanArea.height << " mrgn " << p.margin.left << ","
+      << p.margin.top << "," << p.margin.right << "," << p.margin.bottom << " dplx " << p.duplexScan.duplex
+      << p.duplexScan.back << " brit " << p.brightness << " cont " << p.contrast << " atcl " << p.autoColorLevel << ":"
+      << p.monoColorDetectLevel << "," << p.monoGrayDetectLevel << " thrs " << p.monoThreshold.level << ","
+      << p.monoThreshold.autoThreshold << p.monoThreshold.manualThreshold << " comp " << p.compression << " rate "
+      << p.jpegRate << " jsf " << p.jpegSamplingFactor << " iprc " << p.imageProcessing << " ptype " << p.paperType
+      << " page " << p.scanPage << " user \"" << std::string(p.userName, strnlen(p.userName, sizeof p.userName))
+      << "\" mode " << p.specialScanType << " long " << p.longPaper << " carr " << p.carrierSheet.on
+      << p.carrierSheet.autoMode << " rmgc " << p.groundColorRemoval.on << p.groundColorRemoval.levelGiven
+      << p.groundColorRemoval.level << " dtdf " << p.doubleFeedDetection.on << p.doubleFeedDetection.levelGiven
+      << p.doubleFeedDetection.level << " opdf " << p.feedMotion.on << p.feedMotion.stop << p.feedMotion.continueFeed
+      << " dt4v " << p.cornerDetection << " dskw " << p.autoDeskew << " lsmd " << p.landscapeMode << " rmbp "
+      << p.blankPageRemoval.on << p.blankPageRemoval.levelGiven << p.blankPageRemoval.level << " rmmr "
+      << p.moireRemoval << " gmma " << p.gammaAdjust.on << "," << p.gammaAdjust.value << " tone " << p.toneAdjust
+      << " qtfd " << p.quietScan << " atcn " << p.autoContinuousScan.execute << "," << p.autoContinuousScan.timeout
+      << "," << p.autoContinuousScan.feedDelay << " atcrp " << p.autoCrop;
     return s.str();
 }
 

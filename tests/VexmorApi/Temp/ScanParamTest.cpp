@@ -49,8 +49,7 @@ std::map<std::string, std::string> SspLines(const VS_SCANNER_PARAMETERS& request
         CScanParam().ConvertScanParameterToSend(request, CDeviceCapsForPreparation(capability));
     gen2_param_reader::Gen2Frame frame;
     std::string error;
-    EXPECT_TRUE(gen2_param_reader::SplitFrame(CCmdString_v2().MakeSSPcmdString(&param, false), frame, &error))
-        << error;
+    EXPECT_TRUE(gen2_param_reader::SplitFrame(CCmdString_v2().MakeSSPcmdString(&param, false), frame, &error)) << error;
     std::map<std::string, std::string> lines;
     for (const auto& [key, value] : frame.lines) {
         lines[key] = value;
@@ -97,11 +96,10 @@ TEST(CScanParam, SspLinesOfTheConversionRules)
          },
          {{"CLR", "GRAY256"}, {"RESO", "600,100"}, {"AREA", "NORMAL"}}},
         {"no corner detection for a fixed paper without deskew: resolution as asked",
-         [&](auto& r, auto& c) { corner(c), r.resolutionX = r.resolutionY = 1200; }, {{"RESO", "1200,1200"}}},
+         [&](auto& r, auto& c) { corner(c), r.resolutionX = r.resolutionY = 1200; },
+         {{"RESO", "1200,1200"}}},
         {"device maximum is FULL whatever the detection capabilities",
-         [&](auto& r, auto& c) {
-             corner(c), c.deviceDetectSize.cap = SUPPORT, r.scanAreaInfo.papertype = DEVICEMAX;
-         },
+         [&](auto& r, auto& c) { corner(c), c.deviceDetectSize.cap = SUPPORT, r.scanAreaInfo.papertype = DEVICEMAX; },
          {{"AREA", "FULL"}}},
         {"automatic size detected by the device alone",
          [](auto& r, auto& c) { c.deviceDetectSize.cap = SUPPORT, r.scanAreaInfo.papertype = AUTOSIZE; },
@@ -133,8 +131,10 @@ TEST(CScanParam, SspLinesOfTheConversionRules)
          },
          {{"RMGC", "OFF"}}},
         {"card slot goes as source AUTO with plastic-card paper",
-         [](auto& r, auto&) { r.paperSource = CARDSLOT; }, {{"PSRC", "AUTO"}, {"PTYPE", "PCARD"}}},
-        {"plastic card scans both sides", [](auto& r, auto&) { r.enhanced.plasticCard.execute = true; },
+         [](auto& r, auto&) { r.paperSource = CARDSLOT; },
+         {{"PSRC", "AUTO"}, {"PTYPE", "PCARD"}}},
+        {"plastic card scans both sides",
+         [](auto& r, auto&) { r.enhanced.plasticCard.execute = true; },
          {{"PTYPE", "PCARD"}, {"DPLX", "ON"}}},
         {"black and white sends brightness only",
          [](auto& r, auto&) { r.colortype = BLACKWHITE, r.brightness = 10, r.contrast = 20; },
@@ -162,7 +162,8 @@ TEST(CScanParam, SspLinesOfTheConversionRules)
              r.enhanced.edgeCut = {true, {}, {1000, 0, 500, 0}, INCH};
          },
          {{"MRGN", "254,127,0,0"}}},
-        {"JPEG with a rate", [](auto&, auto& c) { c.supportCompressionType.color24bit.jpeg = true; },
+        {"JPEG with a rate",
+         [](auto&, auto& c) { c.supportCompressionType.color24bit.jpeg = true; },
          {{"COMP", "JPEG"}, {"RATE", "50"}, {"JSF", "420"}}},
         {"JPEG without a rate above command version 266",
          [](auto&, auto& c) {

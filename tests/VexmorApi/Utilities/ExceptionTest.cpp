@@ -10,17 +10,15 @@ namespace {
 
 const std::string kDashes(60, '-');
 
-
 TEST(Exception, DescribesItselfInThreeLinesWithoutCause)
 {
     Exception plain(Exception::InvalidArgument, "bad width");
-    EXPECT_EQ(std::string(plain.what()),
-              kDashes + "\nException: [InvalidArgument] bad width\n           @::(0)\n");
+    EXPECT_EQ(std::string(plain.what()), kDashes + "\nException: [InvalidArgument] bad width\n           @::(0)\n");
 
     Exception located(Exception::FailedToOperateFile, "cannot open", "VexmorApi/Utilities/File", "Open", 42);
-    EXPECT_EQ(located.GetDescription(),
-              kDashes + "\nException: [FailedToOperateFile] cannot open\n"
-                        "           @VexmorApi/Utilities/File::Open(42)\n");
+    EXPECT_EQ(located.GetDescription(), kDashes +
+                                            "\nException: [FailedToOperateFile] cannot open\n"
+                                            "           @VexmorApi/Utilities/File::Open(42)\n");
     EXPECT_EQ(located.GetFileName(), "VexmorApi/Utilities/File");
     EXPECT_EQ(located.GetFunctionName(), "Open");
     EXPECT_EQ(located.GetLineNumber(), 42u);
@@ -47,10 +45,12 @@ TEST(Exception, NestedCausesPrintInnermostFirst)
     }
     TraceException outer(Exception::InvalidArgument, "wrapped", "c", "d", 4, inner);
     std::string d = outer.GetDescription();
-    std::string innerText = kDashes + "\nException: [FailedToAllocateMemory] no block\n           @a::b(3)\n"
+    std::string innerText = kDashes +
+                            "\nException: [FailedToAllocateMemory] no block\n           @a::b(3)\n"
                             "TraceException: \nshould implement.\n";
-    EXPECT_EQ(d, innerText + kDashes + "\nException: [InvalidArgument] wrapped\n           @c::d(4)\n"
-                                       "TraceException: \nshould implement.\n");
+    EXPECT_EQ(d, innerText + kDashes +
+                     "\nException: [InvalidArgument] wrapped\n           @c::d(4)\n"
+                     "TraceException: \nshould implement.\n");
 
     Exception std_cause(Exception::Other, "m", "", "", 0, std::make_exception_ptr(std::runtime_error("boom")));
     EXPECT_EQ(std_cause.GetDescription().rfind("std::exception: boom\n" + kDashes, 0), 0u);
@@ -66,11 +66,16 @@ TEST(Exception, TypeTextAndResultTable)
         const char* text;
         VSRSLT code;
     } rows[] = {
-        {0, "FailedToAllocateMemory", 0x30402001}, {1, "FailedToOperateFile", 0xA070200C},
-        {2, "FailedToOperateDirectory", 0x10701003}, {3, "InvalidArgument", 0x70403004},
-        {4, "InvalidMemberVariable", 0x70403004},  {5, "InvalidSequence", 0x10404005},
-        {6, "RequestToCancel", 0x01000010},        {7, "Undefined", 0xC040100E},
-        {8, "Other", 0x10403003},                  {42, "Undefined", 0x10403003},
+        {0, "FailedToAllocateMemory", 0x30402001},
+        {1, "FailedToOperateFile", 0xA070200C},
+        {2, "FailedToOperateDirectory", 0x10701003},
+        {3, "InvalidArgument", 0x70403004},
+        {4, "InvalidMemberVariable", 0x70403004},
+        {5, "InvalidSequence", 0x10404005},
+        {6, "RequestToCancel", 0x01000010},
+        {7, "Undefined", 0xC040100E},
+        {8, "Other", 0x10403003},
+        {42, "Undefined", 0x10403003},
         {-1, "Undefined", 0x10403003},
     };
     for (auto const& r : rows) {

@@ -39,7 +39,7 @@ TEST(FileManager, TemporaryFolderTakesTheFirstFreeNumberWithMode0700)
 {
     ScratchDir root;
     ScratchDir elsewhere;
-    fs::create_directory(root / Numbered(1));                        // another process's folder
+    fs::create_directory(root / Numbered(1));                            // another process's folder
     fs::create_directory_symlink(elsewhere.Path(), root / Numbered(2));  // a planted link
     root.Write(Numbered(3), "a file");
     EXPECT_EQ(FileManager::CreateTemporaryDirectory(root.Path()), root / Numbered(4));
@@ -124,8 +124,8 @@ TEST(FileManager, SingletonHandsOutDistinctNamesAndCleansUp)
 {
     SingletonFinalizer::Finalize();
     std::string const folder = Singleton<FileManager>::GetInstance()->GetTemporaryDirectoryPath();
-    EXPECT_TRUE(std::regex_match(Path::GetLastComponent(folder),
-                                 std::regex(R"(Vexmor\.FileManager\.Temporary\.\d{10})")));
+    EXPECT_TRUE(
+        std::regex_match(Path::GetLastComponent(folder), std::regex(R"(Vexmor\.FileManager\.Temporary\.\d{10})")));
     EXPECT_EQ(Path::GetWithoutLastComponent(folder), Path::GetTempDirectoryPath());
     std::ofstream(folder + "/0000000001.tmp") << "stale";
 

@@ -24,8 +24,8 @@ TEST(File, ReadBytesTakesOnlyRangesInsideTheFile)
         uint32_t offset, length;
         size_t expected;  // bytes read; 0 for a rejected range
     } const cases[] = {
-        {0, 0, 100}, {10, 0, 90}, {99, 1, 1}, {100, 0, 0}, {0, 101, 0}, {50, 51, 0},
-        {10, 0xFFFFFFFFu, 0},  // offset + length wraps in 32 bits
+        {0, 0, 100}, {10, 0, 90}, {99, 1, 1},           {100, 0, 0},
+        {0, 101, 0}, {50, 51, 0}, {10, 0xFFFFFFFFu, 0},  // offset + length wraps in 32 bits
     };
     for (Case const& c : cases) {
         File::Range const range{c.offset, c.length};

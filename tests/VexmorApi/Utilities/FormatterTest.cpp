@@ -14,8 +14,9 @@ TEST(Formatter, GroupsDigitsAndFillsHex)
     struct Case {
         long value;
         char const* text;
-    } const cases[] = {{1234567, "1,234,567"}, {-1000, "-1,000"}, {999, "999"}, {0, "0"}, {100000, "100,000"},
-                       {LONG_MIN, "-9,223,372,036,854,775,808"}};
+    } const cases[] = {{1234567, "1,234,567"}, {-1000, "-1,000"},
+                       {999, "999"},           {0, "0"},
+                       {100000, "100,000"},    {LONG_MIN, "-9,223,372,036,854,775,808"}};
     for (Case const& c : cases) {
         EXPECT_EQ(Formatter::ToCommaSeparatedNumber(c.value, 3), c.text);
     }

@@ -97,10 +97,10 @@ TEST_F(OutputLog, SettingsReaderStopsAtTheFirstUnknownKeyOrBadValue)
     } const cases[] = {
         {"", "012", 0.0},
         {"LogLevel=1\nLogLevel =3\nLogVersion=2.5\n", "01", 0.0},  // blank before "=": not a key
-        {"LogLevel=\nLogVersion=1.5\n", "012", 1.5},                 // empty value: reading goes on
-        {"LogLevel=x\nLogVersion=1.5\n", "012", 0.0},                // not a number: reading stops
+        {"LogLevel=\nLogVersion=1.5\n", "012", 1.5},               // empty value: reading goes on
+        {"LogLevel=x\nLogVersion=1.5\n", "012", 0.0},              // not a number: reading stops
         {"LogVersion=3.25\r\nLogLevel=3\r\n", "0123", 3.25},
-        {"LogLevel=99999999999999999999\n", "0123", 0.0},             // clamped, not undefined
+        {"LogLevel=99999999999999999999\n", "0123", 0.0},  // clamped, not undefined
     };
     int n = 0;
     for (Case const& c : cases) {
@@ -151,13 +151,13 @@ TEST_F(OutputLog, DumpKeysGiveTheirFileNames)
     EXPECT_TRUE(log.WriteDump(kData, 3, "DumpRawData", 9));    // raw answers never by index
     EXPECT_TRUE(log.WriteDump(kData, -1, "DumpPackBits", 8));  // negative size: nothing
     log.WriteDump(kData, 3, "DumpRawData", kXsc, 3);
-    log.WriteDump(kData, 2, "DumpRawData", kXsc, 3);            // appended to the same file
+    log.WriteDump(kData, 2, "DumpRawData", kXsc, 3);  // appended to the same file
     log.WriteDump(kData, 3, "DumpRawData", kXsc, 2);
-    log.WriteDump(kData, 0, "DumpRawData", nullptr, 0);         // empty answer: nothing
-    log.WriteDump(kData, 3, "DumpJpeg", kXsc, 3);               // the raw form needs the raw key
-    EXPECT_EQ(Tree(home_ / "VdOutLog"), (std::set<std::string>{"Dumps.kmy", "DumpJpeg5.jpg", "DumpPackBits7",
-                                                               "DumpPostJpegDec3.tif", "DumpRawData_XSC",
-                                                               "DumpRawData_Q"}));
+    log.WriteDump(kData, 0, "DumpRawData", nullptr, 0);  // empty answer: nothing
+    log.WriteDump(kData, 3, "DumpJpeg", kXsc, 3);        // the raw form needs the raw key
+    EXPECT_EQ(Tree(home_ / "VdOutLog"),
+              (std::set<std::string>{"Dumps.kmy", "DumpJpeg5.jpg", "DumpPackBits7", "DumpPostJpegDec3.tif",
+                                     "DumpRawData_XSC", "DumpRawData_Q"}));
     EXPECT_EQ(ReadOut("DumpRawData_XSC"), std::string("\x01\x02\x03\x01\x02", 5));
 }
 
@@ -196,16 +196,16 @@ TEST_F(OutputLog, CommandTypeOfRawAnswers)
         int commandLength;
         char const* type;
     } const cases[] = {
-        {{'0', 'a'}, 2, nullptr, 0, "K"},     {{0x00, 0x10, 0x80}, 3, nullptr, 0, "E"},
-        {{0xD0, 0x01}, 2, nullptr, 0, "E"},   {{0x00, 0x81}, 2, nullptr, 0, "I"},
-        {{0x41}, 1, nullptr, 0, "I"},         {{0x41, 0x42}, 2, nullptr, 0, "UNKNOWN"},
-        {{0x30}, 0, nullptr, 0, "UNKNOWN"},   {{0x30}, -3, nullptr, 0, "UNKNOWN"},
-        {{0x30}, 1, "XSC", 3, "XSC"},         {{0x30}, 1, "QDI", 2, "Q"},
-        {{0x30}, 1, "X/C", 3, "UNKNOWN"},     // never a separator in a file name
+        {{'0', 'a'}, 2, nullptr, 0, "K"},   {{0x00, 0x10, 0x80}, 3, nullptr, 0, "E"},
+        {{0xD0, 0x01}, 2, nullptr, 0, "E"}, {{0x00, 0x81}, 2, nullptr, 0, "I"},
+        {{0x41}, 1, nullptr, 0, "I"},       {{0x41, 0x42}, 2, nullptr, 0, "UNKNOWN"},
+        {{0x30}, 0, nullptr, 0, "UNKNOWN"}, {{0x30}, -3, nullptr, 0, "UNKNOWN"},
+        {{0x30}, 1, "XSC", 3, "XSC"},       {{0x30}, 1, "QDI", 2, "Q"},
+        {{0x30}, 1, "X/C", 3, "UNKNOWN"},  // never a separator in a file name
     };
     for (Case const& c : cases) {
-        EXPECT_EQ(COutputLog::GetCommandType(c.data.data(), c.size,
-                                             reinterpret_cast<unsigned char const*>(c.command), c.commandLength),
+        EXPECT_EQ(COutputLog::GetCommandType(c.data.data(), c.size, reinterpret_cast<unsigned char const*>(c.command),
+                                             c.commandLength),
                   c.type);
     }
 }

@@ -22,7 +22,7 @@ TEST(Path, LastComponentAndItsParent)
 {
     struct Case {
         char const *path, *last, *without;
-    } const cases[] = {{"/a/b/", "b", "/a"}, {"/a", "a", "/"}, {"name", "name", ""},
+    } const cases[] = {{"/a/b/", "b", "/a"}, {"/a", "a", "/"},  {"name", "name", ""},
                        {"///", "/", "/"},    {"a/b", "b", "a"}, {"", "", ""}};
     for (Case const& c : cases) {
         EXPECT_EQ(Path::GetLastComponent(c.path), c.last) << c.path;

@@ -34,7 +34,8 @@ TEST_F(DispatcherTest, EveryIdentifierIsRoutedAsTheTableSays)
         uint32_t (*call)(IDeviceAccess&, const vscore::_DEV_IDENTIFIER&);
     };
     const Operation operations[] = {
-        {"ConfirmConnection", [](IDeviceAccess& d, const vscore::_DEV_IDENTIFIER& id) { return d.ConfirmConnection(id); }},
+        {"ConfirmConnection",
+         [](IDeviceAccess& d, const vscore::_DEV_IDENTIFIER& id) { return d.ConfirmConnection(id); }},
         {"OpenForDataTransfer", [](IDeviceAccess& d, const vscore::_DEV_IDENTIFIER& id) { return d.OpenScanner(id); }},
     };
     for (uint32_t kind = 0; kind < 6; ++kind) {
@@ -55,7 +56,8 @@ TEST_F(DispatcherTest, EveryIdentifierIsRoutedAsTheTableSays)
                     continue;
                 }
                 std::string t(tag);
-                std::string call = t + ":" + op.name + " kind=" + std::to_string(kind) + " devif=" + std::to_string(devif);
+                std::string call =
+                    t + ":" + op.name + " kind=" + std::to_string(kind) + " devif=" + std::to_string(devif);
                 EXPECT_EQ(result, 0u);
                 EXPECT_EQ(pluginlog::Take(), (Lines{t + ":load", t + ":CreateInstance", call}));
                 dispatcher.reset();
@@ -78,8 +80,9 @@ TEST_F(DispatcherTest, ConfigurationIsRoutedByInterface)
             pluginlog::Set("net.GetConfiguration.syserr", 9);
             std::unique_ptr<IDeviceAccess> dispatcher = NewDispatcher();
             vscore::devif_t interface = static_cast<vscore::devif_t>(devif);
-            uint32_t result = set ? dispatcher->SetConfiguration(interface, vscore::DEVACS_CONFIG_COMMUNITYNAME, nullptr)
-                                  : dispatcher->GetConfiguration(interface, vscore::DEVACS_CONFIG_COMMUNITYNAME, nullptr);
+            uint32_t result =
+                set ? dispatcher->SetConfiguration(interface, vscore::DEVACS_CONFIG_COMMUNITYNAME, nullptr)
+                    : dispatcher->GetConfiguration(interface, vscore::DEVACS_CONFIG_COMMUNITYNAME, nullptr);
             EXPECT_EQ(dispatcher->GetLastErrorCode(), result);
             EXPECT_EQ(dispatcher->GetDetailLastErr(), 0u);
             const char* tag = routes[devif];
@@ -89,10 +92,11 @@ TEST_F(DispatcherTest, ConfigurationIsRoutedByInterface)
                 continue;
             }
             std::string t(tag);
-            uint32_t expected = t == "usb" ? vscore::DEVACS_ERR_NOT_ON_TRANSPORT : (set ? vscore::DEVACS_ERR_BAD_VALUE : 0u);
+            uint32_t expected =
+                t == "usb" ? vscore::DEVACS_ERR_NOT_ON_TRANSPORT : (set ? vscore::DEVACS_ERR_BAD_VALUE : 0u);
             EXPECT_EQ(result, expected);
-            EXPECT_EQ(pluginlog::Take(),
-                      (Lines{t + ":load", t + ":CreateInstance", t + (set ? ":SetConfiguration key=1" : ":GetConfiguration key=1")}));
+            EXPECT_EQ(pluginlog::Take(), (Lines{t + ":load", t + ":CreateInstance",
+                                                t + (set ? ":SetConfiguration key=1" : ":GetConfiguration key=1")}));
         }
     }
 }
@@ -165,7 +169,8 @@ TEST_F(DispatcherTest, EnumerationCountIsTheSizeOfTheListHandedOut)
     const Case cases[] = {
         {"plug-in counts wrong", 1, 5, 0, 2, 0, 0, 0, 3, true},
         {"network fails after listing", 2, 2, 0, 3, 3, vscore::DEVACS_ERR_IO, vscore::DEVACS_ERR_IO, 2, true},
-        {"USB fails: network skipped", 2, 2, vscore::DEVACS_ERR_NO_MEMORY, 1, 1, 0, vscore::DEVACS_ERR_NO_MEMORY, 0, false},
+        {"USB fails: network skipped", 2, 2, vscore::DEVACS_ERR_NO_MEMORY, 1, 1, 0, vscore::DEVACS_ERR_NO_MEMORY, 0,
+         false},
         {"nothing on USB", 0, 0, 0, 1, 1, 0, 0, 1, true},
     };
     for (const Case& c : cases) {
@@ -225,10 +230,9 @@ TEST_F(DispatcherTest, OpeningOnTheOtherTransportLeavesTheFirstAlone)
     ASSERT_EQ(dispatcher->OpenScanner(Id(3, 2)), 0u);
     EXPECT_EQ(dispatcher->CloseScanner(), 0u);
     EXPECT_EQ(dispatcher->CloseScanner(), vscore::DEVACS_ERR_GENERAL);
-    EXPECT_EQ(pluginlog::Take(),
-              (Lines{"usb:load", "usb:CreateInstance", "usb:OpenForDataTransfer kind=1 devif=1", "net:load",
-                     "net:CreateInstance", "net:OpenForDataTransfer kind=3 devif=2", "net:CloseForDataTransfer",
-                     "net:destroy", "net:unload"}));
+    EXPECT_EQ(pluginlog::Take(), (Lines{"usb:load", "usb:CreateInstance", "usb:OpenForDataTransfer kind=1 devif=1",
+                                        "net:load", "net:CreateInstance", "net:OpenForDataTransfer kind=3 devif=2",
+                                        "net:CloseForDataTransfer", "net:destroy", "net:unload"}));
     dispatcher.reset();
     EXPECT_EQ(pluginlog::Take(), (Lines{"usb:destroy", "usb:unload"}));
 }

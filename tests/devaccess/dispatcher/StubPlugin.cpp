@@ -13,15 +13,9 @@ namespace {
 using vscore::_DEV_IDENTIFIER;
 using vscore::_ENUM_DEV_INFO;
 
-std::string Key(const char* operation)
-{
-    return std::string(STUB_TAG ".") + operation;
-}
+std::string Key(const char* operation) { return std::string(STUB_TAG ".") + operation; }
 
-void Log(const std::string& text)
-{
-    pluginlog::Record(std::string(STUB_TAG ":") + text);
-}
+void Log(const std::string& text) { pluginlog::Record(std::string(STUB_TAG ":") + text); }
 
 std::string Describe(const char* operation, const _DEV_IDENTIFIER& id)
 {
@@ -132,15 +126,9 @@ private:
     bool m_open = false;
 };
 
-__attribute__((constructor)) void OnLoad()
-{
-    Log("load");
-}
+__attribute__((constructor)) void OnLoad() { Log("load"); }
 
-__attribute__((destructor)) void OnUnload()
-{
-    Log("unload");
-}
+__attribute__((destructor)) void OnUnload() { Log("unload"); }
 
 }  // namespace
 

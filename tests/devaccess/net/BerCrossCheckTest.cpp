@@ -158,8 +158,8 @@ private:
     }
     std::string Ip()
     {
-        return std::to_string(rng_() % 256) + "." + std::to_string(rng_() % 256) + "." +
-               std::to_string(rng_() % 256) + "." + std::to_string(rng_() % 256);
+        return std::to_string(rng_() % 256) + "." + std::to_string(rng_() % 256) + "." + std::to_string(rng_() % 256) +
+               "." + std::to_string(rng_() % 256);
     }
 
     std::mt19937 rng_;
@@ -247,8 +247,8 @@ TEST(BerCrossCheck, AgreesWithPyasn1BothWays)
     }
     const std::string in = dir.Write("ours.txt", lines);
     const std::string out = dir / "theirs.txt";
-    const std::string command = std::string(kPython) + " " + script + " 4242 " + std::to_string(kForeignValues) +
-                                " < " + in + " > " + out;
+    const std::string command =
+        std::string(kPython) + " " + script + " 4242 " + std::to_string(kForeignValues) + " < " + in + " > " + out;
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 
     std::vector<std::string> answers = Split(ScratchDir::Read(out), '\n');
@@ -260,8 +260,8 @@ TEST(BerCrossCheck, AgreesWithPyasn1BothWays)
         ASSERT_EQ(fields.size(), 2u);
         ASSERT_EQ(fields[0], "D");
         if (fields[1] != item.value && ++mismatches < 10) {
-            ADD_FAILURE() << "pyasn1 read our " << item.kind << " " << item.hex << " as " << fields[1]
-                          << ", expected " << item.value;
+            ADD_FAILURE() << "pyasn1 read our " << item.kind << " " << item.hex << " as " << fields[1] << ", expected "
+                          << item.value;
         }
     }
     int foreign = 0;
@@ -275,8 +275,8 @@ TEST(BerCrossCheck, AgreesWithPyasn1BothWays)
         ++foreign;
         std::string decoded = DecodeHere(fields[1], Unhex(fields[3]));
         if (decoded != fields[2] && ++mismatches < 10) {
-            ADD_FAILURE() << "we read pyasn1's " << fields[1] << " " << fields[3] << " as " << decoded
-                          << ", expected " << fields[2];
+            ADD_FAILURE() << "we read pyasn1's " << fields[1] << " " << fields[3] << " as " << decoded << ", expected "
+                          << fields[2];
         }
     }
     EXPECT_EQ(foreign, kForeignValues);

@@ -124,14 +124,28 @@ TEST(BerFormat, ObjectIdentifierGoldens)
     CTBERformat ber;
     int index = -1;
     EXPECT_EQ(ber.CreateVarBindingNullData(index, "1.3.6.1.2.1.1.5.0"), 14);
-    EXPECT_EQ(BlockOf(ber, index), (Bytes{0x30, 0x0C, 0x06, 0x08, 0x2B, 0x06, 0x01, 0x02, 0x01, 0x01, 0x05, 0x00,
-                                          0x05, 0x00}));
+    EXPECT_EQ(BlockOf(ber, index),
+              (Bytes{0x30, 0x0C, 0x06, 0x08, 0x2B, 0x06, 0x01, 0x02, 0x01, 0x01, 0x05, 0x00, 0x05, 0x00}));
 }
 
 TEST(BerFormat, ObjectIdentifierTextsRefused)
 {
-    const char* refused[] = {nullptr, "", ".", "1", "1.", "3.1", "1.40", "1.3..6", "1.3.6..", "1.3.4294967296",
-                             "1.3.99999999999999999999", "1.3.x", "1.3.-1", "1.3. 6", "1.3.6 ", "+1.3"};
+    const char* refused[] = {nullptr,
+                             "",
+                             ".",
+                             "1",
+                             "1.",
+                             "3.1",
+                             "1.40",
+                             "1.3..6",
+                             "1.3.6..",
+                             "1.3.4294967296",
+                             "1.3.99999999999999999999",
+                             "1.3.x",
+                             "1.3.-1",
+                             "1.3. 6",
+                             "1.3.6 ",
+                             "+1.3"};
     for (const char* text : refused) {
         CTBERformat ber;
         int index = 7;
@@ -372,10 +386,10 @@ TEST(BerFormat, RandomRoundTrips)
             TTString<char> decodedOid;
             ASSERT_GT(ber.GetOctetsObjectId(decodedOid), 0);
             ASSERT_EQ(std::string(decodedOid.C_str()), oid);
-            int count = k == 0 ? ber.GetOctetsInteger(decoded)
-                      : k == 1 ? ber.GetOctetsString(octets)
-                      : k == 2 ? ber.GetOctetsIpAddr4(dotted)
-                               : ber.SkipOctetsData();
+            int count = k == 0   ? ber.GetOctetsInteger(decoded)
+                        : k == 1 ? ber.GetOctetsString(octets)
+                        : k == 2 ? ber.GetOctetsIpAddr4(dotted)
+                                 : ber.SkipOctetsData();
             ASSERT_GT(count, 0) << k;
         }
         EXPECT_EQ(decoded, value);

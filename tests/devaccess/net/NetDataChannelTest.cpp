@@ -5,9 +5,9 @@
 #include <time.h>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
-#include <chrono>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -92,18 +92,22 @@ TEST(NetGreeting, ResultsOfTheGreetingLine)
         {"ready", {Greets("+OK \r\n")}, 0, 1, true},
         {"ready in lower case", {Greets("+ok \r\n")}, 0, 1, true},
         {"ready inside a longer line", {Greets("220 scanner +OK ready\r\n")}, 0, 1, true},
-        {"a mark after a NUL octet is not read", {Greets(std::string("\0+OK \r\n", 7))}, vscore::DEVACS_ERR_GENERAL, 1,
+        {"a mark after a NUL octet is not read",
+         {Greets(std::string("\0+OK \r\n", 7))},
+         vscore::DEVACS_ERR_GENERAL,
+         1,
          false},
         {"ready wins over busy", {Greets("-NG +OK \r\n")}, 0, 1, true},
         {"busy, then ready", {Greets("-NG \r\n"), Greets("+OK \r\n")}, 0, 2, true},
         {"busy split over two reads, twice",
          {Script().Send("-NG ").Pause(300).Send("\r\n").ReceiveUntilClosed(10000), Greets("-ng \r\n")},
-         vscore::DEVACS_ERR_BUSY, 2, false},
+         vscore::DEVACS_ERR_BUSY,
+         2,
+         false},
         {"a line without a mark", {Greets("HELLO\r\n")}, vscore::DEVACS_ERR_GENERAL, 1, false},
         {"a mark without a line end", {Greets("+OK ")}, vscore::DEVACS_ERR_GENERAL, 1, false},
         {"silence", {Script().ReceiveUntilClosed(10000)}, vscore::DEVACS_ERR_GENERAL, 1, false},
-        {"300 bytes without CR LF", {Greets(std::string(300, 'A') + "+OK \r\n")}, vscore::DEVACS_ERR_GENERAL, 1,
-         false},
+        {"300 bytes without CR LF", {Greets(std::string(300, 'A') + "+OK \r\n")}, vscore::DEVACS_ERR_GENERAL, 1, false},
         {"closed before a greeting", {Script().Close()}, vscore::DEVACS_ERR_GENERAL, 1, false},
     };
     for (const GreetingCase& c : cases) {
@@ -121,8 +125,8 @@ TEST(NetGreeting, ResultsOfTheGreetingLine)
         // Every connection the plug-in gave up was closed by it, not left open.
         for (size_t i = 0; i < peer.peer.AcceptedCount() && !c.open; ++i) {
             const scriptedpeer::ConnectionLog log = peer.peer.Connection(i);
-            if (!c.scripts[i].Steps().empty() && c.scripts[i].Steps().back().kind ==
-                                                     Script::Step::RECEIVE_UNTIL_CLOSED) {
+            if (!c.scripts[i].Steps().empty() &&
+                c.scripts[i].Steps().back().kind == Script::Step::RECEIVE_UNTIL_CLOSED) {
                 EXPECT_TRUE(log.closedByOther) << "connection " << i;
             }
         }
@@ -227,7 +231,7 @@ struct ConfigCase {
     const char* name2;
     size_t bufferSize;
     uint32_t result;
-    const char* first;   // names read back afterwards
+    const char* first;  // names read back afterwards
     const char* second;
 };
 
@@ -236,8 +240,8 @@ TEST(NetConfiguration, CommunityNameCalls)
     const auto key = vscore::DEVACS_CONFIG_COMMUNITYNAME;
     const std::vector<ConfigCase> cases = {
         {"defaults", false, key, 1, "", "", 16, 0, "tervik", "quelmora"},
-        {"unknown key", false, static_cast<vscore::devacs_config_t>(2), 1, "", "", 16,
-         vscore::DEVACS_ERR_NOT_SUPPORTED, "tervik", "quelmora"},
+        {"unknown key", false, static_cast<vscore::devacs_config_t>(2), 1, "", "", 16, vscore::DEVACS_ERR_NOT_SUPPORTED,
+         "tervik", "quelmora"},
         {"version 2", false, key, 2, "", "", 16, vscore::DEVACS_ERR_BAD_VALUE, "tervik", "quelmora"},
         {"second name does not fit 7 bytes", false, key, 1, "", "", 7, vscore::DEVACS_ERR_BAD_ARGUMENT, "tervik",
          "quelmora"},
@@ -350,13 +354,17 @@ TEST(NetTransfer, SendsToASlowReaderArriveWhole)
     for (const auto& r : rows) {
         SCOPED_TRACE(::testing::Message() << r.size << " bytes, time-out " << r.timeoutMs);
         const std::vector<unsigned char> data = Pattern(r.size);
-        Peer peer({Script().Send("+OK \r\n").ReceiveSlowly(data.size(), 64 * 1024, r.pauseMs, 20000).ReceiveUntilClosed(5000)},
+        Peer peer({Script()
+                       .Send("+OK \r\n")
+                       .ReceiveSlowly(data.size(), 64 * 1024, r.pauseMs, 20000)
+                       .ReceiveUntilClosed(5000)},
                   16 * 1024);
         vscore::NetTimings timings = TestTimings();
         timings.sendCompletionMs = 15000;
         CNetDeviceAccess access(timings);
         ASSERT_EQ(access.OpenForDataTransfer(peer.Id()), 0u);
-        EXPECT_EQ(access.SendData(data.data(), static_cast<int>(data.size()), r.timeoutMs), static_cast<int>(data.size()));
+        EXPECT_EQ(access.SendData(data.data(), static_cast<int>(data.size()), r.timeoutMs),
+                  static_cast<int>(data.size()));
         EXPECT_EQ(access.lastResult, 0u);
         access.CloseForDataTransfer();
         ASSERT_TRUE(peer.peer.WaitDone(20000));
@@ -415,7 +423,8 @@ TEST(NetTransfer, PeerCloseMidStreamFailsTheReadWithoutSpinning)
         const Clock::time_point start = Clock::now();
         int n = 0;
         while (MsSince(start) < 2000) {
-            n = access.ReceiveData(buffer.data(), static_cast<int>(buffer.size()), static_cast<int>(buffer.size()), 100);
+            n = access.ReceiveData(buffer.data(), static_cast<int>(buffer.size()), static_cast<int>(buffer.size()),
+                                   100);
             if (n < 0) {
                 break;
             }

@@ -41,23 +41,23 @@ const std::vector<std::string> kDiscoveryOids = {
 
 // Builds the LAN, or skips when the test cannot run or would see more than
 // its own LAN.
-#define BUILD_LAN(lan, devices, clientLinked)                                \
-    do {                                                                     \
-        if (!nettest::NetNamespace::IsRoot()) {                              \
-            GTEST_SKIP() << "network namespaces need root";                  \
-        }                                                                    \
-        std::string lanError;                                                \
+#define BUILD_LAN(lan, devices, clientLinked)                                       \
+    do {                                                                            \
+        if (!nettest::NetNamespace::IsRoot()) {                                     \
+            GTEST_SKIP() << "network namespaces need root";                         \
+        }                                                                           \
+        std::string lanError;                                                       \
         ASSERT_TRUE((lan).Create((devices), (clientLinked), lanError)) << lanError; \
-        if (!(lan).ClientIsIsolated(lanError)) {                             \
-            GTEST_SKIP() << lanError;                                        \
-        }                                                                    \
+        if (!(lan).ClientIsIsolated(lanError)) {                                    \
+            GTEST_SKIP() << lanError;                                               \
+        }                                                                           \
     } while (0)
 
-#define REQUIRE_SNMPD()                                                      \
-    do {                                                                     \
-        if (!nettest::SnmpAgent::Available()) {                              \
-            GTEST_SKIP() << "snmpd and snmpget are not installed";           \
-        }                                                                    \
+#define REQUIRE_SNMPD()                                            \
+    do {                                                           \
+        if (!nettest::SnmpAgent::Available()) {                    \
+            GTEST_SKIP() << "snmpd and snmpget are not installed"; \
+        }                                                          \
     } while (0)
 
 long long MsSince(Clock::time_point start)
@@ -133,14 +133,14 @@ TEST(NetDiscovery, SnmpdHostsAreListedInAnswerOrder)
     // The first host answers last; the third is no scanner (mark 0).
     SnmpdDevice devices[3];
     std::string error;
-    ASSERT_TRUE(devices[0].Start(lan, 0, ScannerSettings("Vordane DS-1", "node-a", "021A0B00FF7C", 3, 1, false), 400,
-                                 error))
+    ASSERT_TRUE(
+        devices[0].Start(lan, 0, ScannerSettings("Vordane DS-1", "node-a", "021A0B00FF7C", 3, 1, false), 400, error))
         << error;
-    ASSERT_TRUE(devices[1].Start(lan, 1, ScannerSettings("Vordane DS-2", "node-b", "021A0B00FF7D", 7, 2, false), 0,
-                                 error))
+    ASSERT_TRUE(
+        devices[1].Start(lan, 1, ScannerSettings("Vordane DS-2", "node-b", "021A0B00FF7D", 7, 2, false), 0, error))
         << error;
-    ASSERT_TRUE(devices[2].Start(lan, 2, ScannerSettings("Other printer", "node-c", "021A0B00FF7E", 0, 0, false), 0,
-                                 error))
+    ASSERT_TRUE(
+        devices[2].Start(lan, 2, ScannerSettings("Other printer", "node-c", "021A0B00FF7E", 0, 0, false), 0, error))
         << error;
 
     CNetDeviceAccess access;  // shipped timings
@@ -257,10 +257,10 @@ Datagram Changed(const std::function<void(Datagram&)>& change)
 struct DiscoveryCase {
     const char* name;
     std::vector<Datagram> datagrams;
-    size_t records;          // or at least records - 2 for the window case
-    uint32_t boot;           // of the first record
-    const char* description; // of the first record
-    long long maxElapsedMs;  // stray datagrams and answers go on for 2 s and more
+    size_t records;           // or at least records - 2 for the window case
+    uint32_t boot;            // of the first record
+    const char* description;  // of the first record
+    long long maxElapsedMs;   // stray datagrams and answers go on for 2 s and more
     std::function<void(vscore::NetTimings&)> timings;
 };
 
@@ -272,32 +272,74 @@ TEST(NetDiscovery, ScriptedAnswersAndStrayDatagrams)
         {"a scanner with its values", {Answer(ScannerVars(3, 1))}, 1, 3, "Vordane DS-9", 2000, none},
         {"boot method 5 reads as 99", {Answer(ScannerVars(5, 1))}, 1, 99, "Vordane DS-9", 2000, none},
         {"a missing boot method reads as 0",
-         {Answer(Without(ScannerVars(7, 1), CNetDevAccsSnmp::kOidBootMethod))}, 1, 0, "Vordane DS-9", 2000, none},
+         {Answer(Without(ScannerVars(7, 1), CNetDevAccsSnmp::kOidBootMethod))},
+         1,
+         0,
+         "Vordane DS-9",
+         2000,
+         none},
         {"mark 0 is no scanner", {Answer(ScannerVars(3, 0))}, 0, 0, "", 2000, none},
         {"a missing mark is no scanner",
-         {Answer(Without(ScannerVars(3, 1), CNetDevAccsSnmp::kOidScannerPresent))}, 0, 0, "", 2000, none},
+         {Answer(Without(ScannerVars(3, 1), CNetDevAccsSnmp::kOidScannerPresent))},
+         0,
+         0,
+         "",
+         2000,
+         none},
         {"error status 2 is skipped though values are there",
-         {Changed([](Datagram& d) { d.errorStatus = 2; d.errorIndex = 1; })}, 0, 0, "", 2000, none},
+         {Changed([](Datagram& d) {
+             d.errorStatus = 2;
+             d.errorIndex = 1;
+         })},
+         0,
+         0,
+         "",
+         2000,
+         none},
         {"a malformed datagram first does not hide the answer",
-         {Raw(std::string("\x30\x82\xFF\xFF\x02", 5)), Raw(""), Answer(ScannerVars(3, 1), 50)}, 1, 3,
-         "Vordane DS-9", 2000, none},
+         {Raw(std::string("\x30\x82\xFF\xFF\x02", 5)), Raw(""), Answer(ScannerVars(3, 1), 50)},
+         1,
+         3,
+         "Vordane DS-9",
+         2000,
+         none},
         {"answers to something else first",
-         {Changed([](Datagram& d) { d.idOffset = 1; }),
-          Changed([](Datagram& d) { d.ownCommunity = true; d.community = "TERVIK"; }),
+         {Changed([](Datagram& d) { d.idOffset = 1; }), Changed([](Datagram& d) {
+              d.ownCommunity = true;
+              d.community = "TERVIK";
+          }),
           Changed([](Datagram& d) { d.pduType = 0; }), Changed([](Datagram& d) { d.version = 1; }),
           Answer(ScannerVars(7, 1), 50)},
-         1, 7, "Vordane DS-9", 2000, none},
+         1,
+         7,
+         "Vordane DS-9",
+         2000,
+         none},
         {"an oversized datagram first",
          {Answer({{CNetDevAccsSnmp::kOidDeviceDescription, SnmpValue::Octets(std::string(5000, 'x'))},
                   {CNetDevAccsSnmp::kOidScannerPresent, SnmpValue::Integer(1)}}),
           Answer(ScannerVars(3, 1), 50)},
-         1, 3, "Vordane DS-9", 2000, none},
+         1,
+         3,
+         "Vordane DS-9",
+         2000,
+         none},
         {"an answer within the wait", {Answer(ScannerVars(3, 1), 500)}, 1, 3, "Vordane DS-9", 2500, none},
         {"an answer after the wait", {Answer(ScannerVars(3, 1), 1200)}, 0, 0, "", 2000, none},
         {"stray datagrams do not stretch the wait", {Raw("junk", 50, 40)}, 0, 0, "", 2000, none},
-        {"the record limit", {Answer(ScannerVars(3, 1), 5, 20)}, 5, 3, "Vordane DS-9", 2000,
+        {"the record limit",
+         {Answer(ScannerVars(3, 1), 5, 20)},
+         5,
+         3,
+         "Vordane DS-9",
+         2000,
          [](vscore::NetTimings& t) { t.discoveryMaxRecords = 5; }},
-        {"the discovery window", {Answer(ScannerVars(3, 1), 100, 40)}, 10, 3, "Vordane DS-9", 2000,
+        {"the discovery window",
+         {Answer(ScannerVars(3, 1), 100, 40)},
+         10,
+         3,
+         "Vordane DS-9",
+         2000,
          [](vscore::NetTimings& t) { t.discoveryWindowMs = 1050; }},
     };
     TestLan lan;
@@ -354,16 +396,21 @@ struct PresenceCase {
 TEST(NetPresence, AnswersOfTheCheckedHost)
 {
     REQUIRE_SNMPD();
-    const auto presence = [](SnmpValue v) {
-        return std::vector<SnmpVarBind>{{CNetDevAccsSnmp::kOidPresence, v}};
-    };
+    const auto presence = [](SnmpValue v) { return std::vector<SnmpVarBind>{{CNetDevAccsSnmp::kOidPresence, v}}; };
     const uint32_t noAnswer = vscore::DEVACS_ERR_NO_DEVICE;
     const std::vector<PresenceCase> cases = {
         {"snmpd answers an INTEGER", true, true, {}, 0, 1},
         {"snmpd does not know the OID (null value)", true, false, {}, noAnswer, 3},
         {"an INTEGER answer", false, false, {Answer(presence(SnmpValue::Integer(0)))}, 0, 1},
-        {"an INTEGER with an error status", false, false,
-         {Changed([&](Datagram& d) { d.vars = presence(SnmpValue::Integer(4)); d.errorStatus = 5; })}, 0, 1},
+        {"an INTEGER with an error status",
+         false,
+         false,
+         {Changed([&](Datagram& d) {
+             d.vars = presence(SnmpValue::Integer(4));
+             d.errorStatus = 5;
+         })},
+         0,
+         1},
         {"a null value", false, false, {Answer(presence(SnmpValue::Null()))}, noAnswer, 3},
         {"an OCTET STRING value", false, false, {Answer(presence(SnmpValue::Octets("1")))}, noAnswer, 3},
         {"another OID", false, false, {Answer(ScannerVars(3, 1))}, noAnswer, 3},
@@ -378,9 +425,9 @@ TEST(NetPresence, AnswersOfTheCheckedHost)
         std::string error;
         if (c.snmpd) {
             agent = std::make_unique<SnmpdDevice>();
-            ASSERT_TRUE(
-                agent->Start(lan, 0, ScannerSettings("Vordane DS-1", "node-a", "021A0B00FF7C", 3, 1, c.agentKnowsPresence),
-                             0, error))
+            ASSERT_TRUE(agent->Start(
+                lan, 0, ScannerSettings("Vordane DS-1", "node-a", "021A0B00FF7C", 3, 1, c.agentKnowsPresence), 0,
+                error))
                 << error;
         } else {
             for (const Datagram& d : c.datagrams) {

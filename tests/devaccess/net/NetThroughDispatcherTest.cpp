@@ -44,7 +44,8 @@ TEST(NetThroughDispatcher, CommandAnswerConfigurationAndClose)
         std::string got;
         unsigned char buffer[64];
         int n = 0;
-        while (got.size() < answer.size() && (n = access->ReceiveData(buffer, sizeof buffer, sizeof buffer, 2000)) > 0) {
+        while (got.size() < answer.size() &&
+               (n = access->ReceiveData(buffer, sizeof buffer, sizeof buffer, 2000)) > 0) {
             got.append(reinterpret_cast<char*>(buffer), static_cast<size_t>(n));
         }
         EXPECT_EQ(got, answer);

@@ -44,9 +44,9 @@ nettest::SnmpAgent::Settings SnmpAgentTest::settings_;
 
 TEST_F(SnmpAgentTest, AnswersSysNameAndOtherValueKinds)
 {
-    ASSERT_TRUE(snmp_.AddGetPduVarBinding("1.3.6.1.2.1.1.5.0"));                // sysName, OCTET STRING
-    ASSERT_TRUE(snmp_.AddGetPduVarBinding("1.3.6.1.2.1.1.7.0"));                // sysServices, INTEGER
-    ASSERT_TRUE(snmp_.AddGetPduVarBinding("1.3.6.1.2.1.1.3.0"));                // sysUpTime, TimeTicks
+    ASSERT_TRUE(snmp_.AddGetPduVarBinding("1.3.6.1.2.1.1.5.0"));               // sysName, OCTET STRING
+    ASSERT_TRUE(snmp_.AddGetPduVarBinding("1.3.6.1.2.1.1.7.0"));               // sysServices, INTEGER
+    ASSERT_TRUE(snmp_.AddGetPduVarBinding("1.3.6.1.2.1.1.3.0"));               // sysUpTime, TimeTicks
     ASSERT_TRUE(snmp_.AddGetPduVarBinding("1.3.6.1.2.1.4.20.1.1.127.0.0.1"));  // ipAdEntAddr, IpAddress
     ASSERT_TRUE(snmp_.SendGetRequest(nullptr, 1000));
     int status = -5;

@@ -48,8 +48,8 @@ Bytes Int(long long v)
     for (int i = 7; i >= 0; --i) {
         octets.push_back(static_cast<unsigned char>((static_cast<unsigned long long>(v) >> (8 * i)) & 0xFF));
     }
-    while (octets.size() > 1 && ((octets[0] == 0x00 && (octets[1] & 0x80) == 0) ||
-                                 (octets[0] == 0xFF && (octets[1] & 0x80) != 0))) {
+    while (octets.size() > 1 &&
+           ((octets[0] == 0x00 && (octets[1] & 0x80) == 0) || (octets[0] == 0xFF && (octets[1] & 0x80) != 0))) {
         octets.erase(octets.begin());
     }
     return Tlv(0x02, octets);
@@ -98,9 +98,9 @@ struct Answer {
 
     Bytes Encode() const
     {
-        return Tlv(0x30, Cat({Int(version), Str(community),
-                              Tlv(pduTag, Cat({Int(requestId), Int(errorStatus), Int(errorIndex),
-                                               Tlv(0x30, varBindings)}))}));
+        return Tlv(
+            0x30, Cat({Int(version), Str(community),
+                       Tlv(pduTag, Cat({Int(requestId), Int(errorStatus), Int(errorIndex), Tlv(0x30, varBindings)}))}));
     }
 };
 

@@ -16,11 +16,11 @@ namespace {
 using vdtcl::CTSocket;
 using vdtcl::CUdpPortAccs;
 
-#define REQUIRE_ROOT()                                                  \
-    do {                                                                \
-        if (!nettest::NetNamespace::IsRoot()) {                         \
-            GTEST_SKIP() << "network namespaces need root";             \
-        }                                                               \
+#define REQUIRE_ROOT()                                      \
+    do {                                                    \
+        if (!nettest::NetNamespace::IsRoot()) {             \
+            GTEST_SKIP() << "network namespaces need root"; \
+        }                                                   \
     } while (0)
 
 TEST(SocketNamespace, VethAddressGivesNetmaskAndDirectedBroadcast)

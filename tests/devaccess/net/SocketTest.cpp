@@ -288,8 +288,8 @@ TEST(Socket, RefusalsSetTheirErrorCodes)
         {"netmask of non-IPv4", [&] { return s.GetSubNetMask(&unix) == nullptr; }, EOPNOTSUPP},
         {"broadcast of non-IPv4", [&] { return s.GetDirectedBroadcastAddress(&unix) == nullptr; }, EOPNOTSUPP},
         {"text of unknown family", [&] { return s.GetIpAddressString(&unix) == nullptr; }, EAFNOSUPPORT},
-        {"name text of null", [&] { return s.GetAddressInfoString(static_cast<const sockaddr*>(nullptr), 16, true) == nullptr; },
-         EINVAL},
+        {"name text of null",
+         [&] { return s.GetAddressInfoString(static_cast<const sockaddr*>(nullptr), 16, true) == nullptr; }, EINVAL},
     };
     for (const Case& c : cases) {
         s.SetLastErrorCode(0);
@@ -303,9 +303,9 @@ TEST(Socket, ResolverFailureIsStoredAbove999)
 {
     CTSocket s;
     s.InitializeSockProc();
-    EXPECT_EQ(s.ResolveAddress("127.0.0.1", "no-such-service-here", CTSocket::INET_ADDR_IPV4, CTSocket::SOCKET_STREAM,
-                               0, 0),
-              nullptr);
+    EXPECT_EQ(
+        s.ResolveAddress("127.0.0.1", "no-such-service-here", CTSocket::INET_ADDR_IPV4, CTSocket::SOCKET_STREAM, 0, 0),
+        nullptr);
     EXPECT_GT(s.GetLastErrorCode(), 999u);
     EXPECT_EQ(s.GetLastErrorCode(), 1000u + static_cast<uint32_t>(-EAI_SERVICE));
     EXPECT_EQ(s.ResolveAddress(nullptr, nullptr, CTSocket::INET_ADDR_ANY, CTSocket::SOCKET_STREAM, 0, 0), nullptr);

@@ -231,8 +231,8 @@ TEST_F(UsbCore, SearchFindsByIdsWithoutVendorFilterAndByNameInAnyCase)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name ? row.name : "by IDs");
-        uint32_t result = row.name ? core->ConfirmConnection(row.name)
-                                   : core->ConfirmConnection(row.idVendor, row.idProduct);
+        uint32_t result =
+            row.name ? core->ConfirmConnection(row.name) : core->ConfirmConnection(row.idVendor, row.idProduct);
         EXPECT_EQ(result, row.result);
     }
     EXPECT_EQ(core->ConfirmConnection(static_cast<const char*>(nullptr)), 0x70500004u);
@@ -285,8 +285,13 @@ TEST_F(UsbCore, InterfaceAndEndpointsFollowTheConfiguration)
         {"OUT endpoint 0", {BulkInterface(0x81, 0x00)}, -1, 0x10500001, -1, 0, 0},
         {"one endpoint", {oneEndpoint}, -1, 0x10500001, -1, 0, 0},
         {"no alternate setting", {fakeusb::Interface{}}, -1, 0x10500001, -1, 0, 0},
-        {"number beyond the interfaces", {BulkInterface(0x81, 0x02), BulkInterface(0x83, 0x04)}, 3, 0x70500006, -1,
-         0, 0},
+        {"number beyond the interfaces",
+         {BulkInterface(0x81, 0x02), BulkInterface(0x83, 0x04)},
+         3,
+         0x70500006,
+         -1,
+         0,
+         0},
     };
     uint16_t pid = 0x0200;
     for (const Row& row : rows) {

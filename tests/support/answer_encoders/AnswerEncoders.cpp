@@ -127,13 +127,15 @@ Table MakeQdi()
         .W("particularOrientationFb")
         .W("particularOrientationAdf");
     t.Tag(0x0313);
-    for (char const* kind : {"BlackWhite", "ErrorDiffusion", "TrueGray", "256Color", "24bitColor", "ColorTypeReserved"}) {
+    for (char const* kind :
+         {"BlackWhite", "ErrorDiffusion", "TrueGray", "256Color", "24bitColor", "ColorTypeReserved"}) {
         t.B(std::string("transferPixel") + kind);
     }
     uint16_t tag = 0x0314;
     for (char const* side : {"FrontColor", "BackColor", "FrontGray", "BackGray"}) {
         t.Tag(tag++);
-        for (char const* item : {"Red", "Green", "Blue", "RedMin", "GreenMin", "BlueMin", "RedMax", "GreenMax", "BlueMax"}) {
+        for (char const* item :
+             {"Red", "Green", "Blue", "RedMin", "GreenMin", "BlueMin", "RedMax", "GreenMax", "BlueMax"}) {
             t.B(std::string("pseudoBackgroundAdf") + side + ":" + item);
         }
         t.Pad();
@@ -180,7 +182,8 @@ Table MakeQdi()
         t.W(std::string("carrierSheet") + item);
     }
     t.Tag(0x0506).B("plasticCardMode").B("plasticCardColorType");
-    for (char const* item : {"ResolutionMinX", "ResolutionMinY", "ResolutionMaxX", "ResolutionMaxY", "LimitedSetting"}) {
+    for (char const* item :
+         {"ResolutionMinX", "ResolutionMinY", "ResolutionMaxX", "ResolutionMaxY", "LimitedSetting"}) {
         t.W(std::string("plasticCard") + item);
     }
     t.Tag(0x0507).B("multiFeedDetect").B("multiFeedDetectLevel");
@@ -278,11 +281,16 @@ Table const& TableOf(AnswerKind kind)
     static Table const gcp = MakeGcp();
     static Table const gds = MakeGds();
     switch (kind) {
-    case AnswerKind::Qdi: return qdi;
-    case AnswerKind::Gkp: return gkp;
-    case AnswerKind::Ssp: return ssp;
-    case AnswerKind::Gcp: return gcp;
-    case AnswerKind::Gds: return gds;
+    case AnswerKind::Qdi:
+        return qdi;
+    case AnswerKind::Gkp:
+        return gkp;
+    case AnswerKind::Ssp:
+        return ssp;
+    case AnswerKind::Gcp:
+        return gcp;
+    case AnswerKind::Gds:
+        return gds;
     }
     return qdi;
 }
@@ -326,10 +334,7 @@ Bytes RawRecord(uint16_t tag, uint16_t declaredLength, Bytes const& value)
     return out;
 }
 
-Bytes EndRecord()
-{
-    return Serialize({{kEndTag, {}}});
-}
+Bytes EndRecord() { return Serialize({{kEndTag, {}}}); }
 
 AnswerProfile::AnswerProfile(AnswerKind kind) : kind_(kind) {}
 

@@ -19,8 +19,8 @@
 
 struct libusb_context {
     bool alive = true;
-    int initCount = 1;                        // libusb_init calls on the default context
-    std::map<int, libusb_device*> devices;    // live device objects by scripted device
+    int initCount = 1;                      // libusb_init calls on the default context
+    std::map<int, libusb_device*> devices;  // live device objects by scripted device
 };
 
 struct libusb_device {
@@ -345,23 +345,40 @@ int CopyReply(const std::vector<uint8_t>& bytes, uint8_t* data, int length)
 const char* CallName(Call call)
 {
     switch (call) {
-    case Call::Init: return "libusb_init";
-    case Call::Exit: return "libusb_exit";
-    case Call::SetOption: return "libusb_set_option";
-    case Call::GetDeviceList: return "libusb_get_device_list";
-    case Call::FreeDeviceList: return "libusb_free_device_list";
-    case Call::RefDevice: return "libusb_ref_device";
-    case Call::UnrefDevice: return "libusb_unref_device";
-    case Call::GetDeviceDescriptor: return "libusb_get_device_descriptor";
-    case Call::GetConfigDescriptor: return "libusb_get_config_descriptor";
-    case Call::FreeConfigDescriptor: return "libusb_free_config_descriptor";
-    case Call::Open: return "libusb_open";
-    case Call::Close: return "libusb_close";
-    case Call::GetStringDescriptorAscii: return "libusb_get_string_descriptor_ascii";
-    case Call::ClaimInterface: return "libusb_claim_interface";
-    case Call::ReleaseInterface: return "libusb_release_interface";
-    case Call::BulkTransfer: return "libusb_bulk_transfer";
-    case Call::ControlTransfer: return "libusb_control_transfer";
+    case Call::Init:
+        return "libusb_init";
+    case Call::Exit:
+        return "libusb_exit";
+    case Call::SetOption:
+        return "libusb_set_option";
+    case Call::GetDeviceList:
+        return "libusb_get_device_list";
+    case Call::FreeDeviceList:
+        return "libusb_free_device_list";
+    case Call::RefDevice:
+        return "libusb_ref_device";
+    case Call::UnrefDevice:
+        return "libusb_unref_device";
+    case Call::GetDeviceDescriptor:
+        return "libusb_get_device_descriptor";
+    case Call::GetConfigDescriptor:
+        return "libusb_get_config_descriptor";
+    case Call::FreeConfigDescriptor:
+        return "libusb_free_config_descriptor";
+    case Call::Open:
+        return "libusb_open";
+    case Call::Close:
+        return "libusb_close";
+    case Call::GetStringDescriptorAscii:
+        return "libusb_get_string_descriptor_ascii";
+    case Call::ClaimInterface:
+        return "libusb_claim_interface";
+    case Call::ReleaseInterface:
+        return "libusb_release_interface";
+    case Call::BulkTransfer:
+        return "libusb_bulk_transfer";
+    case Call::ControlTransfer:
+        return "libusb_control_transfer";
     }
     return "?";
 }
@@ -375,8 +392,7 @@ Interface BulkInterface(uint8_t firstAddress, uint8_t secondAddress)
     return itf;
 }
 
-DeviceSpec Device(uint16_t idVendor, uint16_t idProduct, const std::string& manufacturer,
-                  const std::string& product)
+DeviceSpec Device(uint16_t idVendor, uint16_t idProduct, const std::string& manufacturer, const std::string& product)
 {
     DeviceSpec spec;
     spec.idVendor = idVendor;
@@ -738,8 +754,7 @@ void LIBUSB_CALL libusb_free_config_descriptor(struct libusb_config_descriptor* 
     }
     auto it = S().configs.find(config);
     if (it == S().configs.end()) {
-        fakeusb::Misuse(Call::FreeConfigDescriptor, "descriptor %p was never handed out",
-                        static_cast<void*>(config));
+        fakeusb::Misuse(Call::FreeConfigDescriptor, "descriptor %p was never handed out", static_cast<void*>(config));
     }
     fakeusb::ConfigBlock& block = *it->second;
     if (!block.alive) {
@@ -821,9 +836,8 @@ int LIBUSB_CALL libusb_claim_interface(libusb_device_handle* dev_handle, int int
     fakeusb::Lock lock(S().mutex);
     LogEntry entry = fakeusb::BeginOnHandle(Call::ClaimInterface, dev_handle);
     entry.index = interface_number;
-    if (entry.result == 0 &&
-        (interface_number < 0 ||
-         static_cast<size_t>(interface_number) >= fakeusb::Script(entry.device)->spec.interfaces.size())) {
+    if (entry.result == 0 && (interface_number < 0 || static_cast<size_t>(interface_number) >=
+                                                          fakeusb::Script(entry.device)->spec.interfaces.size())) {
         entry.result = LIBUSB_ERROR_NOT_FOUND;
     }
     if (entry.result == 0) {
@@ -930,8 +944,8 @@ int LIBUSB_CALL libusb_control_transfer(libusb_device_handle* dev_handle, uint8_
             entry.result = reply.status < 0 ? reply.status : n;
         } else if (script.controlHandler) {
             fakeusb::ControlHandler handler = script.controlHandler;
-            entry.result = handler(device, fakeusb::ControlSetup{request_type, bRequest, wValue, wIndex, wLength},
-                                   data);
+            entry.result =
+                handler(device, fakeusb::ControlSetup{request_type, bRequest, wValue, wIndex, wLength}, data);
         } else if (request_type == 0xA1 && bRequest == 0 && !script.spec.deviceIdReply.empty()) {
             entry.result = fakeusb::CopyReply(script.spec.deviceIdReply, data, wLength);
         } else {

@@ -78,8 +78,7 @@ struct DeviceSpec {
 Interface BulkInterface(uint8_t firstAddress, uint8_t secondAddress);
 // A device with manufacturer and product strings at indices 1 and 2 (index
 // 0 for an empty text) and one interface with bulk endpoints 0x81 and 0x02.
-DeviceSpec Device(uint16_t idVendor, uint16_t idProduct, const std::string& manufacturer,
-                  const std::string& product);
+DeviceSpec Device(uint16_t idVendor, uint16_t idProduct, const std::string& manufacturer, const std::string& product);
 // A device ID reply: the big-endian length (counting its own two bytes)
 // followed by the text.
 std::vector<uint8_t> DeviceIdReply(const std::string& id);
@@ -140,10 +139,10 @@ struct LogEntry {
     uint8_t bRequest = 0;
     uint16_t wValue = 0;
     uint16_t wIndex = 0;
-    int length = 0;        // requested transfer or buffer length
-    int transferred = 0;   // bytes moved
-    int index = 0;         // interface, string, configuration or option
-    int value = 0;         // option value; unref flag of FreeDeviceList
+    int length = 0;             // requested transfer or buffer length
+    int transferred = 0;        // bytes moved
+    int index = 0;              // interface, string, configuration or option
+    int value = 0;              // option value; unref flag of FreeDeviceList
     std::vector<uint8_t> data;  // bytes sent (bulk OUT, control OUT)
 };
 std::vector<LogEntry> CallLog();

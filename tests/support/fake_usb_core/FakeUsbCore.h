@@ -37,11 +37,11 @@ struct TransferAnswer {
 struct State {
     std::vector<std::string> calls;
     std::vector<IUsbDevAccsCore::_DEVREQ_SETUPDATA> requests;  // data pointers not kept
-    std::deque<Answer> replies;           // DeviceRequest; empty: 0x10500001
-    std::deque<TransferAnswer> reads;     // ReadDataOnBulkIn; empty: nothing came
-    std::deque<TransferAnswer> writes;    // WriteDataOnBulkOut; empty: nothing sent
-    std::vector<unsigned> readWaits;      // time-out of each bulk IN transfer
-    Answer openAnswer;                    // OpenDevice / OpenInterface
+    std::deque<Answer> replies;                                // DeviceRequest; empty: 0x10500001
+    std::deque<TransferAnswer> reads;                          // ReadDataOnBulkIn; empty: nothing came
+    std::deque<TransferAnswer> writes;                         // WriteDataOnBulkOut; empty: nothing sent
+    std::vector<unsigned> readWaits;                           // time-out of each bulk IN transfer
+    Answer openAnswer;                                         // OpenDevice / OpenInterface
     Answer closeInterfaceAnswer;
     std::vector<std::vector<vscore::_ENUM_DEV_INFO>> enumerations;  // appended per EnumerateDevices
     bool deviceOpen = false;

@@ -59,8 +59,8 @@ Bytes PageEnd(uint16_t pageNo, uint8_t status = 0x21);  // 0x21-0x25
 Bytes AllPagesEnd();
 Bytes SizeInfo(uint16_t pageNo, uint32_t width, uint32_t height);
 Bytes ColorCheck(uint16_t pageNo, uint8_t imageType);
-Bytes Notice(uint8_t status);  // 0x10, 0x40, 0x41, 0x42
-Bytes Timer(uint8_t status, uint16_t seconds);  // 0x50-0x52
+Bytes Notice(uint8_t status);                                                             // 0x10, 0x40, 0x41, 0x42
+Bytes Timer(uint8_t status, uint16_t seconds);                                            // 0x50-0x52
 Bytes Failure(uint8_t status, uint16_t pageNo, uint32_t width = 0, uint32_t height = 0);  // 0x71-0x74
 Bytes DeviceError(uint8_t result, uint8_t status = 0);
 

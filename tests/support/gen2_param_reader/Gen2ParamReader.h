@@ -18,7 +18,7 @@ namespace gen2_param_reader {
 
 // One command frame split into its parts.
 struct Gen2Frame {
-    std::string command;                                      // the three letters
+    std::string command;                                     // the three letters
     std::vector<std::pair<std::string, std::string>> lines;  // KEY, VALUE in frame order
 };
 

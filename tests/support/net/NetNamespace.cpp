@@ -22,8 +22,7 @@ constexpr const char* kPrefix = "vlnet-";
 
 }  // namespace
 
-NetNamespace::NetNamespace()
-    : name_(kPrefix + std::to_string(getpid()) + "-" + std::to_string(g_sequence.fetch_add(1)))
+NetNamespace::NetNamespace() : name_(kPrefix + std::to_string(getpid()) + "-" + std::to_string(g_sequence.fetch_add(1)))
 {
 }
 
@@ -54,8 +53,8 @@ bool NetNamespace::AddVethWithAddress(const std::string& prefix, const std::stri
 {
     const std::string n = "-n " + name_ + " ";
     return Ip(n + "link add " + prefix + "0 type veth peer name " + prefix + "1", error) &&
-           Ip(n + "addr add " + cidr + " dev " + prefix + "0", error) &&
-           Ip(n + "link set " + prefix + "0 up", error) && Ip(n + "link set " + prefix + "1 up", error);
+           Ip(n + "addr add " + cidr + " dev " + prefix + "0", error) && Ip(n + "link set " + prefix + "0 up", error) &&
+           Ip(n + "link set " + prefix + "1 up", error);
 }
 
 bool NetNamespace::RunInside(const std::function<void()>& fn, std::string& error)

@@ -92,11 +92,10 @@ bool SnmpAgent::Start(const Settings& settings, std::string& error)
     for (const std::string& line : settings.extraConfig) {
         extra += line + "\n";
     }
-    dir_->Write("snmpd.conf", "rocommunity " + settings.community + " 127.0.0.0/8\n" +
-                                  "sysName " + settings.sysName + "\n" +
-                                  "sysServices " + std::to_string(settings.sysServices) + "\n" +
-                                  "sysLocation loopback\nsysContact nobody\n" + extra +
-                                  "[snmp] persistentDir " + persist + "\n");
+    dir_->Write("snmpd.conf", "rocommunity " + settings.community + " 127.0.0.0/8\n" + "sysName " + settings.sysName +
+                                  "\n" + "sysServices " + std::to_string(settings.sysServices) + "\n" +
+                                  "sysLocation loopback\nsysContact nobody\n" + extra + "[snmp] persistentDir " +
+                                  persist + "\n");
     // A loopback address of its own keeps parallel test programs apart; a
     // namespace of the test's own has the whole of loopback to itself.
     address_ = !settings.address.empty() ? settings.address

@@ -184,8 +184,8 @@ std::string EncodeMessage(int64_t version, const std::string& community, int pdu
         list += Tlv(0x30, ObjectId(v.oid) + Value(v.value));
     }
     const std::string pdu = Integer(requestId) + Integer(errorStatus) + Integer(errorIndex) + Tlv(0x30, list);
-    return Tlv(0x30, Integer(version) + Tlv(0x04, community) +
-                         Tlv(static_cast<unsigned char>(0xA0 | (pduType & 0x1F)), pdu));
+    return Tlv(0x30,
+               Integer(version) + Tlv(0x04, community) + Tlv(static_cast<unsigned char>(0xA0 | (pduType & 0x1F)), pdu));
 }
 
 bool DecodeMessage(const unsigned char* data, size_t size, SnmpRequest& message)
@@ -198,12 +198,13 @@ bool DecodeMessage(const unsigned char* data, size_t size, SnmpRequest& message)
     int64_t status = 0;
     int64_t index = 0;
     Reader list{};
-    if (!all.Expect(0x30, msg) || !msg.Int(message.version) || !msg.Expect(0x04, community) ||
-        !msg.Next(pduTag, pdu) || (pduTag & 0xE0) != 0xA0 || !pdu.Int(message.requestId) || !pdu.Int(status) ||
-        !pdu.Int(index) || !pdu.Expect(0x30, list)) {
+    if (!all.Expect(0x30, msg) || !msg.Int(message.version) || !msg.Expect(0x04, community) || !msg.Next(pduTag, pdu) ||
+        (pduTag & 0xE0) != 0xA0 || !pdu.Int(message.requestId) || !pdu.Int(status) || !pdu.Int(index) ||
+        !pdu.Expect(0x30, list)) {
         return false;
     }
-    message.community.assign(reinterpret_cast<const char*>(community.p), static_cast<size_t>(community.end - community.p));
+    message.community.assign(reinterpret_cast<const char*>(community.p),
+                             static_cast<size_t>(community.end - community.p));
     message.pduType = pduTag & 0x1F;
     message.oids.clear();
     while (list.p < list.end) {

@@ -58,15 +58,15 @@ public:
     // the previous datagram, or from the request for the first).
     struct Datagram {
         int delayMs = 0;
-        int repeat = 1;           // sent this many times, delayMs apart
-        bool raw = false;         // send bytes as they are
+        int repeat = 1;    // sent this many times, delayMs apart
+        bool raw = false;  // send bytes as they are
         std::string bytes;
         std::vector<SnmpVarBind> vars;  // else an answer with these values
         int errorStatus = 0;
         int errorIndex = 0;
-        int64_t idOffset = 0;     // added to the request's id
+        int64_t idOffset = 0;  // added to the request's id
         bool ownCommunity = false;
-        std::string community;    // used when ownCommunity, else the request's
+        std::string community;  // used when ownCommunity, else the request's
         int pduType = 2;
         int64_t version = 0;
     };
@@ -101,7 +101,7 @@ private:
     int m_forwardFd = -1;
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
-    mutable std::mutex m_mutex;          // guards m_requests
+    mutable std::mutex m_mutex;  // guards m_requests
     std::vector<SnmpRequest> m_requests;
 };
 

@@ -8,9 +8,9 @@ namespace pluginlog {
 
 namespace {
 
-std::mutex g_mutex;                   // guards g_lines and g_values
-std::vector<std::string> g_lines;     // guarded by g_mutex
-std::map<std::string, long> g_values; // guarded by g_mutex
+std::mutex g_mutex;                    // guards g_lines and g_values
+std::vector<std::string> g_lines;      // guarded by g_mutex
+std::map<std::string, long> g_values;  // guarded by g_mutex
 
 }  // namespace
 
