@@ -7,6 +7,8 @@
 
 namespace {
 
+constexpr char kOrigin[] = "VexmorApi/Bytes/BytesFile";
+
 // Fill bytes go out in chunks so a large page needs no block of its size.
 constexpr unsigned kFillChunk = 0x10000;
 
@@ -51,7 +53,7 @@ unsigned BytesFile::GetByteSizeOnMemory() const { return memory_ ? memory_->GetB
 void BytesFile::SetBytes(unsigned size, unsigned char const* data)
 {
     if (size != 0 && data == nullptr) {
-        VEXMOR_THROW(Exception::InvalidArgument, "no bytes given for " + file_.GetPath());
+        VEXMOR_THROW(kOrigin, "SetBytes", Exception::InvalidArgument, "no bytes given for " + file_.GetPath());
     }
     file_.Remove();
     file_.WriteBinary(size, data);

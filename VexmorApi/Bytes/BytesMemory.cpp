@@ -8,15 +8,18 @@
 
 namespace {
 
+constexpr char kOrigin[] = "VexmorApi/Bytes/BytesMemory";
+
 constexpr uint64_t kMinimumStep = 0x100000;    // 1 MiB
 constexpr uint64_t kLargeGrowth = 0x20000000;  // 512 MiB
 constexpr uint64_t kLargeGranule = 0x8000000;  // 128 MiB
 constexpr uint64_t kMaxSize = 0xFFFFFFFFu;
 
-void CheckData(unsigned size, unsigned char const* data)
+void CheckData(unsigned size, unsigned char const* data, char const* function)
 {
     if (size != 0 && data == nullptr) {
-        VEXMOR_THROW(Exception::InvalidArgument, "no bytes given for a size of " + std::to_string(size));
+        VEXMOR_THROW(kOrigin, function, Exception::InvalidArgument,
+                     "no bytes given for a size of " + std::to_string(size));
     }
 }
 
@@ -56,7 +59,7 @@ BytesMemory::BytesMemory(unsigned size, unsigned char* data, Style style)
         size_ = size;
         return;
     }
-    CheckData(size, data);
+    CheckData(size, data, "None");
     block_ = make_unique_bytes(size);
     capacity_ = size;
     SetBytes(size, data);
@@ -64,7 +67,7 @@ BytesMemory::BytesMemory(unsigned size, unsigned char* data, Style style)
 
 void BytesMemory::SetBytes(unsigned size, unsigned char const* data)
 {
-    CheckData(size, data);
+    CheckData(size, data, "SetBytes");
     if (capacity_ < size) {
         unique_bytes fresh = make_unique_bytes(size);
         std::memcpy(fresh.get(), data, size);
@@ -78,10 +81,10 @@ void BytesMemory::SetBytes(unsigned size, unsigned char const* data)
 
 void BytesMemory::AppendBytes(unsigned size, unsigned char const* data)
 {
-    CheckData(size, data);
+    CheckData(size, data, "AppendBytes");
     uint64_t const needed = static_cast<uint64_t>(size_) + size;
     if (needed > kMaxSize) {
-        ThrowFailedToAllocate(needed);
+        ThrowFailedToAllocate(needed, kOrigin, "AppendBytes");
     }
     if (capacity_ >= needed) {
         if (size != 0) {

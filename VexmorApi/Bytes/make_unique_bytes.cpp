@@ -9,15 +9,17 @@
 
 namespace {
 
+constexpr char kOrigin[] = "VexmorApi/Bytes/make_unique_bytes";
+
 std::atomic<BytesAllocator> g_allocator{nullptr};
 
 }  // namespace
 
 void bytes_deleter::operator()(unsigned char* block) const { std::free(block); }
 
-void ThrowFailedToAllocate(uint64_t size)
+void ThrowFailedToAllocate(uint64_t size, char const* origin, char const* function)
 {
-    VEXMOR_THROW(Exception::FailedToAllocateMemory,
+    VEXMOR_THROW(origin, function, Exception::FailedToAllocateMemory,
                  "Failed to allocate " + Formatter::ToCommaSeparatedNumber(static_cast<long>(size), 3) + " bytes.");
 }
 
@@ -28,7 +30,7 @@ unique_bytes make_unique_bytes(unsigned size)
     size_t const request = size == 0 ? 1 : size;
     void* block = allocator ? allocator(request) : std::malloc(request);
     if (block == nullptr) {
-        ThrowFailedToAllocate(size);
+        ThrowFailedToAllocate(size, kOrigin, "make_unique_bytes");
     }
     return unique_bytes(static_cast<unsigned char*>(block));
 }

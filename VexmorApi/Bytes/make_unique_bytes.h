@@ -20,8 +20,9 @@ unique_bytes make_unique_bytes(unsigned size);
 unique_bytes make_unique_bytes(unsigned size, unsigned char* block);
 
 // Throws the FailedToAllocateMemory exception for a request of size bytes
-// (also for totals beyond the containers' 32-bit sizes).
-[[noreturn]] void ThrowFailedToAllocate(uint64_t size);
+// (also for totals beyond the containers' 32-bit sizes), recorded with the
+// caller's origin and operation.
+[[noreturn]] void ThrowFailedToAllocate(uint64_t size, char const* origin, char const* function);
 
 // Test seam: replaces the allocator behind make_unique_bytes and returns the
 // previous one; nullptr restores malloc. Engine code never calls it.

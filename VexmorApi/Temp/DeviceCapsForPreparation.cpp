@@ -12,6 +12,8 @@ namespace vscore {
 
 namespace {
 
+constexpr char kOrigin[] = "VexmorApi/Temp/DeviceCapsForPreparation";
+
 // The duplex flag as the byte the record holds: callers copy the record
 // whole, so any byte value may arrive, and 2 counts as both "not 0" and
 // "not 1".
@@ -210,11 +212,10 @@ bool CDeviceCapsForPreparation::IsSupportedDeviceAutoSize(const _SCANCMD_DUPLEXS
     case CARDSLOT:
         return sources.cardslot;
     default:
-        // A fixed origin rather than VEXMOR_THROW's: the file, function and
-        // line of this error are part of the engine log's documented texts.
+        // The line, like the origin, is part of the engine log's documented texts.
         throw TraceException(Exception::InvalidArgument,
-                             "Invalid source type: " + std::to_string(static_cast<int>(source)),
-                             "VexmorApi/Temp/DeviceCapsForPreparation", "IsSupportedDeviceAutoSize", 214);
+                             "Invalid source type: " + std::to_string(static_cast<int>(source)), kOrigin,
+                             "IsSupportedDeviceAutoSize", 214);
     }
 }
 

@@ -15,6 +15,8 @@ namespace vscore {
 
 namespace {
 
+constexpr char kOrigin[] = "VexmorApi/Temp/PaperTypeAndOrientation";
+
 // Paper by the distance of two corners, in 1/100 mm: a row applies from
 // its threshold up to the next row's.
 struct CornerRow {
@@ -101,7 +103,8 @@ CPaperTypeAndOrientation::CPaperTypeAndOrientation(PAPERTYPE type, DOCUMENTORIEN
     : paperType_(type), orientation_(orientation)
 {
     if (type == CUSTOMSIZE) {
-        VEXMOR_THROW(Exception::InvalidSequence, "An incorrect constructor is called.");
+        VEXMOR_THROW(kOrigin, "CPaperTypeAndOrientation", Exception::InvalidSequence,
+                     "An incorrect constructor is called.");
     }
 }
 

@@ -13,6 +13,8 @@ namespace vscore {
 
 namespace {
 
+constexpr char kOrigin[] = "VexmorApi/Temp/ParseQdiRes";
+
 constexpr int kQdiLogLevel = 3;
 
 char const* const kSources[4] = {"Fb", "Simplex", "Duplex", "Cardslot"};
@@ -923,7 +925,8 @@ TRANSFERPIXELUNIT CParseCmdRes_v2::GetTransferPixelUnit(const _QDICMDRESPONSE* q
 PSEUDOBACKGROUNDCOLOR CParseCmdRes_v2::GetPseudBackgroundColor(const _QDICMDRESPONSE* qdi, int selector)
 {
     if (selector < 0 || selector > 3) {
-        VEXMOR_THROW(Exception::InvalidArgument, "Invalid source and color: " + std::to_string(selector));
+        VEXMOR_THROW(kOrigin, "GetPseudBackgroundColor", Exception::InvalidArgument,
+                     "Invalid source and color: " + std::to_string(selector));
     }
     PSEUDOBACKGROUNDCOLOR color{};
     if (qdi != nullptr) {

@@ -21,6 +21,8 @@ namespace vscore {
 
 namespace {
 
+constexpr char kOrigin[] = "VexmorApi/Temp/ReadPreparation";
+
 // Resolutions below this are refused after halving.
 constexpr uint32_t kLowestResolution = 100;
 
@@ -511,7 +513,7 @@ void CReadPreparation_v2::ReverseDuplxBindingDirectionIfNeeds(DUPLEXTYPE& duplex
     VSRSLT result = 0;
     SlotLog log("ReverseDuplxBindingDirectionIfNeeds", result);
     if (!reverseDuplex_) {
-        VEXMOR_THROW(Exception::InvalidSequence,
+        VEXMOR_THROW(kOrigin, "ReverseDuplxBindingDirectionIfNeeds", Exception::InvalidSequence,
                      "Please call ReverseDuplxBindingDirectionIfNeeds() after deciding ScanArea");
     }
     if (*reverseDuplex_) {

@@ -12,6 +12,8 @@ namespace vscore {
 
 namespace {
 
+constexpr char kOrigin[] = "VexmorApi/Temp/ScanParam";
+
 // The device finds the paper's four corners itself.
 bool IsFourCornerDetection(const VS_SCANNER_PARAMETERS& request, const VS_SCANNER_CAPABILITY& capability)
 {
@@ -88,7 +90,8 @@ COLORTYPE GetSupportedLowestBitDepthColorType(const SUPPORTCOLORTYPES& supported
     if (supported.color24bit) {
         return COLOR24BIT;
     }
-    VEXMOR_THROW(Exception::InvalidArgument, "No supported color type.");
+    VEXMOR_THROW(kOrigin, "GetSupportedLowestBitDepthColorType", Exception::InvalidArgument,
+                 "No supported color type.");
 }
 
 COLORTYPE DecideColorType(const VS_SCANNER_PARAMETERS& request, const VS_SCANNER_CAPABILITY& capability)

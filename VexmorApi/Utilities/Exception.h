@@ -89,10 +89,15 @@ private:
     std::shared_ptr<StackTrace> trace_;
 };
 
-// Throws a TraceException carrying the current source file, function and line.
-#define VEXMOR_THROW(type, message) \
-    throw TraceException((type), (message), __FILE__, __func__, static_cast<unsigned>(__LINE__))
+// Throws a TraceException from the operation `function` of the source `origin`.
+// Each throwing file names its origin once, as the source path below the root
+// without extension (constexpr char kOrigin[] = "VexmorApi/Utilities/File"),
+// and helpers take the operation's name from their caller, so moving or
+// renaming a file never changes the recorded texts. Only the line is taken
+// from the throw site.
+#define VEXMOR_THROW(origin, function, type, message) \
+    throw TraceException((type), (message), (origin), (function), static_cast<unsigned>(__LINE__))
 // The same, with the exception being handled as nested cause.
-#define VEXMOR_THROW_NESTED(type, message)                                                       \
-    throw TraceException((type), (message), __FILE__, __func__, static_cast<unsigned>(__LINE__), \
+#define VEXMOR_THROW_NESTED(origin, function, type, message)                                       \
+    throw TraceException((type), (message), (origin), (function), static_cast<unsigned>(__LINE__), \
                          std::current_exception())

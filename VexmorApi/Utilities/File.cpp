@@ -10,6 +10,8 @@
 
 namespace {
 
+constexpr char kOrigin[] = "VexmorApi/Utilities/File";
+
 // Owns one stdio stream; closing without checking is for read-only streams.
 struct Stream {
     std::FILE* file;
@@ -24,17 +26,17 @@ struct Stream {
     Stream& operator=(Stream const&) = delete;
 };
 
-[[noreturn]] void ThrowNotExist(std::string const& path)
+[[noreturn]] void ThrowNotExist(std::string const& path, char const* function)
 {
-    VEXMOR_THROW(Exception::FailedToOperateFile, "This file is NOT exist: " + path);
+    VEXMOR_THROW(kOrigin, function, Exception::FailedToOperateFile, "This file is NOT exist: " + path);
 }
 
 // The length of an open stream in 64 bits.
-uint64_t StreamSize(std::FILE* file, std::string const& path)
+uint64_t StreamSize(std::FILE* file, std::string const& path, char const* function)
 {
     struct stat info;
     if (fstat(fileno(file), &info) != 0 || info.st_size < 0) {
-        VEXMOR_THROW(Exception::FailedToOperateFile, "failed to measure file: " + path);
+        VEXMOR_THROW(kOrigin, function, Exception::FailedToOperateFile, "failed to measure file: " + path);
     }
     return static_cast<uint64_t>(info.st_size);
 }
@@ -61,11 +63,11 @@ uint32_t File::GetSize() const
 {
     Stream stream(std::fopen(path_.c_str(), "rb"));
     if (!stream.file) {
-        ThrowNotExist(path_);
+        ThrowNotExist(path_, "GetSize");
     }
-    uint64_t const size = StreamSize(stream.file, path_);
+    uint64_t const size = StreamSize(stream.file, path_, "GetSize");
     if (size > UINT32_MAX) {
-        VEXMOR_THROW(Exception::FailedToOperateFile, "This file is too large: " + path_);
+        VEXMOR_THROW(kOrigin, "GetSize", Exception::FailedToOperateFile, "This file is too large: " + path_);
     }
     return static_cast<uint32_t>(size);
 }
@@ -74,7 +76,7 @@ std::string File::ReadText() const
 {
     Stream stream(std::fopen(path_.c_str(), "rb"));
     if (!stream.file) {
-        ThrowNotExist(path_);
+        ThrowNotExist(path_, "ReadText");
     }
     std::string text;
     char chunk[65536];
@@ -83,7 +85,7 @@ std::string File::ReadText() const
         text.append(chunk, got);
     }
     if (std::ferror(stream.file)) {
-        VEXMOR_THROW(Exception::FailedToOperateFile, "failed to read file: " + path_);
+        VEXMOR_THROW(kOrigin, "ReadText", Exception::FailedToOperateFile, "failed to read file: " + path_);
     }
     return text;
 }
@@ -92,26 +94,27 @@ std::unique_ptr<BytesMemory> File::ReadBytes(Range const& range) const
 {
     Stream stream(std::fopen(path_.c_str(), "rb"));
     if (!stream.file) {
-        ThrowNotExist(path_);
+        ThrowNotExist(path_, "ReadBytes");
     }
-    uint64_t const size = StreamSize(stream.file, path_);
+    uint64_t const size = StreamSize(stream.file, path_, "ReadBytes");
     uint64_t const offset = range.offset;
     uint64_t const end = offset + range.length;
     if (offset >= size || end > size) {
-        VEXMOR_THROW(Exception::InvalidArgument, "Specified invalid range. - fileSize: " + std::to_string(size) +
-                                                     ", range: " + range.GetDescription());
+        VEXMOR_THROW(
+            kOrigin, "ReadBytes", Exception::InvalidArgument,
+            "Specified invalid range. - fileSize: " + std::to_string(size) + ", range: " + range.GetDescription());
     }
     uint64_t const length = range.length == 0 ? size - offset : range.length;
     if (length > UINT32_MAX) {
-        ThrowFailedToAllocate(length);
+        ThrowFailedToAllocate(length, kOrigin, "ReadBytes");
     }
     if (offset != 0 && fseeko(stream.file, static_cast<off_t>(offset), SEEK_SET) != 0) {
-        VEXMOR_THROW(Exception::FailedToOperateFile, "failed to read file: " + path_);
+        VEXMOR_THROW(kOrigin, "ReadBytes", Exception::FailedToOperateFile, "failed to read file: " + path_);
     }
     unique_bytes block = make_unique_bytes(static_cast<unsigned>(length));
     // The file may have shrunk since it was measured: every byte must arrive.
     if (std::fread(block.get(), 1, length, stream.file) != length) {
-        VEXMOR_THROW(Exception::FailedToOperateFile, "failed to read file: " + path_);
+        VEXMOR_THROW(kOrigin, "ReadBytes", Exception::FailedToOperateFile, "failed to read file: " + path_);
     }
     return std::make_unique<BytesMemory>(static_cast<unsigned>(length), block.release(), BytesMemory::Adopt);
 }
@@ -125,24 +128,24 @@ void File::WriteText(std::string const& text) const
 void File::WriteBinary(unsigned long size, unsigned char const* data) const
 {
     if (size != 0 && data == nullptr) {
-        VEXMOR_THROW(Exception::InvalidArgument, "no bytes given to write to " + path_);
+        VEXMOR_THROW(kOrigin, "WriteBinary", Exception::InvalidArgument, "no bytes given to write to " + path_);
     }
     std::FILE* file = std::fopen(path_.c_str(), "ab");
     if (!file) {
-        ThrowNotExist(path_);
+        ThrowNotExist(path_, "WriteBinary");
     }
     bool const written = size == 0 || std::fwrite(data, 1, size, file) == size;
     // fclose flushes: a full disk may show only here.
     bool const closed = std::fclose(file) == 0;
     if (!written || !closed) {
-        VEXMOR_THROW(Exception::FailedToOperateFile, "failed to write file: " + path_);
+        VEXMOR_THROW(kOrigin, "WriteBinary", Exception::FailedToOperateFile, "failed to write file: " + path_);
     }
 }
 
 void File::WriteBytes(std::unique_ptr<Bytes> bytes) const
 {
     if (!bytes) {
-        VEXMOR_THROW(Exception::InvalidArgument, "no bytes given to write to " + path_);
+        VEXMOR_THROW(kOrigin, "WriteBytes", Exception::InvalidArgument, "no bytes given to write to " + path_);
     }
     unsigned const size = bytes->GetByteSize();
     WriteBinary(size, size == 0 ? nullptr : bytes->GetBytesPointer());

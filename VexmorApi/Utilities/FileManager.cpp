@@ -7,6 +7,10 @@
 #include "VexmorApi/Utilities/File.h"
 #include "VexmorApi/Utilities/Path.h"
 
+namespace {
+constexpr char kOrigin[] = "VexmorApi/Utilities/FileManager";
+}  // namespace
+
 FileManager::FileManager() : temporaryDirectory_(CreateTemporaryDirectory(Path::GetTempDirectoryPath())) {}
 
 FileManager::~FileManager()
@@ -35,25 +39,25 @@ std::string FileManager::CreateTemporaryFilePath()
 void FileManager::CreateFile(std::string const& path, unsigned long size, unsigned char const* data)
 {
     if (ExistsDirectory(path)) {
-        VEXMOR_THROW(Exception::FailedToOperateFile,
+        VEXMOR_THROW(kOrigin, "CreateFile", Exception::FailedToOperateFile,
                      "failed to create file because same name directory already exist: " + path);
     }
     File file(path);
     file.Remove();
     file.WriteBinary(size, data);
     if (!file.Exists()) {
-        VEXMOR_THROW(Exception::FailedToOperateFile, "failed to create file: " + path);
+        VEXMOR_THROW(kOrigin, "CreateFile", Exception::FailedToOperateFile, "failed to create file: " + path);
     }
 }
 
 void FileManager::RemoveFile(std::string const& path)
 {
     if (ExistsDirectory(path)) {
-        VEXMOR_THROW(Exception::FailedToOperateFile,
+        VEXMOR_THROW(kOrigin, "RemoveFile", Exception::FailedToOperateFile,
                      "failed to remove file because same name directory already exist: " + path);
     }
     if (!File(path).Remove()) {
-        VEXMOR_THROW(Exception::FailedToOperateFile, "failed to remove file: " + path);
+        VEXMOR_THROW(kOrigin, "RemoveFile", Exception::FailedToOperateFile, "failed to remove file: " + path);
     }
 }
 

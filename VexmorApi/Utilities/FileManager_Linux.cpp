@@ -15,6 +15,8 @@
 
 namespace {
 
+constexpr char kOrigin[] = "VexmorApi/Utilities/FileManager_Linux";
+
 // Owns a directory stream (and the descriptor below it).
 struct DirStream {
     DIR* dir;
@@ -45,19 +47,19 @@ bool IsRealDirectory(int dirFd, dirent const* entry)
     return fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode);
 }
 
-[[noreturn]] void ThrowRemoveFailed(std::string const& path)
+[[noreturn]] void ThrowRemoveFailed(std::string const& path, char const* function)
 {
-    VEXMOR_THROW(Exception::FailedToOperateDirectory, "failed to remove directory: " + path);
+    VEXMOR_THROW(kOrigin, function, Exception::FailedToOperateDirectory, "failed to remove directory: " + path);
 }
 
 // Empties the directory open at dirFd (owned by this call), descending only
 // into real sub-directories, each opened without following a link.
-void RemoveContents(int dirFd, std::string const& path)
+void RemoveContents(int dirFd, std::string const& path, char const* function)
 {
     DirStream stream(fdopendir(dirFd));
     if (!stream.dir) {
         close(dirFd);
-        ThrowRemoveFailed(path);
+        ThrowRemoveFailed(path, function);
     }
     while (dirent* entry = readdir(stream.dir)) {
         if (IsDotOrDotDot(entry->d_name)) {
@@ -67,11 +69,11 @@ void RemoveContents(int dirFd, std::string const& path)
         if (IsRealDirectory(dirfd(stream.dir), entry)) {
             int childFd = openat(dirfd(stream.dir), entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (childFd < 0) {
-                ThrowRemoveFailed(child);
+                ThrowRemoveFailed(child, function);
             }
-            RemoveContents(childFd, child);
+            RemoveContents(childFd, child, function);
             if (unlinkat(dirfd(stream.dir), entry->d_name, AT_REMOVEDIR) != 0) {
-                ThrowRemoveFailed(child);
+                ThrowRemoveFailed(child, function);
             }
         } else {
             // A file, a link or anything else: the entry itself goes.
@@ -100,13 +102,14 @@ void FileManager::CreateDirectory(std::string const& path, bool createParents)
     // An empty parent is the working folder; there is nothing above it to make.
     if (!parent.empty() && !ExistsDirectory(parent)) {
         if (!createParents) {
-            VEXMOR_THROW(Exception::FailedToOperateDirectory,
+            VEXMOR_THROW(kOrigin, "CreateDirectory", Exception::FailedToOperateDirectory,
                          "failed to create directory \"" + path + "\" because parent directory dose NOT exist.");
         }
         CreateDirectory(parent, true);
     }
     if (mkdir(path.c_str(), 0777) != 0) {
-        VEXMOR_THROW(Exception::FailedToOperateDirectory, "failed to create directory: " + path);
+        VEXMOR_THROW(kOrigin, "CreateDirectory", Exception::FailedToOperateDirectory,
+                     "failed to create directory: " + path);
     }
 }
 
@@ -114,16 +117,16 @@ void FileManager::RemoveDirectory(std::string const& path)
 {
     struct stat info;
     if (lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        VEXMOR_THROW(Exception::FailedToOperateDirectory,
+        VEXMOR_THROW(kOrigin, "RemoveDirectory", Exception::FailedToOperateDirectory,
                      "failed to remove directory because directory does NOT exist: " + path);
     }
     int dirFd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (dirFd < 0) {
-        ThrowRemoveFailed(path);
+        ThrowRemoveFailed(path, "RemoveDirectory");
     }
-    RemoveContents(dirFd, path);
+    RemoveContents(dirFd, path, "RemoveDirectory");
     if (rmdir(path.c_str()) != 0) {
-        ThrowRemoveFailed(path);
+        ThrowRemoveFailed(path, "RemoveDirectory");
     }
 }
 
@@ -171,13 +174,16 @@ std::string FileManager::CreateTemporaryDirectory(std::string const& root)
             if (errno == EEXIST) {
                 continue;
             }
-            VEXMOR_THROW(Exception::FailedToOperateDirectory, "failed to create directory: " + path);
+            VEXMOR_THROW(kOrigin, "CreateTemporaryDirectory", Exception::FailedToOperateDirectory,
+                         "failed to create directory: " + path);
         }
         struct stat info;
         if (lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != geteuid()) {
-            VEXMOR_THROW(Exception::FailedToOperateDirectory, "failed to create directory: " + path);
+            VEXMOR_THROW(kOrigin, "CreateTemporaryDirectory", Exception::FailedToOperateDirectory,
+                         "failed to create directory: " + path);
         }
         return path;
     }
-    VEXMOR_THROW(Exception::FailedToOperateDirectory, "failed to create directory under " + root);
+    VEXMOR_THROW(kOrigin, "CreateTemporaryDirectory", Exception::FailedToOperateDirectory,
+                 "failed to create directory under " + root);
 }

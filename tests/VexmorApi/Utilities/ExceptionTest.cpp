@@ -1,8 +1,13 @@
 // Exceptions: description text, nested causes, and the type -> result table.
 #include "VexmorApi/Utilities/Exception.h"
 
+#include "VexmorApi/Bytes/BytesMemory.h"
+#include "VexmorApi/Utilities/File.h"
+#include "VexmorApi/Utilities/FileManager.h"
+
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -101,15 +106,35 @@ TEST(Exception, InnermostExceptionDecidesTheCode)
     EXPECT_EQ(overStd.GetVSRSLT(), 0x10404005u);
 }
 
-TEST(Exception, ThrowMacroRecordsSiteRelativeToSourceRoot)
+TEST(Exception, ThrowSitesRecordTheirNamedOriginAndOperation)
 {
-    try {
-        VEXMOR_THROW(Exception::InvalidSequence, "late");
-    } catch (Exception const& e) {
-        EXPECT_EQ(e.GetFileName(), "tests/VexmorApi/Utilities/ExceptionTest.cpp");
-        EXPECT_EQ(e.GetFunctionName(), "TestBody");
-        EXPECT_GT(e.GetLineNumber(), 0u);
-        EXPECT_EQ(e.GetVSRSLT(), 0x10404005u);
+    // The recorded texts are part of the engine log: they name the source
+    // below the root without extension and the public operation, whatever
+    // helper raised them and wherever the file lies.
+    std::string const missing = "/nonexistent-vexmor-origin-check/file";
+    struct Case {
+        const char* what;
+        std::function<void()> run;
+        const char* file;
+        const char* function;
+    };
+    const Case cases[] = {
+        {"GetSize", [&] { File(missing).GetSize(); }, "VexmorApi/Utilities/File", "GetSize"},
+        {"ReadText", [&] { File(missing).ReadText(); }, "VexmorApi/Utilities/File", "ReadText"},
+        {"ReadBytes", [&] { File(missing).ReadBytes(File::Range::Whole); }, "VexmorApi/Utilities/File", "ReadBytes"},
+        {"RemoveFile", [&] { FileManager::RemoveFile(missing); }, "VexmorApi/Utilities/FileManager", "RemoveFile"},
+        {"RemoveDirectory", [&] { FileManager::RemoveDirectory(missing); }, "VexmorApi/Utilities/FileManager_Linux",
+         "RemoveDirectory"},
+    };
+    for (const Case& c : cases) {
+        try {
+            c.run();
+            ADD_FAILURE() << c.what << " did not throw";
+        } catch (TraceException const& e) {
+            EXPECT_EQ(e.GetFileName(), c.file) << c.what;
+            EXPECT_EQ(e.GetFunctionName(), c.function) << c.what;
+            EXPECT_GT(e.GetLineNumber(), 0u) << c.what;
+        }
     }
 }
 
