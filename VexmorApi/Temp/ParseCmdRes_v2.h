@@ -240,6 +240,14 @@ public:
     static PAPERTYPE PaperTypeFromCode(uint8_t code, bool longPaper);
 
 private:
+    // Every entry point but the palette's: the trace lines of name, then,
+    // for given data, the walk and, when complete (the walk's flag) says the
+    // answer was complete and described something, its conversion; else
+    // result as given.
+    template <class Result, class Answer>
+    Result ParseAnswer(const char* name, unsigned char* data, long length, Result result,
+                       Answer (CParseCmdRes_v2::*walk)(unsigned char*, long), const bool& complete,
+                       Result (*convert)(const Answer*));
     // Walks the records of one answer, calling readTag for each record
     // header; readTag returns false for a tag the answer kind does not
     // define. Never reads outside the length bytes at data. Returns whether
