@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "VexmorApi/Temp/DeviceCapsTable.h"
+#include "VexmorApi/Temp/PaperDimensions.h"
 #include "VexmorApi/Temp/ScanCmd.h"
 #include "VexmorApi/Temp/ScanCmdQuery.h"
 #include "VexmorApi/Temp/ScanCmdRes.h"
@@ -16,7 +17,7 @@ namespace vscore {
 namespace {
 
 // The longest flatbed document of the platforms that report too short a one.
-constexpr uint32_t kFlatbedDocumentLength = 35560;  // 1/100 mm
+constexpr uint32_t kFlatbedDocumentLength = paper::kLegalLength;
 // The narrowest feeder scan of command version 266.
 constexpr uint32_t kRushAdfMinimumWidth = 14130;  // 1/100 mm
 
