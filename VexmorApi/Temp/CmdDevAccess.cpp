@@ -6,6 +6,7 @@
 #include <exception>
 #include <new>
 
+#include "VexmorApi/Temp/ResultTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 #include "vdtcl/CTTime.h"
 
@@ -30,8 +31,8 @@ void CCmdDevAccess::SetPointerToDeviceAccess(IDeviceAccess* deviceAccess)
 
 bool CCmdDevAccess::ConfirmConnection(IDeviceAccess* deviceAccess, _DEV_IDENTIFIER& identifier)
 {
-    static char const kFunc[] = "ConfirmConnection";
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", kFunc);
+    bool ok = false;
+    ResultTrace<bool> trace(g_ScanDevApiLog, "ConfirmConnection", ok);
     VSRSLT result = 0;
     uint32_t detail = 0;
     bool const called = CallWithIdentifier(deviceAccess, &IDeviceAccess::ConfirmConnection, identifier, result, detail);
@@ -41,23 +42,21 @@ bool CCmdDevAccess::ConfirmConnection(IDeviceAccess* deviceAccess, _DEV_IDENTIFI
     } else if (called && result != 0) {
         g_ScanDevApiLog.WriteLog(1, "Error: Open Scanner FAILD! result = 0x%08X(%d)", result, static_cast<int>(detail));
     }
-    bool const ok = called && result == 0;
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[bool] = %d", kFunc, ok ? 1 : 0);
+    ok = called && result == 0;
     return ok;
 }
 
 bool CCmdDevAccess::OpenDevice(IDeviceAccess* deviceAccess, _DEV_IDENTIFIER& identifier)
 {
-    static char const kFunc[] = "OpenDevice";
-    g_ScanDevApiLog.WriteLog(1, ">>>>> %s >>>>>", kFunc);
+    bool ok = false;
+    ResultTrace<bool> trace(g_ScanDevApiLog, "OpenDevice", ok, 1);
     VSRSLT result = 0;
     uint32_t detail = 0;
     bool const called = CallWithIdentifier(deviceAccess, &IDeviceAccess::OpenScanner, identifier, result, detail);
     if (called && result != 0) {
         g_ScanDevApiLog.WriteLog(1, "Error: Open Scanner FAILD! result = 0x%08X(%d)", result, static_cast<int>(detail));
     }
-    bool const ok = called && result == 0;
-    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<< ret[bool] = %d", kFunc, ok ? 1 : 0);
+    ok = called && result == 0;
     return ok;
 }
 
@@ -72,8 +71,9 @@ bool CCmdDevAccess::IsOpenDevice()
 
 void CCmdDevAccess::CloseDevice()
 {
-    static char const kFunc[] = "CloseDevice";
-    g_ScanDevApiLog.WriteLog(1, ">>>>> %s >>>>>", kFunc);
+    // The exit line reads ret[bool] = 0 whatever happened.
+    bool const logged = false;
+    ResultTrace<bool> trace(g_ScanDevApiLog, "CloseDevice", logged, 1);
     if (deviceAccess_ == nullptr) {
         g_ScanDevApiLog.WriteLog(1, "Error: IDeviceAccess instance does not exist.");
     } else if (IsOpenDevice()) {
@@ -85,14 +85,12 @@ void CCmdDevAccess::CloseDevice()
         deviceAccess_ = nullptr;
         FreeReceiveBuffer();
     }
-    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<< ret[bool] = %d", kFunc, 0);
 }
 
 VSRSLT CCmdDevAccess::SendCommand(const char* frame, int count)
 {
-    static char const kFunc[] = "SendCommand";
-    g_ScanDevApiLog.WriteLog(1, ">>>>> %s >>>>>", kFunc);
     VSRSLT ret = CMDERR_BAD_ARGUMENT;
+    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, "SendCommand", ret, 1);
     if (deviceAccess_ == nullptr) {
         g_ScanDevApiLog.WriteLog(1, "Error: IDeviceAccess instance does not exist.");
         ret = CMDERR_NO_DEVICE_ACCESS;
@@ -113,7 +111,6 @@ VSRSLT CCmdDevAccess::SendCommand(const char* frame, int count)
                                      static_cast<int>(detail));
         }
     }
-    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
     return ret;
 }
 

@@ -7,6 +7,7 @@
 
 #include "VexmorApi/Temp/DeviceCapsTable.h"
 #include "VexmorApi/Temp/PaperDimensions.h"
+#include "VexmorApi/Temp/ResultTrace.h"
 #include "VexmorApi/Temp/ScanCmd.h"
 #include "VexmorApi/Temp/ScanCmdQuery.h"
 #include "VexmorApi/Temp/ScanCmdRes.h"
@@ -29,7 +30,7 @@ CDeviceCaps::~CDeviceCaps() { UnInitialize(); }
 
 VSRSLT CDeviceCaps::Initialize(std::shared_ptr<CScanCmd> scanCmd)
 {
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", "Initialize");
+    TraceScope trace("Initialize");
     VSRSLT ret = 0;
     if (!initialized_) {
         if (scanCmd == nullptr) {
@@ -39,7 +40,6 @@ VSRSLT CDeviceCaps::Initialize(std::shared_ptr<CScanCmd> scanCmd)
             initialized_ = true;
         }
     }
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<<", "Initialize");
     return ret;
 }
 
@@ -55,14 +55,13 @@ VSRSLT CDeviceCaps::Initialize(std::shared_ptr<CScanCmd> scanCmd, const std::str
 
 VSRSLT CDeviceCaps::UnInitialize()
 {
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", "UnInitialize");
+    TraceScope trace("UnInitialize");
     if (capability_ != nullptr) {
         capability_.reset();
         modelName_.clear();
         capabilityTablePath_.clear();
     }
     initialized_ = false;
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<<", "UnInitialize");
     return 0;
 }
 
