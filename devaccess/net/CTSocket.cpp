@@ -154,15 +154,7 @@ bool CTSocket::CreateSocket(const addrinfo* address)
 // first timed wait tries again.
 bool CTSocket::ConnectSocket(const addrinfo* address)
 {
-    if (address == nullptr || address->ai_addr == nullptr) {
-        m_lastError = EINVAL;
-        return false;
-    }
-    if (!m_sockProcStarted) {
-        return false;
-    }
-    if (m_descriptor < 0) {
-        m_lastError = ENOTSOCK;
+    if (!CanUseAddress(address)) {
         return false;
     }
     if (connect(m_descriptor, address->ai_addr, address->ai_addrlen) != 0) {
@@ -177,15 +169,7 @@ bool CTSocket::ConnectSocket(const addrinfo* address)
 
 bool CTSocket::BindSocket(const addrinfo* address)
 {
-    if (address == nullptr || address->ai_addr == nullptr) {
-        m_lastError = EINVAL;
-        return false;
-    }
-    if (!m_sockProcStarted) {
-        return false;
-    }
-    if (m_descriptor < 0) {
-        m_lastError = ENOTSOCK;
+    if (!CanUseAddress(address)) {
         return false;
     }
     if (bind(m_descriptor, address->ai_addr, address->ai_addrlen) != 0) {
@@ -507,6 +491,17 @@ bool CTSocket::CanUseDescriptor()
         return false;
     }
     return true;
+}
+
+// The refusals of connect and bind, in their order: no address (EINVAL),
+// not started (no error code), no descriptor (ENOTSOCK).
+bool CTSocket::CanUseAddress(const addrinfo* address)
+{
+    if (address == nullptr || address->ai_addr == nullptr) {
+        m_lastError = EINVAL;
+        return false;
+    }
+    return CanUseDescriptor();
 }
 
 bool CTSocket::EnsureNonBlocking()

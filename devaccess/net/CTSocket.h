@@ -123,6 +123,7 @@ private:
     };
 
     bool CanUseDescriptor();
+    bool CanUseAddress(const addrinfo* address);
     // Switches the descriptor to non-blocking mode unless that is done.
     bool EnsureNonBlocking();
     // The receive rule of ReceiveData for one receive call; receive(flags)
