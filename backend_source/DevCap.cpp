@@ -80,6 +80,12 @@ int64_t Length(int64_t value, vscore::UNITTYPE unit)
 
 int Size(uint32_t value, vscore::UNITTYPE unit) { return static_cast<int>(Length(value, unit)); }
 
+void Sizes(const vscore::AXIS& size, vscore::UNITTYPE unit, int* width, int* height)
+{
+    *width = Size(size.x, unit);
+    *height = Size(size.y, unit);
+}
+
 bool ListsPaperType(const vscore::tagVS_SCANNER_CAPABILITY_VER1& cap, vscore::PAPERTYPE type)
 {
     uint32_t count = cap.paperNum < 27 ? cap.paperNum : 27;
@@ -175,19 +181,13 @@ void make_devcap(DEVCAP* devcap, const vscore::tagVS_SCANNER_CAPABILITY_VER1* ca
     // The record's groups order their sizes flatbed, simplex, duplex and
     // their margins left, right, top, bottom; the copy is filled by name.
     const vscore::DEVICESCANSIZES& max = cap.supportDocSizeMax;
-    devcap->flatbedMaxWidth = Size(max.flatbed.x, max.unit);
-    devcap->flatbedMaxHeight = Size(max.flatbed.y, max.unit);
-    devcap->adfDuplexMaxWidth = Size(max.duplex.x, max.unit);
-    devcap->adfDuplexMaxHeight = Size(max.duplex.y, max.unit);
-    devcap->adfSimplexMaxWidth = Size(max.simplex.x, max.unit);
-    devcap->adfSimplexMaxHeight = Size(max.simplex.y, max.unit);
+    Sizes(max.flatbed, max.unit, &devcap->flatbedMaxWidth, &devcap->flatbedMaxHeight);
+    Sizes(max.duplex, max.unit, &devcap->adfDuplexMaxWidth, &devcap->adfDuplexMaxHeight);
+    Sizes(max.simplex, max.unit, &devcap->adfSimplexMaxWidth, &devcap->adfSimplexMaxHeight);
     const vscore::DEVICESCANSIZES& min = cap.deviceScanSizeMin;
-    devcap->flatbedMinWidth = Size(min.flatbed.x, min.unit);
-    devcap->flatbedMinHeight = Size(min.flatbed.y, min.unit);
-    devcap->adfDuplexMinWidth = Size(min.duplex.x, min.unit);
-    devcap->adfDuplexMinHeight = Size(min.duplex.y, min.unit);
-    devcap->adfSimplexMinWidth = Size(min.simplex.x, min.unit);
-    devcap->adfSimplexMinHeight = Size(min.simplex.y, min.unit);
+    Sizes(min.flatbed, min.unit, &devcap->flatbedMinWidth, &devcap->flatbedMinHeight);
+    Sizes(min.duplex, min.unit, &devcap->adfDuplexMinWidth, &devcap->adfDuplexMinHeight);
+    Sizes(min.simplex, min.unit, &devcap->adfSimplexMinWidth, &devcap->adfSimplexMinHeight);
     if (ListsPaperType(cap, vscore::LONGPAPER_NARROW) || ListsPaperType(cap, vscore::LONGPAPER_WIDE)) {
         devcap->longPaperSimplexMax = Size(cap.longPaper.simplexMaxLength, cap.longPaper.unit);
         devcap->longPaperDuplexMax = Size(cap.longPaper.duplexMaxLength, cap.longPaper.unit);

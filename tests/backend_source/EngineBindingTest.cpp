@@ -250,6 +250,32 @@ TEST_F(EngineBinding, ScanTimelineDeliversPagesAndTheLedgerFileRecordsThem)
     }
 }
 
+TEST_F(EngineBinding, TheFakeMarksCallsAfterUnInitializeAndReadsPushSettings)
+{
+    Bind(
+        "push duplex.isSet true\n"
+        "push duplex.value 1\n");
+    PushScanKeyInfo push;
+    std::memset(&push, 0xFE, sizeof push);
+    ASSERT_EQ(0u, vssdkwrapper_GetPushScanParameter(1, &push));
+    EXPECT_TRUE(push.duplex.isSet);
+    EXPECT_EQ(vscore::DUPLEX_LONG, push.duplex.value);
+    EXPECT_EQ(0, push.scanEvent.value);
+    pp->UnInitialize();  // behind the binding's back
+    EXPECT_TRUE(vssdkwrapper_CheckConnection());
+    std::vector<fakeengine::Call> calls = fakeengine::Ledger("CheckConnection");
+    ASSERT_EQ(1u, calls.size());
+    EXPECT_TRUE(calls[0].afterUninit);
+    EXPECT_EQ("CheckConnection after-uninit -> true", calls[0].text);
+}
+
+TEST_F(EngineBinding, AnUnreadableScriptEndsTheProgramWithItsLine)
+{
+    EXPECT_DEATH(Bind("adf 2\nbogus 1\n"), R"(fake engine: .*engine\.script:2: unknown statement bogus)");
+    EXPECT_DEATH(Bind("cap colorType.sepia true\n"), R"(:1: no field colorType\.sepia for cap)");
+    EXPECT_DEATH(Bind("page 10 10 4 zero\n"), R"(:1: bits must be 1, 8 or 24)");
+}
+
 TEST_F(EngineBinding, ScriptedCapabilitiesBuildTheOptions)
 {
     Bind(
