@@ -213,7 +213,8 @@ std::vector<unsigned char> TIFFCreator::CreateTIFF(ImageInfo const& info, uint64
                                                  info.GetRequiredByteSize());
     if (plan.kind == ImageDumpRows::Whole) {
         file.insert(file.end(), pixels, pixels + byteSize);
-    } else if (plan.kind == ImageDumpRows::Rows) {
+    } else if (plan.kind == ImageDumpRows::Rows && plan.rowBytes != 0) {
+        // (A page of width 0 has empty rows: nothing to walk through.)
         file.reserve(file.size() + plan.rowBytes * plan.rowCount);
         for (uint32_t row = 0; row < plan.rowCount; ++row) {
             unsigned char const* start = pixels + row * plan.stride;

@@ -231,6 +231,7 @@ TEST(TIFFCreator, OtherBlocksAreWrittenWholeWithinTheirSize)
         {"packed", gray, Pattern(30), 30},
         {"below the packed rows", gray, Pattern(25), 25},
         {"height 0", ImageInfo(300, ImageInfo::TrueGray, 10, 0), Pattern(40), 0},
+        {"width 0, many rows", ImageInfo(300, ImageInfo::TrueGray, 0, 1u << 31), Pattern(4), 0},
     };
     for (Case const& c : cases) {
         // A block of exactly its size, so that ASan sees any read past it.
