@@ -34,7 +34,11 @@ void StoreInTemporaryFile(std::unique_ptr<Bytes>& bytes, char const* origin, cha
         return;
     }
     // No block, or one of another kind: name what the member holds.
-    std::string const held = bytes ? TypeName(typeid(*bytes)) : TypeName(typeid(bytes));
+    std::string held = TypeName(typeid(bytes));
+    if (bytes) {
+        Bytes const& kind = *bytes;
+        held = TypeName(typeid(kind));
+    }
     VEXMOR_THROW(origin, function, Exception::InvalidMemberVariable, "member variable typeid is " + held);
 }
 
