@@ -15,6 +15,8 @@
 #include "ScratchDir.h"
 #include "VexmorApi/Bytes/BytesMemory.h"
 #include "VexmorApi/Pages/BitmapImage.h"
+#include "VexmorApi/Utilities/OutputLog.h"
+#include "tests/VexmorApi/Utilities/LogHome.h"
 
 namespace {
 
@@ -154,25 +156,40 @@ TEST(TIFFCreator, SampleBuildersAreLittleEndian)
     EXPECT_EQ(joined, FromHex("010203"));
 }
 
-class TIFFFiles : public ::testing::Test {
+// HOME at a scratch folder, so that the engine's log dumps go there.
+class TIFFFiles : public LogHome {
 protected:
     void SetUp() override
     {
+        LogHome::SetUp();
         if (!peer::HaveTool("tiffinfo") || !peer::HavePillow()) {
             GTEST_SKIP() << "tiffinfo and Pillow under /usr/bin/python3 are needed";
         }
     }
-    std::string Write(std::string const& name, Buffer const& bytes) const
+    // tiffinfo reads every strip of the file without a complaint, and Pillow
+    // sees the page's pixels at 300 dpi.
+    static void ExpectReadable(std::string const& path, ImageInfo const& info, char const* mode, Buffer const& seen)
     {
-        return dir_.Write(name, std::string(bytes.begin(), bytes.end()));
+        std::string const report = peer::TiffInfo(path);
+        EXPECT_EQ(report.find("arning"), std::string::npos) << report;
+        EXPECT_EQ(report.find("rror"), std::string::npos) << report;
+        peer::PillowImage const read = peer::ReadWithPillow(path);
+        EXPECT_EQ(read.mode, mode) << path;
+        EXPECT_EQ(read.width, static_cast<int>(info.GetWidth()));
+        EXPECT_EQ(read.height, static_cast<int>(info.GetHeight()));
+        EXPECT_EQ(read.dpiX, 300.0);
+        EXPECT_EQ(read.dpiY, 300.0);
+        EXPECT_TRUE(read.pixels == seen) << path << ": " << info.GetDescription();
     }
-    ScratchDir dir_;
 };
 
-// Rows are taken packed out of padded blocks; tiffinfo reads every strip
-// without a complaint and Pillow sees the page's pixels at 300 dpi.
-TEST_F(TIFFFiles, CreatedFilesReadBackInIndependentReaders)
+// Files made in memory and the engine log's dumps of the same bitmaps are
+// equal, hold the rows without their padding and read back in independent
+// readers: bilevel as BlackIsZero, colour as RGB.
+TEST_F(TIFFFiles, CreatedFilesAndLogDumpsReadBackInIndependentReaders)
 {
+    Settings("DumpFinalData=1\n");
+    COutputLog log("Dumps");
     struct Case {
         ImageInfo::ColorType type;
         uint32_t width, height;
@@ -183,9 +200,10 @@ TEST_F(TIFFFiles, CreatedFilesReadBackInIndependentReaders)
         {ImageInfo::TrueGray, 999, 6, 1000, "L"},  {ImageInfo::TrueGray, 70000, 3, 70000, "L"},
         {ImageInfo::Color, 33, 4, 100, "RGB"},     {ImageInfo::Color, 2, 70000, 6, "RGB"},
     };
+    int pageNo = 0;
     for (Case const& c : cases) {
         ImageInfo const info(300, c.type, c.width, c.height);
-        Buffer const block = Pattern(c.stride * c.height, c.width);
+        Buffer block = Pattern(c.stride * c.height, c.width);
         uint64_t const rowBytes = info.GetBytesPerRow();
         Buffer packed;
         Buffer seen;  // as Pillow gives it: bits behind a 1-bit row's last pixel clear
@@ -200,18 +218,15 @@ TEST_F(TIFFFiles, CreatedFilesReadBackInIndependentReaders)
         Buffer const file = TIFFCreator::CreateTIFF(info, block.size(), block.data());
         ASSERT_EQ(file.size(), 180 + packed.size());
         EXPECT_EQ(Buffer(file.begin() + 180, file.end()), packed);
+        std::string const made = work_.Write("made.tif", std::string(file.begin(), file.end()));
+        ExpectReadable(made, info, c.mode, seen);
 
-        std::string const path = Write("page.tif", file);
-        std::string const report = peer::TiffInfo(path);
-        EXPECT_EQ(report.find("arning"), std::string::npos) << report;
-        EXPECT_EQ(report.find("rror"), std::string::npos) << report;
-        peer::PillowImage const read = peer::ReadWithPillow(path);
-        EXPECT_EQ(read.mode, c.mode);
-        EXPECT_EQ(read.width, static_cast<int>(c.width));
-        EXPECT_EQ(read.height, static_cast<int>(c.height));
-        EXPECT_EQ(read.dpiX, 300.0);
-        EXPECT_EQ(read.dpiY, 300.0);
-        EXPECT_TRUE(read.pixels == seen) << c.width << " x " << c.height << " " << read.mode;
+        auto page = std::make_unique<BitmapImage>(
+            info, std::make_unique<BytesMemory>(static_cast<unsigned>(block.size()), block.data(), BytesMemory::Copy));
+        log.WriteImage(page, "DumpFinalData", ++pageNo);
+        std::string const dump = OutPath("DumpFinalData" + std::to_string(pageNo) + ".tif");
+        EXPECT_EQ(ScratchDir::Read(dump), std::string(file.begin(), file.end()));
+        ExpectReadable(dump, info, c.mode, seen);
     }
 }
 
