@@ -1,11 +1,11 @@
 // The baseline decoder's entropy-coded data: Huffman decoding of the MCUs,
 // resumable at any byte, and the assembly of MCU rows.
 //
-// Two decoders share the bit reader. The fast one decodes a whole MCU from
-// local copies of the reader and commits only when all of it was in the
-// input before any marker; otherwise it leaves the context untouched and the
-// slow one decodes the MCU block by block, stopping and resuming anywhere
-// (inside a code, between 0xFF and its stuffed 0x00). Both give the same
+// Two decoders share the bit reader. The fast one decodes an MCU's blocks
+// from local copies of the reader and commits each block only when all of it
+// was in the input before any marker; from the first block it cannot finish,
+// the slow one goes on block by block, stopping and resuming anywhere (inside
+// a code, between 0xFF and its stuffed 0x00). Both give the same
 // coefficients, so where the input is split never changes the rows.
 #include <cstdlib>
 #include <cstring>
@@ -17,7 +17,7 @@ namespace baseline_jpeg {
 namespace {
 
 // Below this much input the fast decoder is not tried: it would mostly fail.
-constexpr int64_t kFastInput = 128;
+constexpr int64_t kFastInput = 8;
 
 void Push(jpeg_decode_param* ctx, uint8_t b)
 {
@@ -68,6 +68,14 @@ Step FetchByte(jpeg_decode_param* ctx)
 Step DecodeSymbolSlow(jpeg_decode_param* ctx, HuffTable const& t, bool isAc, uint8_t* symbol)
 {
     for (;;) {
+        // A code of up to kLookBits bits wholly in hand: one lookup.
+        uint16_t const e = t.look[ctx->acc >> (64 - kLookBits)];
+        if (e != 0 && (e >> 8) <= ctx->count) {
+            *symbol = static_cast<uint8_t>(e);
+            ctx->acc <<= e >> 8;
+            ctx->count = static_cast<uint8_t>(ctx->count - (e >> 8));
+            return kStepDone;
+        }
         unsigned const avail = ctx->count < 16 ? ctx->count : 16;
         for (unsigned length = 1; length <= avail; ++length) {
             int32_t const code = static_cast<int32_t>(ctx->acc >> (64 - length));
@@ -182,23 +190,6 @@ Step DecodeBlockSlow(jpeg_decode_param* ctx, Component const& comp, int ci, Coef
     return kStepDone;
 }
 
-// The rest of the current MCU, block by block, each placed when decoded.
-Step DecodeMcuSlow(jpeg_decode_param* ctx)
-{
-    while (ctx->blockIndex < ctx->blocksPerMcu) {
-        McuBlock const& mb = ctx->mcuBlock[ctx->blockIndex];
-        Component const& comp = ctx->component[mb.component];
-        Step const step = DecodeBlockSlow(ctx, comp, mb.component, ctx->block);
-        if (step != kStepDone) {
-            return step;
-        }
-        PlaceBlock(ctx, comp, mb.component, ctx->mcuX, mb.column, mb.row, ctx->block);
-        ++ctx->blockIndex;
-    }
-    ctx->blockIndex = 0;
-    return kStepDone;
-}
-
 // The fast reader: plain locals while an MCU is decoded, committed to the
 // context only when the whole MCU was there.
 #define JD_FILL()                                                                                \
@@ -234,7 +225,7 @@ Step DecodeMcuSlow(jpeg_decode_param* ctx)
         }                                                                                        \
     } while (0)
 
-// One Huffman symbol into sym; returns false from the caller when the code
+// One Huffman symbol into sym; leaves for the caller's bail label when the code
 // is not all in hand or invalid (the slow decoder then decides).
 #define JD_SYMBOL(table, sym)                                                                                \
     do {                                                                                                     \
@@ -248,20 +239,23 @@ Step DecodeMcuSlow(jpeg_decode_param* ctx)
                 ++length;                                                                                    \
             }                                                                                                \
             if (length > 16) {                                                                               \
-                return false;                                                                                \
+                goto bail;                                                                                   \
             }                                                                                                \
             sym = (table).symbols[static_cast<int32_t>(acc >> (64 - length)) + (table).valueOffset[length]]; \
         }                                                                                                    \
         if (length > count) {                                                                                \
-            return false;                                                                                    \
+            goto bail;                                                                                       \
         }                                                                                                    \
         acc <<= length;                                                                                      \
         count -= length;                                                                                     \
     } while (0)
 
-// A whole MCU; commits the reader and the predictors only on success. The
-// coefficients go to ctx->mcuCoefficients.
-bool DecodeMcuFast(jpeg_decode_param* ctx)
+// The MCU's blocks from ctx->blockIndex on while they are wholly in the input
+// before any marker; returns the index of the first block not decoded. The
+// reader and the predictors are committed as they stand after the last of
+// them, so the slow decoder goes on from the next block exactly as if it had
+// decoded them itself. The coefficients go to ctx->mcuCoefficients.
+unsigned DecodeMcuFast(jpeg_decode_param* ctx)
 {
     uint64_t acc = ctx->acc;
     unsigned count = ctx->count;
@@ -270,7 +264,13 @@ bool DecodeMcuFast(jpeg_decode_param* ctx)
     int16_t predictor[kMaxComponents];
     std::memcpy(predictor, ctx->predictor, sizeof predictor);
     unsigned const blocks = ctx->blocksPerMcu;
-    for (unsigned b = 0; b < blocks; ++b) {
+    unsigned b = ctx->blockIndex;
+    // The reader after the last whole block.
+    uint64_t savedAcc = acc;
+    unsigned savedCount = count;
+    unsigned char const* savedIn = in;
+    int64_t savedLeft = left;
+    for (; b < blocks; ++b) {
         unsigned const ci = ctx->mcuBlock[b].component;
         Component const& comp = ctx->component[ci];
         HuffTable const& dct = ctx->dc[comp.td];
@@ -287,7 +287,7 @@ bool DecodeMcuFast(jpeg_decode_param* ctx)
         int32_t diff = 0;
         if (s != 0) {
             if (s > count) {
-                return false;
+                goto bail;
             }
             diff = Extend(static_cast<uint32_t>(acc >> (64 - s)), s);
             acc <<= s;
@@ -309,7 +309,7 @@ bool DecodeMcuFast(jpeg_decode_param* ctx)
                 unsigned const length = fast & 0xFF;
                 k += (fast >> 8) & 0xFF;
                 if (length > count || k > 63) {
-                    return false;
+                    goto bail;
                 }
                 acc <<= length;
                 count -= length;
@@ -329,20 +329,20 @@ bool DecodeMcuFast(jpeg_decode_param* ctx)
                 }
                 if (rs == 0xF0) {
                     if (k > 47) {
-                        return false;
+                        goto bail;
                     }
                     k += 16;
                     continue;
                 }
                 if (k + run > 63) {
-                    return false;
+                    goto bail;
                 }
                 k += run + 1;  // a zero-sized coefficient after the run
                 continue;
             }
             k += run;
             if (s > count || k > 63) {
-                return false;
+                goto bail;
             }
             int32_t const value = Extend(static_cast<uint32_t>(acc >> (64 - s)), s);
             acc <<= s;
@@ -353,13 +353,18 @@ bool DecodeMcuFast(jpeg_decode_param* ctx)
             ++k;
         }
         blk.rows = rows;
+        savedAcc = acc;
+        savedCount = count;
+        savedIn = in;
+        savedLeft = left;
+        ctx->predictor[ci] = predictor[ci];
     }
-    ctx->acc = acc;
-    ctx->count = static_cast<uint8_t>(count);
-    ctx->in = const_cast<unsigned char*>(in);
-    ctx->inLength = left;
-    std::memcpy(ctx->predictor, predictor, sizeof predictor);
-    return true;
+bail:
+    ctx->acc = savedAcc;
+    ctx->count = static_cast<uint8_t>(savedCount);
+    ctx->in = const_cast<unsigned char*>(savedIn);
+    ctx->inLength = savedLeft;
+    return b;
 }
 
 #undef JD_FILL
@@ -371,26 +376,33 @@ uint8_t DecodeScan(jpeg_decode_param* ctx, jpeg_decode_result* result)
 {
     unsigned const mcuWidth = 8u * ctx->hmax;
     for (;;) {
-        bool decoded = false;
-        if (ctx->blockIndex == 0 && ctx->blockPhase == kBlockStart) {
+        if (ctx->blockIndex == 0 && ctx->blockPhase == kBlockStart && ctx->rowBuffer == nullptr) {
+            size_t const size = static_cast<size_t>(ctx->rowStride) * 8u * ctx->vmax;
+            ctx->rowBuffer = static_cast<unsigned char*>(std::malloc(size));
             if (ctx->rowBuffer == nullptr) {
-                size_t const size = static_cast<size_t>(ctx->rowStride) * 8u * ctx->vmax;
-                ctx->rowBuffer = static_cast<unsigned char*>(std::malloc(size));
-                if (ctx->rowBuffer == nullptr) {
-                    return JD_ERR_NO_MEMORY;
-                }
+                return JD_ERR_NO_MEMORY;
             }
-            if (!ctx->ffPending && ctx->inLength >= kFastInput && DecodeMcuFast(ctx)) {
-                for (unsigned b = 0; b < ctx->blocksPerMcu; ++b) {
+        }
+        // The blocks of the MCU: fast where they are wholly in hand, else
+        // one slow block at a time (a block that ran out of input, or one
+        // that meets a marker).
+        while (ctx->blockIndex < ctx->blocksPerMcu) {
+            if (ctx->blockPhase == kBlockStart && !ctx->ffPending && ctx->inLength >= kFastInput) {
+                unsigned const first = ctx->blockIndex;
+                unsigned const done = DecodeMcuFast(ctx);
+                for (unsigned b = first; b < done; ++b) {
                     McuBlock const& mb = ctx->mcuBlock[b];
                     PlaceBlock(ctx, ctx->component[mb.component], mb.component, ctx->mcuX, mb.column, mb.row,
                                ctx->mcuCoefficients[b]);
                 }
-                decoded = true;
+                ctx->blockIndex = static_cast<uint8_t>(done);
+                if (done == ctx->blocksPerMcu) {
+                    break;
+                }
             }
-        }
-        if (!decoded) {
-            switch (DecodeMcuSlow(ctx)) {
+            McuBlock const& mb = ctx->mcuBlock[ctx->blockIndex];
+            Component const& comp = ctx->component[mb.component];
+            switch (DecodeBlockSlow(ctx, comp, mb.component, ctx->block)) {
             case kStepDone:
                 break;
             case kStepNeedData:
@@ -401,7 +413,10 @@ uint8_t DecodeScan(jpeg_decode_param* ctx, jpeg_decode_result* result)
             default:
                 return JD_ERR_BAD_DATA;
             }
+            PlaceBlock(ctx, comp, mb.component, ctx->mcuX, mb.column, mb.row, ctx->block);
+            ++ctx->blockIndex;
         }
+        ctx->blockIndex = 0;
 
         ctx->mcuX += mcuWidth;
         if (ctx->restartInterval != 0 && ++ctx->mcusSinceRestart >= ctx->restartInterval) {

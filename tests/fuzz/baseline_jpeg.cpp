@@ -1,15 +1,20 @@
 // The engine's baseline JPEG decoder on arbitrary bytes. The first two input
 // bytes choose how the rest is cut into pieces; the stream is decoded in
-// those pieces and whole. Every handed-out block must be whole rows of the
-// frame, no more rows than the frame has, and both decodes must give the
-// same rows and the same end.
+// those pieces and whole, and through the band decoder (4096-byte pieces
+// into the buffered front). Every handed-out block must be whole rows of the
+// frame, no more rows than the frame has, both decodes must give the same
+// rows and the same end, and the band decoder the same rows.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "VexmorApi/JpegDecoder/BaselineJpeg.h"
+#include "VexmorApi/JpegDecoder/JpegBandDecoder.h"
+#include "VexmorApi/Pages/JpegHeader.h"
+#include "VexmorApi/Utilities/Exception.h"
 
 namespace {
 
@@ -100,5 +105,30 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size)
     Outcome const whole = Decode(data, size, 0, 0);
     Check(pieces.rows == whole.rows);
     Check(pieces.status == whole.status);
+
+    // The band decoder reserves its line set from the header: frames over 4
+    // million pixels only slow the search down.
+    uint64_t const width = CJpegHeader::GetWidthPix(data, size);
+    uint64_t const height = CJpegHeader::GetHeightPix(data, size);
+    if (size == 0 || width * height > (uint64_t{1} << 22)) {
+        return 0;
+    }
+    auto jpeg = std::make_unique<DeviceImageJpeg>(300, 300, DeviceImageInfo::Color, static_cast<uint32_t>(width), 0);
+    jpeg->AppendBlock(static_cast<uint32_t>(size), data);
+    std::unique_ptr<DeviceImageLines> lines;
+    try {
+        lines = JpegBandDecoder().DecodeJpegImage_Band(std::move(jpeg));
+    } catch (Exception const&) {
+        return 0;  // a depth other than 8 or 24 bits
+    }
+    if (lines) {
+        std::vector<uint8_t> rows;
+        for (uint32_t i = 0; i < lines->GetHeight(); ++i) {
+            unsigned char const* p = lines->GetLineHeadPointer(i);
+            rows.insert(rows.end(), p, p + lines->GetLineLength(i));
+        }
+        Check(lines->GetHeight() <= height);
+        Check(rows == whole.rows);
+    }
     return 0;
 }

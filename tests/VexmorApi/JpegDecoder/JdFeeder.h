@@ -36,17 +36,26 @@ inline JdOutcome FeedJd(std::vector<uint8_t> const& stream, std::function<size_t
     JD_SetCoefficientHook(ctx, hook, user);
     size_t fed = 0;
     std::vector<uint8_t> pending;
-    auto refill = [&](unsigned char const* rest, long restLength) {
-        std::vector<uint8_t> next_pending(rest, rest + restLength);
-        if (fed < stream.size()) {
-            size_t const n = std::min(std::max<size_t>(next(fed), 1), stream.size() - fed);
-            next_pending.insert(next_pending.end(), stream.begin() + fed, stream.begin() + fed + n);
-            fed += n;
+    // Passes back the unconsumed bytes, with the next piece when there is
+    // one (without one, in place: no copy).
+    unsigned char* input = nullptr;
+    long inputLength = 0;
+    auto refill = [&](unsigned char* rest, long restLength) {
+        if (fed == stream.size()) {
+            input = rest;
+            inputLength = restLength;
+            return;
         }
+        std::vector<uint8_t> next_pending(rest, rest + restLength);
+        size_t const n = std::min(std::max<size_t>(next(fed), 1), stream.size() - fed);
+        next_pending.insert(next_pending.end(), stream.begin() + fed, stream.begin() + fed + n);
+        fed += n;
         pending.swap(next_pending);
+        input = pending.data();
+        inputLength = static_cast<long>(pending.size());
     };
     refill(nullptr, 0);
-    jpeg_decode_result r = JD_Exec(ctx, pending.data(), static_cast<long>(pending.size()));
+    jpeg_decode_result r = JD_Exec(ctx, input, inputLength);
     // Every call either consumes input, hands out rows or changes state; a
     // generous cap guards the loop all the same.
     for (size_t guard = 0; guard < 4 * stream.size() + 100000; ++guard) {
@@ -63,11 +72,11 @@ inline JdOutcome FeedJd(std::vector<uint8_t> const& stream, std::function<size_t
         } else if (r.status == JD_NO_ERROR) {
             r = JD_Exec(ctx, nullptr, 0);
         } else if (r.status == JD_NEED_DATA) {
-            if (fed == stream.size() && static_cast<size_t>(r.length) == pending.size()) {
+            if (fed == stream.size() && r.length == inputLength) {
                 break;  // nothing consumed and nothing more to give
             }
             refill(r.data, r.length);
-            r = JD_Exec(ctx, pending.data(), static_cast<long>(pending.size()));
+            r = JD_Exec(ctx, input, inputLength);
         } else {
             break;
         }
