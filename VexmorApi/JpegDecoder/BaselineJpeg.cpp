@@ -467,7 +467,9 @@ uint8_t HandleMarker(jpeg_decode_param* ctx)
         }
         status = ReadFourByteSegment(ctx, &value);
         if (status == kHandled) {
-            if (value == 0) {
+            // The frame always states its lines (a height of 0 is refused):
+            // a line count may end the image early, never make it longer.
+            if (value == 0 || value > ctx->height) {
                 return JD_ERR_BAD_DATA;
             }
             ctx->height = value;

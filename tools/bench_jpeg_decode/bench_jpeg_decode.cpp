@@ -281,9 +281,10 @@ int main(int argc, char** argv)
         return MeasureRss(argv[2]);
     }
     if (argc != 1) {
-        std::printf("usage: bench_jpeg_decode                  all figures (about a minute)\n"
-                    "       bench_jpeg_decode measure WHAT F   MP/s of jd, band or libjpeg on file F\n"
-                    "       bench_jpeg_decode rss F            band decode peak RSS, decoded and input MiB\n");
+        std::printf(
+            "usage: bench_jpeg_decode                  all figures (about a minute)\n"
+            "       bench_jpeg_decode measure WHAT F   MP/s of jd, band or libjpeg on file F\n"
+            "       bench_jpeg_decode rss F            band decode peak RSS, decoded and input MiB\n");
         return argc == 2 && std::string(argv[1]) == "--help" ? 0 : 2;
     }
     return RunAll();

@@ -217,7 +217,8 @@ TEST(BaselineJpegStreams, HeaderValuesAreChecked)
 }
 
 // A frame that says fewer lines than its data hold delivers exactly that many
-// rows, the first ones, never an empty block.
+// rows, the first ones, never an empty block; a line count (DNL) may shorten
+// the image, never lengthen it past the frame's lines.
 TEST(BaselineJpegStreams, AtMostTheFramesRowsAreDelivered)
 {
     JdOutcome const whole = FeedJdWhole(Colour420());
@@ -225,11 +226,17 @@ TEST(BaselineJpegStreams, AtMostTheFramesRowsAreDelivered)
     std::vector<uint8_t>& sof = FindSegment(segs, 0xC0).bytes;
     sof[5] = 0;
     sof[6] = 9;
-    JdOutcome const cut = FeedJdWhole(JoinSegments(segs));
-    EXPECT_EQ(cut.status, JD_END_OF_IMAGE);
-    EXPECT_TRUE(cut.contractKept);
-    EXPECT_EQ(cut.rowCount, 9u);
-    EXPECT_TRUE(std::equal(cut.rows.begin(), cut.rows.end(), whole.rows.begin()));
+    std::vector<uint8_t> const nine = JoinSegments(segs);
+    std::vector<uint8_t> const dnlNine = InsertAfter(Colour420(), 0xC0, {0xFF, 0xDC, 0x00, 0x04, 0x00, 0x09});
+    for (std::vector<uint8_t> const& jpeg : {nine, dnlNine}) {
+        JdOutcome const cut = FeedJdWhole(jpeg);
+        EXPECT_EQ(cut.status, JD_END_OF_IMAGE);
+        EXPECT_TRUE(cut.contractKept);
+        EXPECT_EQ(cut.rowCount, 9u);
+        EXPECT_TRUE(std::equal(cut.rows.begin(), cut.rows.end(), whole.rows.begin()));
+    }
+    EXPECT_EQ(Status(InsertAfter(Colour420(), 0xC0, {0xFF, 0xDC, 0x00, 0x04, 0x01, 0x05})), JD_ERR_BAD_DATA);
+    EXPECT_EQ(Status(InsertAfter(Colour420(), 0xC0, {0xFF, 0xDC, 0x00, 0x04, 0x00, 0x00})), JD_ERR_BAD_DATA);
 }
 
 // Mode 3 converts YCbCr, mode 0 never, 0xFF only 3-component frames; an
