@@ -1,6 +1,8 @@
 // Standard-stream file access of the image-processing library.
 #include "imagelib/VdSipFileRW.h"
 
+#include <sys/stat.h>
+
 #include "imagelib/SipTypes.h"
 
 CVdSipFileRwCRT::~CVdSipFileRwCRT()
@@ -51,4 +53,12 @@ int CVdSipFileRwCRT::SeekFile(long offset, int whence)
     if (stream_ == nullptr)
         return 1;
     return std::fseek(stream_, offset, whence) == 0 ? 0 : 1;
+}
+
+long long CVdSipFileRwCRT::GetOpenFileSize() const
+{
+    struct stat status;
+    if (stream_ == nullptr || fstat(fileno(stream_), &status) != 0)
+        return -1;
+    return static_cast<long long>(status.st_size);
 }

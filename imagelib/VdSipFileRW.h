@@ -36,6 +36,8 @@ public:
     // 0 on success, non-zero when nothing is open or seeking fails.
     int SeekFile(long offset, int whence) override;
     bool IsFileStayOpen() const { return stream_ != nullptr; }
+    // Bytes in the open file; -1 when nothing is open.
+    long long GetOpenFileSize() const;
 
 private:
     int Open(const char* path, const char* mode);
