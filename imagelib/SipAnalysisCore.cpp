@@ -396,7 +396,7 @@ int32_t AnalyzeColor(RowSource& rows, const Image& image, const Variant& variant
             } else if (static_cast<uint64_t>(counted) > enough) {
                 const uint32_t* h = luminance.get() + c * bins;
                 uint64_t middle = 0;
-                for (int64_t b = std::max(grayLow + 1, 0); b < std::min<int64_t>(grayHigh, bins); ++b)
+                for (int64_t b = std::max<int64_t>(int64_t{grayLow} + 1, 0); b < std::min<int64_t>(grayHigh, bins); ++b)
                     middle += h[b];
                 if (10000 - static_cast<int64_t>(PerTenThousand(middle, static_cast<uint64_t>(counted))) >
                     setting.monoCellThreshold)

@@ -65,7 +65,7 @@ public:
         }
         set_initial_errbuf();
         set_initial_eddata();
-        return true;
+        return PrepareThresholds();
     }
 
     // Diffuses one source row into one 1-bit row; flip inverts the bits.
@@ -104,65 +104,97 @@ private:
         data_.noise = GetSipDiffusionTables().threP;
     }
 
-    // The error kept for pixel x given its weighted neighbour sum; returns
-    // whether the output is high.
-    bool Decide(int64_t x, int32_t level, int32_t neighbours, int32_t& error)
+    // One row of 512 thresholds per distinct denominator, indexed by noise
+    // + 256: centre + offset + noise x 8 / denominator. Level 0 gets a row no
+    // value reaches (always low), level 1023 one every value reaches (always
+    // high).
+    bool PrepareThresholds()
     {
-        const SipDiffusionTables& t = GetSipDiffusionTables();
-        const int32_t noise = data_.noise[((row_ & 255) << 8) + (x & 255)];
-        const int32_t value = level + (neighbours >> 3);
-        bool high;
-        if (level == 0) {
-            high = false;
-        } else if (level == 1023) {
-            high = true;
-        } else {
-            high = value >= data_.center + offset_ + noise * 8 / data_.denominator[level];
+        std::vector<int32_t> denominators;
+        auto row = [&](int32_t fill, bool fixed, int32_t denominator) {
+            const size_t at = thresholds_.size();
+            for (int32_t noise = -256; noise < 256; ++noise)
+                thresholds_.push_back(fixed ? fill : data_.center + offset_ + noise * 8 / denominator);
+            return static_cast<int32_t>(at + 256);
+        };
+        try {
+            const int32_t never = row(INT32_MAX, true, 1), always = row(INT32_MIN, true, 1);
+            std::vector<int32_t> rowOf;
+            for (int32_t level = 0; level < 1024; ++level) {
+                const int32_t d = data_.denominator[level] > 0 ? data_.denominator[level] : 1;
+                int32_t at = -1;
+                for (size_t k = 0; k < denominators.size(); ++k)
+                    if (denominators[k] == d)
+                        at = rowOf[k];
+                if (at < 0) {
+                    at = row(0, false, d);
+                    denominators.push_back(d);
+                    rowOf.push_back(at);
+                }
+                levelRow_[level] = level == 0 ? never : level == 1023 ? always : at;
+            }
+        } catch (const std::bad_alloc&) {
+            return false;
         }
-        error = high ? value - data_.high : value - data_.low;
-        if (error < t.errL[level])
-            error = t.errL[level] + noise / 4;
-        return high;
+        return true;
     }
 
     // Left to right: the current row's neighbours are the two pixels to the
     // left.
     void OutLevelM3H1bb_forward(const uint8_t* source, uint8_t* destination, int64_t width, bool flip)
     {
-        const int16_t* lut = GetSipDiffusionTables().lut_from8to10bit;
-        int16_t* c = data_.current;
-        const int16_t* p = data_.previous;
-        const int16_t* o = data_.older;
-        BitWriter bits(destination);
-        for (int64_t x = 0; x < width; ++x) {
-            const int64_t i = x * kRows;
-            const int32_t level = lut[source[x]];
-            const int32_t neighbours =
-                2 * c[i - kRows] + c[i - 2 * kRows] + p[i - kRows] + 2 * p[i] + p[i + kRows] + o[i];
-            int32_t error;
-            const bool high = Decide(x, level, neighbours, error);
-            c[i] = static_cast<int16_t>(error);
-            bits.Put(x, high != flip);
-        }
+        DiffuseRow<1>(source, destination, width, flip);
     }
 
     // Right to left: the current row's neighbours are the two pixels to the
     // right.
     void OutLevelM3H1bb_reverse(const uint8_t* source, uint8_t* destination, int64_t width, bool flip)
     {
+        DiffuseRow<-1>(source, destination, width, flip);
+    }
+
+    // One row in the direction kStep (+1 or -1). The errors of the current
+    // row's two pixels behind and of the previous row's three pixels around
+    // the column are carried in registers from pixel to pixel; they start
+    // from the buffer (guard pixels, or the row's stored errors).
+    template <int kStep>
+    void DiffuseRow(const uint8_t* source, uint8_t* destination, int64_t width, bool flip)
+    {
+        // Everything the loop reads is held locally: the bit stores below may
+        // alias any memory, so members would be reloaded for every pixel.
         const int16_t* lut = GetSipDiffusionTables().lut_from8to10bit;
+        const int16_t* noiseRow = data_.noise + ((row_ & 255) << 8);
+        const int32_t* thresholds = thresholds_.data();
+        const int32_t* levelRow = levelRow_;
+        const int16_t* errL = errL_;
+        const int32_t highOutput = data_.high, lowOutput = data_.low;
         int16_t* c = data_.current;
         const int16_t* p = data_.previous;
         const int16_t* o = data_.older;
+        const int64_t end = kStep > 0 ? width : -1;
+        int64_t x = kStep > 0 ? 0 : width - 1;
+        int32_t behind1 = c[(x - kStep) * kRows], behind2 = c[(x - 2 * kStep) * kRows];
+        int32_t aboveBehind = p[(x - kStep) * kRows], above = p[x * kRows];
         BitWriter bits(destination);
-        for (int64_t x = width - 1; x >= 0; --x) {
+        for (; x != end; x += kStep) {
             const int64_t i = x * kRows;
+            const int32_t aboveAhead = p[i + kStep * kRows];
             const int32_t level = lut[source[x]];
-            const int32_t neighbours =
-                2 * c[i + kRows] + c[i + 2 * kRows] + p[i + kRows] + 2 * p[i] + p[i - kRows] + o[i];
-            int32_t error;
-            const bool high = Decide(x, level, neighbours, error);
+            const int32_t noise = noiseRow[x & 255];
+            const int32_t neighbours = 2 * behind1 + behind2 + aboveBehind + 2 * above + aboveAhead + o[i];
+            // Level 0 is always low and 1023 always high (their rows of the
+            // threshold table); else the value against the noisy threshold.
+            const int32_t value = level + (neighbours >> 3);
+            const bool high = value >= thresholds[levelRow[level] + noise];
+            int32_t error = high ? value - highOutput : value - lowOutput;
+            // Errors below the level's lowest are replaced, with noise.
+            if (error < errL[level])
+                error = errL[level] + noise / 4;
             c[i] = static_cast<int16_t>(error);
+            behind2 = behind1;
+            behind1 = error;
+            aboveBehind = above;
+            above = aboveAhead;
             bits.Put(x, high != flip);
         }
     }
@@ -180,6 +212,9 @@ private:
 
     _EDDATA& data_;
     int32_t offset_;
+    const int16_t* errL_ = GetSipDiffusionTables().errL;
+    std::vector<int32_t> thresholds_;
+    int32_t levelRow_[1024];
     std::vector<int16_t> errors_;
     int64_t pixels_ = 0;
     int64_t row_ = 0;
