@@ -90,7 +90,16 @@ private:
     bool open_ = false;
 };
 
-bool ValidShift(int32_t shift) { return shift >= 0 && shift <= 8; }
+// The histogram shift and the grid of one analysis: 0, or the code to return.
+int32_t PrepareGrid(const Image& image, const Variant& variant, const tagSIPRECT& rect, int32_t shift,
+                    int32_t reference, int32_t cellWidth, int32_t cellHeight, Grid* grid)
+{
+    if (shift < 0 || shift > 8)
+        return kSipBadArgument;
+    if (!MakeGrid(image, rect, reference, cellWidth, cellHeight, grid))
+        return variant.areaTooSmall;
+    return kSipOk;
+}
 
 int64_t FirstLargestBin(const uint64_t* histogram, int64_t bins)
 {
@@ -237,11 +246,11 @@ int32_t AnalyzeBlank(RowSource& rows, const Image& image, const Variant& variant
     if (image.bitsPerPixel != 1 && image.bitsPerPixel != 8 && image.bitsPerPixel != 24)
         return kSipUnsupported;
     const int32_t shift = setting.histogramShift;
-    if (!ValidShift(shift))
-        return kSipBadArgument;
     Grid grid;
-    if (!MakeGrid(image, rect, setting.referenceResolution, setting.cellWidth, setting.cellHeight, &grid))
-        return variant.areaTooSmall;
+    if (const int32_t code = PrepareGrid(image, variant, rect, shift, setting.referenceResolution, setting.cellWidth,
+                                         setting.cellHeight, &grid);
+        code != kSipOk)
+        return code;
     const uint64_t cellPixels = static_cast<uint64_t>(grid.cellWidth) * static_cast<uint64_t>(grid.cellHeight);
     if (cellPixels > std::numeric_limits<uint32_t>::max())
         return kSipBadArgument;  // counts of one cell are 32-bit
@@ -292,11 +301,11 @@ int32_t AnalyzeColor(RowSource& rows, const Image& image, const Variant& variant
     if (image.bitsPerPixel != 24)
         return kSipUnsupported;
     const int32_t shift = setting.histogramShift;
-    if (!ValidShift(shift))
-        return kSipBadArgument;
     Grid grid;
-    if (!MakeGrid(image, rect, setting.referenceResolution, setting.cellWidth, setting.cellHeight, &grid))
-        return variant.areaTooSmall;
+    if (const int32_t code = PrepareGrid(image, variant, rect, shift, setting.referenceResolution, setting.cellWidth,
+                                         setting.cellHeight, &grid);
+        code != kSipOk)
+        return code;
     const int64_t bins = 256 >> shift;
     const int32_t step = image.pixelStep;
     const SipByteLut& lut = image.colorLut;

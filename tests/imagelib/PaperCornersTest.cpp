@@ -125,4 +125,23 @@ TEST(PaperCorners, ClassSetsItsSkipDistanceFromTheImageResolution)
     }
 }
 
+// The class form sizes its cells from the truncated resolution: 11811 / 39.4
+// is 299 dpi, so cells are 17 pixels; an area 17 pixels wide holds one.
+TEST(PaperCorners, ClassCellsFollowTheTruncatedResolution)
+{
+    const tagSIPDETECTBLANKSETTING blank{300, 18, 18, 2, 9000, 9999, 9970, 9000, 9999, 9970, 48};
+    const tagSIPDETECTCOLORTYPESETTING color{300, 18,  18, 2,   9700, 9700, 116,  139,
+                                             116, 139, 90, 180, 4000, 1600, 1600, 12};
+    for (int32_t span : {16, 17}) {
+        // After the skip of 114 the area is columns and rows 114 to 113 + span.
+        const int32_t far = 114 + span - 1 + 114;
+        const tagSIPPAPERCORNERS corners{{0, 0}, {far, 0}, {0, far}, {far, far}};
+        sippages::FakeSipImgData image({400, 400, 8, 11811, 11811, 0, 0}, {}, true);
+        CVdScnImgAna analysis;
+        int32_t result = 99;
+        EXPECT_EQ(analysis.AnalyzeComponent(&image, 0, &result, &corners, &blank, &color), span == 17 ? 0 : 1);
+        EXPECT_EQ(result, span == 17 ? 4 : 0);
+    }
+}
+
 }  // namespace
