@@ -5,12 +5,13 @@
 // pages) for detection, and Pillow's convert('1') (Floyd-Steinberg) for
 // error diffusion, both through /usr/bin/python3 with one thread. The
 // slowdown is the anchor's pages/s over ours; the goal is at most 2.
-//   bench_imagelib [seconds per figure, default 2]
+//   bench_imagelib [SECONDS]
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -135,7 +136,21 @@ void Report(const char* what, double ours, double anchor, const char* anchorName
 
 int main(int argc, char** argv)
 {
-    const double seconds = argc > 1 ? std::atof(argv[1]) : 2.0;
+    static const char usage[] =
+        "usage: bench_imagelib [SECONDS]\n"
+        "  SECONDS  time spent on each figure, ours and the anchor's (default 2, 0.1 to 600)\n";
+    if (argc > 1 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+    double seconds = 2.0;
+    char* end = nullptr;
+    if (argc > 1)
+        seconds = std::strtod(argv[1], &end);
+    if (argc > 2 || (argc == 2 && (end == argv[1] || *end != '\0' || !(seconds >= 0.1 && seconds <= 600)))) {
+        std::fputs(usage, stderr);
+        return 2;
+    }
     std::printf("one thread, %.1f s per figure; slowdown = anchor pages/s / ours (goal <= 2)\n", seconds);
     for (uint32_t dpi : {300u, 600u}) {
         for (bool colour : {true, false}) {
