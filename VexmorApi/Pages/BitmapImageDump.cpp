@@ -1,0 +1,8 @@
+// The engine log's image dump of a page bitmap.
+#include "VexmorApi/Pages/BitmapImageDumpSource.h"
+#include "VexmorApi/Utilities/OutputLog.h"
+
+int COutputLog::WriteImage(std::unique_ptr<BitmapImage> const& image, char const* key, int pageNo)
+{
+    return WriteImage(BitmapImageDumpSource(image.get()), key, pageNo);
+}
