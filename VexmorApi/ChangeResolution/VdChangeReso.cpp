@@ -152,6 +152,12 @@ bool CVdChangeReso::ChangeResoInit(CHRESO_OPEN* open)
         data = (width + 7) / 8 * xM_ / xN_;
     }
     u128 pixels = width * xM_ / xN_;
+    if (depth_ == 1) {
+        // At least the bytes of the row's pixels: the byte count scaled
+        // alone falls short for ratios such as 2:3, and for 2:1 rows of an
+        // odd byte count, which would lose pixels at the right edge.
+        data = std::max(data, (pixels + 7) / 8);
+    }
     if (open->bAlignOutLine) {
         unsigned const unit = depth_ == 24 ? 12 : 4;
         data = (data + unit - 1) / unit * unit;
@@ -306,11 +312,16 @@ bool CVdChangeReso::PrepareWriters()
             }
             columnSums_.assign(width + 3, 0);
         } else if (mode_ == 4) {
-            float const sx = static_cast<float>(xN_) / static_cast<float>(xM_);
+            // Output pixel k covers the input columns k xN / xM up to
+            // (k + 1) xN / xM. Each position is computed on its own: adding
+            // the step up in single precision drifts by up to half a pixel
+            // across a wide row at ratios such as 101:100.
             spans_.resize(pixels_);
-            float x0 = 0.0f;
+            double const n = xN_;
+            double const m = xM_;
             for (uint64_t k = 0; k < pixels_; ++k) {
-                float const x1 = x0 + sx;
+                double const x0 = static_cast<double>(k) * n / m;
+                double const x1 = static_cast<double>(k + 1) * n / m;
                 Span& span = spans_[k];
                 uint64_t const first = static_cast<uint64_t>(std::floor(x0));
                 uint64_t const end = std::min<uint64_t>(static_cast<uint64_t>(std::ceil(x1)), width);
@@ -318,10 +329,9 @@ bool CVdChangeReso::PrepareWriters()
                 span.count = end > first ? static_cast<uint32_t>(end - first) : 0;
                 span.weight = spanWeights_.size();
                 for (uint64_t c = first; c < end; ++c) {
-                    float const column = static_cast<float>(c);
-                    spanWeights_.push_back(std::min(x1, column + 1.0f) - std::max(x0, column));
+                    double const column = static_cast<double>(c);
+                    spanWeights_.push_back(static_cast<float>(std::min(x1, column + 1.0) - std::max(x0, column)));
                 }
-                x0 = x1;
             }
             columnMeans_.assign(width, 0.0f);
         }
