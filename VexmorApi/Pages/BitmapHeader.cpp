@@ -180,16 +180,9 @@ bool CBitmapHeader::IsColorPaletteContain(unsigned char const* data, size_t leng
 
 unsigned CBitmapHeader::GetColorPaletteNum(unsigned char const* data, size_t length)
 {
-    switch (GetBitPerPixel(data, length)) {
-    case 1:
-        return 2;
-    case 4:
-        return 16;
-    case 8:
-        return 256;
-    default:
-        return 0;
-    }
+    // A stored header of 2 bits per pixel is not taken to carry a palette.
+    unsigned const bits = GetBitPerPixel(data, length);
+    return bits == 2 ? 0 : CalcColorPaletteNum(bits);
 }
 
 tagVDRGBQUAD const* CBitmapHeader::GetBmpColorPaletterPointer(unsigned char const* data, size_t length)

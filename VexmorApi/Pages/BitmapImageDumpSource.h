@@ -19,8 +19,9 @@ public:
     // The packed row, so that a dump leaves the 4-byte padding out.
     uint64_t GetBytesPerRow() const override { return image_ ? image_->GetImageInfo().GetBytesPerRow() : 0; }
     uint64_t GetRequiredByteSize() const override { return image_ ? image_->GetRequiredPixelSize() : 0; }
-    // Empty until a TIFF header maker is behind it: an empty header writes no dump.
-    std::vector<unsigned char> CreateTiffHeader() const override { return {}; }
+    // The TIFF dump header of the image (TIFFCreator); empty without one,
+    // and an empty header writes no dump.
+    std::vector<unsigned char> CreateTiffHeader() const override;
 
 private:
     BitmapImage* image_;

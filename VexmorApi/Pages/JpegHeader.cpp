@@ -27,9 +27,39 @@ unsigned MinimumLength(uint16_t marker)
     }
 }
 
-unsigned ToDotsPerInch(JPEG_APP0 const& app0, uint16_t density)
+// The frame header's fields; false without SOF0.
+bool ReadFrame(unsigned char const* data, size_t length, JPEG_SOF& sof)
 {
-    return app0.densityUnit == 2 ? static_cast<unsigned>(density * 25.4 / 10) : density;
+    unsigned char const* segment =
+        CJpegHeader::GetSegment(CJpegHeader::kSOF0, const_cast<unsigned char*>(data), length);
+    if (segment) {
+        sof = CJpegHeader::GetSOFSegment(segment);
+    }
+    return segment != nullptr;
+}
+
+// One APP0 density in dots per inch (stored in dots per cm with unit 2); 0 without APP0.
+unsigned ReadDotsPerInch(unsigned char const* data, size_t length, uint16_t JPEG_APP0::*density)
+{
+    unsigned char* segment = CJpegHeader::GetSegment(CJpegHeader::kAPP0, const_cast<unsigned char*>(data), length);
+    if (segment == nullptr) {
+        return 0;
+    }
+    JPEG_APP0 const app0 = CJpegHeader::GetAPP0Segment(segment);
+    uint16_t const value = app0.*density;
+    return app0.densityUnit == 2 ? static_cast<unsigned>(value * 25.4 / 10) : value;
+}
+
+// Writes one frame-header field (at most 65535); 1 when patched, 0 without SOF0.
+int PatchFrame(unsigned char* data, size_t length, uint16_t JPEG_SOF::*field, unsigned value)
+{
+    unsigned char* segment = length == 0 ? nullptr : CJpegHeader::GetSegment(CJpegHeader::kSOF0, data, length);
+    if (segment == nullptr) {
+        return 0;
+    }
+    JPEG_SOF sof = CJpegHeader::GetSOFSegment(segment);
+    sof.*field = static_cast<uint16_t>(std::min(value, 0xFFFFu));
+    return CJpegHeader::SetSOFSegment(sof, segment);
 }
 
 }  // namespace
@@ -119,66 +149,40 @@ int CJpegHeader::SetAPP0Segment(JPEG_APP0 const& app0, unsigned char* segment)
 
 unsigned CJpegHeader::GetWidthPix(unsigned char const* data, size_t length)
 {
-    unsigned char const* sof = GetSegment(kSOF0, const_cast<unsigned char*>(data), length);
-    return sof ? GetSOFSegment(sof).width : 0;
+    JPEG_SOF sof;
+    return ReadFrame(data, length, sof) ? sof.width : 0;
 }
 
 unsigned CJpegHeader::GetHeightPix(unsigned char const* data, size_t length)
 {
-    unsigned char const* sof = GetSegment(kSOF0, const_cast<unsigned char*>(data), length);
-    return sof ? GetSOFSegment(sof).height : 0;
+    JPEG_SOF sof;
+    return ReadFrame(data, length, sof) ? sof.height : 0;
 }
 
 unsigned CJpegHeader::GetBitPerPixel(unsigned char const* data, size_t length)
 {
-    unsigned char const* sof = GetSegment(kSOF0, const_cast<unsigned char*>(data), length);
-    if (sof == nullptr) {
-        return 0;
-    }
-    JPEG_SOF const fields = GetSOFSegment(sof);
-    return static_cast<unsigned>(fields.precision) * fields.components;
+    JPEG_SOF sof;
+    return ReadFrame(data, length, sof) ? static_cast<unsigned>(sof.precision) * sof.components : 0;
 }
 
 unsigned CJpegHeader::GetResolutionX(unsigned char const* data, size_t length)
 {
-    unsigned char* app0 = GetSegment(kAPP0, const_cast<unsigned char*>(data), length);
-    if (app0 == nullptr) {
-        return 0;
-    }
-    JPEG_APP0 const fields = GetAPP0Segment(app0);
-    return ToDotsPerInch(fields, fields.densityX);
+    return ReadDotsPerInch(data, length, &JPEG_APP0::densityX);
 }
 
 unsigned CJpegHeader::GetResolutionY(unsigned char const* data, size_t length)
 {
-    unsigned char* app0 = GetSegment(kAPP0, const_cast<unsigned char*>(data), length);
-    if (app0 == nullptr) {
-        return 0;
-    }
-    JPEG_APP0 const fields = GetAPP0Segment(app0);
-    return ToDotsPerInch(fields, fields.densityY);
+    return ReadDotsPerInch(data, length, &JPEG_APP0::densityY);
 }
 
 int CJpegHeader::SetWidthPix(unsigned char* data, size_t length, unsigned value)
 {
-    unsigned char* sof = length == 0 ? nullptr : GetSegment(kSOF0, data, length);
-    if (sof == nullptr) {
-        return 0;
-    }
-    JPEG_SOF fields = GetSOFSegment(sof);
-    fields.width = static_cast<uint16_t>(std::min(value, 0xFFFFu));
-    return SetSOFSegment(fields, sof);
+    return PatchFrame(data, length, &JPEG_SOF::width, value);
 }
 
 int CJpegHeader::SetHeightPix(unsigned char* data, size_t length, unsigned value)
 {
-    unsigned char* sof = length == 0 ? nullptr : GetSegment(kSOF0, data, length);
-    if (sof == nullptr) {
-        return 0;
-    }
-    JPEG_SOF fields = GetSOFSegment(sof);
-    fields.height = static_cast<uint16_t>(std::min(value, 0xFFFFu));
-    return SetSOFSegment(fields, sof);
+    return PatchFrame(data, length, &JPEG_SOF::height, value);
 }
 
 void CJpegHeader::InvertEndian(unsigned char* bytes, size_t n)

@@ -1,31 +1,15 @@
 // The BMP header inspection helpers on arbitrary bytes: every pointer they
 // hand back lies in the buffer with the bytes it stands for, and patching
 // the height of a copy touches only the header fields.
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 
+#include "FuzzInput.h"
 #include "VexmorApi/Pages/BitmapHeader.h"
-
-namespace {
-
-void Check(bool ok)
-{
-    if (!ok) {
-        std::abort();
-    }
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size)
 {
-    std::unique_ptr<unsigned char[]> data(new unsigned char[size == 0 ? 1 : size]);
-    if (size > 0) {
-        std::memcpy(data.get(), input, size);
-    }
+    std::unique_ptr<unsigned char[]> const data = ExactCopy(input, size);
     unsigned char const* p = size ? data.get() : nullptr;
     unsigned char const* end = p + size;
     Check(CBitmapHeader::IsBmpData(p, size) == (size >= 2 && p[0] == 'B' && p[1] == 'M'));
@@ -50,8 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size)
     CBitmapHeader::GetPixelDataSize(p, size);
 
     if (size >= 54) {
-        std::unique_ptr<unsigned char[]> copy(new unsigned char[size]);
-        std::memcpy(copy.get(), p, size);
+        std::unique_ptr<unsigned char[]> const copy = ExactCopy(p, size);
         uint32_t const height = static_cast<uint32_t>(p[size - 1]) << 8 | p[size / 2];
         if (CBitmapHeader::SetHeightPixel(copy.get(), size, height)) {
             Check(CBitmapHeader::GetHeightPixel(copy.get(), size) == static_cast<int32_t>(height));

@@ -2,32 +2,15 @@
 // reads as a bitmap whose 4-byte rows all came from the file, or reads as
 // nothing; the bytes lie in a block of exactly their size, so a read past
 // them is caught.
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <memory>
 
+#include "FuzzInput.h"
 #include "VexmorApi/Pages/BitmapImage.h"
 #include "VexmorApi/Pages/WinBmpIO.h"
 
-namespace {
-
-void Check(bool ok)
-{
-    if (!ok) {
-        std::abort();
-    }
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size)
 {
-    std::unique_ptr<unsigned char[]> data(new unsigned char[size == 0 ? 1 : size]);
-    if (size > 0) {
-        std::memcpy(data.get(), input, size);
-    }
+    std::unique_ptr<unsigned char[]> const data = ExactCopy(input, size);
     for (int color = 0; color <= 4; ++color) {
         auto const type = static_cast<ImageInfo::ColorType>(color);
         std::unique_ptr<BitmapImage> image = WinBmpIO::ReadFromMemory(size ? data.get() : nullptr, size, type);

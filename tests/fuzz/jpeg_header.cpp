@@ -1,32 +1,16 @@
 // JPEG header access on arbitrary bytes: the getters never read outside the
 // block, a found segment lies wholly in it, and patching the height of a copy
 // changes only the two height bytes of its frame header.
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <memory>
 
+#include "FuzzInput.h"
 #include "VexmorApi/Pages/JpegHeader.h"
-
-namespace {
-
-void Check(bool ok)
-{
-    if (!ok) {
-        std::abort();
-    }
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size)
 {
-    std::unique_ptr<unsigned char[]> data(new unsigned char[size == 0 ? 1 : size]);
-    if (size > 0) {
-        std::memcpy(data.get(), input, size);
-    }
+    std::unique_ptr<unsigned char[]> const data = ExactCopy(input, size);
     unsigned char* p = size ? data.get() : nullptr;
     CJpegHeader::GetWidthPix(p, size);
     CJpegHeader::GetBitPerPixel(p, size);
@@ -39,10 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size)
         }
     }
 
-    std::unique_ptr<unsigned char[]> copy(new unsigned char[size == 0 ? 1 : size]);
-    if (size > 0) {
-        std::memcpy(copy.get(), input, size);
-    }
+    std::unique_ptr<unsigned char[]> const copy = ExactCopy(input, size);
     unsigned const height = size ? static_cast<unsigned>(input[size - 1]) * 300 : 0;
     unsigned char* sof = CJpegHeader::GetSegment(CJpegHeader::kSOF0, size ? copy.get() : nullptr, size);
     int const patched = CJpegHeader::SetHeightPix(size ? copy.get() : nullptr, size, height);

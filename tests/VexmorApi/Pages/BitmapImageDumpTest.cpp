@@ -1,6 +1,6 @@
 // The log's image dump of real page bitmaps: the lines logged with the
 // bitmap's description, what the dump seam is handed of a padded page, and
-// no dump file while no TIFF header can be made.
+// the TIFF file it writes (none for a missing image, which has no header).
 #include "VexmorApi/Pages/BitmapImageDumpSource.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include "PageImages.h"
 #include "VexmorApi/Bytes/BytesMemory.h"
 #include "VexmorApi/Utilities/OutputLog.h"
+#include "diagnostics/TIFFCreator.h"
 #include "tests/VexmorApi/Utilities/LogHome.h"
 
 namespace {
@@ -45,7 +46,7 @@ TEST(BitmapImageDumpSource, HandsTheSeamThePackedRowsOfAPaddedPage)
 
 using BitmapImageDump = LogHome;
 
-TEST_F(BitmapImageDump, LogsTheDescriptionAndWritesNoDumpWithoutATiffHeader)
+TEST_F(BitmapImageDump, LogsTheDescriptionAndDumpsATiffFile)
 {
     Settings("DumpFinalData=1\n");
     COutputLog log("Images");
@@ -54,7 +55,9 @@ TEST_F(BitmapImageDump, LogsTheDescriptionAndWritesNoDumpWithoutATiffHeader)
     EXPECT_EQ(log.WriteImage(page, "DumpFinalData", 2), 0);
     std::unique_ptr<BitmapImage> none;
     EXPECT_EQ(log.WriteImage(none, "DumpFinalData", 3), 0);
-    EXPECT_EQ(Tree(home_ / "VdOutLog"), std::set<std::string>{"Images.kmy"});
+    EXPECT_EQ(Tree(home_ / "VdOutLog"), (std::set<std::string>{"Images.kmy", "DumpFinalData2.tif"}));
+    std::vector<unsigned char> const tiff = TIFFCreator::CreateTIFF(*page);
+    EXPECT_EQ(ReadOut("DumpFinalData2.tif"), std::string(tiff.begin(), tiff.end()));
     std::string const image = "resolution: 300\ncolorType: Color\nwidth: 5\nheight: 2\npixels: 32 bytes\n";
     EXPECT_EQ(ReadOut("Images.kmy"), ">>>>> WriteImage >>>>> pKeyName: DumpPostScanDec, pageNo: 1, image = {\n" +
                                          image +
@@ -63,7 +66,7 @@ TEST_F(BitmapImageDump, LogsTheDescriptionAndWritesNoDumpWithoutATiffHeader)
                                          ">>>>> WriteImage >>>>> pKeyName: DumpFinalData, pageNo: 2, image = {\n" +
                                          image +
                                          "}\n"
-                                         "failed to write tiff header: 0 bytes.\n"
+                                         "<<<<< WriteImage <<<<<\n"
                                          ">>>>> WriteImage >>>>> pKeyName: DumpFinalData, pageNo: 3, image = {\n}\n"
                                          "failed to write tiff header: 0 bytes.\n");
 }

@@ -283,6 +283,15 @@ TEST(WinBmpIO, ReadChecksTheHeadersAndThePixelsBehindThem)
     std::string const cut = dir.Write("cut.bmp", std::string(reference.begin(), reference.begin() + 40));
     EXPECT_THROW(WinBmpIO::Read(cut, ImageInfo::Color), TraceException);
     EXPECT_EQ(WinBmpIO::ReadFromMemory(reference.data(), 53, ImageInfo::Color), nullptr);
+
+    // A colour file asked for as TrueGray is no gray page, whatever its length.
+    std::string const colour = dir.Write("colour.bmp", std::string(reference.begin(), reference.end()));
+    try {
+        BitmapImage gray(colour, ImageInfo::TrueGray);
+        ADD_FAILURE() << "read as gray";
+    } catch (TraceException const& e) {
+        EXPECT_EQ(e.GetMessage(), "Failed to read bitmap image. Path: " + colour);
+    }
 }
 
 TEST(WinBmpIO, WriteReplacesTheFileAndLeavesNoPartialOne)
