@@ -40,6 +40,10 @@ bool CVdColorConvert::ColorConvertOpen(COLORCONV_OPEN* open)
         GlobalUnlock(assemblyHandle_);
     }
     SetupGammaTbl(table_, open->pGammaTable, open->nBrightness, open->nContrast);
+    identity_ = true;
+    for (int i = 0; i < 256; ++i) {
+        identity_ = identity_ && table_[i] == i;
+    }
     if (word == kScanDecColorColor) {
         write_ = &CVdColorConvert::ColorCv_Icm;
         useIcm_ = true;
@@ -138,13 +142,24 @@ namespace {
 
 // Maps width pixels through the table into out in the output order; the
 // source pixels hold their bytes red first when sourceRgb, else blue first.
+// An identity table only moves the bytes.
 int ConvertPixels(unsigned char const* in, bool sourceRgb, uint64_t width, int32_t order, unsigned char const* t,
-                  unsigned char* out)
+                  bool identity, unsigned char* out)
 {
     bool const outRgb = order == kScanDecOrderRGB;
     if (sourceRgb == outRgb) {
-        for (uint64_t i = 0; i < 3 * width; ++i) {
-            out[i] = t[in[i]];
+        if (identity) {
+            std::memcpy(out, in, 3 * width);
+        } else {
+            for (uint64_t i = 0; i < 3 * width; ++i) {
+                out[i] = t[in[i]];
+            }
+        }
+    } else if (identity) {
+        for (uint64_t p = 0; p < 3 * width; p += 3) {
+            out[p] = in[p + 2];
+            out[p + 1] = in[p + 1];
+            out[p + 2] = in[p];
         }
     } else {
         for (uint64_t p = 0; p < 3 * width; p += 3) {
@@ -169,7 +184,7 @@ unsigned char* CVdColorConvert::ColorCv_Icm(COLORCONV_WRITE* write, unsigned lon
     if (!plane && planes_ == 0 && inSize / 3 >= width) {
         // A whole row on its own converts straight from the input; the
         // assembly buffer would only hold a copy of it.
-        *kind = ConvertPixels(in, inKind == kScanDecKindRowRGB, width, open_.nOutColorOrder, table_, out);
+        *kind = ConvertPixels(in, inKind == kScanDecKindRowRGB, width, open_.nOutColorOrder, table_, identity_, out);
         GlobalUnlock(outputHandle_);
         *size = 3 * width;
         return out;
@@ -203,7 +218,7 @@ unsigned char* CVdColorConvert::ColorCv_Icm(COLORCONV_WRITE* write, unsigned lon
         return nullptr;
     }
     planes_ = 0;
-    *kind = ConvertPixels(bgr, false, width, open_.nOutColorOrder, table_, out);
+    *kind = ConvertPixels(bgr, false, width, open_.nOutColorOrder, table_, identity_, out);
     GlobalUnlock(outputHandle_);
     *size = 3 * width;
     return out;

@@ -75,7 +75,8 @@ private:
     void** workHandle_ = nullptr;
     void** outputHandle_ = nullptr;
     unsigned char table_[256] = {};
-    int planes_ = 0;  // planes assembled for the current 24-bit row
+    bool identity_ = false;  // the table maps every byte to itself
+    int planes_ = 0;         // planes assembled for the current 24-bit row
     COLORCONV_OPEN open_ = {};
     void* transform_ = nullptr;
     void* sourceProfile_ = nullptr;

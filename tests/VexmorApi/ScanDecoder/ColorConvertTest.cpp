@@ -103,6 +103,27 @@ TEST(ColorConvert, PlanesAndWholeRowsGiveTheSameRowInEachOrder)
     }
 }
 
+TEST(ColorConvert, ColourRowsGoThroughTheToneTableInEitherOrder)
+{
+    for (int32_t order : {int32_t{kScanDecOrderRGB}, int32_t{kScanDecOrderBGR}}) {
+        for (Line const& line : {kArrivals[2][0], kArrivals[3][0]}) {
+            CVdColorConvert stage;
+            COLORCONV_OPEN open = {kScanDecColorColor, 3, order, 10, 0, nullptr, ""};
+            ASSERT_TRUE(stage.ColorConvertOpen(&open));
+            COLORCONV_WRITE write = {line.kind, line.data->data(), line.data->size()};
+            unsigned long size = 0;
+            int kind = 0;
+            unsigned char const* out = stage.ColorConvertWrite(&write, &size, &kind);
+            ASSERT_NE(out, nullptr);
+            Bytes expected = order == kScanDecOrderRGB ? kRgbRow : kBgrRow;
+            for (unsigned char& b : expected) {
+                b = static_cast<unsigned char>(b + 20);
+            }
+            EXPECT_EQ(Bytes(out, out + size), expected) << "order " << order << " kind " << line.kind;
+        }
+    }
+}
+
 // The rows a line decoder object gives for the lines, at 300 -> out dpi.
 Bytes DecodeRows(std::vector<Line> const& lines, int32_t order, int32_t out)
 {
