@@ -12,7 +12,6 @@ namespace gen2_param_reader {
 
 namespace {
 
-
 struct Word {
     const char* text;
     uint32_t code;
@@ -312,8 +311,7 @@ const std::vector<Key>& SspKeys()
          }},
         {"COMP", false, WordKey(kCompressionWords, &ScanSettings::compression)},
         // A rate of 0 is never sent.
-        {"RATE", true,
-         [](const std::string& v, ScanSettings& p) { return ReadU32(v, p.jpegRate) && p.jpegRate != 0; }},
+        {"RATE", true, [](const std::string& v, ScanSettings& p) { return ReadU32(v, p.jpegRate) && p.jpegRate != 0; }},
         {"JSF", false, WordKey(kSamplingWords, &ScanSettings::jpegSamplingFactor)},
         {"IPRC", false, WordKey(kProcessingWords, &ScanSettings::imageProcessing)},
         {"PTYPE", false, WordKey(kPaperWords, &ScanSettings::paperType)},
@@ -368,8 +366,7 @@ const std::vector<Key>& SspKeys()
         {"QTFD", false, FlagKey(&ScanSettings::quietScan)},
         {"ATCN", false,
          [](const std::string& v, ScanSettings& p) { return ReadOnOff(v, p.autoContinuousScan.execute); }},
-        {"ATTO", true,
-         [](const std::string& v, ScanSettings& p) { return ReadU32(v, p.autoContinuousScan.timeout); }},
+        {"ATTO", true, [](const std::string& v, ScanSettings& p) { return ReadU32(v, p.autoContinuousScan.timeout); }},
         {"ATFD", true,
          [](const std::string& v, ScanSettings& p) { return ReadU32(v, p.autoContinuousScan.feedDelay); }},
         {"ATCRP", false, FlagKey(&ScanSettings::autoCrop)},
