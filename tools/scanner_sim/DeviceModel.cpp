@@ -424,6 +424,17 @@ bool DeviceModel::Connect(Transport transport, TimePoint now)
     }
     auto has = [&](FaultKind k) { return std::find(kinds.begin(), kinds.end(), k) != kinds.end(); };
     Session& session = *s.session;
+    // Cutting faults at connect cut the whole connection's output.
+    for (Fault& f : s.faults) {
+        bool const cutting =
+            f.kind == FaultKind::kSplitBytes || f.kind == FaultKind::kSplitHeader || f.kind == FaultKind::kChunkRandom;
+        if (!f.fired && cutting && f.trigger.kind == TriggerKind::kConnect && f.trigger.count == number) {
+            s.Fired(f, now);
+            session.chunking = f.kind == FaultKind::kSplitBytes    ? Chunking::kPerByte
+                               : f.kind == FaultKind::kSplitHeader ? Chunking::kHeader
+                                                                   : Chunking::kRandom;
+        }
+    }
     if (transport == Transport::kUsb) {
         if (busy) {
             s.transcript.Add(s.Event("busy", now));
@@ -435,6 +446,7 @@ bool DeviceModel::Connect(Transport transport, TimePoint now)
     auto bytes = [&](const std::string& text) {
         OutItem item;
         item.data.assign(text.begin(), text.end());
+        item.chunking = session.chunking;
         session.out.push_back(item);
     };
     if (busy) {

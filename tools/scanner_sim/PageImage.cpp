@@ -228,6 +228,8 @@ JpegStream::JpegStream(PixelKind kind, uint32_t width, uint32_t height, uint32_t
     s.cinfo.in_color_space = kind == PixelKind::kColor ? JCS_RGB : JCS_GRAYSCALE;
     jpeg_set_defaults(&s.cinfo);
     jpeg_set_quality(&s.cinfo, quality, TRUE);
+    // Colour at full resolution (4:4:4): the bands' hues stay sharp.
+    s.cinfo.comp_info[0].h_samp_factor = s.cinfo.comp_info[0].v_samp_factor = 1;
     s.cinfo.density_unit = 1;  // dots per inch
     s.cinfo.X_density = s.cinfo.Y_density = static_cast<UINT16>(std::min<uint32_t>(dpi, 65535));
     jpeg_start_compress(&s.cinfo, TRUE);
