@@ -22,7 +22,7 @@ constexpr uint64_t kMaxPageBytes = uint64_t{1} << 30;
 constexpr uint32_t kMaxResolution = 9600;
 constexpr uint64_t kAnswerLimit = 0x40000;  // the host's receive buffer
 constexpr int kSplitPauseMs = 20;
-constexpr size_t kRandomPieceMax = 4096;
+constexpr size_t kRandomPieceMax = 256;
 
 const char* const kGen2Commands[] = {"Q", "QDI", "CKD", "SSP", "GKP", "GCT", "GCP", "GDS", "XSC", "ABT"};
 const char* const kGen1Commands[] = {"Q", "D", "S", "K", "I", "P", "E", "X", "R"};

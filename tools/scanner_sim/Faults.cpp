@@ -23,7 +23,8 @@ bool ReadNumber(const std::string& text, uint64_t max, uint64_t& value, int base
         } else if (base == 16 && c >= 'A' && c <= 'F') {
             digit = c - 'A' + 10;
         }
-        if (digit < 0 || result > (max - static_cast<uint64_t>(digit)) / static_cast<uint64_t>(base)) {
+        if (digit < 0 || static_cast<uint64_t>(digit) > max ||
+            result > (max - static_cast<uint64_t>(digit)) / static_cast<uint64_t>(base)) {
             return false;
         }
         result = result * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);

@@ -18,7 +18,7 @@ bool Unsigned(const std::string& text, uint64_t max, uint64_t& value)
             return false;
         }
         uint64_t const digit = static_cast<uint64_t>(c - '0');
-        if (result > (max - digit) / 10) {
+        if (digit > max || result > (max - digit) / 10) {
             return false;
         }
         result = result * 10 + digit;

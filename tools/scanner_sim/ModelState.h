@@ -153,9 +153,10 @@ private:
     std::vector<std::unique_ptr<Page>> group_;
     uint32_t nextPage_ = 1;
     uint32_t groups_ = 0;
-    size_t turn_ = 0;        // interleaving
-    uint64_t queued_ = 0;    // stream bytes queued (all sent when Next runs)
-    uint32_t waitLeft_ = 0;  // seconds of the auto-continuous wait
+    size_t turn_ = 0;          // interleaving
+    uint64_t queued_ = 0;      // stream bytes queued (all sent when Next runs)
+    uint32_t waitLeft_ = 0;    // seconds of the auto-continuous wait
+    bool waitPaused_ = false;  // the second after the last notice is queued
     bool cancel_ = false;
     bool finishWaiting_ = false;
     Bytes cancelReply_;

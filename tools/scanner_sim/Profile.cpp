@@ -45,7 +45,8 @@ bool ParseUnsigned(const std::string& text, uint64_t max, uint64_t& value, int b
         } else if (base == 16 && c >= 'A' && c <= 'F') {
             digit = c - 'A' + 10;
         }
-        if (digit < 0 || digit >= base || result > (max - static_cast<uint64_t>(digit)) / static_cast<uint64_t>(base)) {
+        if (digit < 0 || digit >= base || static_cast<uint64_t>(digit) > max ||
+            result > (max - static_cast<uint64_t>(digit)) / static_cast<uint64_t>(base)) {
             return false;
         }
         result = result * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
@@ -335,6 +336,12 @@ bool Profile::Set(const std::string& key, const std::string& value, std::string&
             return bad("1..100");
         }
         jpegQuality = static_cast<int>(number);
+    } else if ((key.rfind("qdi.", 0) == 0 || key.rfind("gkp.", 0) == 0) && generation == Generation::kOne) {
+        error = key + ": a generation-1 device has no QDI or GKP answer";
+        return false;
+    } else if (key.rfind("q.", 0) == 0 && generation == Generation::kTwo) {
+        error = key + ": a generation-2 device's Q answer has no fields";
+        return false;
     } else if (key.rfind("qdi.", 0) == 0 || key.rfind("gkp.", 0) == 0) {
         bool const qdi = key[0] == 'q';
         std::string const item = key.substr(4);

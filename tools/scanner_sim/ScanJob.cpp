@@ -61,6 +61,7 @@ struct ScanJob::Page {
     uint32_t extraDone = 0;
     bool shortLines = false;
     bool longLines = false;
+    JpegStream::Patches patches;
     bool infoSent = false;
     bool linesDone = false;
     bool endSent = false;
@@ -201,6 +202,7 @@ void ScanJob::MakePage(uint32_t number, bool back, const Sheet& sheet)
     }
     page->width = static_cast<uint32_t>(std::max<uint64_t>(w, 1));
     page->height = static_cast<uint32_t>(std::max<uint64_t>(h, 1));
+    page->patches = patches_;
     page->content = std::make_unique<PageContent>(page->kind, page->width, page->height, number, back, page->blank);
     page->scratch.resize(RowBytes(page->kind, page->width));
 
@@ -275,7 +277,8 @@ bool ScanJob::Applies(const Fault& fault, TimePoint) const
         return queued_ >= fault.trigger.count;
     case TriggerKind::kPageLine:
         for (const auto& page : group_) {
-            if (page->number == fault.trigger.page && !page->endSent &&
+            // A page has begun once its size and colour notices went out.
+            if (page->number == fault.trigger.page && page->infoSent && !page->endSent &&
                 (page->row >= fault.trigger.line || page->linesDone)) {
                 return true;
             }
@@ -393,14 +396,23 @@ void ScanJob::Apply(Fault& fault, std::deque<OutItem>& out, TimePoint)
         return;
     }
     case FaultKind::kJpegCorrupt:
-        patches_.corrupt = true;
-        return;
     case FaultKind::kJpegNoEoi:
-        patches_.noEnd = true;
+    case FaultKind::kJpegHeight0: {
+        // The pages from the trigger's on whose encoding has not begun.
+        auto patch = [&](JpegStream::Patches& p) {
+            p.corrupt = p.corrupt || fault.kind == FaultKind::kJpegCorrupt;
+            p.noEnd = p.noEnd || fault.kind == FaultKind::kJpegNoEoi;
+            p.heightZero = p.heightZero || fault.kind == FaultKind::kJpegHeight0;
+        };
+        patch(patches_);
+        for (auto& p : group_) {
+            bool const later = fault.trigger.kind != TriggerKind::kPageLine || p->number >= fault.trigger.page;
+            if (later && !p->jpeg) {
+                patch(p->patches);
+            }
+        }
         return;
-    case FaultKind::kJpegHeight0:
-        patches_.heightZero = true;
-        return;
+    }
     case FaultKind::kStopKey:
         Finish(out, gen2_ ? gen2_blocks::Notice(0x41) : Bytes{0x86});
         return;
@@ -450,7 +462,12 @@ void ScanJob::Next(std::deque<OutItem>& out, TimePoint now)
             } else if (request_.feeder && request_.autoContinuous && gen2_) {
                 phase_ = Phase::kWait;
                 waitLeft_ = request_.autoTimeout;
-                Queue(out, gen2_blocks::Timer(0x52, static_cast<uint16_t>(waitLeft_)));
+                waitPaused_ = false;
+                if (waitLeft_ == 0) {
+                    Finish(out, gen2_blocks::Notice(0x42));
+                } else {
+                    Queue(out, gen2_blocks::Timer(0x52, static_cast<uint16_t>(waitLeft_)));
+                }
             } else if (groups_ == 0) {
                 // Nothing to scan: the feeder is empty.
                 Finish(out, gen2_ ? gen2_blocks::DeviceError(0x90, 0) : Bytes{0xC2});
@@ -464,19 +481,21 @@ void ScanJob::Next(std::deque<OutItem>& out, TimePoint now)
             }
             break;
         case Phase::kWait:
-            if (!state_.feeder.empty()) {
-                phase_ = Phase::kFeed;
-            } else if (waitLeft_ == 0) {
-                Finish(out, gen2_blocks::Notice(0x42));
-            } else {
+            // A notice, a second's pause, then sheets loaded meanwhile go on,
+            // or the next notice, or the end of the wait.
+            if (!waitPaused_) {
                 OutItem pause;
                 pause.kind = OutItem::kPause;
                 pause.pause = state_.Scaled(1000);
                 out.push_back(pause);
-                --waitLeft_;
-                if (waitLeft_ > 0) {
-                    Queue(out, gen2_blocks::Timer(0x52, static_cast<uint16_t>(waitLeft_)));
-                }
+                waitPaused_ = true;
+            } else if (!state_.feeder.empty()) {
+                phase_ = Phase::kFeed;
+            } else if (--waitLeft_ == 0) {
+                Finish(out, gen2_blocks::Notice(0x42));
+            } else {
+                Queue(out, gen2_blocks::Timer(0x52, static_cast<uint16_t>(waitLeft_)));
+                waitPaused_ = false;
             }
             break;
         case Phase::kEnd:
@@ -591,7 +610,13 @@ bool ScanJob::EmitData(Page& page, std::deque<OutItem>& out)
             uint8_t const type = gen2_blocks::ImageType(
                 false, page.compression == ScanRequest::kPackBits ? gen2_blocks::kPackBits : gen2_blocks::kRaw,
                 ColorCode(page.kind));
-            Queue(out, gen2_blocks::Line(number, type, data));
+            gen2_blocks::Block block;  // one line a block
+            block.status = 0x01;
+            block.pageNo = number;
+            block.imageType = type;
+            block.data = std::move(data);
+            block.lineCount = 1;
+            Queue(out, gen2_blocks::Encode(block));
         } else {
             uint8_t const header = page.compression == ScanRequest::kPackBits ? 0x42 : 0x40;
             if (data.size() > 0xFFFF) {
@@ -612,7 +637,7 @@ bool ScanJob::EmitData(Page& page, std::deque<OutItem>& out)
         if (!page.jpeg) {
             size_t const block = gen2_ ? state_.profile.jpegBlock : std::min(state_.profile.jpegBlock, kGen1MaxBlock);
             page.jpeg = std::make_unique<JpegStream>(page.kind, page.width, page.height, request_.resX,
-                                                     state_.profile.jpegQuality, block, patches_);
+                                                     state_.profile.jpegQuality, block, page.patches);
         }
         Bytes block;
         while (!page.jpeg->TakeBlock(block)) {

@@ -135,11 +135,19 @@ Bytes Direct::Pull(size_t limit, std::vector<size_t>* pieces)
             model_.Disconnect(now_);
             break;
         }
-        if (o.next == scanner_sim::TimePoint::max()) {
+        if (o.next == scanner_sim::TimePoint::max() || stay_) {
             break;
         }
         now_ = std::max(now_, o.next);
     }
+    return out;
+}
+
+Bytes Direct::PullNow()
+{
+    stay_ = true;
+    Bytes out = Pull();
+    stay_ = false;
     return out;
 }
 

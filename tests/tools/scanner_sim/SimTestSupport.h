@@ -57,6 +57,8 @@ public:
     // Everything due, jumping over pauses, until the model has nothing (or
     // stalls, or acts) or limit bytes came. pieces gets each piece's size.
     Bytes Pull(size_t limit = 64u << 20, std::vector<size_t>* pieces = nullptr);
+    // Only what is due now: the clock stays.
+    Bytes PullNow();
     Bytes Exchange(const Bytes& frame)
     {
         Send(frame);
@@ -71,6 +73,7 @@ private:
     scanner_sim::TimePoint start_ = scanner_sim::Clock::now();
     scanner_sim::TimePoint now_ = start_;
     scanner_sim::Action action_ = scanner_sim::Action::kNone;
+    bool stay_ = false;
 };
 
 // A plain TCP client with time-outs.
