@@ -144,6 +144,13 @@ void TcpFront::Stop()
 
 void TcpFront::EndConnection(bool reset)
 {
+    TimePoint const now = Clock::now();
+    model_.Disconnect(now);
+    // A refuse fault for the next connection shuts the door before the
+    // host sees this one end.
+    if (model_.ListenBlockedUntil(now) != TimePoint::min()) {
+        CloseListener();
+    }
     if (reset) {
         linger abort{1, 0};
         setsockopt(connFd_, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
@@ -153,7 +160,6 @@ void TcpFront::EndConnection(bool reset)
     pending_.clear();
     pendingAt_ = 0;
     wantWrite_ = false;
-    model_.Disconnect(Clock::now());
 }
 
 void TcpFront::Run()

@@ -45,35 +45,6 @@ Bytes ReadGen2Answer(simtest::RawClient& c)
     return head;
 }
 
-// A scan's stream, read until its last unit (all pages end, an error, a
-// stop) has come whole.
-Bytes ReadScan(simtest::RawClient& c, bool gen2)
-{
-    Bytes stream;
-    for (int round = 0; round < 2000 && !c.Closed(); ++round) {
-        Bytes const more = c.ReadQuiet(20, 200);
-        stream.insert(stream.end(), more.begin(), more.end());
-        if (stream.empty()) {
-            continue;
-        }
-        if (gen2) {
-            auto const units = simtest::SplitGen2(stream);
-            if (!units.empty() && units.back().offset + units.back().size == stream.size() &&
-                (units.back().result != 0 || units.back().code == 0x20 || units.back().code == 0x42)) {
-                break;
-            }
-        } else {
-            auto const units = simtest::SplitGen1(stream);
-            if (!units.empty() && units.back().offset + units.back().size == stream.size() &&
-                units.back().code >= 0x80 && units.back().code != 0x82 && units.back().code != 0x87 &&
-                units.back().code != 0x88) {
-                break;
-            }
-        }
-    }
-    return stream;
-}
-
 struct Job {
     const char* profile;
     const char* compression;  // NONE, RLENGTH, JPEG
@@ -115,7 +86,7 @@ Bytes RunJob(const Job& job, const std::string& dumpDir, const std::string& faul
         scan.color = job.color;
         c.Send(simtest::XFrame(scan));
     }
-    Bytes stream = ReadScan(c, gen2);
+    Bytes stream = simtest::ReadScan(c, gen2);
     pages = sim.Pages();
     EXPECT_EQ(sim.Counters().violations, 0u);
     EXPECT_EQ(sim.SheetsLeft(), 0u);

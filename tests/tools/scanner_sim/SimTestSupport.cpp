@@ -381,6 +381,35 @@ std::vector<Unit> SplitGen1(const Bytes& s)
     return units;
 }
 
+// A scan's stream, read until its last unit (all pages end, an error, a
+// stop) has come whole.
+Bytes ReadScan(RawClient& c, bool gen2)
+{
+    Bytes stream;
+    for (int round = 0; round < 2000 && !c.Closed(); ++round) {
+        Bytes const more = c.ReadQuiet(20, 200);
+        stream.insert(stream.end(), more.begin(), more.end());
+        if (stream.empty()) {
+            continue;
+        }
+        if (gen2) {
+            auto const units = SplitGen2(stream);
+            if (!units.empty() && units.back().offset + units.back().size == stream.size() &&
+                (units.back().result != 0 || units.back().code == 0x20 || units.back().code == 0x42)) {
+                break;
+            }
+        } else {
+            auto const units = SplitGen1(stream);
+            if (!units.empty() && units.back().offset + units.back().size == stream.size() &&
+                units.back().code >= 0x80 && units.back().code != 0x82 && units.back().code != 0x87 &&
+                units.back().code != 0x88) {
+                break;
+            }
+        }
+    }
+    return stream;
+}
+
 std::map<uint16_t, ReceivedPage> DecodePages(bool gen2, const Bytes& stream, std::string& error)
 {
     std::map<uint16_t, ReceivedPage> pages;

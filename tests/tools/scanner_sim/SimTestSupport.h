@@ -115,6 +115,10 @@ struct Unit {
 std::vector<Unit> SplitGen2(const Bytes& stream);
 std::vector<Unit> SplitGen1(const Bytes& stream);
 
+// A scan's stream, read until its last unit (all pages end, finish
+// waiting, an error or a bare status) came whole.
+Bytes ReadScan(RawClient& client, bool gen2);
+
 // One received page, put together from its units by the product's stream
 // parsers (a differential check of the simulator's encoders).
 struct ReceivedPage {
