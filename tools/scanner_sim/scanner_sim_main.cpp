@@ -18,7 +18,7 @@ namespace {
 const char kUsage[] =
     "usage: scanner-sim [options]\n"
     "  --addr A            listen on A (127.0.0.x; default: the first free of 127.0.0.2..254)\n"
-    "  --port P            TCP port (54921)\n"
+    "  --port P            TCP port (54921; 0: any free one)\n"
     "  --profile NAME      gen2-adf (default), gen1-adf or gen1-fb-adf\n"
     "  --profile-file F    profile items, one \"KEY = VALUE\" a line\n"
     "  --set KEY=VALUE     one profile item: model, node, mac, resolutions, command-version,\n"
@@ -97,7 +97,7 @@ int main(int argc, char** argv)
         if (option == "--addr") {
             address = value;
         } else if (option == "--port") {
-            if (!Number(value, 65535, port) || port == 0) {
+            if (!Number(value, 65535, port)) {
                 return Usage("bad --port");
             }
         } else if (option == "--profile") {
