@@ -19,6 +19,7 @@ constexpr uint8_t kEsc = 0x1B;
 constexpr uint8_t kEnd = 0x80;
 constexpr size_t kMaxFrame = 64 * 1024;
 constexpr uint64_t kMaxPageBytes = uint64_t{1} << 30;
+constexpr uint64_t kMaxPixels = uint64_t{1} << 20;
 constexpr uint32_t kMaxResolution = 9600;
 constexpr uint64_t kAnswerLimit = 0x40000;  // the host's receive buffer
 constexpr int kSplitPauseMs = 20;
@@ -812,10 +813,13 @@ bool FrameHandler::CheckPageSize(const ScanRequest& r)
             return false;
         }
     }
-    // At most 2^32 rows and columns, so the product stays in 64 bits.
+    // At most 2^20 rows and columns (a row is made whole, a page never), so
+    // the product stays in 64 bits.
     uint64_t const bytes = RowBytes(r.kind, w) * h;
-    if (w > 0xFFFFFFFFu || h > 0xFFFFFFFFu || bytes > kMaxPageBytes) {
-        s_.Violation("a page of " + std::to_string(w) + " by " + std::to_string(h) + " pixels is over 1 GiB", now_);
+    if (w > kMaxPixels || h > kMaxPixels || bytes > kMaxPageBytes) {
+        s_.Violation("a page of " + std::to_string(w) + " by " + std::to_string(h) +
+                         " pixels is over 1 GiB or 2^20 pixels a side",
+                     now_);
         return false;
     }
     return true;

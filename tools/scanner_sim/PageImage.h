@@ -113,9 +113,8 @@ private:
     Bytes pending_;                // bytes of the block being filled
     std::deque<Bytes> ready_;      // blocks complete but the last
     uint64_t offset_ = 0;          // JPEG bytes seen so far
-    int marker_ = 0;               // scanner state: 0 none, 1 after FF
     uint64_t sofAt_ = UINT64_MAX;  // offset of the FF C0 marker
-    uint64_t sosAt_ = UINT64_MAX;  // offset of the FF DA marker
+    uint64_t sosAt_ = UINT64_MAX;  // offset of the first byte of scan data
 };
 
 }  // namespace scanner_sim
