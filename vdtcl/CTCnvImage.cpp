@@ -309,7 +309,8 @@ bool CTCnvImage::SaveImageAsPngFile(const CTImgDataInfo&, const char*, pixelflav
 
 bool CTCnvImage::SaveImageAsGifFile(const CTImgDataInfo&, const char*, pixelflavor_t) { return false; }
 
-bool CTCnvImage::SaveImageAsPdfFile(const CTImgDataInfo&, const char*, pdf_type_t, unsigned, pixelflavor_t)
+bool CTCnvImage::SaveImageAsPdfFile(const CTImgDataInfo&, const char*, pdf_type_t, unsigned, multi_page_t, const char*,
+                                    pixelflavor_t)
 {
     return false;
 }

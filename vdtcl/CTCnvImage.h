@@ -79,7 +79,7 @@ public:
     bool SaveImageAsPngFile(const CTImgDataInfo& image, const char* path, pixelflavor_t flavor);
     bool SaveImageAsGifFile(const CTImgDataInfo& image, const char* path, pixelflavor_t flavor);
     bool SaveImageAsPdfFile(const CTImgDataInfo& image, const char* path, pdf_type_t type, unsigned quality,
-                            pixelflavor_t flavor);
+                            multi_page_t page, const char* text, pixelflavor_t flavor);
 
     // Exchanges red and blue of 24-bit rows (rows of CalcBytesWidth(width, 24)
     // bytes, padding set to 0): in place, or with copy into a buffer of size

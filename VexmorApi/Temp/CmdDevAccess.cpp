@@ -3,11 +3,10 @@
 // length it announces have arrived.
 #include "VexmorApi/Temp/CmdDevAccess.h"
 
-#include <algorithm>
-#include <climits>
 #include <exception>
 #include <new>
 
+#include "VexmorApi/Temp/ResultTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 #include "vdtcl/CTTime.h"
 
@@ -18,8 +17,6 @@ namespace {
 // The code to report for a failed transfer: the device access's own, or
 // fallback when it left none (a failure must never read as success).
 VSRSLT FailureCode(VSRSLT code, VSRSLT fallback) { return code != 0 ? code : fallback; }
-
-int ClampToInt(int64_t value) { return static_cast<int>(std::clamp<int64_t>(value, INT_MIN, INT_MAX)); }
 
 }  // namespace
 
@@ -34,8 +31,8 @@ void CCmdDevAccess::SetPointerToDeviceAccess(IDeviceAccess* deviceAccess)
 
 bool CCmdDevAccess::ConfirmConnection(IDeviceAccess* deviceAccess, _DEV_IDENTIFIER& identifier)
 {
-    static char const kFunc[] = "ConfirmConnection";
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", kFunc);
+    bool ok = false;
+    ResultTrace<bool> trace(g_ScanDevApiLog, "ConfirmConnection", ok);
     VSRSLT result = 0;
     uint32_t detail = 0;
     bool const called = CallWithIdentifier(deviceAccess, &IDeviceAccess::ConfirmConnection, identifier, result, detail);
@@ -45,23 +42,21 @@ bool CCmdDevAccess::ConfirmConnection(IDeviceAccess* deviceAccess, _DEV_IDENTIFI
     } else if (called && result != 0) {
         g_ScanDevApiLog.WriteLog(1, "Error: Open Scanner FAILD! result = 0x%08X(%d)", result, static_cast<int>(detail));
     }
-    bool const ok = called && result == 0;
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[bool] = %d", kFunc, ok ? 1 : 0);
+    ok = called && result == 0;
     return ok;
 }
 
 bool CCmdDevAccess::OpenDevice(IDeviceAccess* deviceAccess, _DEV_IDENTIFIER& identifier)
 {
-    static char const kFunc[] = "OpenDevice";
-    g_ScanDevApiLog.WriteLog(1, ">>>>> %s >>>>>", kFunc);
+    bool ok = false;
+    ResultTrace<bool> trace(g_ScanDevApiLog, "OpenDevice", ok, 1);
     VSRSLT result = 0;
     uint32_t detail = 0;
     bool const called = CallWithIdentifier(deviceAccess, &IDeviceAccess::OpenScanner, identifier, result, detail);
     if (called && result != 0) {
         g_ScanDevApiLog.WriteLog(1, "Error: Open Scanner FAILD! result = 0x%08X(%d)", result, static_cast<int>(detail));
     }
-    bool const ok = called && result == 0;
-    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<< ret[bool] = %d", kFunc, ok ? 1 : 0);
+    ok = called && result == 0;
     return ok;
 }
 
@@ -76,8 +71,9 @@ bool CCmdDevAccess::IsOpenDevice()
 
 void CCmdDevAccess::CloseDevice()
 {
-    static char const kFunc[] = "CloseDevice";
-    g_ScanDevApiLog.WriteLog(1, ">>>>> %s >>>>>", kFunc);
+    // The exit line reads ret[bool] = 0 whatever happened.
+    bool const logged = false;
+    ResultTrace<bool> trace(g_ScanDevApiLog, "CloseDevice", logged, 1);
     if (deviceAccess_ == nullptr) {
         g_ScanDevApiLog.WriteLog(1, "Error: IDeviceAccess instance does not exist.");
     } else if (IsOpenDevice()) {
@@ -89,14 +85,12 @@ void CCmdDevAccess::CloseDevice()
         deviceAccess_ = nullptr;
         FreeReceiveBuffer();
     }
-    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<< ret[bool] = %d", kFunc, 0);
 }
 
 VSRSLT CCmdDevAccess::SendCommand(const char* frame, int count)
 {
-    static char const kFunc[] = "SendCommand";
-    g_ScanDevApiLog.WriteLog(1, ">>>>> %s >>>>>", kFunc);
     VSRSLT ret = CMDERR_BAD_ARGUMENT;
+    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, "SendCommand", ret, 1);
     if (deviceAccess_ == nullptr) {
         g_ScanDevApiLog.WriteLog(1, "Error: IDeviceAccess instance does not exist.");
         ret = CMDERR_NO_DEVICE_ACCESS;
@@ -117,7 +111,6 @@ VSRSLT CCmdDevAccess::SendCommand(const char* frame, int count)
                                      static_cast<int>(detail));
         }
     }
-    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
     return ret;
 }
 
@@ -195,8 +188,9 @@ VSRSLT CCmdDevAccess::ReceiveAnswer(CMDRESINFO& info, long timeoutMs, bool lengt
     if (info.resultBytes < 0 || info.signatureBytes < 0 || info.lengthBytes < 0) {
         return CMDERR_BAD_ARGUMENT;
     }
-    int64_t header = int64_t{info.resultBytes} + info.signatureBytes + info.lengthBytes;
-    if (header <= 0 || header >= kReceiveBufferSize || timeoutMs <= 0) {
+    AnswerFrameState state;
+    state.header = AnswerHeaderSize(info);
+    if (state.header <= 0 || state.header >= kReceiveBufferSize || timeoutMs <= 0) {
         return CMDERR_BAD_ARGUMENT;
     }
     if (!AllocReceiveBuffer()) {
@@ -204,24 +198,12 @@ VSRSLT CCmdDevAccess::ReceiveAnswer(CMDRESINFO& info, long timeoutMs, bool lengt
     }
 
     unsigned char* const buffer = receiveBuffer_.get();
-    // A device that refuses a command without echo answers with the bare
-    // result byte; anything it sends along with it is not read.
-    bool const refusalIsOneByte = info.resultBytes == 1 && info.signatureBytes == 0;
-    bool parsed = false;
-    int64_t dataLength = 0;
-    int64_t total = 0;
     for (;;) {
-        int64_t const room = receiveBufferSize_ - total;
-        if (room <= 0) {
-            // Only an answer without a usable length can fill the buffer.
-            DiscardPendingData(timeoutMs);
-            g_ScanDevApiLog.WriteLog(1, "Receive Buffer is not enough size. Need size = %ld",
-                                     static_cast<long>(total + 1));
-            return CMDERR_BUFFER_TOO_SMALL;
-        }
+        // The assembler stops at a full buffer, so there is always room.
+        int64_t const room = receiveBufferSize_ - state.received;
         VSRSLT code = 0;
         uint32_t detail = 0;
-        int const got = Receive(static_cast<int>(total), static_cast<int>(room), timeoutMs, code, detail);
+        int const got = Receive(static_cast<int>(state.received), static_cast<int>(room), timeoutMs, code, detail);
         if (got == 0) {
             if (code != 0) {
                 g_ScanDevApiLog.WriteLog(
@@ -231,7 +213,7 @@ VSRSLT CCmdDevAccess::ReceiveAnswer(CMDRESINFO& info, long timeoutMs, bool lengt
             }
             // The peer closed the connection before the answer was complete.
             g_ScanDevApiLog.WriteLog(1, "Received response is not enough data. (recv size = %d)",
-                                     static_cast<int>(total));
+                                     static_cast<int>(state.received));
             return CMDERR_NOT_ENOUGH_DATA;
         }
         if (got < 0 || got > room) {
@@ -240,83 +222,23 @@ VSRSLT CCmdDevAccess::ReceiveAnswer(CMDRESINFO& info, long timeoutMs, bool lengt
                                      static_cast<int>(detail));
             return code;
         }
-        total += got;
-
-        if (!parsed) {
-            if (refusalIsOneByte && buffer[0] != info.successCode) {
-                header = 1;
-                info.resultCode = buffer[0];
-                dataLength = 0;
-                parsed = true;
-            } else if (total >= header) {
-                dataLength = ParseHeader(info, buffer, lengthCountsItself);
-                parsed = true;
-            }
-            if (parsed) {
-                info.data = buffer + header;
-                info.dataLength = ClampToInt(dataLength);
-            }
-        }
-        if (!parsed) {
-            continue;
-        }
-        if (info.resultBytes > 0 && info.resultCode != info.successCode) {
-            // A refused command: its answer ends with the header. Only what
-            // arrived counts as data.
-            info.dataLength = ClampToInt(std::clamp<int64_t>(dataLength, 0, total - header));
-            DumpAnswer(info, buffer, static_cast<int>(header) + info.dataLength);
+        state.received += got;
+        switch (AssembleAnswerFrame(state, info, buffer, receiveBufferSize_, lengthCountsItself)) {
+        case AnswerFrameStatus::NEED_MORE:
+            // A length of 0 or below never completes: the device access's
+            // time-out ends the wait.
+            break;
+        case AnswerFrameStatus::TOO_BIG:
+            DiscardPendingData(timeoutMs);
+            g_ScanDevApiLog.WriteLog(1, "Receive Buffer is not enough size. Need size = %ld",
+                                     static_cast<long>(state.frameSize));
+            return CMDERR_BUFFER_TOO_SMALL;
+        case AnswerFrameStatus::COMPLETE:
+        case AnswerFrameStatus::REFUSED:
+            DumpAnswer(info, buffer, static_cast<int>(state.frameSize));
             return code;
         }
-        if (dataLength > 0) {
-            int64_t const need = header + dataLength;
-            if (need >= receiveBufferSize_) {
-                DiscardPendingData(timeoutMs);
-                g_ScanDevApiLog.WriteLog(1, "Receive Buffer is not enough size. Need size = %ld",
-                                         static_cast<long>(need));
-                return CMDERR_BUFFER_TOO_SMALL;
-            }
-            if (total >= need) {
-                DumpAnswer(info, buffer, static_cast<int>(need));
-                return code;
-            }
-        }
-        // A length of 0 or below never completes: the device access's
-        // time-out ends the wait.
     }
-}
-
-int64_t CCmdDevAccess::ParseHeader(CMDRESINFO& info, unsigned char* buffer, bool lengthCountsItself)
-{
-    unsigned char* position = buffer;
-    if (info.resultBytes > 0) {
-        info.resultCode = position[0];
-        position += info.resultBytes;
-    }
-    if (info.signatureBytes > 0) {
-        info.signature = position;
-        position += info.signatureBytes;
-    }
-    int64_t length = 0;
-    switch (info.lengthBytes) {
-    case 1:
-        length = position[0];
-        break;
-    case 2:
-        // Read signed: 0x8000 and above announce no usable length.
-        length = static_cast<int16_t>(static_cast<uint16_t>(position[0] | (position[1] << 8)));
-        break;
-    case 4:
-        // Read unsigned; a length beyond the receive buffer fails as too large.
-        length = static_cast<int64_t>(uint32_t{position[0]} | (uint32_t{position[1]} << 8) |
-                                      (uint32_t{position[2]} << 16) | (uint32_t{position[3]} << 24));
-        break;
-    default:
-        break;
-    }
-    if (lengthCountsItself && info.lengthBytes > 0) {
-        length -= info.lengthBytes;
-    }
-    return length;
 }
 
 // Writes a complete answer to the raw-data dump; a dump that cannot be

@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 
+#include "VexmorApi/Temp/AnswerFrame.h"
 #include "devaccess/DeviceAccessInterfaces.h"
 #include "vdtcl/VsResult.h"
 
@@ -21,20 +22,6 @@ enum : VSRSLT {
     CMDERR_EMPTY_COMMAND = 0x10210034,      // executors: no command text could be made
     CMDERR_NOT_ENOUGH_DATA = 0x10210041,    // the answer ended before it was complete
     CMDERR_INVALID_SIGNATURE = 0x10210043,  // the echoed command differs from the one sent
-};
-
-// How one framed answer looks, and where its parts were found. The caller
-// fills the first four fields; RecvCmdResponse fills the rest. The pointers
-// point into the receive buffer and stay valid only until the next receive.
-struct CMDRESINFO {
-    int resultBytes = 0;                 // in: result bytes before the signature, 0 or 1
-    int signatureBytes = 0;              // in: echoed command bytes, 0, 2 or 3
-    int lengthBytes = 0;                 // in: width of the length field, 1, 2 or 4
-    unsigned char successCode = 0;       // in: the result byte of success (0x30 for K, else 0)
-    unsigned char resultCode = 0;        // out: the result byte, 0 when the answer has none
-    unsigned char* signature = nullptr;  // out: the echoed command bytes
-    unsigned char* data = nullptr;       // out: the answer's payload
-    int dataLength = 0;                  // out: the payload's length
 };
 
 class CCmdDevAccess {
@@ -77,6 +64,9 @@ private:
     // for a null deviceAccess.
     bool CallWithIdentifier(IDeviceAccess* deviceAccess, IdentifierCall call, _DEV_IDENTIFIER& identifier,
                             VSRSLT& result, uint32_t& detail);
+    // The receive loop of RecvCmdResponse: receives into the buffer until
+    // AssembleAnswerFrame reports the answer complete, refused or too big,
+    // or a receive brings nothing.
     VSRSLT ReceiveAnswer(CMDRESINFO& info, long timeoutMs, bool lengthCountsItself);
     bool AllocReceiveBuffer();
     void FreeReceiveBuffer();
@@ -86,9 +76,6 @@ private:
     // Reads and drops whatever the device still sends, for at most
     // timeoutMs.
     void DiscardPendingData(long timeoutMs);
-    // Reads result byte, signature and length field from the buffer's start;
-    // returns the data length (negative or 0: no usable length).
-    static int64_t ParseHeader(CMDRESINFO& info, unsigned char* buffer, bool lengthCountsItself);
     static void DumpAnswer(CMDRESINFO const& info, unsigned char const* buffer, int size);
 
     // Lent; never deleted here. Set and cleared only by open and close,

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "VexmorApi/Temp/ConvertUnit.h"
+#include "VexmorApi/Temp/PaperDimensions.h"
 #include "VexmorApi/Temp/SaturatingCast.h"
 
 namespace vscore {
@@ -23,19 +24,19 @@ constexpr int kVersion2017 = 13;
 constexpr int64_t kFbDefaultWidth = 21580;
 constexpr int64_t kFbDefaultLength = 29690;
 constexpr uint32_t kAdfDefaultWidthDocumentScanner = 21100;
-constexpr uint32_t kAdfDefaultWidth = 21000;
-constexpr uint32_t kAdfDefaultLength = 35560;
+constexpr uint32_t kAdfDefaultWidth = paper::kA4Width;
+constexpr uint32_t kAdfDefaultLength = paper::kLegalLength;
 constexpr uint32_t kFbMinimum = 1000;
 constexpr uint32_t kAdfMinWidthDocumentScanner = 5100;
 constexpr uint32_t kAdfMinLengthDocumentScanner = 7000;
 constexpr int64_t kAdfMinBase = 14730;
 constexpr uint32_t kLongPaperLength = 86300;
-constexpr uint32_t kLetterWidth = 21590;
-constexpr uint32_t kLedgerWidth = 27940;
-constexpr uint32_t kA4Length = 29700;
-constexpr uint32_t kA3Width = 29700;
-constexpr uint32_t kLedgerLength = 43180;
-constexpr uint32_t kLegalLength = 35560;
+using paper::kA3Width;
+using paper::kA4Length;
+using paper::kLedgerLength;
+using paper::kLedgerWidth;
+using paper::kLegalLength;
+using paper::kLetterWidth;
 constexpr uint32_t kCardWidth = 5500;
 constexpr uint32_t kCardLength = 9030;
 constexpr uint32_t kCardAdfLandscapeX = 9000;
@@ -624,29 +625,9 @@ MARGINSIZE DeviceCapabilityCreator_v1::GetMarginSizeMmOfAdfSimplex() const { ret
 
 MARGINSIZE DeviceCapabilityCreator_v1::GetMarginSizeMmOfAdfDuplex() const { return GetMarginSizeMm(IsAdfDuplex()); }
 
-POSITION DeviceCapabilityCreator_v1::GetPositionX(uint8_t code)
-{
-    switch (code) {
-    case 2:
-        return CENTER;
-    case 3:
-        return RIGHT;
-    default:
-        return LEFT;
-    }
-}
+POSITION DeviceCapabilityCreator_v1::GetPositionX(uint8_t code) { return paper::PositionX(code); }
 
-POSITION DeviceCapabilityCreator_v1::GetPositionY(uint8_t code)
-{
-    switch (code) {
-    case 2:
-        return CENTER;
-    case 3:
-        return BOTTOM;
-    default:
-        return TOP;
-    }
-}
+POSITION DeviceCapabilityCreator_v1::GetPositionY(uint8_t code) { return paper::PositionY(code); }
 
 bool DeviceCapabilityCreator_v1::IsA3Model() const
 {

@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "VexmorApi/Temp/DeviceCapsTable.h"
+#include "VexmorApi/Temp/PaperDimensions.h"
+#include "VexmorApi/Temp/ResultTrace.h"
 #include "VexmorApi/Temp/ScanCmd.h"
 #include "VexmorApi/Temp/ScanCmdQuery.h"
 #include "VexmorApi/Temp/ScanCmdRes.h"
@@ -16,7 +18,7 @@ namespace vscore {
 namespace {
 
 // The longest flatbed document of the platforms that report too short a one.
-constexpr uint32_t kFlatbedDocumentLength = 35560;  // 1/100 mm
+constexpr uint32_t kFlatbedDocumentLength = paper::kLegalLength;
 // The narrowest feeder scan of command version 266.
 constexpr uint32_t kRushAdfMinimumWidth = 14130;  // 1/100 mm
 
@@ -28,7 +30,7 @@ CDeviceCaps::~CDeviceCaps() { UnInitialize(); }
 
 VSRSLT CDeviceCaps::Initialize(std::shared_ptr<CScanCmd> scanCmd)
 {
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", "Initialize");
+    TraceScope trace("Initialize");
     VSRSLT ret = 0;
     if (!initialized_) {
         if (scanCmd == nullptr) {
@@ -38,7 +40,6 @@ VSRSLT CDeviceCaps::Initialize(std::shared_ptr<CScanCmd> scanCmd)
             initialized_ = true;
         }
     }
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<<", "Initialize");
     return ret;
 }
 
@@ -54,14 +55,13 @@ VSRSLT CDeviceCaps::Initialize(std::shared_ptr<CScanCmd> scanCmd, const std::str
 
 VSRSLT CDeviceCaps::UnInitialize()
 {
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", "UnInitialize");
+    TraceScope trace("UnInitialize");
     if (capability_ != nullptr) {
         capability_.reset();
         modelName_.clear();
         capabilityTablePath_.clear();
     }
     initialized_ = false;
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<<", "UnInitialize");
     return 0;
 }
 

@@ -10,6 +10,7 @@
 #include "VexmorApi/Temp/ConvertUnit.h"
 #include "VexmorApi/Temp/CreateDeviceCaps_v1.h"
 #include "VexmorApi/Temp/DeviceCapsTable.h"
+#include "VexmorApi/Temp/ResultTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 
 namespace vscore {
@@ -111,7 +112,7 @@ bool Contains(const std::string& text, const std::string& word)
 VS_SCANNER_CAPABILITY CParseCmdRes_v1::ParseDeviceInfoResponse(unsigned char* data, long length,
                                                                std::unique_ptr<ExternalCapability> overrides)
 {
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", "ParseDeviceInfoResponse");
+    TraceScope trace("ParseDeviceInfoResponse");
     VS_SCANNER_CAPABILITY caps;
     std::memset(static_cast<void*>(&caps), 0, sizeof(caps));
     QCMDRESPONSE response = GetQcmdResponse(data, length);
@@ -154,7 +155,6 @@ VS_SCANNER_CAPABILITY CParseCmdRes_v1::ParseDeviceInfoResponse(unsigned char* da
     caps.autoColor = creator.GetAutoColorMode();
     caps.detectResolution = creator.GetDetectResolutionMode();
     caps.autoCropType = creator.GetAutoCropType();
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<<", "ParseDeviceInfoResponse");
     return caps;
 }
 
@@ -256,7 +256,7 @@ void CParseCmdRes_v1::OverwriteResponseIfExistExternalCaps(QCMDRESPONSE& r, cons
 
 PushScanKeyInfo CParseCmdRes_v1::ParseDeviceKeyInfoResponse(unsigned char* data, long length)
 {
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", "ParseDeviceKeyInfoResponse");
+    TraceScope trace("ParseDeviceKeyInfoResponse");
     PushScanKeyInfo info;
     std::memset(static_cast<void*>(&info), 0, sizeof(info));
     std::string const text = AnswerText(data, length);
@@ -277,7 +277,6 @@ PushScanKeyInfo CParseCmdRes_v1::ParseDeviceKeyInfoResponse(unsigned char* data,
         info.deskew = GetSkeyDskewInfo(text);
         info.backgroundRemoval = GetSkeyRemoveBacgroundInfo(text);
     }
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<<", "ParseDeviceKeyInfoResponse");
     return info;
 }
 
@@ -506,7 +505,7 @@ SKEYINFO_SWITCH CParseCmdRes_v1::GetSkeySettingSwitchTypeInfo(const std::string&
 
 COLORPALETTEINFO CParseCmdRes_v1::ParseColorPaletteResponse(unsigned char* data, long length)
 {
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", "ParseColorPaletteResponse");
+    TraceScope trace("ParseColorPaletteResponse");
     COLORPALETTEINFO palette;
     std::memset(static_cast<void*>(&palette), 0, sizeof(palette));
     size_t const size = UsableLength(data, length);
@@ -525,7 +524,6 @@ COLORPALETTEINFO CParseCmdRes_v1::ParseColorPaletteResponse(unsigned char* data,
         }
         palette.count = static_cast<int32_t>(count);
     }
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<<", "ParseColorPaletteResponse");
     return palette;
 }
 
@@ -534,7 +532,7 @@ COLORPALETTEINFO CParseCmdRes_v1::ParseColorPaletteResponse(unsigned char* data,
 
 ACTUALSCANPARAM CParseCmdRes_v1::ParseActualParameterResponse(unsigned char* data, long length)
 {
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", "ParseActualParameterResponse");
+    TraceScope trace("ParseActualParameterResponse");
     ACTUALSCANPARAM actual;
     std::memset(static_cast<void*>(&actual), 0, sizeof(actual));
     std::string const text = TrimAnswer(AnswerText(data, length));
@@ -557,7 +555,6 @@ ACTUALSCANPARAM CParseCmdRes_v1::ParseActualParameterResponse(unsigned char* dat
         actual.maxScanAreaWidth = FieldNumber(field(5));
         actual.maxScanAreaHeight = FieldNumber(field(7));
     }
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<<", "ParseActualParameterResponse");
     return actual;
 }
 
@@ -568,7 +565,7 @@ _GCPCMDRESPONSE CParseCmdRes_v1::ParsePDFaColorProfileResponse(unsigned char*, l
 
 DETECTEDPAPERINFO CParseCmdRes_v1::ParsePaperSizeDetectResponse(unsigned char* data, long length)
 {
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", "ParsePaperSizeDetectResponse");
+    TraceScope trace("ParsePaperSizeDetectResponse");
     DETECTEDPAPERINFO paper;
     std::memset(static_cast<void*>(&paper), 0, sizeof(paper));
     std::string const text = TrimAnswer(AnswerText(data, length));
@@ -594,7 +591,6 @@ DETECTEDPAPERINFO CParseCmdRes_v1::ParsePaperSizeDetectResponse(unsigned char* d
         paper.vertexX2 = static_cast<int32_t>(std::min<uint32_t>(vertex[2], INT32_MAX));
         paper.vertexY2 = static_cast<int32_t>(std::min<uint32_t>(vertex[3], INT32_MAX));
     }
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<<", "ParsePaperSizeDetectResponse");
     return paper;
 }
 

@@ -66,10 +66,12 @@ struct QCMDRESPONSE {
     uint8_t Compression;        // 71: bit 0 gray JPEG
 };
 
+// Stateless: any thread may call any operation, also at the same time. Every
+// operation returns its record by value (the caller owns it), reads at most
+// length bytes at data, keeps no pointer into them and returns an all-zero
+// record for null or empty data.
 class CParseCmdRes_v1 : public IParseCmdRes {
 public:
-    // Every operation reads at most length bytes at data, keeps no pointer
-    // into them and returns an all-zero record for null or empty data.
     VS_SCANNER_CAPABILITY ParseDeviceInfoResponse(unsigned char* data, long length,
                                                   std::unique_ptr<ExternalCapability> overrides) override;
     PushScanKeyInfo ParseDeviceKeyInfoResponse(unsigned char* data, long length) override;

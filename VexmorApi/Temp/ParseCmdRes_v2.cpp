@@ -165,28 +165,14 @@ bool CParseCmdRes_v2::WalkAnswer(const unsigned char* data, long length, int log
 VS_SCANNER_CAPABILITY CParseCmdRes_v2::ParseDeviceInfoResponse(unsigned char* data, long length,
                                                                std::unique_ptr<ExternalCapability> /*overrides*/)
 {
-    TraceScope trace("ParseDeviceInfoResponse");
-    auto capability = ZeroedRecord<VS_SCANNER_CAPABILITY>();
-    if (data != nullptr) {
-        _QDICMDRESPONSE qdi = GetQDIcommandResponse(data, length);
-        if (Convertible(completeQdi_)) {
-            capability = GetParseDeviceInfoResponse(&qdi);
-        }
-    }
-    return capability;
+    return ParseAnswer("ParseDeviceInfoResponse", data, length, ZeroedRecord<VS_SCANNER_CAPABILITY>(),
+                       &CParseCmdRes_v2::GetQDIcommandResponse, completeQdi_, &GetParseDeviceInfoResponse);
 }
 
 PushScanKeyInfo CParseCmdRes_v2::ParseDeviceKeyInfoResponse(unsigned char* data, long length)
 {
-    TraceScope trace("ParseDeviceKeyInfoResponse");
-    auto keyInfo = ZeroedRecord<PushScanKeyInfo>();
-    if (data != nullptr) {
-        _GKPCMDRESPONSE gkp = GetGKPcommandResponse(data, length);
-        if (Convertible(completeGkp_)) {
-            keyInfo = GetParseScanKeyInfoResponse(&gkp);
-        }
-    }
-    return keyInfo;
+    return ParseAnswer("ParseDeviceKeyInfoResponse", data, length, ZeroedRecord<PushScanKeyInfo>(),
+                       &CParseCmdRes_v2::GetGKPcommandResponse, completeGkp_, &GetParseScanKeyInfoResponse);
 }
 
 COLORPALETTEINFO CParseCmdRes_v2::ParseColorPaletteResponse(unsigned char* /*data*/, long /*length*/)
@@ -197,41 +183,35 @@ COLORPALETTEINFO CParseCmdRes_v2::ParseColorPaletteResponse(unsigned char* /*dat
 
 ACTUALSCANPARAM CParseCmdRes_v2::ParseActualParameterResponse(unsigned char* data, long length)
 {
-    TraceScope trace("ParseActualParameterResponse");
-    auto actual = ZeroedRecord<ACTUALSCANPARAM>();
-    if (data != nullptr) {
-        _SSPCMDRESPONSE ssp = GetSSPcommandResponse(data, length);
-        if (Convertible(completeSsp_)) {
-            actual = GetParseActualParameterResponse(&ssp);
-        }
-    }
-    return actual;
+    return ParseAnswer("ParseActualParameterResponse", data, length, ZeroedRecord<ACTUALSCANPARAM>(),
+                       &CParseCmdRes_v2::GetSSPcommandResponse, completeSsp_, &GetParseActualParameterResponse);
 }
 
 _GCPCMDRESPONSE CParseCmdRes_v2::ParsePDFaColorProfileResponse(unsigned char* data, long length)
 {
-    TraceScope trace("ParsePDFaColorProfileResponse");
-    _GCPCMDRESPONSE profiles;
-    if (data != nullptr) {
-        _GCPCMDRESPONSE gcp = GetGCPcommandResponse(data, length);
-        if (Convertible(completeGcp_)) {
-            profiles = GetParseColorProfileResponse(&gcp);
-        }
-    }
-    return profiles;
+    return ParseAnswer("ParsePDFaColorProfileResponse", data, length, _GCPCMDRESPONSE{},
+                       &CParseCmdRes_v2::GetGCPcommandResponse, completeGcp_, &GetParseColorProfileResponse);
 }
 
 DETECTEDPAPERINFO CParseCmdRes_v2::ParsePaperSizeDetectResponse(unsigned char* data, long length)
 {
-    TraceScope trace("ParsePaperSizeDetectResponse");
-    auto detected = ZeroedRecord<DETECTEDPAPERINFO>();
+    return ParseAnswer("ParsePaperSizeDetectResponse", data, length, ZeroedRecord<DETECTEDPAPERINFO>(),
+                       &CParseCmdRes_v2::GetGDScommandResponse, completeGds_, &GetParsePaperSizeResponse);
+}
+
+template <class Result, class Answer>
+Result CParseCmdRes_v2::ParseAnswer(const char* name, unsigned char* data, long length, Result result,
+                                    Answer (CParseCmdRes_v2::*walk)(unsigned char*, long), const bool& complete,
+                                    Result (*convert)(const Answer*))
+{
+    TraceScope trace(name);
     if (data != nullptr) {
-        _GDSCMDRESPONSE gds = GetGDScommandResponse(data, length);
-        if (Convertible(completeGds_)) {
-            detected = GetParsePaperSizeResponse(&gds);
+        Answer const answer = (this->*walk)(data, length);
+        if (Convertible(complete)) {
+            result = convert(&answer);
         }
     }
-    return detected;
+    return result;
 }
 
 // ---------------------------------------------------------------------------

@@ -88,13 +88,18 @@ struct _GDSCMDRESPONSE {
     uint8_t paperDetectSensorInfo;
 };
 
-// One parser per answer; single-threaded. Each walk starts from a zeroed
-// answer record and remembers whether its answer was complete: a complete
-// answer carries the end record 0xF0F0. Tags an answer kind does not define
-// are skipped; before the end record they leave the answer incomplete until
-// the end record comes, after it they change nothing. An answer of nothing
-// but the end record is complete but describes nothing: its engine record
-// stays zero.
+// One parser per answer, used by one thread at a time: the completeness
+// flags belong to the latest walk. Records are returned by value and owned by
+// the caller (colour profiles are copies of the answer's bytes); nothing
+// points into the answer after a call. The static conversions and getters
+// keep no state and may be called from any thread.
+//
+// Each walk starts from a zeroed answer record and remembers whether its
+// answer was complete: a complete answer carries the end record 0xF0F0. Tags
+// an answer kind does not define are skipped; before the end record they
+// leave the answer incomplete until the end record comes, after it they
+// change nothing. An answer of nothing but the end record is complete but
+// describes nothing: its engine record stays zero.
 class CParseCmdRes_v2 : public IParseCmdRes {
 public:
     static constexpr uint16_t kEndTag = 0xF0F0;
@@ -240,6 +245,14 @@ public:
     static PAPERTYPE PaperTypeFromCode(uint8_t code, bool longPaper);
 
 private:
+    // Every entry point but the palette's: the trace lines of name, then,
+    // for given data, the walk and, when complete (the walk's flag) says the
+    // answer was complete and described something, its conversion; else
+    // result as given.
+    template <class Result, class Answer>
+    Result ParseAnswer(const char* name, unsigned char* data, long length, Result result,
+                       Answer (CParseCmdRes_v2::*walk)(unsigned char*, long), const bool& complete,
+                       Result (*convert)(const Answer*));
     // Walks the records of one answer, calling readTag for each record
     // header; readTag returns false for a tag the answer kind does not
     // define. Never reads outside the length bytes at data. Returns whether

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "VexmorApi/Temp/ConvertUnit.h"
+#include "VexmorApi/Temp/PaperDimensions.h"
 #include "VexmorApi/Temp/ParseCmdRes_v2.h"
 #include "VexmorApi/Utilities/Exception.h"
 #include "VexmorApi/Utilities/OutputLog.h"
@@ -649,7 +650,10 @@ OPTICALRESOLUTIONS CParseCmdRes_v2::GetOpticalResolution(const _QDICMDRESPONSE* 
 
 DEVICESCANSIZES CParseCmdRes_v2::GetDeviceScanSizeMax(const _QDICMDRESPONSE* qdi)
 {
-    static AXIS const defaults[4] = {{21000, 29700}, {21000, 35560}, {21000, 35560}, {21000, 35560}};
+    static AXIS const defaults[4] = {{paper::kA4Width, paper::kA4Length},
+                                     {paper::kA4Width, paper::kLegalLength},
+                                     {paper::kA4Width, paper::kLegalLength},
+                                     {paper::kA4Width, paper::kLegalLength}};
     if (qdi == nullptr) {
         return DEVICESCANSIZES{};
     }
@@ -729,29 +733,9 @@ MARGINADJUSTSIZES CParseCmdRes_v2::GetMarginAdjustAuto(const _QDICMDRESPONSE* qd
     return qdi == nullptr ? MARGINADJUSTSIZES{} : Adjustments(*qdi, qdi->marginAdjustAuto);
 }
 
-POSITION CParseCmdRes_v2::GetPositionX(uint8_t code)
-{
-    switch (code) {
-    case 2:
-        return CENTER;
-    case 3:
-        return RIGHT;
-    default:
-        return LEFT;
-    }
-}
+POSITION CParseCmdRes_v2::GetPositionX(uint8_t code) { return paper::PositionX(code); }
 
-POSITION CParseCmdRes_v2::GetPositionY(uint8_t code)
-{
-    switch (code) {
-    case 2:
-        return CENTER;
-    case 3:
-        return BOTTOM;
-    default:
-        return TOP;
-    }
-}
+POSITION CParseCmdRes_v2::GetPositionY(uint8_t code) { return paper::PositionY(code); }
 
 PAPERSETTINGPOSITIONS CParseCmdRes_v2::GetPaperPosition(const _QDICMDRESPONSE* qdi)
 {

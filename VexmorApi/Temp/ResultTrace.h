@@ -1,7 +1,7 @@
-// Entry and exit lines of one operation at level 2: ">>>>> name >>>>>" when
-// made and "<<<<< name <<<<<" when its scope ends; ResultTrace adds
-// " ret[VSRSLT] = 0x%08X" (or " ret[bool] = %d") with the result as it stands
-// then, also when the scope ends by an exception.
+// Entry and exit lines of one operation, at level 2 unless given:
+// ">>>>> name >>>>>" when made and "<<<<< name <<<<<" when its scope ends;
+// ResultTrace adds " ret[VSRSLT] = 0x%08X" (or " ret[bool] = %d") with the
+// result as it stands then, also when the scope ends by an exception.
 #pragma once
 
 #include <type_traits>
@@ -29,16 +29,17 @@ class ResultTrace {
     static_assert(std::is_same_v<Result, VSRSLT> || std::is_same_v<Result, bool>, "a VSRSLT or a bool result");
 
 public:
-    ResultTrace(COutputLog& log, char const* name, Result const& result) : log_(log), name_(name), result_(result)
+    ResultTrace(COutputLog& log, char const* name, Result const& result, int level = 2)
+        : log_(log), name_(name), result_(result), level_(level)
     {
-        log_.WriteLog(2, ">>>>> %s >>>>>", name_);
+        log_.WriteLog(level_, ">>>>> %s >>>>>", name_);
     }
     ~ResultTrace()
     {
         if constexpr (std::is_same_v<Result, bool>) {
-            log_.WriteLog(2, "<<<<< %s <<<<< ret[bool] = %d", name_, result_ ? 1 : 0);
+            log_.WriteLog(level_, "<<<<< %s <<<<< ret[bool] = %d", name_, result_ ? 1 : 0);
         } else {
-            log_.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", name_, result_);
+            log_.WriteLog(level_, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", name_, result_);
         }
     }
     ResultTrace(ResultTrace const&) = delete;
@@ -48,6 +49,7 @@ private:
     COutputLog& log_;
     char const* name_;
     Result const& result_;
+    int const level_;
 };
 
 }  // namespace vscore

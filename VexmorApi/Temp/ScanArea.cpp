@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <utility>
 
 #include "VexmorApi/Temp/ConvertUnit.h"
@@ -23,10 +24,17 @@ struct WorkArea {
     int64_t height = 0;
 };
 
-// value x to / from, product first; 0 for a zero from.
+// value x to / from, product first; 0 for a zero from. The product is taken
+// in 128 bits, since a 32-bit size times a 32-bit resolution does not fit
+// signed 64 bits; a quotient beyond 64 bits saturates.
 int64_t Rescale(int64_t value, uint32_t to, uint32_t from)
 {
-    return from == 0 ? 0 : value * static_cast<int64_t>(to) / static_cast<int64_t>(from);
+    if (from == 0) {
+        return 0;
+    }
+    __int128 const scaled = static_cast<__int128>(value) * to / from;
+    return static_cast<int64_t>(
+        std::clamp<__int128>(scaled, std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max()));
 }
 
 // One length in unit to pixels at resolution; 0 when it cannot be converted.

@@ -7,6 +7,7 @@
 
 #include "VexmorApi/Temp/ConvertUnit.h"
 #include "VexmorApi/Temp/DeviceCaps.h"
+#include "VexmorApi/Temp/PaperDimensions.h"
 #include "VexmorApi/Temp/PaperSize.h"
 
 namespace vscore {
@@ -34,9 +35,9 @@ constexpr uint32_t kResolutions[ScanCapability::kResolutionCount] = {100,  150, 
 constexpr uint32_t kDocumentScannerResolutionLimit = 1200;
 constexpr uint32_t kResolutionLimit = 19200;
 
-// Supported maximum documents up to this size (1/100 mm) are detected by
-// two corners.
-constexpr AXIS kTwoCornerDocumentLimit = {29699, 41999};
+// Supported maximum documents up to this size (1/100 mm), just below A3, are
+// detected by two corners.
+constexpr AXIS kTwoCornerDocumentLimit = {paper::kA3Width - 1, paper::kA3Length - 1};
 
 int32_t Version(const VS_SCANNER_CAPABILITY& capability) { return static_cast<int32_t>(capability.commandVersion); }
 

@@ -32,10 +32,14 @@ enum : VSRSLT {
     CMDERR_NO_DEVICE_CAP_ANSWER = 0x10210042,  // no kept Q/QDI answer to hand out
 };
 
-// One facade per selected device, shared by the engine object, the
-// capability cache, the scan process and the read preparation. No lock:
-// callers must not issue two commands at the same time, as every answer is
-// read into the one receive buffer of the command channel.
+// One facade per selected device, made by the engine object and shared (by
+// shared_ptr) with the capability cache, the scan process and the read
+// preparation. No lock: callers must not issue two commands at the same time,
+// as every answer is read into the one receive buffer of the command channel;
+// which thread issues a command (the engine thread or the read thread) does
+// not matter. Answers handed out point into memory the facade's executors
+// own; they stay valid until the next command of the same kind or the
+// facade's end.
 class CScanCmd {
 public:
     // The device access is lent by the engine object and never freed here

@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "VexmorApi/Temp/CmdDevAccess.h"
+#include "VexmorApi/Temp/ResultTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 
 namespace vscore {
@@ -90,17 +91,16 @@ std::string CCmdString_v1::MakeXcmdString(const _SCANCMD_SCANPARAM* param)
 
 std::string CCmdString_v1::MakeSourceCommand(const char* name, const char* letter, SCANCMD_PAPERSOURCE_TYPE source)
 {
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", name);
+    TraceScope trace(name);
     std::string const frame = Frame(letter, std::string(SourceWord(source)) + "\n");
     g_ScanDevApiLog.WriteLog(1, "%s Command:\r\n%s", letter, frame.c_str());
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<<", name);
     return frame;
 }
 
 std::string CCmdString_v1::MakeParamCommand(const char* name, const char* letter, const _SCANCMD_SCANPARAM* param,
                                             const Line* lines, size_t count)
 {
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", name);
+    TraceScope trace(name);
     std::string frame;
     if (param != nullptr) {
         std::string text;
@@ -110,7 +110,6 @@ std::string CCmdString_v1::MakeParamCommand(const char* name, const char* letter
         frame = Frame(letter, text);
     }
     g_ScanDevApiLog.WriteLog(1, "%s Command:\r\n%s", letter, frame.c_str());
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<<", name);
     return frame;
 }
 
@@ -225,9 +224,9 @@ CScanCmdCore_v1::~CScanCmdCore_v1() { FreeResCmdData(); }
 VSRSLT CScanCmdCore_v1::ExeDcmd(SCANCMD_PAPERSOURCE_TYPE source, CheckDocumentResult& result)
 {
     static char const kFunc[] = "ExeDcmd";
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", kFunc);
     result = CHECKDOCUMENT_FAILED;
     VSRSLT ret = CMDERR_NO_DEVICE_ACCESS;
+    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, kFunc, ret);
     if (HasCmdDevAccess()) {
         uint8_t status = 0;
         ret = SendAndReceiveStatus(cmdString_.MakeDcmdString(source), status);
@@ -235,15 +234,14 @@ VSRSLT CScanCmdCore_v1::ExeDcmd(SCANCMD_PAPERSOURCE_TYPE source, CheckDocumentRe
             result = ToCheckDocumentResult(status);
         }
     }
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
     return ret;
 }
 
 VSRSLT CScanCmdCore_v1::ExeScmd(SCANCMD_PAPERSOURCE_TYPE source)
 {
     static char const kFunc[] = "ExeScmd";
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", kFunc);
     VSRSLT ret = CMDERR_NO_DEVICE_ACCESS;
+    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, kFunc, ret);
     if (HasCmdDevAccess()) {
         uint8_t status = 0;
         ret = SendAndReceiveStatus(cmdString_.MakeScmdString(source), status);
@@ -251,7 +249,6 @@ VSRSLT CScanCmdCore_v1::ExeScmd(SCANCMD_PAPERSOURCE_TYPE source)
             ret = vdtcl::CommandResultByteError(status);
         }
     }
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
     return ret;
 }
 
@@ -281,26 +278,24 @@ VSRSLT CScanCmdCore_v1::ExeEcmd(_SCANCMD_RESPONSE_INFO* out, const _SCANCMD_SCAN
 VSRSLT CScanCmdCore_v1::ExeXcmd(const _SCANCMD_SCANPARAM* param)
 {
     static char const kFunc[] = "ExeXcmd";
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", kFunc);
     VSRSLT ret = CMDERR_NO_DEVICE_ACCESS;
+    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, kFunc, ret);
     if (HasCmdDevAccess()) {
         std::string const frame = cmdString_.MakeXcmdString(param);
         ret = frame.empty() ? CMDERR_EMPTY_COMMAND
                             : cmdDevAccess_->SendCommand(frame.data(), static_cast<int>(frame.size()));
     }
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
     return ret;
 }
 
 VSRSLT CScanCmdCore_v1::ExeRcmd()
 {
     static char const kFunc[] = "ExeRcmd";
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", kFunc);
     VSRSLT ret = CMDERR_NO_DEVICE_ACCESS;
+    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, kFunc, ret);
     if (HasCmdDevAccess()) {
         ret = cmdDevAccess_->SendCommand(kRcmdFrame.data(), static_cast<int>(kRcmdFrame.size()));
     }
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
     return ret;
 }
 
@@ -331,8 +326,8 @@ CheckDocumentResult CScanCmdCore_v1::ToCheckDocumentResult(uint8_t status)
 VSRSLT CScanCmdCore_v1::ExeAnswerCmd(const char* name, _SCANCMD_RESPONSE_INFO* out, _SCANCMD_RESPONSE_INFO& record,
                                      const std::string& frame, int resultBytes, uint8_t successCode, long timeoutMs)
 {
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", name);
     VSRSLT ret = CMDERR_BAD_ARGUMENT;
+    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, name, ret);
     if (!HasCmdDevAccess()) {
         ret = CMDERR_NO_DEVICE_ACCESS;
     } else if (out != nullptr) {
@@ -341,7 +336,6 @@ VSRSLT CScanCmdCore_v1::ExeAnswerCmd(const char* name, _SCANCMD_RESPONSE_INFO* o
                             : SendAndReceiveAnswer(frame, resultBytes, successCode, record, timeoutMs);
         *out = record;
     }
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", name, ret);
     return ret;
 }
 

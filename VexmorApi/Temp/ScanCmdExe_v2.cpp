@@ -7,6 +7,7 @@
 #include <string>
 
 #include "VexmorApi/Temp/CmdDevAccess.h"
+#include "VexmorApi/Temp/ResultTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 
 namespace vscore {
@@ -45,9 +46,9 @@ VSRSLT CScanCmdCore_v2::ExeCKDcmd(SCANCMD_PAPERSOURCE_TYPE source, bool useBindT
                                   CheckDocumentResult& outcome)
 {
     static char const kFunc[] = "ExeCKDcmd";
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", kFunc);
     outcome = CHECKDOCUMENT_FAILED;
     VSRSLT ret = CMDERR_NO_DEVICE_ACCESS;
+    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, kFunc, ret);
     if (HasCmdDevAccess()) {
         ret = SendFrame(cmdString_.MakeCKDcmdString(source, useBindTime, bindTime));
         unsigned char result = 0;
@@ -62,7 +63,6 @@ VSRSLT CScanCmdCore_v2::ExeCKDcmd(SCANCMD_PAPERSOURCE_TYPE source, bool useBindT
             outcome = ToCheckDocumentResult(result, status);
         }
     }
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
     return ret;
 }
 
@@ -95,40 +95,37 @@ VSRSLT CScanCmdCore_v2::ExeGDScmd(_SCANCMD_RESPONSE_INFO* out)
 VSRSLT CScanCmdCore_v2::ExeXSCcmd(const _SCANCMD_SCANPARAM* param, bool readAhead)
 {
     static char const kFunc[] = "ExeXSCcmd";
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", kFunc);
     VSRSLT ret = CMDERR_BAD_ARGUMENT;
+    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, kFunc, ret);
     if (!HasCmdDevAccess()) {
         ret = CMDERR_NO_DEVICE_ACCESS;
     } else if (param != nullptr) {
         ret = SendFrame(cmdString_.MakeXSCcmdString(param, readAhead));
     }
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
     return ret;
 }
 
 VSRSLT CScanCmdCore_v2::ExeABTcmd(SCANCMD_EJECTION_TYPE ejection, bool finishAutoContinuousScan)
 {
     static char const kFunc[] = "ExeABTcmd";
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", kFunc);
     VSRSLT ret = CMDERR_NO_DEVICE_ACCESS;
+    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, kFunc, ret);
     if (HasCmdDevAccess()) {
         ret = SendFrame(cmdString_.MakeABTcmdString(ejection, finishAutoContinuousScan));
     }
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
     return ret;
 }
 
 void CScanCmdCore_v2::FreeResCmdData()
 {
     static char const kFunc[] = "FreeResCmdData";
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", kFunc);
+    TraceScope trace(kFunc);
     CScanCmdCom com;
     com.FreeCmdResponseData(gkpAnswer_);
     com.FreeCmdResponseData(sspAnswer_);
     com.FreeCmdResponseData(gctAnswer_);
     com.FreeCmdResponseData(gcpAnswer_);
     com.FreeCmdResponseData(gdsAnswer_);
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<<", kFunc);
 }
 
 CheckDocumentResult CScanCmdCore_v2::ToCheckDocumentResult(unsigned char result, unsigned char status)
@@ -149,8 +146,8 @@ CheckDocumentResult CScanCmdCore_v2::ToCheckDocumentResult(unsigned char result,
 VSRSLT CScanCmdCore_v2::ExeAnswerCmd(const char* name, const char* letters, _SCANCMD_RESPONSE_INFO* out,
                                      _SCANCMD_RESPONSE_INFO& record, const std::string& frame, long timeoutMs)
 {
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", name);
     VSRSLT ret = CMDERR_BAD_ARGUMENT;
+    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, name, ret);
     if (!HasCmdDevAccess()) {
         ret = CMDERR_NO_DEVICE_ACCESS;
     } else if (out != nullptr) {
@@ -163,7 +160,6 @@ VSRSLT CScanCmdCore_v2::ExeAnswerCmd(const char* name, const char* letters, _SCA
         }
         *out = record;
     }
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", name, ret);
     return ret;
 }
 

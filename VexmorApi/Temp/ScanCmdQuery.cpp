@@ -3,6 +3,7 @@
 #include "VexmorApi/Temp/ScanCmdQuery.h"
 
 #include "VexmorApi/Temp/CmdDevAccess.h"
+#include "VexmorApi/Temp/ResultTrace.h"
 #include "VexmorApi/Temp/ScanCmdCom.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 
@@ -56,8 +57,8 @@ template <class Receive, class Describe>
 VSRSLT ExeQuery(const char* name, CCmdDevAccess* channel, const char* frame, int frameSize,
                 _SCANCMD_DEVICECAP_INFO& answer, _SCANCMD_DEVICECAP_INFO* out, Receive receive, Describe describe)
 {
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", name);
     VSRSLT ret = CMDERR_BAD_ARGUMENT;
+    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, name, ret);
     if (channel == nullptr) {
         g_ScanDevApiLog.WriteLog(1, "CCmdDevAccess instance does not exist.");
         ret = CMDERR_NO_DEVICE_ACCESS;
@@ -76,7 +77,6 @@ VSRSLT ExeQuery(const char* name, CCmdDevAccess* channel, const char* frame, int
         }
         *out = answer;
     }
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", name, ret);
     return ret;
 }
 

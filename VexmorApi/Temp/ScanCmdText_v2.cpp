@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "VexmorApi/Temp/ResultTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 
 namespace vscore {
@@ -24,11 +25,7 @@ std::string FrameHead(const char* letters)
 }
 
 // Logs the finished text of a command builder.
-void LogCommand(const char* builder, const char* format, const std::string& frame)
-{
-    g_ScanDevApiLog.WriteLog(1, format, frame.c_str());
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<<", builder);
-}
+void LogCommand(const char* format, const std::string& frame) { g_ScanDevApiLog.WriteLog(1, format, frame.c_str()); }
 
 }  // namespace
 
@@ -38,21 +35,21 @@ void LogCommand(const char* builder, const char* format, const std::string& fram
 std::string CCmdString_v2::MakeCKDcmdString(SCANCMD_PAPERSOURCE_TYPE source, bool useBindTime, unsigned int bindTime)
 {
     static char const kFunc[] = "MakeCKDcmdString";
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", kFunc);
+    TraceScope trace(kFunc);
     std::string frame = FrameHead("CKD");
     frame += MakePaperSourceString(source);
     if (useBindTime) {
         frame += MakeBindTimeString(bindTime);
     }
     frame += kEnd;
-    LogCommand(kFunc, "CKD Command:\r\n%s", frame);
+    LogCommand("CKD Command:\r\n%s", frame);
     return frame;
 }
 
 std::string CCmdString_v2::MakeSSPcmdString(const _SCANCMD_SCANPARAM* param, bool readAhead)
 {
     static char const kFunc[] = "MakeSSPcmdString";
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", kFunc);
+    TraceScope trace(kFunc);
     std::string frame;
     if (param != nullptr) {
         const _SCANCMD_SCANPARAM& p = *param;
@@ -103,14 +100,14 @@ std::string CCmdString_v2::MakeSSPcmdString(const _SCANCMD_SCANPARAM* param, boo
         }
         frame += kEnd;
     }
-    LogCommand(kFunc, "SSP command parameter :\r\n%s", frame);
+    LogCommand("SSP command parameter :\r\n%s", frame);
     return frame;
 }
 
 std::string CCmdString_v2::MakeXSCcmdString(const _SCANCMD_SCANPARAM* param, bool readAhead)
 {
     static char const kFunc[] = "MakeXSCcmdString";
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", kFunc);
+    TraceScope trace(kFunc);
     std::string frame;
     if (param != nullptr) {
         frame = FrameHead("XSC");
@@ -121,14 +118,14 @@ std::string CCmdString_v2::MakeXSCcmdString(const _SCANCMD_SCANPARAM* param, boo
         }
         frame += kEnd;
     }
-    LogCommand(kFunc, "XSC command parameter:\r\n%s", frame);
+    LogCommand("XSC command parameter:\r\n%s", frame);
     return frame;
 }
 
 std::string CCmdString_v2::MakeABTcmdString(SCANCMD_EJECTION_TYPE ejection, bool finishAutoContinuousScan)
 {
     static char const kFunc[] = "MakeABTcmdString";
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", kFunc);
+    TraceScope trace(kFunc);
     std::string frame = FrameHead("ABT");
     if (ejection != SCANCMD_EJECTION_NONE) {
         frame += MakeEjectionModeString(ejection);
@@ -137,7 +134,7 @@ std::string CCmdString_v2::MakeABTcmdString(SCANCMD_EJECTION_TYPE ejection, bool
         frame += MakeAutoContinuousFinishString();
     }
     frame += kEnd;
-    LogCommand(kFunc, "ABT Command:\r\n%s", frame);
+    LogCommand("ABT Command:\r\n%s", frame);
     return frame;
 }
 

@@ -229,7 +229,8 @@ const SUPPORTADJUSTLEVEL* GroundRemovalEntry(SCANCMD_COLOR_TYPE type, const BACK
 
 // The device counts ground-removal levels 0..n-1 where the user counts up
 // to 255: a higher user level counts how often 255 / n must be doubled to
-// reach it.
+// reach it. With more than 255 device levels 255 / n is 0, which doubling
+// never moves; the step then starts at 1.
 _SCANCMD_GROUNDCOLORREMOVAL DecideGroundColorRemoval(const VS_SCANNER_PARAMETERS& request,
                                                      SCANCMD_COLOR_TYPE deviceColor,
                                                      const VS_SCANNER_CAPABILITY& capability)
@@ -259,7 +260,7 @@ _SCANCMD_GROUNDCOLORREMOVAL DecideGroundColorRemoval(const VS_SCANNER_PARAMETERS
         return removal;
     }
     int32_t level = 0;
-    for (int64_t step = 255 / count; wanted > step && step <= 254; step *= 2) {
+    for (int64_t step = std::max<int64_t>(1, 255 / count); wanted > step && step <= 254; step *= 2) {
         ++level;
     }
     removal.level = level;

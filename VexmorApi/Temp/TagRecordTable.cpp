@@ -2,11 +2,26 @@
 #include "VexmorApi/Temp/TagRecordTable.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
+#include "VexmorApi/Utilities/Exception.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 
 namespace vscore {
+
+namespace {
+
+constexpr char kOrigin[] = "VexmorApi/Temp/TagRecordTable";
+
+std::string Hex4(uint16_t value)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", static_cast<unsigned>(value));
+    return text;
+}
+
+}  // namespace
 
 uint8_t TagValueReader::Byte()
 {
@@ -38,23 +53,32 @@ void TagValueReader::Skip(size_t count)
     position_ = (count > length_ - std::min(position_, length_)) ? length_ : position_ + count;
 }
 
+// Read finds a tag's items by binary search, so the items must stay sorted:
+// a tag below the last one added is a slip in the table, refused at once.
 TagTable& TagTable::Tag(uint16_t tag)
 {
+    if (!items_.empty() && tag < items_.back().tag) {
+        VEXMOR_THROW(kOrigin, "Tag", Exception::InvalidArgument,
+                     "Tag 0x" + Hex4(tag) + " follows tag 0x" + Hex4(items_.back().tag));
+    }
     tag_ = tag;
     return *this;
 }
 
+// A field that does not lie wholly inside the probe record would have Read
+// write outside the caller's record: refused when the table is built.
 TagTable& TagTable::Add(TagItemKind kind, TagLogFormat format, uint16_t minLength, const void* field, size_t size,
                         std::string name)
 {
     uint32_t offset = 0;
     if (field != nullptr) {
-        offset = static_cast<uint32_t>(static_cast<const unsigned char*>(field) - probe_);
-        if (offset + size > recordSize_) {
-            // A table naming a field outside its record is a build-time slip;
-            // refuse the item rather than write outside the record later.
-            return *this;
+        auto const address = reinterpret_cast<uintptr_t>(field);
+        auto const start = reinterpret_cast<uintptr_t>(probe_);
+        if (address < start || address - start > recordSize_ || size > recordSize_ - (address - start)) {
+            VEXMOR_THROW(kOrigin, "Add", Exception::InvalidArgument,
+                         "Item " + name + " of tag 0x" + Hex4(tag_) + " lies outside its record");
         }
+        offset = static_cast<uint32_t>(address - start);
     }
     items_.push_back({tag_, kind, format, minLength, offset, static_cast<uint32_t>(size), std::move(name)});
     return *this;

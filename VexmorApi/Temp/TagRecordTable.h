@@ -56,7 +56,9 @@ struct TagItem {
 
 // The items of one answer kind, sorted by tag. Built once from a probe
 // record, whose field addresses give the offsets; the builder calls must
-// come in tag order.
+// come in tag order. A tag below the previous one, or a field that does not
+// lie wholly within the probe record, throws TraceException (InvalidArgument)
+// from Tag or Add, so a slip in a table fails where the table is built.
 class TagTable {
 public:
     TagTable(const void* probe, size_t recordSize)

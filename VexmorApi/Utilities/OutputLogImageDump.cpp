@@ -47,7 +47,10 @@ int COutputLog::WriteImage(IImageDumpSource const& image, char const* key, int p
             File file(MakeDumpPath(keyText, pageNo));
             // A dump of the same page number replaces the older one.
             file.Remove();
-            file.WriteBinary(header.size(), header.data());
+            // Pixels without a header would make no TIFF: nothing is written.
+            if (!header.empty()) {
+                file.WriteBinary(header.size(), header.data());
+            }
             if (!file.Exists()) {
                 WriteLog(1, "failed to write tiff header: %d bytes.", static_cast<int>(header.size()));
                 return 0;

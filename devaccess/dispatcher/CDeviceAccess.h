@@ -11,6 +11,12 @@
 
 namespace vscore {
 
+// Made by the library's CreateInstance and owned by the loader, which deletes
+// it before unloading the library. No lock of its own: calls must not
+// overlap. The engine's command channel makes every call, and the last-error
+// reads that belong to it, under its own lock, so the abort command can go
+// out from another thread between two receives of the reading thread. The
+// last error (GetLastErrorCode, GetDetailLastErr) is that of the latest call.
 class CDeviceAccess : public IDeviceAccess {
 public:
     static constexpr const char* kUsbLibraryName = "libvelloc-usb.so.1";
@@ -27,6 +33,8 @@ public:
     // is the merged list (USB first), owned here and valid until the next
     // call or destruction; *count is always its size.
     uint32_t EnumerateScanner(const std::vector<_ENUM_DEV_INFO>** list, unsigned* count) override;
+    // Asks the plug-in the identifier routes to whether the device answers;
+    // id.name is read during the call only.
     uint32_t ConfirmConnection(const _DEV_IDENTIFIER& id) override;
     // Opens the data channel through the plug-in the identifier routes to,
     // which becomes the plug-in in use.
@@ -35,8 +43,12 @@ public:
     // Without a plug-in in use (also on a second call) nothing is forwarded.
     uint32_t CloseScanner() override;
     bool IsOpenScanner() override;
+    // Transfers on the open data channel into or from the caller's buffer,
+    // which is not kept; -1 with DEVACS_ERR_NOT_OPEN when nothing is open.
     int ReceiveData(unsigned char* buffer, int bufferSize, int readSize, long timeoutMs) override;
     int SendData(const unsigned char* data, int size, long timeoutMs) override;
+    // Forwarded to the plug-in of devif (loaded when needed); data is the
+    // caller's and is not kept.
     uint32_t GetConfiguration(devif_t devif, devacs_config_t key, void* data) override;
     uint32_t SetConfiguration(devif_t devif, devacs_config_t key, void* data) override;
 

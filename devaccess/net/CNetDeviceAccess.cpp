@@ -15,8 +15,6 @@ namespace {
 
 constexpr uint32_t kLastMappedErrno = 115;
 
-bool IsPair(const _DEV_IDENTIFIER& id, uint32_t kind, devif_t devif) { return id.kind == kind && id.devif == devif; }
-
 // Result codes of the errno values the plug-in knows; every other value is
 // a general failure.
 uint32_t ResultOfErrno(uint32_t error)
@@ -75,13 +73,6 @@ void CNetDeviceAccess::SetTimings(const NetTimings& timings)
 {
     m_timings = timings;
     m_snmp.SetTimings(timings);
-}
-
-uint32_t CNetDeviceAccess::Store(uint32_t result, uint32_t systemError)
-{
-    lastResult = result;
-    lastSystemError = systemError;
-    return result;
 }
 
 uint32_t CNetDeviceAccess::SocketErrorToResultCode(uint32_t error)

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "devaccess/DeviceAccessInterfaces.h"
+#include "devaccess/DevAccsLowLevelBase.h"
 #include "devaccess/net/CNetDevAccsSnmp.h"
 #include "devaccess/net/CTcpPortAccs.h"
 #include "devaccess/net/NetTimings.h"
@@ -17,7 +17,7 @@ namespace vscore {
 
 // Calls come from one thread at a time. The data channel and the SNMP part
 // use separate sockets.
-class CNetDeviceAccess : public IDevAccsLowLevel {
+class CNetDeviceAccess : public CDevAccsLowLevelBase {
 public:
     static constexpr unsigned short kDataChannelPort = 54921;
     // Greeting marks, searched without regard to letter case.
@@ -71,10 +71,8 @@ public:
     void SetTimings(const NetTimings& timings);
 
 private:
-    uint32_t Store(uint32_t result, uint32_t systemError);
     uint32_t StoreTransferFailure();
 
-    std::unique_ptr<std::vector<_ENUM_DEV_INFO>> m_deviceList;
     vdtcl::CTcpPortAccs m_channel;
     CNetDevAccsSnmp m_snmp;
     NetTimings m_timings;

@@ -15,13 +15,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
 namespace vdtcl {
 
 namespace {
-
-constexpr int kHostNameSize = 512;
 
 // An interface that can carry traffic to other hosts: up or running, not
 // loopback, and with both an address and a netmask.
@@ -50,16 +47,13 @@ int FamilyOf(CTSocket::inet_addr_t family)
 CTSocket::CTSocket()
     : m_sockProcStarted(false),
       m_connected(false),
+      m_nonBlocking(false),
       m_lastError(0),
       m_descriptor(-1),
       m_socketType(0),
-      m_resolved(nullptr),
-      m_resolvedCursor(nullptr),
-      m_myAddrs(nullptr),
-      m_myAddrsCursor(nullptr),
-      m_addressText(nullptr),
-      m_nameText(nullptr),
-      m_hostName(nullptr),
+      m_addressText{},
+      m_nameText{},
+      m_hostName{},
       m_netmask(0),
       m_broadcast{},
       m_broadcastAddr{}
@@ -68,9 +62,6 @@ CTSocket::CTSocket()
 
 CTSocket::~CTSocket()
 {
-    delete[] m_addressText;
-    delete[] m_nameText;
-    delete[] m_hostName;
     CloseSocket();
     ReleaseAddressInfoMemory();
     ReleaseMyIpAddrInfoMemory();
@@ -89,8 +80,7 @@ addrinfo* CTSocket::ResolveAddress(const char* node, const char* service, inet_a
         return nullptr;
     }
     ReleaseAddressInfoMemory();
-    m_resolvedCursor = Resolve(node, service, family, kind, flags, protocol, m_resolved);
-    return m_resolvedCursor;
+    return Resolve(node, service, family, kind, flags, protocol, m_resolved);
 }
 
 // Hints for one family and socket kind; the flags are not used, so a null
@@ -117,27 +107,19 @@ void CTSocket::GenerateInetHints(addrinfo& hints, inet_addr_t family, socket_t k
     }
 }
 
-addrinfo* CTSocket::GetTopAddressInfo()
-{
-    m_resolvedCursor = m_resolved;
-    return m_resolvedCursor;
-}
+addrinfo* CTSocket::GetTopAddressInfo() { return m_resolved.Top(); }
 
-addrinfo* CTSocket::GetNextAddressInfo()
-{
-    if (m_resolvedCursor != nullptr) {
-        m_resolvedCursor = m_resolvedCursor->ai_next;
-    }
-    return m_resolvedCursor;
-}
+addrinfo* CTSocket::GetNextAddressInfo() { return m_resolved.Next(); }
 
-void CTSocket::ReleaseAddressInfoMemory()
+void CTSocket::ReleaseAddressInfoMemory() { m_resolved.Release(); }
+
+void CTSocket::AddressList::Release()
 {
-    if (m_resolved != nullptr) {
-        freeaddrinfo(m_resolved);
+    if (head != nullptr) {
+        freeaddrinfo(head);
     }
-    m_resolved = nullptr;
-    m_resolvedCursor = nullptr;
+    head = nullptr;
+    cursor = nullptr;
 }
 
 // The descriptor is close-on-exec so that programs the host application
@@ -166,18 +148,13 @@ bool CTSocket::CreateSocket(const addrinfo* address)
     return true;
 }
 
-// A blocking connect bounded by the system's own connect time-out.
+// A blocking connect bounded by the system's own connect time-out. The
+// transfers then switch the descriptor to non-blocking mode once, here, so
+// that a streaming read is a single receive call; should that fail, the
+// first timed wait tries again.
 bool CTSocket::ConnectSocket(const addrinfo* address)
 {
-    if (address == nullptr || address->ai_addr == nullptr) {
-        m_lastError = EINVAL;
-        return false;
-    }
-    if (!m_sockProcStarted) {
-        return false;
-    }
-    if (m_descriptor < 0) {
-        m_lastError = ENOTSOCK;
+    if (!CanUseAddress(address)) {
         return false;
     }
     if (connect(m_descriptor, address->ai_addr, address->ai_addrlen) != 0) {
@@ -185,21 +162,14 @@ bool CTSocket::ConnectSocket(const addrinfo* address)
         return false;
     }
     m_connected = true;
+    EnsureNonBlocking();
     m_lastError = 0;
     return true;
 }
 
 bool CTSocket::BindSocket(const addrinfo* address)
 {
-    if (address == nullptr || address->ai_addr == nullptr) {
-        m_lastError = EINVAL;
-        return false;
-    }
-    if (!m_sockProcStarted) {
-        return false;
-    }
-    if (m_descriptor < 0) {
-        m_lastError = ENOTSOCK;
+    if (!CanUseAddress(address)) {
         return false;
     }
     if (bind(m_descriptor, address->ai_addr, address->ai_addrlen) != 0) {
@@ -223,6 +193,7 @@ void CTSocket::CloseSocket()
     close(m_descriptor);
     m_descriptor = -1;
     m_socketType = 0;
+    m_nonBlocking = false;
 }
 
 bool CTSocket::SetSocketOption(int level, int name, int value)
@@ -239,9 +210,9 @@ bool CTSocket::SetSocketOption(int level, int name, int value)
 }
 
 // poll, not select: descriptors above 1023 do not fit an fd_set. The
-// descriptor is switched to non-blocking mode and stays so, so a receive or
-// send after a ready report cannot hang. An interrupted wait goes on for the
-// rest of the time-out.
+// descriptor is in non-blocking mode from the first wait on (or from its
+// connect), so a receive or send after a ready report cannot hang. An
+// interrupted wait goes on for the rest of the time-out.
 int CTSocket::DetermineSocketStatus(long timeoutMs, chkfds_t which)
 {
     if (timeoutMs < 1) {
@@ -250,9 +221,7 @@ int CTSocket::DetermineSocketStatus(long timeoutMs, chkfds_t which)
     if (!CanUseDescriptor()) {
         return -1;
     }
-    int on = 1;
-    if (ioctl(m_descriptor, FIONBIO, &on) != 0) {
-        SetLastErrorCode();
+    if (!EnsureNonBlocking()) {
         return -1;
     }
     using Clock = std::chrono::steady_clock;
@@ -300,12 +269,8 @@ int CTSocket::ReceiveData(char* buffer, int bufferSize, int readSize, long timeo
     if (!CanUseDescriptor()) {
         return -1;
     }
-    int ready = DetermineSocketStatus(timeoutMs, CHKFDS_READ);
-    if (ready <= 0) {
-        return ready == 0 ? 0 : -1;
-    }
-    int flags = timeoutMs < 1 ? MSG_DONTWAIT : 0;
-    return FinishTransfer(recv(m_descriptor, buffer, static_cast<size_t>(readSize), flags), true);
+    return ReceivePendingOrWait(
+        timeoutMs, [&](int flags) { return recv(m_descriptor, buffer, static_cast<size_t>(readSize), flags); });
 }
 
 int CTSocket::SendData(const char* data, int size, long timeoutMs)
@@ -334,15 +299,11 @@ int CTSocket::ReceiveFrom(char* buffer, int bufferSize, int readSize, long timeo
     if (!CanUseDescriptor()) {
         return -1;
     }
-    int ready = DetermineSocketStatus(timeoutMs, CHKFDS_READ);
-    if (ready <= 0) {
-        return ready == 0 ? 0 : -1;
-    }
-    int flags = timeoutMs < 1 ? MSG_DONTWAIT : 0;
-    socklen_t length = sizeof from;
-    return FinishTransfer(recvfrom(m_descriptor, buffer, static_cast<size_t>(readSize), flags,
-                                   reinterpret_cast<sockaddr*>(&from), &length),
-                          true);
+    return ReceivePendingOrWait(timeoutMs, [&](int flags) {
+        socklen_t length = sizeof from;
+        return recvfrom(m_descriptor, buffer, static_cast<size_t>(readSize), flags, reinterpret_cast<sockaddr*>(&from),
+                        &length);
+    });
 }
 
 int CTSocket::SendTo(const char* data, int size, const addrinfo* to, long timeoutMs)
@@ -376,61 +337,32 @@ addrinfo* CTSocket::GetMyIpAddress(inet_addr_t family)
     if (af < 0) {
         return nullptr;
     }
-    ifaddrs* interfaces = nullptr;
-    if (getifaddrs(&interfaces) != 0) {
-        SetLastErrorCode();
-        return nullptr;
-    }
     char text[NI_MAXHOST] = {};
-    bool found = false;
-    for (const ifaddrs* ifa = interfaces; ifa != nullptr && !found; ifa = ifa->ifa_next) {
-        if (!IsUsableInterface(ifa)) {
-            continue;
-        }
+    WalkAnswer const answer = WalkInterfaces([&](const ifaddrs* ifa) {
         int f = ifa->ifa_addr->sa_family;
         if ((f != AF_INET && f != AF_INET6) || (af != AF_UNSPEC && f != af)) {
-            continue;
+            return kGoOn;
         }
         socklen_t length = f == AF_INET ? sizeof(sockaddr_in) : sizeof(sockaddr_in6);
         int rc = getnameinfo(ifa->ifa_addr, length, text, sizeof text, nullptr, 0, NI_NUMERICHOST);
         if (rc != 0) {
             StoreResolverError(rc);
-            freeifaddrs(interfaces);
-            return nullptr;
+            return kFailed;
         }
-        found = true;
-    }
-    freeifaddrs(interfaces);
-    if (!found) {
+        return kFound;
+    });
+    if (answer != kFound) {
         return nullptr;
     }
     ReleaseMyIpAddrInfoMemory();
-    m_myAddrsCursor = Resolve(text, "161", family, SOCKET_DGRAM, 0, 0, m_myAddrs);
-    return m_myAddrsCursor;
+    return Resolve(text, "161", family, SOCKET_DGRAM, 0, 0, m_myAddrs);
 }
 
-addrinfo* CTSocket::GetTopMyIpAddrInfo()
-{
-    m_myAddrsCursor = m_myAddrs;
-    return m_myAddrsCursor;
-}
+addrinfo* CTSocket::GetTopMyIpAddrInfo() { return m_myAddrs.Top(); }
 
-addrinfo* CTSocket::GetNextMyIpAddrInfo()
-{
-    if (m_myAddrsCursor != nullptr) {
-        m_myAddrsCursor = m_myAddrsCursor->ai_next;
-    }
-    return m_myAddrsCursor;
-}
+addrinfo* CTSocket::GetNextMyIpAddrInfo() { return m_myAddrs.Next(); }
 
-void CTSocket::ReleaseMyIpAddrInfoMemory()
-{
-    if (m_myAddrs != nullptr) {
-        freeaddrinfo(m_myAddrs);
-    }
-    m_myAddrs = nullptr;
-    m_myAddrsCursor = nullptr;
-}
+void CTSocket::ReleaseMyIpAddrInfoMemory() { m_myAddrs.Release(); }
 
 const uint32_t* CTSocket::GetSubNetMask(const addrinfo* address)
 {
@@ -446,25 +378,15 @@ const uint32_t* CTSocket::GetSubNetMask(const addrinfo* address)
         return nullptr;
     }
     const in_addr wanted = reinterpret_cast<const sockaddr_in*>(address->ai_addr)->sin_addr;
-    ifaddrs* interfaces = nullptr;
-    if (getifaddrs(&interfaces) != 0) {
-        SetLastErrorCode();
-        return nullptr;
-    }
-    bool found = false;
-    for (const ifaddrs* ifa = interfaces; ifa != nullptr; ifa = ifa->ifa_next) {
-        if (!IsUsableInterface(ifa) || ifa->ifa_addr->sa_family != AF_INET) {
-            continue;
+    WalkAnswer const answer = WalkInterfaces([&](const ifaddrs* ifa) {
+        if (ifa->ifa_addr->sa_family != AF_INET ||
+            reinterpret_cast<const sockaddr_in*>(ifa->ifa_addr)->sin_addr.s_addr != wanted.s_addr) {
+            return kGoOn;
         }
-        const auto* own = reinterpret_cast<const sockaddr_in*>(ifa->ifa_addr);
-        if (own->sin_addr.s_addr == wanted.s_addr) {
-            m_netmask = reinterpret_cast<const sockaddr_in*>(ifa->ifa_netmask)->sin_addr.s_addr;
-            found = true;
-            break;
-        }
-    }
-    freeifaddrs(interfaces);
-    return found ? &m_netmask : nullptr;
+        m_netmask = reinterpret_cast<const sockaddr_in*>(ifa->ifa_netmask)->sin_addr.s_addr;
+        return kFound;
+    });
+    return answer == kFound ? &m_netmask : nullptr;
 }
 
 const addrinfo* CTSocket::GetDirectedBroadcastAddress(const addrinfo* address)
@@ -503,13 +425,6 @@ const char* CTSocket::GetIpAddressString(const addrinfo* address)
     if (!m_sockProcStarted) {
         return nullptr;
     }
-    if (m_addressText == nullptr) {
-        m_addressText = new (std::nothrow) char[kAddressTextSize]();
-        if (m_addressText == nullptr) {
-            m_lastError = ENOMEM;
-            return nullptr;
-        }
-    }
     const void* raw = nullptr;
     if (address->ai_family == AF_INET && address->ai_addrlen >= sizeof(sockaddr_in)) {
         raw = &reinterpret_cast<const sockaddr_in*>(address->ai_addr)->sin_addr;
@@ -532,13 +447,6 @@ const char* CTSocket::GetAddressInfoString(const sockaddr* address, int length, 
         m_lastError = EINVAL;
         return nullptr;
     }
-    if (m_nameText == nullptr) {
-        m_nameText = new (std::nothrow) char[kNameTextSize]();
-        if (m_nameText == nullptr) {
-            m_lastError = ENOMEM;
-            return nullptr;
-        }
-    }
     int rc = getnameinfo(address, static_cast<socklen_t>(length), m_nameText, kNameTextSize - 1, nullptr, 0,
                          numeric ? NI_NUMERICHOST : 0);
     if (rc != 0) {
@@ -557,6 +465,7 @@ const char* CTSocket::GetAddressInfoString(const addrinfo* address, bool numeric
     return GetAddressInfoString(address->ai_addr, static_cast<int>(address->ai_addrlen), numeric);
 }
 
+// A failed call leaves the previous name in place.
 const char* CTSocket::GetLocalHostName()
 {
     char name[kHostNameSize] = {};
@@ -564,16 +473,7 @@ const char* CTSocket::GetLocalHostName()
         SetLastErrorCode();
         return nullptr;
     }
-    size_t length = strnlen(name, sizeof name - 1);
-    char* copy = new (std::nothrow) char[length + 1];
-    if (copy == nullptr) {
-        m_lastError = ENOMEM;
-        return nullptr;
-    }
-    std::memcpy(copy, name, length);
-    copy[length] = '\0';
-    delete[] m_hostName;
-    m_hostName = copy;
+    std::memcpy(m_hostName, name, sizeof m_hostName);
     return m_hostName;
 }
 
@@ -591,6 +491,74 @@ bool CTSocket::CanUseDescriptor()
         return false;
     }
     return true;
+}
+
+// The refusals of connect and bind, in their order: no address (EINVAL),
+// not started (no error code), no descriptor (ENOTSOCK).
+bool CTSocket::CanUseAddress(const addrinfo* address)
+{
+    if (address == nullptr || address->ai_addr == nullptr) {
+        m_lastError = EINVAL;
+        return false;
+    }
+    return CanUseDescriptor();
+}
+
+bool CTSocket::EnsureNonBlocking()
+{
+    if (m_nonBlocking) {
+        return true;
+    }
+    int on = 1;
+    if (ioctl(m_descriptor, FIONBIO, &on) != 0) {
+        SetLastErrorCode();
+        return false;
+    }
+    m_nonBlocking = true;
+    return true;
+}
+
+// A zero time-out never waits: one receive that does not block. Otherwise
+// pending bytes are taken by the first receive on the non-blocking
+// descriptor; only when it finds nothing does the timed wait run, followed
+// by one more receive. So a stream that keeps the socket fed costs one
+// system call per read, and any read at most three (receive, wait, receive).
+template <class Receive>
+int CTSocket::ReceivePendingOrWait(long timeoutMs, Receive receive)
+{
+    if (timeoutMs < 1) {
+        return FinishTransfer(receive(MSG_DONTWAIT), true);
+    }
+    if (!EnsureNonBlocking()) {
+        return -1;
+    }
+    long result = receive(0);
+    if (result < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        int ready = DetermineSocketStatus(timeoutMs, CHKFDS_READ);
+        if (ready <= 0) {
+            return ready == 0 ? 0 : -1;
+        }
+        result = receive(0);
+    }
+    return FinishTransfer(result, true);
+}
+
+template <class Visit>
+CTSocket::WalkAnswer CTSocket::WalkInterfaces(Visit visit)
+{
+    ifaddrs* interfaces = nullptr;
+    if (getifaddrs(&interfaces) != 0) {
+        SetLastErrorCode();
+        return kFailed;
+    }
+    WalkAnswer answer = kGoOn;
+    for (const ifaddrs* ifa = interfaces; ifa != nullptr && answer == kGoOn; ifa = ifa->ifa_next) {
+        if (IsUsableInterface(ifa)) {
+            answer = visit(ifa);
+        }
+    }
+    freeifaddrs(interfaces);
+    return answer;
 }
 
 // Turns the result of one recv/send call into the count convention. A
@@ -619,21 +587,23 @@ addrinfo* CTSocket::ResolveHostPort(const char* host, unsigned short port, inet_
     return ResolveAddress(host, service, family, kind, flags, 0);
 }
 
-// getaddrinfo into list; on failure the stored code is 1000 + |code|.
+// getaddrinfo into list (cursor on its first entry); on failure the list is
+// empty and the stored code is 1000 + |code|.
 addrinfo* CTSocket::Resolve(const char* node, const char* service, inet_addr_t family, socket_t kind, int flags,
-                            int protocol, addrinfo*& list)
+                            int protocol, AddressList& list)
 {
     addrinfo hints;
     GenerateInetHints(hints, family, kind, flags, protocol);
-    list = nullptr;
-    int rc = getaddrinfo(node, service, &hints, &list);
+    addrinfo* head = nullptr;
+    int rc = getaddrinfo(node, service, &hints, &head);
     if (rc != 0) {
-        list = nullptr;
+        list = AddressList{};
         StoreResolverError(rc);
         return nullptr;
     }
+    list.head = head;
     m_lastError = 0;
-    return list;
+    return list.Top();
 }
 
 // glibc's resolver codes are negative; the stored value is always above 999.

@@ -45,10 +45,12 @@ public:
     addrinfo* GetTopAddressInfo();
     addrinfo* GetNextAddressInfo();
     // The resolved entry under the cursor, without moving it.
-    addrinfo* GetCurrentAddressInfo() const { return m_resolvedCursor; }
+    addrinfo* GetCurrentAddressInfo() const { return m_resolved.cursor; }
     void ReleaseAddressInfoMemory();
 
     bool CreateSocket(const addrinfo* address);
+    // A blocking connect; the connected descriptor is then put into
+    // non-blocking mode, where it stays until it is closed.
     bool ConnectSocket(const addrinfo* address);
     bool BindSocket(const addrinfo* address);
     // Shuts a connected socket down, then closes the descriptor.
@@ -58,16 +60,20 @@ public:
     // Waits up to timeoutMs (at most kLongestWaitMs) for the descriptor to
     // become readable or writable: above 0 ready, 0 time-out (last error
     // ETIMEDOUT), below 0 failure. A time-out below 1 returns 1 at once.
+    // Puts the descriptor into non-blocking mode (once) before waiting.
     int DetermineSocketStatus(long timeoutMs, chkfds_t which);
 
-    // One receive of at most readSize bytes after a bounded wait. Returns the
-    // count, 0 when nothing came (time-out: ETIMEDOUT; nothing pending with
-    // a zero time-out: EAGAIN), -1 on failure. A stream whose peer closed or
-    // reset gives -1 with ENOTCONN or the reset's errno, never 0.
+    // One receive of at most readSize bytes. Bytes already pending are taken
+    // at once (one system call); only when none are there does it wait, up to
+    // timeoutMs, and receive once more. Returns the count, 0 when nothing
+    // came (time-out: ETIMEDOUT; nothing pending with a zero time-out:
+    // EAGAIN), -1 on failure. A stream whose peer closed or reset gives -1
+    // with ENOTCONN or the reset's errno, never 0.
     int ReceiveData(char* buffer, int bufferSize, int readSize, long timeoutMs);
     // One send after a bounded wait; never raises SIGPIPE. Count, 0 when the
     // socket could not take data in time, -1 on failure.
     int SendData(const char* data, int size, long timeoutMs);
+    // ReceiveData with the sender's address.
     int ReceiveFrom(char* buffer, int bufferSize, int readSize, long timeoutMs, sockaddr_storage& from);
     int SendTo(const char* data, int size, const addrinfo* to, long timeoutMs);
 
@@ -104,25 +110,48 @@ protected:
 private:
     static constexpr int kAddressTextSize = 47;  // INET6_ADDRSTRLEN + 1
     static constexpr int kNameTextSize = 1026;
+    static constexpr int kHostNameSize = 512;
+
+    // A resolved list with its cursor; the list is freed by Release.
+    struct AddressList {
+        addrinfo* head = nullptr;
+        addrinfo* cursor = nullptr;
+
+        addrinfo* Top() { return cursor = head; }
+        addrinfo* Next() { return cursor = cursor != nullptr ? cursor->ai_next : nullptr; }
+        void Release();
+    };
 
     bool CanUseDescriptor();
+    bool CanUseAddress(const addrinfo* address);
+    // Switches the descriptor to non-blocking mode unless that is done.
+    bool EnsureNonBlocking();
+    // The receive rule of ReceiveData for one receive call; receive(flags)
+    // returns what recv or recvfrom returned.
+    template <class Receive>
+    int ReceivePendingOrWait(long timeoutMs, Receive receive);
     int FinishTransfer(long result, bool receiving);
     addrinfo* Resolve(const char* node, const char* service, inet_addr_t family, socket_t kind, int flags, int protocol,
-                      addrinfo*& list);
+                      AddressList& list);
+    // Calls visit for each usable interface (see IsUsableInterface) until it
+    // answers other than kGoOn; the last answer, kGoOn when none stopped
+    // the walk, or kFailed when the interfaces cannot be listed (errno kept).
+    enum WalkAnswer { kGoOn, kFound, kFailed };
+    template <class Visit>
+    WalkAnswer WalkInterfaces(Visit visit);
     void StoreResolverError(int code);
 
     bool m_sockProcStarted;
     bool m_connected;
+    bool m_nonBlocking;  // the descriptor is in non-blocking mode
     uint32_t m_lastError;
     int m_descriptor;
     int m_socketType;  // SOCK_STREAM, SOCK_DGRAM ... of the descriptor
-    addrinfo* m_resolved;
-    addrinfo* m_resolvedCursor;
-    addrinfo* m_myAddrs;
-    addrinfo* m_myAddrsCursor;
-    char* m_addressText;
-    char* m_nameText;
-    char* m_hostName;
+    AddressList m_resolved;
+    AddressList m_myAddrs;
+    char m_addressText[kAddressTextSize];
+    char m_nameText[kNameTextSize];
+    char m_hostName[kHostNameSize];
     uint32_t m_netmask;
     addrinfo m_broadcast;
     sockaddr_in m_broadcastAddr;

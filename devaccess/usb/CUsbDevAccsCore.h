@@ -17,6 +17,11 @@ struct libusb_device_descriptor;
 
 namespace vscore {
 
+// Made by IUsbDevAccsCore::CreateObject and owned by the USB plug-in's data
+// channel, which calls it from one thread at a time (the dispatcher's caller
+// serialises the calls). Every operation returns a result code and keeps the
+// libusb code of a failure for GetLastLibUsbError; names and lists it fills
+// are the caller's.
 class CUsbDevAccsCore : public IUsbDevAccsCore {
 public:
     using TString = vdtcl::TTString<char>;
@@ -35,6 +40,7 @@ public:
     CUsbDevAccsCore(const CUsbDevAccsCore&) = delete;
     CUsbDevAccsCore& operator=(const CUsbDevAccsCore&) = delete;
 
+    // Appends a record for each of the maker's scanners to the caller's list.
     uint32_t EnumerateDevices(std::vector<_ENUM_DEV_INFO>& list, unsigned& count, bool flag) override;
     uint32_t ConfirmConnection(uint16_t idVendor, uint16_t idProduct) override;
     uint32_t ConfirmConnection(const char* name) override;
@@ -50,6 +56,8 @@ public:
     uint32_t OpenInterface(unsigned number) override;
     uint32_t CloseInterface() override;
     bool IsOpenInterface() override;
+    // Single bulk transfers on the claimed interface into or from the
+    // caller's buffer, which is not kept.
     uint32_t ReadDataOnBulkIn(uint8_t* buffer, int bufferSize, int size, int& got, unsigned timeoutMs) override;
     uint32_t WriteDataOnBulkOut(const uint8_t* data, int size, int& put) override;
     uint32_t DeviceRequest(_DEVREQ_SETUPDATA& setup) override;

@@ -9,12 +9,6 @@
 
 namespace vscore {
 
-namespace {
-
-bool IsPair(const _DEV_IDENTIFIER& id, uint32_t kind, devif_t devif) { return id.kind == kind && id.devif == devif; }
-
-}  // namespace
-
 CUsbDeviceAccess::CUsbDeviceAccess() : m_core(IUsbDevAccsCore::CreateObject()) {}
 
 CUsbDeviceAccess::CUsbDeviceAccess(std::unique_ptr<IUsbDevAccsCore> core) : m_core(std::move(core)) {}
@@ -26,13 +20,6 @@ CUsbDeviceAccess::~CUsbDeviceAccess()
     }
     m_deviceList.reset();
     m_core.reset();
-}
-
-uint32_t CUsbDeviceAccess::Store(uint32_t result, uint32_t systemError)
-{
-    lastResult = result;
-    lastSystemError = systemError;
-    return result;
 }
 
 // Keeps a result of the libusb layer together with its libusb code.

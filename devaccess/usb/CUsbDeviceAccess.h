@@ -8,12 +8,12 @@
 #include <memory>
 #include <vector>
 
-#include "devaccess/DeviceAccessInterfaces.h"
+#include "devaccess/DevAccsLowLevelBase.h"
 #include "devaccess/usb/IUsbDevAccsCore.h"
 
 namespace vscore {
 
-class CUsbDeviceAccess : public IDevAccsLowLevel {
+class CUsbDeviceAccess : public CDevAccsLowLevelBase {
 public:
     // Bits of a control request type.
     static constexpr uint8_t DEVREQ_DIRECTION = 0x80;  // device to host
@@ -65,13 +65,11 @@ public:
     uint32_t ControlScannerDevice(uint8_t request);
 
 private:
-    uint32_t Store(uint32_t result, uint32_t systemError);
     uint32_t StoreFromCore(uint32_t result);
     uint32_t OpenUsbInterface(const _DEV_IDENTIFIER& id);
     template <typename Transfer>
     int TransferWithTries(Transfer transfer, long timeoutMs);
 
-    std::unique_ptr<std::vector<_ENUM_DEV_INFO>> m_deviceList;
     std::unique_ptr<IUsbDevAccsCore> m_core;
 };
 

@@ -326,7 +326,7 @@ TEST_F(CnvImageTest, UnwritableImagesAreRefusedBeforeAFileIsMade)
     EXPECT_FALSE(cnv.SaveImageAsTiffFile(rgb, path.c_str(), CTCnvImage::kCompGroup4, 0, 0));
     EXPECT_FALSE(cnv.SaveImageAsTiffFile(rgb, path.c_str(), 0, CTCnvImage::kPageMiddle, 0));
     EXPECT_FALSE(cnv.SaveImageAsBmpFile(rgb, path.c_str(), 0));
-    EXPECT_FALSE(cnv.SaveImageAsPdfFile(rgb, path.c_str(), 0, 90, 0));
+    EXPECT_FALSE(cnv.SaveImageAsPdfFile(rgb, path.c_str(), 0, 90, CTCnvImage::kPageSingle, "", 0));
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 

@@ -4,13 +4,13 @@
 // per-block lines are filtered by level) and on at level 3 (every block is
 // logged). Each log setting runs in its own child process, since a log reads
 // its settings once per process.
-//   bench_gen2_blocks [MiB]     stream size, 200 by default
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -18,6 +18,7 @@
 
 #include "VexmorApi/Temp/ParseExeCmdRes_v2.h"
 #include "tests/support/gen2_block_encoder/Gen2BlockEncoder.h"
+#include "tools/scripted_peer/ScriptedPeer.h"
 
 namespace {
 
@@ -131,14 +132,22 @@ void Measure(std::vector<Stream>& streams, const char* setting)
 
 int main(int argc, char** argv)
 {
-    size_t const mib = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 200;
-    if (mib == 0) {
-        std::fprintf(stderr, "usage: %s [MiB]\n", argv[0]);
+    static char const usage[] =
+        "usage: bench_gen2_blocks [SIZE]\n"
+        "  SIZE  bytes of each synthetic stream (default 200M, at most 16G); may end in K, M or G (binary units)\n";
+    uint64_t size = 200ull << 20;
+    if (argc > 1 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+    if (argc > 2 ||
+        (argc == 2 && (!scriptedpeer::ParseByteCount(argv[1], size) || size == 0 || size > (16ull << 30)))) {
+        std::fputs(usage, stderr);
         return 2;
     }
     std::vector<Stream> streams;
-    streams.push_back(LineStream(mib << 20));
-    streams.push_back(JpegStream(mib << 20));
+    streams.push_back(LineStream(static_cast<size_t>(size)));
+    streams.push_back(JpegStream(static_cast<size_t>(size)));
 
     char folder[] = "/tmp/bench_gen2_blocks.XXXXXX";
     if (mkdtemp(folder) == nullptr) {

@@ -76,6 +76,9 @@ bool ParseByteCount(const char* text, uint64_t& value)
     } else if (*end == 'M') {
         shift = 20;
         ++end;
+    } else if (*end == 'G') {
+        shift = 30;
+        ++end;
     }
     if (*end != '\0' || errno == ERANGE || n > (std::numeric_limits<uint64_t>::max() >> shift)) {
         return false;

@@ -22,7 +22,7 @@ unsigned char PatternByte(uint64_t offset);
 void FillPattern(uint64_t offset, unsigned char* out, size_t n);
 
 // A byte count from the command line of the tools that drive the peer:
-// decimal digits, optionally followed by K or M (binary units). False for
+// decimal digits, optionally followed by K, M or G (binary units). False for
 // anything else and for a count that does not fit 64 bits.
 bool ParseByteCount(const char* text, uint64_t& value);
 

@@ -1,8 +1,5 @@
 // Runs the scripted TCP peer from the command line: a greeting, an optional
 // receive and stream, then a close, for each of a number of connections.
-//   scripted-peer [--address A] [--port P] [--greeting TEXT] [--receive N]
-//                 [--stream N] [--chunk N] [--connections N] [--reset]
-// TEXT may hold \r and \n; N may end in K or M (binary units).
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -25,11 +22,21 @@ std::string Unescape(const char* text)
     return out;
 }
 
+const char kUsage[] =
+    "usage: scripted-peer [--address A] [--port P] [--greeting TEXT] [--receive N]\n"
+    "                     [--stream N] [--chunk N] [--connections N] [--reset]\n"
+    "  --address A      listen on A (default: the first free 127.0.0.x)\n"
+    "  --port P         listen on port P (default 54921)\n"
+    "  --greeting TEXT  sent first on each connection (default \"+OK \\r\\n\"; \\r and \\n allowed)\n"
+    "  --receive N      then record N bytes\n"
+    "  --stream N       then send N bytes of the test pattern, in sends of --chunk N (default 256K)\n"
+    "  --connections N  connections to serve, each with this script (default 1)\n"
+    "  --reset          end each connection with a reset instead of a close\n"
+    "N may end in K, M or G (binary units).\n";
+
 int Usage()
 {
-    std::fprintf(stderr,
-                 "usage: scripted-peer [--address A] [--port P] [--greeting TEXT] [--receive N]\n"
-                 "                     [--stream N] [--chunk N] [--connections N] [--reset]\n");
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
@@ -47,7 +54,10 @@ int main(int argc, char** argv)
     bool reset = false;
     for (int i = 1; i < argc; ++i) {
         const bool more = i + 1 < argc;
-        if (std::strcmp(argv[i], "--reset") == 0) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (std::strcmp(argv[i], "--reset") == 0) {
             reset = true;
         } else if (!more) {
             return Usage();

@@ -201,6 +201,32 @@ TEST(CScanArea, ZeroResolutionsGiveEmptySizes)
     EXPECT_EQ(AsArea(area), (Area{0, 70, 70, 80}));
 }
 
+// Pixel sizes near 2^32 at resolutions near 2^32: the product of size and
+// resolution does not fit 64 bits, the rescaled size is still exact where it
+// fits 32 bits and saturates where it does not.
+TEST(CScanArea, CustomPixelSizeRescaleNeverOverflows)
+{
+    struct Row {
+        uint32_t size;
+        uint32_t to;
+        uint32_t from;
+        uint32_t expected;
+    };
+    const Row rows[] = {
+        {UINT32_MAX, UINT32_MAX, UINT32_MAX, UINT32_MAX},
+        {4000000000u, 3000000000u, 4000000000u, 3000000000u},
+        {UINT32_MAX, UINT32_MAX, 1, UINT32_MAX},
+        {UINT32_MAX, UINT32_MAX, 3, UINT32_MAX},
+        {1000, 600, 300, 2000},
+    };
+    for (const Row& r : rows) {
+        AXIS const size = CScanArea::CalcCustomPaperSize(AXIS{r.to, r.to}, MARGINSIZE{0, 0, 0, 0, MM},
+                                                         PAPERSIZE{{r.size, r.size}, PIXEL}, AXIS{r.from, r.from});
+        EXPECT_EQ(size.x, r.expected) << r.size << " x " << r.to << " / " << r.from;
+        EXPECT_EQ(size.y, r.expected) << r.size << " x " << r.to << " / " << r.from;
+    }
+}
+
 TEST(CScanArea, OffsetsAndDuplexSwap)
 {
     EXPECT_EQ(CScanArea::CalcOffsetValue(100, 100, CENTER), 0);

@@ -168,6 +168,43 @@ TEST(ScanCapability, PaperTypeListFollowsSizesDetectionLongPaperAndCards)
     }
 }
 
+// Two-corner detection of a generation-2 device without size sensors hangs
+// on its largest documents alone: 29699 x 41999 (1/100 mm) at most, in
+// flatbed, simplex or duplex.
+TEST(ScanCapability, TwoCornerDetectionStopsBelowA3InEachAxisAndSource)
+{
+    struct Row {
+        vscore::AXIS size;
+        vscore::CAPSUPPORT expected;
+    };
+    const Row rows[] = {
+        {{29699, 41999}, vscore::SUPPORT},
+        {{29700, 41999}, vscore::UNSUPPORT},
+        {{29699, 42000}, vscore::UNSUPPORT},
+        {{29700, 42000}, vscore::UNSUPPORT},
+    };
+    vscore::AXIS const large{50000, 90000};
+    for (int source = 0; source < 3; ++source) {
+        for (const Row& r : rows) {
+            VS_SCANNER_CAPABILITY c = Record(vscore::DOCUMENTSCANNER, 263);
+            c.supportDocSizeMax.flatbed = source == 0 ? r.size : large;
+            c.supportDocSizeMax.simplex = source == 1 ? r.size : large;
+            c.supportDocSizeMax.duplex = source == 2 ? r.size : large;
+            EXPECT_EQ(ScanCapability::EnsureAutoSizeDetect2Corner(c), r.expected)
+                << "source " << source << ": " << r.size.x << " x " << r.size.y;
+        }
+    }
+    // A size sensor or generation 1 supports it whatever the sizes.
+    VS_SCANNER_CAPABILITY c = Record(vscore::DOCUMENTSCANNER, 263);
+    c.supportDocSizeMax = {large, large, large, large, vscore::MM};
+    EXPECT_EQ(ScanCapability::EnsureAutoSizeDetect2Corner(c), vscore::UNSUPPORT);
+    c.paperWidthDetect.adfDetectSensorNum = 1;
+    EXPECT_EQ(ScanCapability::EnsureAutoSizeDetect2Corner(c), vscore::SUPPORT);
+    c = Record(vscore::LASER, 13);
+    c.supportDocSizeMax = {large, large, large, large, vscore::MM};
+    EXPECT_EQ(ScanCapability::EnsureAutoSizeDetect2Corner(c), vscore::SUPPORT);
+}
+
 TEST(ScanCapability, DerivedFields)
 {
     using Check = std::function<void(const tagVS_SCANNER_CAPABILITY_VER1&)>;

@@ -115,6 +115,11 @@ TEST(CScanParam, SspLinesOfTheConversionRules)
              r.enhanced.backgroundRemoval = {true, {}, 200}, c.backgroundRemove.color24bit = {SUPPORT, 5};
          },
          {{"RMGC", "2"}}},
+        {"ground level above more than 255 device levels doubles from a step of 1 (1 .. 128)",
+         [](auto& r, auto& c) {
+             r.enhanced.backgroundRemoval = {true, {}, 301}, c.backgroundRemove.color24bit = {SUPPORT, 300};
+         },
+         {{"RMGC", "8"}}},
         {"ground level within the device's levels goes as it is",
          [](auto& r, auto& c) {
              r.enhanced.backgroundRemoval = {true, {}, 3}, c.backgroundRemove.color24bit = {SUPPORT, 5};
