@@ -51,7 +51,7 @@ int MsUntil(TimePoint now, TimePoint when)
 
 TcpFront::~TcpFront() { Stop(); }
 
-bool TcpFront::OpenListener(std::string& error)
+bool TcpFront::OpenListener(std::string& error, bool reopen)
 {
     std::vector<std::string> candidates;
     if (!address_.empty()) {
@@ -94,6 +94,11 @@ bool TcpFront::OpenListener(std::string& error)
         }
         if (fd >= 0) {
             listenFd_ = fd;
+            if (reopen) {
+                // Reopened after a refuse fault: the same address and port.
+                error.clear();
+                return true;
+            }
             address_ = candidate;
             if (port_ == 0) {
                 sockaddr_in bound{};
@@ -172,7 +177,7 @@ void TcpFront::Run()
         if (blocked != TimePoint::min() && listenFd_ >= 0) {
             CloseListener();
         } else if (blocked == TimePoint::min() && listenFd_ < 0) {
-            OpenListener(error);
+            OpenListener(error, true);
         }
         TimePoint next = WriteOutput(now);
         pollfd fds[2];

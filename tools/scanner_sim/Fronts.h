@@ -34,7 +34,9 @@ public:
     uint16_t Port() const { return port_; }
 
 private:
-    bool OpenListener(std::string& error);
+    // reopen: after a refuse fault, on the front's thread, at the address
+    // and port already chosen.
+    bool OpenListener(std::string& error, bool reopen = false);
     void CloseListener();
     void Run();
     void Accept(TimePoint now);
@@ -43,6 +45,7 @@ private:
     void EndConnection(bool reset);
 
     DeviceModel& model_;
+    // Set by Start before the thread runs, read-only afterwards.
     std::string address_;
     uint16_t port_ = 0;
     nettest::NetNamespace* ns_ = nullptr;
