@@ -80,12 +80,13 @@ void Transpose1(const uint8_t* src, ptrdiff_t srcStride, uint8_t* dst, ptrdiff_t
             uint8_t in[8] = {};
             const size_t rows = std::min<size_t>(8, height - 8 * g);
             for (size_t r = 0; r < rows; ++r)
-                in[r] = src[static_cast<ptrdiff_t>(8 * g + r) * srcStride + bc];
+                in[r] = src[static_cast<ptrdiff_t>(8 * g + r) * srcStride + static_cast<ptrdiff_t>(bc)];
             for (size_t b = 0; b < bits; ++b) {
                 unsigned out = 0;
                 for (size_t r = 0; r < 8; ++r)
                     out |= ((in[r] >> (7 - b)) & 1u) << (7 - r);
-                dst[static_cast<ptrdiff_t>(8 * bc + b) * dstStride + g] = static_cast<uint8_t>(out);
+                dst[static_cast<ptrdiff_t>(8 * bc + b) * dstStride + static_cast<ptrdiff_t>(g)] =
+                    static_cast<uint8_t>(out);
             }
         }
     }

@@ -48,6 +48,7 @@ struct DeviceScript {
     std::map<std::pair<uint8_t, uint8_t>, std::deque<Reply>> control;
     ControlHandler controlHandler;
     BulkOutHandler bulkOutHandler;
+    BulkInHandler bulkInHandler;
 };
 
 struct Fault {
@@ -474,6 +475,12 @@ void SetBulkOutHandler(int device, BulkOutHandler handler)
     ScriptOrDie(device).bulkOutHandler = std::move(handler);
 }
 
+void SetBulkInHandler(int device, BulkInHandler handler)
+{
+    Lock lock(S().mutex);
+    ScriptOrDie(device).bulkInHandler = std::move(handler);
+}
+
 void FailCall(Call call, int status, int device, unsigned skip, unsigned times)
 {
     Lock lock(S().mutex);
@@ -886,7 +893,12 @@ int LIBUSB_CALL libusb_bulk_transfer(libusb_device_handle* dev_handle, unsigned 
     if (entry.result == 0) {
         fakeusb::DeviceScript& script = *fakeusb::Script(device);
         if (in) {
-            if (script.bulkIn.empty()) {
+            if (script.bulkIn.empty() && script.bulkInHandler) {
+                fakeusb::BulkInHandler handler = script.bulkInHandler;
+                const int n = handler(device, endpoint, data, length);
+                moved = std::max(0, std::min(n, length));
+                entry.result = n < 0 ? n : (n == 0 ? LIBUSB_ERROR_TIMEOUT : 0);
+            } else if (script.bulkIn.empty()) {
                 entry.result = LIBUSB_ERROR_TIMEOUT;
             } else {
                 fakeusb::Reply& front = script.bulkIn.front();

@@ -122,6 +122,11 @@ void SetControlHandler(int device, ControlHandler handler);
 // Sees every accepted bulk OUT transfer (after it was captured).
 using BulkOutHandler = std::function<void(int device, uint8_t endpoint, const uint8_t* data, int length)>;
 void SetBulkOutHandler(int device, BulkOutHandler handler);
+// Answers a bulk IN transfer when nothing is queued: writes at most length
+// bytes to data and returns the count (0: the transfer times out with no
+// bytes) or a libusb error. An empty handler takes it away again.
+using BulkInHandler = std::function<int(int device, uint8_t endpoint, uint8_t* data, int length)>;
+void SetBulkInHandler(int device, BulkInHandler handler);
 
 // Makes a call fail with status: after `skip` matching calls, the next
 // `times` ones (0: every one). device 0 matches any device and calls that
