@@ -40,9 +40,11 @@ mount --make-rprivate / || fail "private mounts"
 mount -t tmpfs tmpfs /etc/opt && mkdir -p "$etc" && mount --bind ./etc "$etc" || fail "settings folder"
 mount -t tmpfs tmpfs /opt && mkdir -p "$opt" && mount --bind ./opt "$opt" || fail "package folder"
 mount -t tmpfs tmpfs /tmp || fail "tmp"
-if [ -s ./services ]; then
+if [ -e ./private_network ]; then
   mount -t tmpfs tmpfs /run && mkdir -p /run/dbus /run/avahi-daemon || fail "run"
   ip link set lo up multicast on || fail "lo"
+fi
+if [ -s ./services ]; then
   dbus-daemon --system --nofork --nopidfile & pids+=($!)
   for i in $(seq 100); do [ -S /run/dbus/system_bus_socket ] && break; sleep 0.05; done
   avahi-daemon -f ./avahi.conf --no-chroot --no-drop-root --no-rlimits >./avahi.log 2>&1 & pids+=($!)
@@ -201,6 +203,10 @@ Result FrontEnd::Run(const std::vector<std::string>& argv, int timeoutSeconds)
     }
     dir_.Write("services", services);
     dir_.Write("interrupt", interruptFile_);
+    std::remove((dir_ / "private_network").c_str());
+    if (privateNetwork_ || !services_.empty()) {
+        dir_.Write("private_network", "");
+    }
     dir_.Write("frontend.sh", kScript);
     for (const char* stale : {"ledger", "kavrun5.log", "prog.out", "prog.err", "prog.pid"}) {
         std::remove((dir_ / stale).c_str());
@@ -208,7 +214,7 @@ Result FrontEnd::Run(const std::vector<std::string>& argv, int timeoutSeconds)
 
     nettest::NetNamespace ns;
     std::vector<std::string> command;
-    if (!services_.empty()) {
+    if (privateNetwork_ || !services_.empty()) {
         std::string error;
         if (!ns.Create(error)) {
             Result failed;

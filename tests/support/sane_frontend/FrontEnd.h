@@ -56,6 +56,9 @@ public:
     void EngineDirs(const std::vector<std::string>& dirs);
     void Env(const std::string& name, const std::string& value);
     void Services(const std::vector<Service>& services);
+    // The network and /run of the program's own, without daemons (no
+    // services announce; no system bus answers).
+    void PrivateNetwork() { privateNetwork_ = true; }
     // Sends SIGINT to the program once this file (in the scratch folder)
     // exists.
     void InterruptWhenExists(const std::string& file);
@@ -82,6 +85,7 @@ private:
     std::vector<std::string> engineDirs_;
     std::vector<std::pair<std::string, std::string>> env_;
     std::vector<Service> services_;
+    bool privateNetwork_ = false;
     std::string interruptFile_;
 };
 
