@@ -25,7 +25,6 @@ constexpr size_t kTextChars = 63;
 // to " , " adds six.
 constexpr size_t kRegistrationLineChars = 276;
 constexpr size_t kWideLineSize = kRegistrationLineChars + 6 + 1;
-constexpr size_t kAddressChars = 32;
 constexpr char kManufacturer[] = "Vordane";
 
 struct AvailableScannerList {
