@@ -308,6 +308,32 @@ TEST_F(FrontEndTest, PythonSaneScansAllPagesOfAMultiScan)
     EXPECT_EQ("(16, 4) L 1\n(16, 4) L 2\n(16, 4) L 3\n", r.out) << r.err;
 }
 
+// The deliverable loaded with dlopen() (in the sanitizer builds, an
+// instrumented probe with leak checks on): option 0, the option indices
+// outside the table, SET_AUTO, the I/O modes, and a handle closed mid-job
+// and one left open at sane_exit.
+TEST_F(FrontEndTest, TheDeliverableLoadedByDlopenEndsMidJobJobsCleanly)
+{
+    Engine("page 40 8 24 gradient\npage 40 8 24 gradient\nstatus RECEIVING 200\npage 40 8 24 gradient\n");
+    f_.Env("ASAN_OPTIONS", "detect_leaks=1");
+    const std::string open = std::string("open:") + (kNet + 9);
+    Result r =
+        f_.Run({FrontEnd::ProbeProgram(), FrontEnd::BackendLibrary(), "init", open, "option:0", "get:17", "get:-1",
+                "auto:2", "io:1", "io:0", "selectfd", "start", "readonce:100", "close", open, "start", "exit"});
+    EXPECT_EQ(0, r.exitCode) << r.out << r.err;
+    for (const char* line :
+         {"option:0  GOOD 17 ", "get:17 INVAL info=0 ", "get:-1 INVAL info=0 ", "auto:2 UNSUPPORTED info=0 ",
+          "io:1 UNSUPPORTED ", "io:0 GOOD ", "selectfd UNSUPPORTED ", "readonce:100 GOOD 100 "}) {
+        EXPECT_NE(std::string::npos, r.out.find(line)) << line << "\n" << r.out;
+    }
+    const std::string ledger = f_.Ledger();
+    EXPECT_EQ(2, CountLines(ledger, "StartScanning "));
+    for (int page = 1; page <= 3; ++page) {
+        EXPECT_EQ(2, CountLines(ledger, "FreeImageData page=" + std::to_string(page) + " known")) << ledger;
+    }
+    EXPECT_EQ(1, CountLines(ledger, "UnInitialize outstanding=none")) << ledger;
+}
+
 TEST_F(FrontEndTest, InitToExitUnderValgrindHasNoLeakOrError)
 {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)

@@ -154,7 +154,8 @@ int main(int argc, char** argv)
                                : verb == "set" ? SANE_ACTION_SET_VALUE
                                                : SANE_ACTION_SET_AUTO;
             SANE_Int info = -1;
-            line = std::string(Name(b.control_option(handle, n, what, value, &info))) + " info=" + std::to_string(info);
+            SANE_Status s = b.control_option(handle, n, what, value, &info);
+            line = std::string(Name(s)) + " info=" + std::to_string(info);
         } else if (verb == "params") {
             SANE_Parameters p{};
             SANE_Status s = b.get_parameters(handle, &p);
