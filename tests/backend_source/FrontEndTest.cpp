@@ -149,6 +149,8 @@ TEST_F(FrontEndTest, NoScannerOrNoEngineGivesAnEmptyList)
     r = f_.Run({"scanimage", "-L"});
     EXPECT_TRUE(DeviceLines(r.out).empty()) << r.out;
     EXPECT_NE(std::string::npos, r.err.find("libvexmor.so.3: cannot open shared object file")) << r.err;
+    r = f_.Run({FrontEnd::ProbeProgram(), FrontEnd::BackendLibrary(), "init", "exit"});
+    EXPECT_NE(std::string::npos, r.out.find("init INVAL ")) << r.out;
 }
 
 TEST_F(FrontEndTest, AllOptionsAreListedUnderTheirTwoGroups)
@@ -356,6 +358,16 @@ TEST_F(FrontEndTest, InitToExitUnderValgrindHasNoLeakOrError)
     EXPECT_EQ(std::string::npos, r.err.find("Memory leak")) << r.err;
     EXPECT_EQ(std::string::npos, r.err.find("memory leak@")) << r.err;
     EXPECT_EQ(1, CountLines(f_.Ledger(), "UnInitialize outstanding=none"));
+
+    // scanimage unloads the backend at its end: nothing of it may stay
+    // allocated.
+    r = f_.Run({"valgrind", "--error-exitcode=99", "--leak-check=full", "--errors-for-leak-kinds=definite,indirect",
+                "--show-leak-kinds=definite,indirect", "scanimage", "-d", kNet, "--batch=v%d.pnm", "--format=pnm"},
+               240);
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find("ERROR SUMMARY: 0 errors")) << r.err;
+    EXPECT_EQ(std::string::npos, r.err.find("Memory leak")) << r.err;
+    EXPECT_TRUE(ScratchDir::Exists(f_.Dir() / "v2.pnm"));
 }
 
 }  // namespace
