@@ -19,6 +19,7 @@ using namespace sippixels;
 
 constexpr double kPi = 3.141592653589793;
 constexpr int kPositionBits = 10;  // fraction bits of a source position
+constexpr int64_t kPositionScale = int64_t{1} << kPositionBits;
 
 // The product table: entry [w][v] = v x w / 255, rounded ((v x w + 127) /
 // 255). It is symmetric; a pixel's four weights pick four rows of 256
@@ -189,8 +190,8 @@ void RotatePixels(const Rotation& r, const Sampler<kIn>& sampler, bool sourceZer
     [[maybe_unused]] const uint64_t vectorWidth = r.sourceWidth > 2 ? static_cast<uint64_t>(r.sourceWidth - 2) : 0;
     for (int64_t y = w.top; y <= w.bottom; ++y) {
         uint8_t* row = r.destination + static_cast<uint64_t>(y) * r.destinationStride;
-        int64_t sx = r.sine * (w.originY - y) + r.cosine * (w.left - w.originX) + (r.cornerX << kPositionBits);
-        int64_t sy = r.cosine * (y - w.originY) + r.sine * (w.left - w.originX) + (r.cornerY << kPositionBits);
+        int64_t sx = r.sine * (w.originY - y) + r.cosine * (w.left - w.originX) + r.cornerX * kPositionScale;
+        int64_t sy = r.cosine * (y - w.originY) + r.sine * (w.left - w.originX) + r.cornerY * kPositionScale;
         for (int64_t x = w.left; x <= w.right; ++x, sx += r.cosine, sy += r.sine) {
             const int64_t px = sx >> kPositionBits, py = sy >> kPositionBits;
             const uint32_t fx = static_cast<uint32_t>((sx >> 2) & 255), fy = static_cast<uint32_t>((sy >> 2) & 255);
