@@ -94,10 +94,13 @@ int32_t ShowThrough(const tagRLSTC_IMAGE*, tagRLSTC_IMAGE* out, int32_t, int32_t
 constexpr NsOrientationCalls kDetector{Language, Text, Orientation};
 constexpr RlStcCalls kCanceller{ShowThrough};
 
+// Around the page, or well outside it. Corners far apart ask for outputs of
+// up to 2 GiB, which are valid but take minutes; these stay within a few
+// thousand pixels.
 int32_t Coordinate(SipFuzzReader& in)
 {
     const int32_t v = in.Take<int32_t>();
-    return (v & 1) != 0 ? v : v % 500 - 50;
+    return (v & 1) != 0 ? v % 2400 - 1200 : v % 500 - 50;
 }
 
 }  // namespace
