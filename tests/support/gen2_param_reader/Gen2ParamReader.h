@@ -1,52 +1,17 @@
-// A reader of the generation-2 command texts (CKD, SSP, XSC, ABT) written
-// from the device's keyword tables, apart from the engine's builders: the
-// tests read back what the engine sends, and the scanner simulator reads
-// the commands it receives. Strict: an unknown key or word, a number in any
-// other form than plain decimal, a repeated key or a line out of the
-// device's fixed order is an error.
+// The generation-2 command-text reader (Gen2ParamCore.h) over the engine's
+// device scan-parameter record, for the tests that compare what the engine
+// sends with what it meant to send.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "VexmorApi/Temp/ScanCmdScanParam.h"
+#include "tests/support/gen2_param_reader/Gen2ParamCore.h"
 
 namespace gen2_param_reader {
 
-// One command frame split into its parts.
-struct Gen2Frame {
-    std::string command;                                     // the three letters
-    std::vector<std::pair<std::string, std::string>> lines;  // KEY, VALUE in frame order
-};
-
-// Splits ESC, letters, LF, KEY=VALUE LF lines, 0x80 (the frame's last
-// byte). False, with a reason in error when given, for anything else.
-bool SplitFrame(const uint8_t* data, size_t size, Gen2Frame& frame, std::string* error = nullptr);
-bool SplitFrame(const std::string& bytes, Gen2Frame& frame, std::string* error = nullptr);
-
-// Applies the lines of an SSP or XSC frame to param; fields the frame does
-// not carry stay as they are. Words read back as these codes: OS WIN 0,
-// PSRC AUTO 0, CLR AUTO 5, AREA NORMAL 0, COMP NONE 1, JSF 444 0, IPRC and
-// PTYPE NORMAL 0, MODE NORMAL 1; GMMA with an empty value is on with 0; a
-// margin comes back in hundredths of a millimetre (tenths times 10).
+// ReadScanSettings into the engine's record: fields the frame does not
+// carry stay as they are; codes as listed at ReadScanSettings.
 bool ReadScanParam(const Gen2Frame& frame, vscore::_SCANCMD_SCANPARAM& param, std::string* error = nullptr);
-
-// What a CKD frame asks.
-struct CheckDocumentRequest {
-    uint32_t paperSource = 0;
-    bool useBindTime = false;
-    uint32_t bindTime = 0;
-};
-bool ReadCheckDocument(const Gen2Frame& frame, CheckDocumentRequest& request, std::string* error = nullptr);
-
-// What an ABT frame asks; ejection 0 when no EJCT line came (ONE reads 2).
-struct AbortRequest {
-    uint32_t ejection = 0;
-    bool finishAutoContinuousScan = false;
-};
-bool ReadAbort(const Gen2Frame& frame, AbortRequest& request, std::string* error = nullptr);
 
 }  // namespace gen2_param_reader

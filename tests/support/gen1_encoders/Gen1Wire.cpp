@@ -1,19 +1,11 @@
 // Generation-1 answer and scan-data encoders.
-#include "tests/support/gen1_encoders/Gen1Encoders.h"
+#include "tests/support/gen1_encoders/Gen1Wire.h"
 
 #include <stdexcept>
 
 namespace gen1 {
 
 namespace {
-
-void Put8(Bytes& out, size_t offset, uint8_t value) { out.at(offset) = value; }
-
-void Put16(Bytes& out, size_t offset, uint16_t value)
-{
-    out.at(offset) = static_cast<uint8_t>(value);
-    out.at(offset + 1) = static_cast<uint8_t>(value >> 8);
-}
 
 void Append16(Bytes& out, uint16_t value)
 {
@@ -39,46 +31,6 @@ void AppendAddedInfo(Bytes& out, const AddedInfo& added)
 }
 
 }  // namespace
-
-Bytes EncodeQData(const vscore::QCMDRESPONSE& q)
-{
-    Bytes out(72, 0);
-    Put8(out, 0, q.CommandVersion);
-    Put8(out, 1, q.Reserved1);
-    Put8(out, 2, q.ColorType);
-    Put16(out, 3, q.Reserved3);
-    Put16(out, 5, q.Reserved5);
-    Put16(out, 7, q.Reserved7);
-    for (size_t i = 0; i < 4; ++i) {
-        Put8(out, 9 + i, q.Reserved9[i]);
-        Put8(out, 21 + i, q.Reserved21[i]);
-    }
-    const uint8_t bytes13to20[] = {q.FbPositionX, q.FbPositionY, q.AdfPositionX, q.AdfPositionY,
-                                   q.Feature,     q.DeviceKind,  q.MultiFeed,    q.CarrierSheet};
-    for (size_t i = 0; i < 8; ++i) {
-        Put8(out, 13 + i, bytes13to20[i]);
-    }
-    Put8(out, 25, q.Panel);
-    Put8(out, 26, q.BackgroundRemoval);
-    const uint16_t words27to49[] = {q.FbMaxX,  q.FbMaxY,  q.SimMaxX, q.SimMaxY, q.DupMaxX, q.DupMaxY,
-                                    q.SimMinX, q.SimMinY, q.DupMinX, q.DupMinY, q.MarginX, q.MarginY};
-    for (size_t i = 0; i < 12; ++i) {
-        Put16(out, 27 + 2 * i, words27to49[i]);
-    }
-    Put8(out, 51, q.Landscape);
-    Put8(out, 52, q.CardPositionX);
-    Put8(out, 53, q.CardPositionY);
-    const uint16_t words54to64[] = {q.FbResoX, q.FbResoY, q.SimResoX, q.SimResoY, q.DupResoX, q.DupResoY};
-    for (size_t i = 0; i < 6; ++i) {
-        Put16(out, 54 + 2 * i, words54to64[i]);
-    }
-    Put8(out, 66, q.ScanEvent);
-    Put16(out, 67, q.AdfCapacity);
-    Put8(out, 69, q.Reserved69);
-    Put8(out, 70, q.Reserved70);
-    Put8(out, 71, q.Compression);
-    return out;
-}
 
 Bytes EncodeQAnswer(const Bytes& data)
 {

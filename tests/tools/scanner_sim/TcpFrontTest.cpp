@@ -1,0 +1,171 @@
+// The simulator's TCP front on loopback: one live data channel at a time
+// ("-NG" for a second, unless the first has already gone), refused and reset
+// connections, a host that goes away at any point, and a stop that ends the
+// front's thread at once.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "tests/tools/scanner_sim/SimTestSupport.h"
+
+namespace {
+
+using scanner_sim::Simulator;
+using simtest::Bytes;
+using simtest::Frame;
+using simtest::Hex;
+using simtest::RawClient;
+
+const std::string kOk = "+OK \r\n";
+
+Simulator::Options Small()
+{
+    Simulator::Options o;
+    o.timeScale = 0.01;
+    o.settings = {{"sheet", "40x50"}};
+    return o;
+}
+
+std::string Text(const Bytes& b) { return std::string(b.begin(), b.end()); }
+
+TEST(TcpFront, ASecondLiveConnectionIsBusyAndAClosedOneMakesWay)
+{
+    Simulator sim(Small());
+    std::string error;
+    ASSERT_TRUE(sim.ListenTcp("", Simulator::kDataPort, error)) << error;
+    RawClient first;
+    ASSERT_TRUE(first.Connect(sim.Address(), sim.Port()));
+    EXPECT_EQ(Text(first.Read(6, 3000)), kOk);
+    RawClient second;
+    ASSERT_TRUE(second.Connect(sim.Address(), sim.Port()));
+    EXPECT_EQ(Text(second.Read(6, 3000)), "-NG \r\n");
+    second.Read(1, 1000);
+    EXPECT_TRUE(second.Closed());
+    // The first still works; once it is closed, the next connection is
+    // served even when its end was not seen yet.
+    first.Send(Frame("Q"));
+    EXPECT_EQ(Hex(first.Read(4, 3000)), "c1000210");
+    first.Close();
+    RawClient third;
+    ASSERT_TRUE(third.Connect(sim.Address(), sim.Port()));
+    EXPECT_EQ(Text(third.Read(6, 3000)), kOk);
+    scanner_sim::Counters const c = sim.Counters();
+    EXPECT_EQ(c.connections, 2u);
+    EXPECT_EQ(c.busyRejected, 1u);
+}
+
+TEST(TcpFront, RefusedResetAndClosedConnections)
+{
+    Simulator::Options o = Small();
+    o.timeScale = 1;
+    Simulator sim(o);
+    std::string error;
+    ASSERT_TRUE(sim.Inject("refuse=300@connect=2", error)) << error;
+    ASSERT_TRUE(sim.Inject("rst-after-greeting@connect=2", error)) << error;
+    ASSERT_TRUE(sim.Inject("fin@cmd=QDI", error)) << error;
+    ASSERT_TRUE(sim.ListenTcp("", Simulator::kDataPort, error)) << error;
+    {
+        RawClient c;
+        ASSERT_TRUE(c.Connect(sim.Address(), sim.Port()));
+        EXPECT_EQ(Text(c.Read(6, 3000)), kOk);
+        c.Send(Frame("QDI"));
+        EXPECT_TRUE(c.Read(1, 3000).empty());  // closed instead of the answer
+        EXPECT_TRUE(c.Closed());
+        EXPECT_EQ(c.LastError(), 0);
+    }
+    // Nothing listens for 300 ms once the first connection is over.
+    ASSERT_TRUE(sim.WaitFor([](const scanner_sim::Counters& c) { return c.faultsFired >= 2; }, 3000));
+    RawClient refused;
+    EXPECT_FALSE(refused.Connect(sim.Address(), sim.Port()));
+    EXPECT_EQ(refused.LastError(), ECONNREFUSED);
+    RawClient c;
+    bool connected = false;
+    for (int i = 0; i < 100 && !connected; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        connected = c.Connect(sim.Address(), sim.Port());
+    }
+    ASSERT_TRUE(connected);
+    // The second connection: the greeting, then a reset.
+    EXPECT_EQ(Text(c.Read(6, 3000)), kOk);
+    c.Read(1, 3000);
+    EXPECT_TRUE(c.Closed());
+    EXPECT_EQ(c.LastError(), ECONNRESET);
+}
+
+// A host that closes at any point of a session (greeting, an answer, a
+// scan) leaves the device working: no crash, no SIGPIPE, and the next
+// connection gets its greeting and a whole scan.
+TEST(TcpFront, AHostClosingAnywhereLeavesTheDeviceWorking)
+{
+    struct sigaction ignored {};
+    struct sigaction previous {};
+    ignored.sa_handler = SIG_DFL;
+    sigaction(SIGPIPE, &ignored, &previous);  // a SIGPIPE would end the test program
+    Simulator sim(Small());
+    sim.LoadSheets(30);
+    std::string error;
+    ASSERT_TRUE(sim.ListenTcp("", Simulator::kDataPort, error)) << error;
+    const size_t cuts[] = {0, 3, 6, 10, 200, 5000, 60000};
+    for (size_t cut : cuts) {
+        for (bool reset : {false, true}) {
+            SCOPED_TRACE(std::to_string(cut) + (reset ? " reset" : " close"));
+            RawClient c;
+            ASSERT_TRUE(c.Connect(sim.Address(), sim.Port()));
+            if (cut > 0) {
+                c.Read(std::min<size_t>(cut, 6), 3000);
+            }
+            if (cut > 6) {
+                c.Send(Frame("QDI"));
+                c.Send(simtest::XscFrame(simtest::Gen2Scan{}));
+                c.Read(cut - 6, 3000);
+            }
+            if (reset) {
+                linger abort{1, 0};
+                setsockopt(c.Fd(), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+            }
+            c.Close();
+        }
+    }
+    RawClient c;
+    for (int i = 0; i < 100 && !c.Connect(sim.Address(), sim.Port()); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(Text(c.Read(6, 3000)), kOk);
+    sim.LoadSheets(2);  // the cut scans went on while the host's buffers took their data
+    size_t const left = sim.SheetsLeft();
+    c.Send(simtest::XscFrame(simtest::Gen2Scan{}));  // the panel's settings: one side
+    Bytes const stream = simtest::ReadScan(c, true);
+    std::string decodeError;
+    EXPECT_EQ(simtest::DecodePages(true, stream, decodeError).size(), left) << decodeError;
+    EXPECT_EQ(sim.Counters().violations, 0u);
+    sigaction(SIGPIPE, &previous, nullptr);
+}
+
+// Stop ends the front while a host is connected and the device stalls.
+TEST(TcpFront, StopEndsAStalledSessionAtOnce)
+{
+    Simulator sim(Small());
+    sim.LoadSheets(1);
+    std::string error;
+    ASSERT_TRUE(sim.Inject("stall@bytes=100", error)) << error;
+    ASSERT_TRUE(sim.ListenTcp("", Simulator::kDataPort, error)) << error;
+    RawClient c;
+    ASSERT_TRUE(c.Connect(sim.Address(), sim.Port()));
+    c.Read(6, 3000);
+    c.Send(simtest::XscFrame(simtest::Gen2Scan{}));
+    c.Read(100, 3000);
+    auto const start = std::chrono::steady_clock::now();
+    sim.Stop();
+    auto const took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took, std::chrono::milliseconds(500));
+    c.Read(1 << 20, 1000);
+    EXPECT_TRUE(c.Closed());
+    EXPECT_FALSE(c.Connect(sim.Address(), sim.Port()));
+}
+
+}  // namespace
