@@ -341,8 +341,13 @@ int ImageProcessor_Normal::RunTask(TaskQueue& queue, std::shared_ptr<Task> const
     if (!task) {
         VEXMOR_THROW(kOrigin, "RunTask", Exception::InvalidArgument, "task is nullptr.");
     }
+    // A cancel that walked the queue before the task joined it still
+    // reaches the task: before it starts when it came first, else at the
+    // task's next check.
+    if (cancel_.load()) {
+        task->Cancel();
+    }
     uint16_t const number = queue.AddTask(task);
-    // A cancel that walked the queue just before the task joined it.
     if (cancel_.load()) {
         task->Cancel();
     }
