@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "VexmorApi/JpegDecoder/JpegDecoder.h"
 #include "VexmorApi/ScanDecoder/ScanDecoder.h"
 #include "VexmorApi/Utilities/Exception.h"
 #include "VexmorApi/Utilities/OutputLog.h"
@@ -57,6 +58,11 @@ int DecodeTask::Main()
     if (IsCancelRequested()) {
         g_DecodeLog.WriteLog(1, "%d page's decode task canceled", pageNo);
         return 1;
+    }
+    if (page_->HasDeviceImageJpeg()) {
+        std::unique_ptr<DeviceImageLines> lines =
+            JpegDecoder().Decode(page_->GetDeviceImageJpeg(), ShouldConvertTo8bit(decodeParameter_));
+        page_->SetImage(std::move(lines));
     }
     if (IsCancelRequested()) {
         g_DecodeLog.WriteLog(1, "%d page's decode task canceled", pageNo);

@@ -10,6 +10,7 @@
 
 #include "FakeTasks.h"
 #include "PageImages.h"
+#include "VexmorApi/JpegDecoder/JpegDecoder.h"
 #include "VexmorApi/ScanDecoder/ScanDecoder.h"
 #include "VexmorApi/Tasks/DecodeTask.h"
 #include "VexmorApi/Utilities/Exception.h"
@@ -194,6 +195,56 @@ TEST(DecodeTask, RawLinesGiveTheScanDecodersBitmap)
             << bitmap->GetDescription() << direct->GetDescription();
         EXPECT_EQ(PixelsOf(*bitmap), PixelsOf(*direct));
     }
+}
+
+std::unique_ptr<DeviceImageJpeg> JpegImage(std::vector<unsigned char> const& stream, DeviceImageInfo::ColorType type,
+                                           uint32_t width)
+{
+    auto jpeg = std::make_unique<DeviceImageJpeg>(300, 300, type, width, 0);
+    jpeg->AppendBlock(static_cast<uint32_t>(stream.size()), stream.data());
+    return jpeg;
+}
+
+// A JPEG page goes through the JPEG decoder, then the scan decoder, as the
+// two called one after the other; TrueGray asks for a gray colour page.
+TEST(DecodeTask, JpegPageGivesTheDecodersBitmap)
+{
+    ScratchDir dir;
+    for (auto const& [components, colorType] : {std::pair<unsigned, std::optional<DecodeParameter::ColorType>>{3, {}},
+                                                {3, DecodeParameter::TrueGray},
+                                                {1, {}}}) {
+        SCOPED_TRACE(::testing::Message() << components << " components");
+        DeviceImageInfo::ColorType const type = components == 3 ? DeviceImageInfo::Color : DeviceImageInfo::TrueGray;
+        std::vector<unsigned char> const stream = EncodeWithCjpeg(dir, 45, 30, components, 9);
+        ASSERT_FALSE(stream.empty());
+        DecodeParameter p = Parameter(300, 28);
+        if (colorType) {
+            p.SetColorType(*colorType);
+        }
+        auto page = std::make_shared<Page>(JpegImage(stream, type, 45), 2);
+        vscore::DecodeTask task(page, p);
+        task.Run();
+        ASSERT_EQ(task.GetResult(), 0);
+        std::unique_ptr<BitmapImage> bitmap = page->GetBitmapImage();
+        ASSERT_TRUE(bitmap);
+        EXPECT_FALSE(page->HasDeviceImageJpeg());
+
+        std::unique_ptr<DeviceImageLines> lines =
+            JpegDecoder().Decode(JpegImage(stream, type, 45), colorType == DecodeParameter::TrueGray);
+        std::unique_ptr<BitmapImage> direct =
+            vscore::ScanDecoder().Proc(std::move(lines), 300, 28, vscore::InvertNormal, 28, nullptr);
+        EXPECT_TRUE(bitmap->GetImageInfo().IsEqual(direct->GetImageInfo()))
+            << bitmap->GetDescription() << direct->GetDescription();
+        EXPECT_EQ(bitmap->GetImageInfo().GetColorType(),
+                  components == 3 && !colorType ? ImageInfo::Color : ImageInfo::TrueGray);
+        EXPECT_EQ(PixelsOf(*bitmap), PixelsOf(*direct));
+    }
+    // A stream that does not decode fails the task; the page keeps nothing.
+    auto broken = std::make_shared<Page>(JpegImage({0xFF, 0xD8, 0xFF, 0xD9}, DeviceImageInfo::Color, 8), 4);
+    vscore::DecodeTask failing(broken, Parameter(300));
+    failing.Run();
+    EXPECT_THROW(failing.GetResult(), Exception);
+    EXPECT_EQ(broken->GetImageSize(), 0u);
 }
 
 TEST(DecodeTask, CancelBlankAndEmptyPages)
