@@ -556,12 +556,23 @@ SANE_Status my_sane_get_parameters(My_Scanner* s, SANE_Parameters* params)
     params->last_frame = SANE_TRUE;
     int64_t pixels = s->x1 - s->x0;
     int64_t lines = s->y1 - s->y0;
+    // During a job the frame is the one sane_read delivers: the current
+    // page's own geometry and depth, else the mode the job started with.
+    int mode = s->devcap != nullptr ? s->devcap->modeSelected : -1;
+    if (s->job != nullptr) {
+        mode = s->jobMode;
+    }
     if (s->scanning && s->current != nullptr) {
         pixels = s->current->width;
         lines = s->current->height;
-        params->depth = s->current->bits;
+        if (s->current->bits == 1) {
+            mode = modeBlackWhite;
+        } else if (s->current->bits == 8) {
+            mode = modeTrueGray;
+        } else if (s->current->bits == 24) {
+            mode = modeColor;
+        }
     }
-    int mode = s->devcap != nullptr ? s->devcap->modeSelected : -1;
     if (mode == modeBlackWhite || mode == modeErrorDiffusion) {
         params->format = SANE_FRAME_GRAY;
         params->depth = 1;
