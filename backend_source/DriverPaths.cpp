@@ -1,39 +1,47 @@
-// The driver's file paths and their test override.
+// The driver's file paths and their test override. The paths live in fixed
+// arrays: the backend is unloaded by front ends, and nothing of it may stay
+// allocated afterwards.
 #include "backend_source/DriverPaths.h"
 
-#include <string>
+#include <cstdio>
 
 #include "backend_source/DebugLog.h"
 #include "backend_source/IniFile.h"
 
 namespace {
 
+constexpr size_t kPathSize = 4096;
+
 struct Paths {
-    std::string ini = VORDANE5_INI_PATH;
-    std::string registration = VEXMOR_ETC_DIR "/tolmexnetdevice.cfg";
-    std::string models = VEXMOR_OPT_DIR "/models";
-    std::string log = VORDANE5_LOG_PATH;
+    char ini[kPathSize];
+    char registration[kPathSize];
+    char models[kPathSize];
+    char log[kPathSize];
 };
 
-Paths& P()
+// Written by driver_paths_set while no other thread uses the backend.
+Paths g_paths = {VORDANE5_INI_PATH, VEXMOR_ETC_DIR "/tolmexnetdevice.cfg", VEXMOR_OPT_DIR "/models", VORDANE5_LOG_PATH};
+
+void Set(char* out, const char* folder, const char* name, const char* fallback)
 {
-    static Paths* paths = new Paths();  // never destroyed: read while the program ends
-    return *paths;
+    if (folder != nullptr) {
+        std::snprintf(out, kPathSize, "%s%s", folder, name);
+    } else {
+        std::snprintf(out, kPathSize, "%s", fallback);
+    }
 }
 
 }  // namespace
 
-const char* driver_ini_path() { return P().ini.c_str(); }
-const char* driver_registration_path() { return P().registration.c_str(); }
-const char* driver_model_dir() { return P().models.c_str(); }
-const char* driver_log_path() { return P().log.c_str(); }
+const char* driver_ini_path() { return g_paths.ini; }
+const char* driver_registration_path() { return g_paths.registration; }
+const char* driver_model_dir() { return g_paths.models; }
+const char* driver_log_path() { return g_paths.log; }
 
 void driver_paths_set(const char* etcDir, const char* optDir, const char* logPath)
 {
-    Paths defaults;
-    Paths& p = P();
-    p.ini = etcDir != nullptr ? std::string(etcDir) + "/kavrun5.ini" : defaults.ini;
-    p.registration = etcDir != nullptr ? std::string(etcDir) + "/tolmexnetdevice.cfg" : defaults.registration;
-    p.models = optDir != nullptr ? std::string(optDir) + "/models" : defaults.models;
-    p.log = logPath != nullptr ? std::string(logPath) : defaults.log;
+    Set(g_paths.ini, etcDir, "/kavrun5.ini", VORDANE5_INI_PATH);
+    Set(g_paths.registration, etcDir, "/tolmexnetdevice.cfg", VEXMOR_ETC_DIR "/tolmexnetdevice.cfg");
+    Set(g_paths.models, optDir, "/models", VEXMOR_OPT_DIR "/models");
+    Set(g_paths.log, logPath, "", VORDANE5_LOG_PATH);
 }

@@ -290,7 +290,9 @@ SANE_Status init_options(My_Scanner* s)
              SANE_UNIT_NONE, SANE_CAP_SOFT_DETECT);
     s->val[optCount].w = NUM_OPTIONS;
 
-    Describe(opt[optGroupMode], nullptr, "", "", SANE_TYPE_GROUP, SANE_UNIT_NONE, SANE_CAP_ADVANCED);
+    // Groups carry an empty name, not none: front ends leave out options
+    // without a name, group headings included.
+    Describe(opt[optGroupMode], "", "", "", SANE_TYPE_GROUP, SANE_UNIT_NONE, SANE_CAP_ADVANCED);
 
     Describe(opt[optMode], "mode", "Scan mode", "Select the scan mode", SANE_TYPE_STRING, SANE_UNIT_NONE,
              kSelectDetect);
@@ -343,7 +345,7 @@ SANE_Status init_options(My_Scanner* s)
     Range(opt[optBlankRemovalLvl], &kSensitivityRange);
     s->val[optBlankRemovalLvl].w = SANE_FIX(50);
 
-    Describe(opt[optGroupGeometry], nullptr, "Geometry", "", SANE_TYPE_GROUP, SANE_UNIT_NONE, kSelectDetect);
+    Describe(opt[optGroupGeometry], "", "Geometry", "", SANE_TYPE_GROUP, SANE_UNIT_NONE, kSelectDetect);
     Describe(opt[optTLX], "tl-x", "Top-left x", "Top-left x position of scan area.", SANE_TYPE_FIXED, SANE_UNIT_MM,
              kSelectDetect);
     Range(opt[optTLX], &s->x_range);
