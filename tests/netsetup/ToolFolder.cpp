@@ -15,7 +15,7 @@
 #include <filesystem>
 #include <thread>
 
-extern char** environ;
+#include "tests/support/process/Process.h"
 
 namespace netsetuptest {
 
@@ -63,14 +63,8 @@ void ToolFolder::ClearLogs() const
 
 std::vector<std::string> ToolFolder::Environment(const std::vector<std::string>& extra) const
 {
-    std::vector<std::string> env;
+    std::vector<std::string> env = testprocess::Environment({"PATH", "DBUS_SYSTEM_BUS_ADDRESS"});
     const char* path = std::getenv("PATH");
-    for (char** e = environ; *e != nullptr; ++e) {
-        std::string entry = *e;
-        if (entry.rfind("PATH=", 0) != 0 && entry.rfind("DBUS_SYSTEM_BUS_ADDRESS=", 0) != 0) {
-            env.push_back(entry);
-        }
-    }
     env.push_back("PATH=" + dir_.Path() + "/bin:" + (path != nullptr ? path : "/usr/bin:/bin"));
     env.push_back("DBUS_SYSTEM_BUS_ADDRESS=" + bus_);
     env.insert(env.end(), extra.begin(), extra.end());
@@ -172,43 +166,15 @@ ToolRun RunProgram(const std::vector<std::string>& argv, const std::vector<std::
 {
     static int sequence = 0;
     const std::string base = workDir + "/run" + std::to_string(sequence++);
-    std::vector<char*> args;
-    for (const std::string& arg : argv) {
-        args.push_back(const_cast<char*>(arg.c_str()));
-    }
-    args.push_back(nullptr);
-    std::vector<char*> env;
-    if (envp != nullptr) {
-        for (const std::string& e : *envp) {
-            env.push_back(const_cast<char*>(e.c_str()));
-        }
-        env.push_back(nullptr);
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, input.empty() ? "/dev/null" : input.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, (base + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, (base + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ToolRun run;
-    pid_t pid = -1;
-    int error = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp != nullptr ? env.data() : environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (error != 0) {
+    pid_t pid = testprocess::Spawn(argv, envp != nullptr ? *envp : testprocess::Environment(), input, base + ".out",
+                                   base + ".err");
+    if (pid < 0) {
         run.err = "cannot start " + argv[0];
         return run;
     }
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
-    int status = 0;
-    while (waitpid(pid, &status, WNOHANG) != pid) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            run.timedOut = true;
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.exitCode = testprocess::Wait(pid, timeoutSeconds * 1000);
+    run.timedOut = run.exitCode < 0;
     run.out = ScratchDir::Read(base + ".out");
     run.err = ScratchDir::Read(base + ".err");
     return run;

@@ -1,11 +1,6 @@
 // Xvfb started with -displayfd, background programs and the X tools.
 #include "tests/netsetup/XSession.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -13,80 +8,21 @@
 #include <thread>
 
 #include "ScratchDir.h"
-
-extern char** environ;
+#include "tests/support/process/Process.h"
 
 namespace netsetuptest {
 
-namespace {
-
-std::vector<char*> Pointers(const std::vector<std::string>& strings)
-{
-    std::vector<char*> pointers;
-    for (const std::string& s : strings) {
-        pointers.push_back(const_cast<char*>(s.c_str()));
-    }
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
-std::vector<std::string> ThisEnvironment()
-{
-    std::vector<std::string> env;
-    for (char** e = environ; *e != nullptr; ++e) {
-        env.emplace_back(*e);
-    }
-    return env;
-}
-
-int WaitBounded(pid_t pid, int timeoutSeconds)
-{
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
-    int status = 0;
-    while (waitpid(pid, &status, WNOHANG) != pid) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-}  // namespace
-
 Background::Background(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                        const std::string& logBase)
-    : logBase_(logBase)
+    : pid_(testprocess::Spawn(argv, env, "", logBase + ".out", logBase + ".err")), logBase_(logBase)
 {
-    std::vector<char*> args = Pointers(argv);
-    std::vector<char*> envp = Pointers(env);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, (logBase + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, (logBase + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) {
-        pid_ = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
 }
 
-Background::~Background()
-{
-    if (pid_ > 0) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-    }
-}
+Background::~Background() { testprocess::End(pid_, 0); }
 
 int Background::Wait(int timeoutSeconds)
 {
-    if (pid_ <= 0) {
-        return -1;
-    }
-    int result = WaitBounded(pid_, timeoutSeconds);
+    int result = testprocess::Wait(pid_, timeoutSeconds * 1000);
     pid_ = -1;
     return result;
 }
@@ -96,49 +32,22 @@ std::string Background::Err() const { return ScratchDir::Read(logBase_ + ".err")
 
 XSession::XSession(const std::string& workDir) : workDir_(workDir)
 {
-    int fds[2];
-    if (pipe(fds) != 0) {
-        return;
-    }
-    fcntl(fds[0], F_SETFD, FD_CLOEXEC);
-    std::vector<std::string> argv = {"Xvfb",        "-displayfd", "3",   "-screen", "0",
-                                     "1024x768x24", "-nolisten",  "tcp", "-ac",     "-noreset"};
-    std::vector<char*> args = Pointers(argv);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, (workDir + "/xvfb.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
-    if (posix_spawnp(&xvfb_, args[0], &actions, nullptr, args.data(), environ) != 0) {
-        xvfb_ = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    std::string number;
-    struct pollfd ready = {fds[0], POLLIN, 0};
-    while (xvfb_ > 0 && poll(&ready, 1, 10000) > 0) {
-        char c;
-        if (read(fds[0], &c, 1) != 1 || c == '\n') {
+    // Xvfb picks a free display and writes its number to descriptor 3.
+    const std::string numberFile = workDir + "/xvfb.display";
+    xvfb_ = testprocess::Spawn(
+        {"sh", "-c", "exec Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -ac -noreset 3>\"$0\"", numberFile},
+        testprocess::Environment(), "", workDir + "/xvfb.log");
+    for (int waited = 0; xvfb_ > 0 && waited < 10000; waited += 10) {
+        std::string number = ScratchDir::Read(numberFile);
+        if (number.find('\n') != std::string::npos) {
+            display_ = std::atoi(number.c_str());
             break;
         }
-        number += c;
-    }
-    close(fds[0]);
-    if (!number.empty()) {
-        display_ = std::atoi(number.c_str());
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }
 
-XSession::~XSession()
-{
-    if (xvfb_ > 0) {
-        kill(xvfb_, SIGTERM);
-        if (WaitBounded(xvfb_, 5) < 0) {
-            kill(xvfb_, SIGKILL);
-        }
-    }
-}
+XSession::~XSession() { testprocess::End(xvfb_, 5000); }
 
 bool XSession::Available(std::string* why)
 {
@@ -169,7 +78,7 @@ std::vector<std::string> XSession::With(std::vector<std::string> env) const
 
 ToolRun XSession::Tool(const std::vector<std::string>& argv, int timeoutSeconds) const
 {
-    std::vector<std::string> env = With(ThisEnvironment());
+    std::vector<std::string> env = With(testprocess::Environment());
     return RunProgram(argv, &env, "", workDir_, timeoutSeconds);
 }
 

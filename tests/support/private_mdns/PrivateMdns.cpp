@@ -3,16 +3,12 @@
 // of its own; publishers are plain bus clients started from here.
 #include "tests/support/private_mdns/PrivateMdns.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <thread>
 
-extern char** environ;
+#include "tests/support/process/Process.h"
 
 namespace mdnstest {
 
@@ -33,22 +29,6 @@ export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$dir/bus"
 avahi-daemon -f "$dir/avahi.conf" --no-chroot --no-drop-root --no-rlimits >"$dir/avahi.log" 2>&1 & pids+=($!)
 wait
 )SH";
-
-const char kAvahiConf[] = R"(# A private daemon answering on lo only.
-[server]
-host-name=netsetup-test
-use-ipv4=yes
-use-ipv6=no
-allow-interfaces=lo
-enable-dbus=yes
-ratelimit-interval-usec=1000000
-ratelimit-burst=1000
-[wide-area]
-enable-wide-area=no
-[publish]
-publish-hinfo=no
-publish-workstation=no
-)";
 
 std::string BusConf(const std::string& dir)
 {
@@ -85,10 +65,32 @@ bool WaitFor(const std::string& file, const std::string& text, int ms)
 
 }  // namespace
 
+std::string AvahiDaemonConf(const std::string& hostName)
+{
+    return "# A private daemon answering on lo only.\n"
+           "[server]\n"
+           "host-name=" +
+           hostName +
+           "\n"
+           "use-ipv4=yes\n"
+           "use-ipv6=no\n"
+           "allow-interfaces=lo\n"
+           "enable-dbus=yes\n"
+           "ratelimit-interval-usec=1000000\n"
+           "ratelimit-burst=1000\n"
+           "[wide-area]\n"
+           "enable-wide-area=no\n"
+           "[publish]\n"
+           "publish-hinfo=no\n"
+           "publish-workstation=no\n"
+           "[reflector]\n"
+           "[rlimits]\n";
+}
+
 PrivateMdns::~PrivateMdns()
 {
     Withdraw();
-    End(daemons_);
+    testprocess::End(daemons_);
 }
 
 bool PrivateMdns::Available(std::string* why)
@@ -115,7 +117,7 @@ bool PrivateMdns::Start(std::string* error)
         return false;
     }
     dir_.Write("bus.conf", BusConf(dir_.Path()));
-    dir_.Write("avahi.conf", kAvahiConf);
+    dir_.Write("avahi.conf", AvahiDaemonConf("netsetup-test"));
     dir_.Write("daemons.sh", kScript);
     daemons_ = Spawn({"ip", "netns", "exec", ns_.Name(), "unshare", "-m", "bash", dir_ / "daemons.sh", dir_.Path()},
                      dir_ / "daemons.log");
@@ -153,57 +155,16 @@ bool PrivateMdns::Publish(const std::vector<Service>& services, std::string* err
 void PrivateMdns::Withdraw()
 {
     for (pid_t pid : publishers_) {
-        End(pid);
+        testprocess::End(pid);
     }
     publishers_.clear();
 }
 
 pid_t PrivateMdns::Spawn(const std::vector<std::string>& argv, const std::string& output)
 {
-    std::vector<std::string> env;
-    for (char** e = environ; *e != nullptr; ++e) {
-        if (std::string(*e).rfind("DBUS_SYSTEM_BUS_ADDRESS=", 0) != 0) {
-            env.emplace_back(*e);
-        }
-    }
+    std::vector<std::string> env = testprocess::Environment({"DBUS_SYSTEM_BUS_ADDRESS"});
     env.push_back("DBUS_SYSTEM_BUS_ADDRESS=" + BusAddress());
-    std::vector<char*> args;
-    for (const std::string& arg : argv) {
-        args.push_back(const_cast<char*>(arg.c_str()));
-    }
-    args.push_back(nullptr);
-    std::vector<char*> envp;
-    for (const std::string& e : env) {
-        envp.push_back(const_cast<char*>(e.c_str()));
-    }
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data()) != 0) {
-        pid = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-void PrivateMdns::End(pid_t pid)
-{
-    if (pid <= 0) {
-        return;
-    }
-    kill(pid, SIGTERM);
-    for (int waited = 0; waited < 3000; waited += 10) {
-        if (waitpid(pid, nullptr, WNOHANG) == pid) {
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
+    return testprocess::Spawn(argv, env, "", output);
 }
 
 }  // namespace mdnstest

@@ -25,6 +25,10 @@ struct Service {
     std::vector<std::string> txt;
 };
 
+// The settings of a private avahi-daemon answering on lo only under the
+// host name hostName, with its bus interface on.
+std::string AvahiDaemonConf(const std::string& hostName);
+
 class PrivateMdns {
 public:
     PrivateMdns() = default;
@@ -47,8 +51,8 @@ public:
     std::string BusAddress() const;
 
 private:
+    // Starts a bus client with this bus, output and errors into output.
     pid_t Spawn(const std::vector<std::string>& argv, const std::string& output);
-    static void End(pid_t pid);
 
     ScratchDir dir_;
     nettest::NetNamespace ns_;
