@@ -63,8 +63,11 @@ void ToolFolder::ClearLogs() const
 
 std::vector<std::string> ToolFolder::Environment(const std::vector<std::string>& extra) const
 {
-    std::vector<std::string> env = testprocess::Environment({"PATH", "DBUS_SYSTEM_BUS_ADDRESS"});
+    std::vector<std::string> env = testprocess::Environment({"PATH", "DBUS_SYSTEM_BUS_ADDRESS", "LSAN_OPTIONS"});
     const char* path = std::getenv("PATH");
+    const char* lsan = std::getenv("LSAN_OPTIONS");
+    env.push_back("LSAN_OPTIONS=" + std::string(lsan != nullptr ? lsan : "") + (lsan != nullptr ? ":" : "") +
+                  "suppressions=" + SourceDir() + "/tests/netsetup/lsan.supp");
     env.push_back("PATH=" + dir_.Path() + "/bin:" + (path != nullptr ? path : "/usr/bin:/bin"));
     env.push_back("DBUS_SYSTEM_BUS_ADDRESS=" + bus_);
     env.insert(env.end(), extra.begin(), extra.end());

@@ -43,7 +43,8 @@ public:
     void Bus(const std::string& address) { bus_ = address; }
 
     // The environment the tools run with: PATH with the stand-in sudo
-    // first, the bus, and extra (NAME=value).
+    // first, the bus, the leak checker's suppressions of the libraries the
+    // window loads (lsan.supp), and extra (NAME=value).
     std::vector<std::string> Environment(const std::vector<std::string>& extra = {}) const;
     // Runs a tool of the folder ("netsetup-cli", "netsetup-gtk") with
     // arguments, input on standard input, at most timeoutSeconds.
