@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <thread>
@@ -108,8 +109,13 @@ std::string Join(const std::vector<std::string>& parts, const char* separator)
 
 FrontEnd::FrontEnd() : engineDirs_{SANE_FRONTEND_FAKE_ENGINE_DIR}
 {
-    for (const char* folder : {"etc", "opt", "opt/models", "sane"}) {
+    for (const char* folder : {"etc", "opt", "opt/models", "sane", "backend"}) {
         mkdir((dir_ / folder).c_str(), 0755);
+    }
+    // The backend is reached through a folder of its own: the build's lib
+    // folder also holds the real engine, which only EngineDirs may bring in.
+    if (symlink(BackendLibrary().c_str(), (dir_ / "backend/libsane-vordane5.so.1").c_str()) != 0) {
+        std::perror("symlink to the backend");
     }
     dir_.Write("sane/dll.conf", "vordane5\n");
     dir_.Write("avahi.conf", mdnstest::AvahiDaemonConf("vexmor-test"));
@@ -158,8 +164,8 @@ std::string FrontEnd::ProbeProgram() { return SANE_FRONTEND_PROBE; }
 
 Result FrontEnd::Run(const std::vector<std::string>& argv, int timeoutSeconds)
 {
-    std::vector<std::string> libraryPath = {BuildDir() + "/lib"};
-    libraryPath.insert(libraryPath.end(), engineDirs_.begin(), engineDirs_.end());
+    std::vector<std::string> libraryPath = engineDirs_;
+    libraryPath.push_back("./backend");  // relative: /tmp is a fresh tmpfs inside
     libraryPath.push_back(SANE_FRONTEND_FAKE_LIBUSB_DIR);
     std::string env = "export SANE_CONFIG_DIR=./sane\n";
     env += "export LD_LIBRARY_PATH=" + Quote(Join(libraryPath, ":")) + "\n";
