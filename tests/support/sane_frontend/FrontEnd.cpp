@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "tests/support/net/NetNamespace.h"
+#include "tests/support/private_mdns/PrivateMdns.h"
 #include "vexmor_paths.h"
 
 namespace sanetest {
@@ -84,24 +85,6 @@ cp /tmp/kavrun5.log ./kavrun5.log 2>/dev/null
 exit $rc
 )SH";
 
-const char kAvahiConf[] = R"(# A private daemon answering on lo only.
-[server]
-host-name=vexmor-test
-use-ipv4=yes
-use-ipv6=no
-allow-interfaces=lo
-enable-dbus=yes
-ratelimit-interval-usec=1000000
-ratelimit-burst=1000
-[wide-area]
-enable-wide-area=no
-[publish]
-publish-hinfo=no
-publish-workstation=no
-[reflector]
-[rlimits]
-)";
-
 std::string Quote(const std::string& text)
 {
     std::string out = "'";
@@ -135,7 +118,7 @@ FrontEnd::FrontEnd() : engineDirs_{SANE_FRONTEND_FAKE_ENGINE_DIR}
         std::perror("symlink to the backend");
     }
     dir_.Write("sane/dll.conf", "vordane5\n");
-    dir_.Write("avahi.conf", kAvahiConf);
+    dir_.Write("avahi.conf", mdnstest::AvahiDaemonConf("vexmor-test"));
     Engine("");
 }
 
