@@ -12,33 +12,27 @@
 
 #include "VexmorApi/Temp/ParseExeCmdRes_v1.h"
 #include "VexmorApi/Temp/ParseExeCmdRes_v2.h"
+#include "tests/VexmorApi/DeviceAccess/MockTestSupport.h"
 #include "tests/VexmorApi/Utilities/LogHome.h"
 #include "tests/support/gen2_block_encoder/Gen2BlockEncoder.h"
 #include "tests/support/mock_recording/MockRecording.h"
 
 namespace {
 
-using mock_recording::Bytes;
 using mock_recording::MockFolder;
 using mock_recording::Page;
 using mock_recording::PixelKind;
+using mocktest::Bytes;
+using mocktest::Frame;
+using mocktest::Quick;
 using vscore::DeviceAccessMock;
 
 // The mock's stopwatch counts whole milliseconds.
 constexpr long long kClockStepMs = 1;
 
-const Bytes kXsc{0x1B, 'X', 'S', 'C', 0x0A, 0x80};
-const Bytes kX{0x1B, 'X', 0x0A, 0x80};
-const Bytes kAbt{0x1B, 'A', 'B', 'T', 0x0A, 0x80};
-
-vscore::MockTimings Quick()
-{
-    vscore::MockTimings t;
-    t.pacingMs = 300;
-    t.coverMs = 200;
-    t.pollMs = 5;
-    return t;
-}
+const Bytes kXsc = Frame("XSC");
+const Bytes kX = Frame("X");
+const Bytes kAbt = Frame("ABT");
 
 class DeviceAccessMockTest : public LogHome {
 protected:

@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "VexmorApi/DeviceAccess/ScannerMock.h"
+#include "tests/VexmorApi/DeviceAccess/MockTestSupport.h"
 #include "tests/VexmorApi/Utilities/LogHome.h"
 #include "tests/support/gen2_block_encoder/Gen2BlockEncoder.h"
 #include "tests/support/mock_recording/MockRecording.h"
@@ -24,7 +25,7 @@ constexpr uid_t kNobody = 65534;
 // What the child saw, as its exit status: 0 when all went as expected.
 int RunMock()
 {
-    const Bytes xsc{0x1B, 'X', 'S', 'C', 0x0A, 0x80};
+    const Bytes xsc = mocktest::Frame("XSC");
     ScannerMock mock;
     if (mock.Write(xsc.data(), static_cast<int>(xsc.size())) != static_cast<int>(xsc.size())) {
         return 10;

@@ -11,25 +11,18 @@
 #include <optional>
 #include <thread>
 
+#include "tests/VexmorApi/DeviceAccess/MockTestSupport.h"
 #include "tests/VexmorApi/Utilities/LogHome.h"
 #include "tests/support/gen2_block_encoder/Gen2BlockEncoder.h"
 #include "tests/support/mock_recording/MockRecording.h"
 
 namespace {
 
-using mock_recording::Bytes;
 using mock_recording::MockFolder;
-
-// A command frame: ESC, the letters, LF, the lines, 0x80.
-Bytes Frame(const std::string& command, const std::string& lines = "")
-{
-    Bytes frame{0x1B};
-    frame.insert(frame.end(), command.begin(), command.end());
-    frame.push_back('\n');
-    frame.insert(frame.end(), lines.begin(), lines.end());
-    frame.push_back(0x80);
-    return frame;
-}
+using mocktest::Bytes;
+using mocktest::Endless;
+using mocktest::Frame;
+using mocktest::Quick;
 
 Bytes Cat(std::initializer_list<Bytes> parts)
 {
@@ -50,25 +43,6 @@ const Bytes kLineA = Line(1, 0xA1, 6);
 const Bytes kLineB = Line(1, 0xB2, 6);
 const Bytes kLineC = Line(1, 0xC3, 6);
 const Bytes kWait = gen2_blocks::Timer(0x52, 60);
-
-// Waits short enough to watch a pause end within a test.
-vscore::MockTimings Quick()
-{
-    vscore::MockTimings t;
-    t.pacingMs = 300;
-    t.coverMs = 600;
-    t.pollMs = 5;
-    return t;
-}
-
-// Waits that never end within a test.
-vscore::MockTimings Endless()
-{
-    vscore::MockTimings t;
-    t.pacingMs = 600000;
-    t.coverMs = 600000;
-    return t;
-}
 
 class ScannerMockTest : public LogHome {
 protected:

@@ -103,19 +103,6 @@ bool MockFolder::HasMarker(const std::string& name) const
 
 // ---- Pages.
 
-size_t RowBytes(PixelKind kind, uint32_t width)
-{
-    switch (kind) {
-    case PixelKind::kMono:
-        return (static_cast<size_t>(width) + 7) / 8;
-    case PixelKind::kGray:
-        return width;
-    case PixelKind::kColor:
-        break;
-    }
-    return static_cast<size_t>(width) * 3;
-}
-
 Page Page::Pattern(PixelKind kind, uint32_t width, uint32_t height, uint8_t seed)
 {
     Page page;

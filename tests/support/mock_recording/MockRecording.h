@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/scanner_sim/PageImage.h"
 #include "tools/scanner_sim/Profile.h"
 
 namespace mock_recording {
@@ -52,10 +53,11 @@ private:
     std::string path_;
 };
 
-// How the device sends pixels: 1 bit (a set bit black, the leftmost pixel in
-// bit 7), 8-bit gray, 24-bit colour in the order B, G, R.
-enum class PixelKind { kMono, kGray, kColor };
-size_t RowBytes(PixelKind kind, uint32_t width);
+// How the device sends pixels (the simulator's kinds): 1 bit (a set bit
+// black, the leftmost pixel in bit 7), 8-bit gray, 24-bit colour in the
+// order B, G, R.
+using scanner_sim::PixelKind;
+using scanner_sim::RowBytes;
 
 // One page as the device sends it.
 struct Page {
