@@ -39,11 +39,14 @@ constexpr Marker kMarkers[] = {
 constexpr unsigned char kCoverSeconds = 0x5F;    // 95
 constexpr unsigned char kRecoverSeconds = 0x1E;  // 30
 
-bool Contains(const unsigned char* data, int size, const char* text)
+// The first byte after text within the size bytes at data; null when text
+// is not there. Never looks past the data.
+const unsigned char* After(const unsigned char* data, int size, const char* text)
 {
     const unsigned char* end = data + size;
     size_t const length = std::strlen(text);
-    return std::search(data, end, text, text + length) != end;
+    const unsigned char* at = std::search(data, end, text, text + length);
+    return at != end ? at + length : nullptr;
 }
 
 // Command letters are upper-case letters; anything else would put foreign
@@ -105,18 +108,15 @@ int ScannerMock::Write(const unsigned char* data, int size)
         if (command == "XSC") {
             ++xscCount_;
         } else if (command == "SSP") {
-            static constexpr char kAtcn[] = "ATCN=";
-            const unsigned char* end = data + size;
-            const unsigned char* at = std::search(data, end, kAtcn, kAtcn + 5);
-            if (at != end) {
-                at += 5;
-                atcnOn_ = end - at >= 2 && at[0] == 'O' && at[1] == 'N';
+            const unsigned char* value = After(data, size, "ATCN=");
+            if (value != nullptr) {
+                atcnOn_ = data + size - value >= 2 && value[0] == 'O' && value[1] == 'N';
             }
         }
     }
     lastCommand_ = command;
     if (command == "ABT") {
-        abortAnswer_ = Contains(data, size, "ATCN") ? OPERATION_ABORT_ATCN : OPERATION_ABORT;
+        abortAnswer_ = After(data, size, "ATCN") != nullptr ? OPERATION_ABORT_ATCN : OPERATION_ABORT;
         return size;
     }
     OpenRecording(CommandType(command));
