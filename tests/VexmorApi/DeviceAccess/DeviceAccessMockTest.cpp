@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "VexmorApi/Temp/ParseExeCmdRes_v1.h"
