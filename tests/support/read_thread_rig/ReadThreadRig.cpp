@@ -108,13 +108,27 @@ PageRecorder::PageRecorder()
 
 std::vector<PageRecord> PageRecorder::Pages() const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return pages_;
+    std::vector<PageRecord> pages;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        pages = pages_;
+    }
+    for (const fake_tasks::TaskCall& call : factory_->Calls()) {
+        for (PageRecord& page : pages) {
+            if (call.kind == fake_tasks::TaskKind::Decode && call.pageNo == page.pageNo) {
+                page.decode = call.decodeParameter.GetDescription();
+            }
+        }
+    }
+    return pages;
 }
 
 int PageRecorder::Decode(fake_tasks::FakeTask& task)
 {
     Page& page = task.GetPage();
+    if (beforeDecode) {
+        beforeDecode(page.GetPageNo());
+    }
     PageRecord record;
     record.pageNo = page.GetPageNo();
     record.blank = page.IsBlankPage();

@@ -55,6 +55,9 @@ struct PreparationScript {
     // Runs at the start of every step on the reading thread; may wait.
     std::function<void(Step)> onStep;
     vscore::PAPERSOURCESELECT paperSource = vscore::ADF;
+    // The scan area the preparation decided (its height limits the lines of
+    // a fixed paper size): A4 at 300 dpi.
+    vscore::_SCANCMD_SCANAREA scanAreaDecided{vscore::SCANCMD_SCAN_AREA_NORMAL, 0, 0, 2480, 3508};
 
     std::vector<StepCall> Calls() const;
     void Record(const StepCall& call);
@@ -79,6 +82,7 @@ public:
     VSRSLT SendToExecuteScanCommand(const vscore::VS_SCANNER_PARAMETERS& user,
                                     vscore::VS_SCANNER_PARAMETERS& device) override;
     VSRSLT GetIccProfile(void** data, int* size, int bitDepth) override;
+    vscore::_SCANCMD_SCANAREA GetScanArea() override { return script_->scanAreaDecided; }
 
 private:
     VSRSLT Run(Step step, VSRSLT result);
@@ -112,6 +116,9 @@ public:
     std::shared_ptr<fake_tasks::RecordingTaskFactory> Factory() const { return factory_; }
     // By page number, in the order decoded.
     std::vector<PageRecord> Pages() const;
+    // Runs in each decode task before the page is looked at; may wait.
+    // Set before the scan starts.
+    std::function<void(uint16_t pageNo)> beforeDecode;
 
 private:
     int Decode(fake_tasks::FakeTask& task);
