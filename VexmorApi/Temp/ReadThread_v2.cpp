@@ -216,6 +216,8 @@ VSRSLT CReadThread_v2::DispatchReceivedData(uint8_t* data, uint32_t length, uint
 {
     static char const kFunc[] = "DispatchReceivedData";
     g_ReadLog.WriteLog(3, ">>>>> %s >>>>>", kFunc);
+    *rest = nullptr;
+    *restLength = 0;
     VSRSLT result = 0;
     uint8_t* cursor = data;
     uint32_t remaining = length;
@@ -230,36 +232,32 @@ VSRSLT CReadThread_v2::DispatchReceivedData(uint8_t* data, uint32_t length, uint
         if (outcome != CParseExeCmdRes_v2::kParseComplete || next <= cursor || next > cursor + remaining) {
             // The page after the last one received gets the failure, so the
             // caller learns of it when it asks for that page.
-            m_scanError->SetErrWithDevice(READTHREAD_UNREADABLE_DATA, 1, NextPageNo());
-            g_ReadLog.WriteLog(1, "Error: Read unknown data");
+            SetUnreadableData();
             remaining = 0;
             break;
         }
         m_pages.Select(ConvertToDevicePageNo(header.pageNo), IsEdgeKind(header, parsed));
-        if (parsed.hasStatusCode && header.statusCode <= IMAGE_STATUS_EDGE_LINE) {
-            VSRSLT const written = WriteDataBlockToImageDataArray(header);
-            if (written != 0) {
-                g_ReadLog.WriteLog(1, "Error: Failed to write data block to array. ret = %08x, pageNo = %d", written,
-                                   header.pageNo);
-                m_scanError->SetErr(written, header.pageNo);
-                result = written;
+        uint32_t const blockSize = static_cast<uint32_t>(next - cursor);
+        try {
+            result = DispatchBlock(header, parsed);
+        } catch (...) {
+            // The blocks after the failing one stay for the next read, so the
+            // stream stays in step while the scan is terminated.
+            if (remaining > blockSize) {
+                *rest = SaveDataToEscapeBuffer(next, remaining - blockSize);
+                *restLength = remaining - blockSize;
             }
-        } else if (parsed.hasStatusCode) {
-            DispatchEndCode(header.statusCode);
-        } else if (parsed.hasDataInfo) {
-            DispatchDataInfo(header, parsed);
-        } else if (parsed.failed) {
-            g_ReadLog.WriteLog(1, "Error: Received failed code = 0x%X", parsed.failKind);
-        } else if (parsed.stopped || parsed.finishWaiting || parsed.timer || parsed.remainingTime ||
-                   parsed.deviceError) {
-            DispatchStatusCode(parsed);
+            throw;
         }
-        // A block without any event (0x10) is passed over.
-        remaining -= static_cast<uint32_t>(next - cursor);
+        remaining -= blockSize;
         cursor = next;
+        // The receive loop ends after this read: what the device sent after
+        // the end of the scan must not change it (else how the bytes were
+        // cut into reads would decide the outcome).
+        if (ShouldFinishReceiving()) {
+            remaining = 0;
+        }
     }
-    *rest = nullptr;
-    *restLength = 0;
     if (remaining > 0) {
         *rest = SaveDataToEscapeBuffer(cursor, remaining);
         *restLength = remaining;
@@ -268,6 +266,30 @@ VSRSLT CReadThread_v2::DispatchReceivedData(uint8_t* data, uint32_t length, uint
     m_waitingDocumentStatus->UpdateStatus();
     g_ReadLog.WriteLog(3, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, result);
     return result;
+}
+
+VSRSLT CReadThread_v2::DispatchBlock(const IMAGE_HEADER& header, const PARSE_RESULT& parsed)
+{
+    if (parsed.hasStatusCode && header.statusCode <= IMAGE_STATUS_EDGE_LINE) {
+        VSRSLT const written = WriteDataBlockToImageDataArray(header);
+        if (written != 0) {
+            g_ReadLog.WriteLog(1, "Error: Failed to write data block to array. ret = %08x, pageNo = %d", written,
+                               header.pageNo);
+            m_scanError->SetErr(written, header.pageNo);
+        }
+        return written;
+    }
+    if (parsed.hasStatusCode) {
+        DispatchEndCode(header.statusCode);
+    } else if (parsed.hasDataInfo) {
+        DispatchDataInfo(header, parsed);
+    } else if (parsed.failed) {
+        g_ReadLog.WriteLog(1, "Error: Received failed code = 0x%X", parsed.failKind);
+    } else if (parsed.stopped || parsed.finishWaiting || parsed.timer || parsed.remainingTime || parsed.deviceError) {
+        DispatchStatusCode(parsed);
+    }
+    // A block without any event (0x10) is passed over.
+    return 0;
 }
 
 void CReadThread_v2::MakeImageAndAppendToPageIfNeeded(IMAGE_COMPRESS compression, IMAGE_COLOR color)
