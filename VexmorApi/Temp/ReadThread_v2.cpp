@@ -303,15 +303,17 @@ void CReadThread_v2::MakeImageAndAppendToPageIfNeeded(IMAGE_COMPRESS compression
     uint16_t const pageNo = m_pages.GetSelectedPageNo();
     uint16_t const x = ToResolution(resolution.x);
     uint16_t const y = ToResolution(resolution.y);
+    // Room for the expected lines is taken at once (the image caps it), so
+    // a page's data are not copied again and again while they grow.
     switch (compression) {
     case IMAGE_COMPRESS_NONE:
     case IMAGE_COMPRESS_PACKBITS:
         m_pages.Append(std::make_shared<Page>(
-            std::make_unique<DeviceImageLines>(x, y, ToDeviceImageInfoColorType(color), area.x, 0), pageNo));
+            std::make_unique<DeviceImageLines>(x, y, ToDeviceImageInfoColorType(color), area.x, area.y), pageNo));
         break;
     case IMAGE_COMPRESS_JPEG:
-        m_pages.Append(
-            std::make_shared<Page>(std::make_unique<DeviceImageJpeg>(x, y, DeviceImageInfo::Color, area.x, 0), pageNo));
+        m_pages.Append(std::make_shared<Page>(
+            std::make_unique<DeviceImageJpeg>(x, y, DeviceImageInfo::Color, area.x, area.y), pageNo));
         break;
     }
 }
