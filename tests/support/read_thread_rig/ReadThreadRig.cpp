@@ -2,6 +2,7 @@
 // timings and the caller-side consumer.
 #include "tests/support/read_thread_rig/ReadThreadRig.h"
 
+#include <cstdlib>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -195,6 +196,9 @@ Rig::Rig()
     capability.cmdGeneration = SCANCMD_2ND_GENERATION;
     capability.commandVersion = CommandVersion_TARN;
     capability.category = DOCUMENTSCANNER;
+    if (std::getenv("READ_THREAD_JITTER") != nullptr) {
+        AddJitter();
+    }
 }
 
 void Rig::Install(CReadThread_base& thread)

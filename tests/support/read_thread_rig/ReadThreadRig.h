@@ -155,6 +155,8 @@ public:
 vscore::EngineTimings ShortTimings();
 
 struct Rig {
+    // With READ_THREAD_JITTER in the environment every rig starts with
+    // AddJitter (a test's own receive hook replaces it).
     Rig();
 
     // A reading thread with this rig's timings, preparation and recorder.
