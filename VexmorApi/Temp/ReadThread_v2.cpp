@@ -34,18 +34,28 @@ uint32_t NonNegative(int64_t value) { return SaturateTo<uint32_t>(std::max<int64
     VEXMOR_THROW(kOrigin, function, Exception::InvalidArgument, "Invalid Page No. - " + std::to_string(pageNo));
 }
 
+// The device's colour codes in three classes: black and white (0), gray
+// (1, either code) and colour (2).
+unsigned ColorClass(IMAGE_COLOR color)
+{
+    switch (color) {
+    case IMAGE_COLOR_BLACKWHITE:
+        return 0;
+    case IMAGE_COLOR_GRAY:
+    case IMAGE_COLOR_GRAY_ALT:
+        return 1;
+    default:
+        return 2;
+    }
+}
+
 // The line kind of a line without data (a white line) in an image.
 DeviceImageLines::LineColorType WhiteLineColor(DeviceImageInfo::ColorType color)
 {
-    switch (color) {
-    case DeviceImageInfo::BlackAndWhite:
-        return DeviceImageLines::LineWholeRow;
-    case DeviceImageInfo::Gray:
-    case DeviceImageInfo::TrueGray:
-        return DeviceImageLines::LineTrueGray;
-    default:
-        return DeviceImageLines::LineColor;
-    }
+    return CReadThread_v2::ToDeviceImageLinesLineColorType(color == DeviceImageInfo::BlackAndWhite
+                                                               ? IMAGE_COLOR_BLACKWHITE
+                                                           : color == DeviceImageInfo::Color ? IMAGE_COLOR_FULLCOLOR
+                                                                                             : IMAGE_COLOR_GRAY);
 }
 
 bool IsEdgeKind(const IMAGE_HEADER& header, const PARSE_RESULT& result)
@@ -134,54 +144,29 @@ VSRSLT CReadThread_v2::ConvertDeviceErrorToVSRSLT(uint16_t deviceError)
 
 COLORTYPE CReadThread_v2::ToColorType(IMAGE_COLOR color)
 {
-    switch (color) {
-    case IMAGE_COLOR_BLACKWHITE:
-        return BLACKWHITE;
-    case IMAGE_COLOR_GRAY:
-    case IMAGE_COLOR_GRAY_ALT:
-        return TRUEGRAY;
-    default:
-        return COLOR24BIT;
-    }
+    static COLORTYPE const kTypes[] = {BLACKWHITE, TRUEGRAY, COLOR24BIT};
+    return kTypes[ColorClass(color)];
 }
 
 Page::AutoColorResult CReadThread_v2::ToAutoColorResultType(IMAGE_COLOR color)
 {
-    switch (color) {
-    case IMAGE_COLOR_BLACKWHITE:
-        return Page::AutoColorBlackAndWhite;
-    case IMAGE_COLOR_GRAY:
-    case IMAGE_COLOR_GRAY_ALT:
-        return Page::AutoColorGray;
-    default:
-        return Page::AutoColorColor;
-    }
+    static Page::AutoColorResult const kResults[] = {Page::AutoColorBlackAndWhite, Page::AutoColorGray,
+                                                     Page::AutoColorColor};
+    return kResults[ColorClass(color)];
 }
 
 DeviceImageInfo::ColorType CReadThread_v2::ToDeviceImageInfoColorType(IMAGE_COLOR color)
 {
-    switch (color) {
-    case IMAGE_COLOR_BLACKWHITE:
-        return DeviceImageInfo::BlackAndWhite;
-    case IMAGE_COLOR_GRAY:
-    case IMAGE_COLOR_GRAY_ALT:
-        return DeviceImageInfo::TrueGray;
-    default:
-        return DeviceImageInfo::Color;
-    }
+    static DeviceImageInfo::ColorType const kTypes[] = {DeviceImageInfo::BlackAndWhite, DeviceImageInfo::TrueGray,
+                                                        DeviceImageInfo::Color};
+    return kTypes[ColorClass(color)];
 }
 
 DeviceImageLines::LineColorType CReadThread_v2::ToDeviceImageLinesLineColorType(IMAGE_COLOR color)
 {
-    switch (color) {
-    case IMAGE_COLOR_BLACKWHITE:
-        return DeviceImageLines::LineWholeRow;
-    case IMAGE_COLOR_GRAY:
-    case IMAGE_COLOR_GRAY_ALT:
-        return DeviceImageLines::LineTrueGray;
-    default:
-        return DeviceImageLines::LineColor;
-    }
+    static DeviceImageLines::LineColorType const kTypes[] = {
+        DeviceImageLines::LineWholeRow, DeviceImageLines::LineTrueGray, DeviceImageLines::LineColor};
+    return kTypes[ColorClass(color)];
 }
 
 DeviceImageLines::CompressionType CReadThread_v2::ToDeviceImageLinesCompressionType(IMAGE_COMPRESS compression)

@@ -170,62 +170,74 @@ struct Picture {
 std::vector<Picture> Deliver(IReadThread& thread, VSRSLT* code, uint16_t* stoppedAt = nullptr)
 {
     std::vector<Picture> pictures;
-    *code = 0;
-    auto const end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    uint16_t page = 1;
-    while (std::chrono::steady_clock::now() < end) {
-        SCANAPISTATUS const status = thread.GetReadStatus(page);
-        if (status == ALLEND) {
-            break;
-        }
-        if (status != XFERREADY) {
-            continue;
-        }
-        ScannedImageData data = thread.GetScanData(page, true);
-        if (!data.image) {
-            *code = thread.GetVSRSLTCode();
-            break;
-        }
-        ImageInfo const info = data.image->GetImageInfo();
-        Picture picture{info.GetWidth(), info.GetHeight(), info.GetBitsPerPixel(), {}};
-        size_t const packed = (size_t{picture.width} * picture.bitsPerPixel + 7) / 8;
-        unsigned char const* pixels = data.image->GetPixelsPointer();
-        for (uint32_t y = 0; y < picture.height; ++y) {
-            unsigned char const* row = pixels + size_t{y} * data.image->GetBytesPerRow();
-            picture.rows.insert(picture.rows.end(), row, row + packed);
-        }
-        pictures.push_back(std::move(picture));
-        ++page;
-    }
+    read_thread_rig::Outcome const outcome =
+        read_thread_rig::Consume(thread, std::chrono::seconds(60), [&](uint16_t, ScannedImageData& data) {
+            if (!data.image) {
+                return;
+            }
+            ImageInfo const info = data.image->GetImageInfo();
+            Picture picture{info.GetWidth(), info.GetHeight(), info.GetBitsPerPixel(), {}};
+            size_t const packed = (size_t{picture.width} * picture.bitsPerPixel + 7) / 8;
+            unsigned char const* pixels = data.image->GetPixelsPointer();
+            for (uint32_t y = 0; y < picture.height; ++y) {
+                unsigned char const* row = pixels + size_t{y} * data.image->GetBytesPerRow();
+                picture.rows.insert(picture.rows.end(), row, row + packed);
+            }
+            pictures.push_back(std::move(picture));
+        });
+    EXPECT_FALSE(outcome.timedOut);
+    *code = outcome.code;
     if (stoppedAt != nullptr) {
-        *stoppedAt = page;
+        *stoppedAt = outcome.lastPageNo;
     }
     return pictures;
 }
 
+// A simulator on 127.0.0.x with its sheets and faults, and the engine on it.
+struct NetworkScan {
+    NetworkScan(size_t sheets, const std::vector<std::string>& faults, const std::string& dumpDir = "")
+    {
+        Simulator::Options o;
+        o.timeScale = 0.01;
+        o.dumpDir = dumpDir;
+        sim = std::make_unique<Simulator>(o);
+        sim->LoadSheets(sheets);
+        std::string error;
+        for (const std::string& fault : faults) {
+            EXPECT_TRUE(sim->Inject(fault, error)) << error;
+        }
+        EXPECT_TRUE(sim->ListenTcp("", Simulator::kDataPort, error)) << error;
+        address = sim->Address();
+        engine = std::make_unique<Engine>(Network(address), sim->GetProfile().model);
+    }
+    ~NetworkScan()
+    {
+        engine.reset();
+        sim.reset();
+    }
+
+    std::unique_ptr<Simulator> sim;
+    std::string address;  // the engine's identifier points at it
+    std::unique_ptr<Engine> engine;
+};
+
 TEST(ReadThreadEndToEnd, ThreeDuplexJpegSheetsOverTheNetworkEqualTheDecodedStream)
 {
     ScratchDir dir;
-    Simulator::Options o;
-    o.timeScale = 0.01;
-    o.dumpDir = dir.Path();
-    Simulator sim(o);
-    sim.LoadSheets(3);
-    std::string error;
-    ASSERT_TRUE(sim.ListenTcp("", Simulator::kDataPort, error)) << error;
-    std::string const address = sim.Address();
-    Engine engine(Network(address), sim.GetProfile().model);
-    ASSERT_TRUE(engine.ready);
+    NetworkScan scan(3, {}, dir.Path());
+    ASSERT_TRUE(scan.engine->ready);
+    Engine& engine = *scan.engine;
     ASSERT_EQ(engine.Start(A6At100(COLOR24BIT, DUPLEX_LONG)), 0u);
     VSRSLT code = 1;
     std::vector<Picture> const pictures = Deliver(*engine.thread, &code);
     EXPECT_EQ(code, 0u);
     ASSERT_TRUE(engine.thread->WaitLoopEnded());
 
+    std::string error;
     auto const sent = simtest::DecodePages(true, engine.tap->Stream(), error);
     ASSERT_EQ(sent.size(), 6u) << error;
     ASSERT_EQ(pictures.size(), 6u);
-    std::vector<scanner_sim::PageRecord> const records = sim.Pages();
+    std::vector<scanner_sim::PageRecord> const records = scan.sim->Pages();
     ASSERT_EQ(records.size(), 6u);
     for (uint16_t page = 1; page <= 6; ++page) {
         SCOPED_TRACE(page);
@@ -242,7 +254,7 @@ TEST(ReadThreadEndToEnd, ThreeDuplexJpegSheetsOverTheNetworkEqualTheDecodedStrea
         // 24-bit rows red, green, blue, as djpeg writes them.
         EXPECT_TRUE(picture.rows == decoded.pixels) << "PSNR " << simtest::Psnr(picture.rows, decoded.pixels);
     }
-    EXPECT_EQ(sim.Counters().violations, 0u);
+    EXPECT_EQ(scan.sim->Counters().violations, 0u);
 }
 
 TEST(ReadThreadEndToEnd, APackBitsPageOverUsbEqualsTheSimulatorsPicture)
@@ -324,24 +336,16 @@ TEST(ReadThreadEndToEnd, DeviceFaultsEndTheScanWithTheirCodes)
     };
     for (const FaultCase& c : cases) {
         SCOPED_TRACE(c.name);
-        Simulator::Options o;
-        o.timeScale = 0.01;
-        Simulator sim(o);
-        sim.LoadSheets(2);
-        std::string error;
-        ASSERT_TRUE(sim.Inject(c.fault, error)) << error;
-        ASSERT_TRUE(sim.ListenTcp("", Simulator::kDataPort, error)) << error;
-        std::string const address = sim.Address();
-        Engine engine(Network(address), sim.GetProfile().model);
-        ASSERT_TRUE(engine.ready);
-        ASSERT_EQ(engine.Start(A6At100(TRUEGRAY, SIMPLEX), timings), 0u);
+        NetworkScan scan(2, {c.fault});
+        ASSERT_TRUE(scan.engine->ready);
+        ASSERT_EQ(scan.engine->Start(A6At100(TRUEGRAY, SIMPLEX), timings), 0u);
         VSRSLT code = 0;
         uint16_t stoppedAt = 0;
-        std::vector<Picture> const pictures = Deliver(*engine.thread, &code, &stoppedAt);
+        std::vector<Picture> const pictures = Deliver(*scan.engine->thread, &code, &stoppedAt);
         EXPECT_EQ(code, c.code);
         EXPECT_EQ(stoppedAt, c.page);
         EXPECT_EQ(pictures.size(), c.delivered);
-        EXPECT_TRUE(engine.thread->WaitLoopEnded());
+        EXPECT_TRUE(scan.engine->thread->WaitLoopEnded());
     }
 }
 
@@ -352,19 +356,11 @@ TEST(ReadThreadEndToEnd, AnAbortTheDeviceNeverAnswersEndsCancelled)
     timings.shortReadTimeoutMs = 800;
     timings.abortAckTimeoutMs = 600;
     timings.statusPollSleepMs = 1;
-    Simulator::Options o;
-    o.timeScale = 0.01;
-    Simulator sim(o);
-    sim.LoadSheets(3);
-    std::string error;
-    ASSERT_TRUE(sim.Inject("abort-reply=none@cmd=ABT", error)) << error;
-    ASSERT_TRUE(sim.Inject("stall@page=1,line=10", error)) << error;
-    ASSERT_TRUE(sim.ListenTcp("", Simulator::kDataPort, error)) << error;
-    std::string const address = sim.Address();
-    Engine engine(Network(address), sim.GetProfile().model);
-    ASSERT_TRUE(engine.ready);
+    NetworkScan scan(3, {"abort-reply=none@cmd=ABT", "stall@page=1,line=10"});
+    ASSERT_TRUE(scan.engine->ready);
+    Engine& engine = *scan.engine;
     ASSERT_EQ(engine.Start(A6At100(TRUEGRAY, SIMPLEX), timings), 0u);
-    ASSERT_TRUE(sim.WaitFor([](const scanner_sim::Counters& c) { return c.faultsFired >= 1; }, 5000));
+    ASSERT_TRUE(scan.sim->WaitFor([](const scanner_sim::Counters& c) { return c.faultsFired >= 1; }, 5000));
     auto const begin = std::chrono::steady_clock::now();
     engine.thread->SetPCCancelFlag();
     VSRSLT code = 0;
@@ -374,7 +370,7 @@ TEST(ReadThreadEndToEnd, AnAbortTheDeviceNeverAnswersEndsCancelled)
     EXPECT_EQ(stoppedAt, 1);
     EXPECT_TRUE(engine.thread->WaitLoopEnded());
     EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(4)) << "the short time-out, not the long";
-    EXPECT_EQ(sim.Counters().commandsByName.count("ABT"), 1u);
+    EXPECT_EQ(scan.sim->Counters().commandsByName.at("ABT"), 1u);
 }
 
 }  // namespace

@@ -238,7 +238,8 @@ std::vector<fakedev::SentFrame> Rig::SentCommands(const std::string& letters) co
     return found;
 }
 
-Outcome Consume(IReadThread& thread, std::chrono::milliseconds limit)
+Outcome Consume(IReadThread& thread, std::chrono::milliseconds limit,
+                const std::function<void(uint16_t pageNo, ScannedImageData& data)>& onPage)
 {
     Outcome outcome;
     Clock::time_point const end = Clock::now() + limit;
@@ -258,6 +259,9 @@ Outcome Consume(IReadThread& thread, std::chrono::milliseconds limit)
                 return outcome;
             }
             outcome.pages.push_back({pageNo, data.image != nullptr, data.blank, data.terminated});
+            if (onPage) {
+                onPage(pageNo, data);
+            }
             ++pageNo;
             continue;
         }
