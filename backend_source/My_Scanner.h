@@ -4,6 +4,7 @@
 
 #include <sane/sane.h>
 
+#include <atomic>
 #include <cstdint>
 
 #include "VexmorApi/VexmorApiTypes.h"
@@ -38,35 +39,43 @@ union Option_Value {
     SANE_String s;
 };
 
-// One page of the scan job's page queue; the queue code adds its page lock.
+// One page of the scan job's page queue (PageQueue.h). The reader fills a
+// node once; from then on only the front end's thread touches it.
 struct PageLink {
-    int pagenum;
+    int pagenum;  // the queue's own numbering, from 1
     vscore::tagVS_SCAN_IMAGEDATA ScannedBmpData;
     PageLink* next;
-    int done;          // pixels delivered so far
-    int num_of_pixel;  // width x height
-    int status;        // 0, or the result of the page's read
-    int blank;         // the word that starts with the record's blank-page flag
-    int width, height, bits;
+    uint64_t done;          // pixels of whole lines delivered so far
+    uint64_t num_of_pixel;  // width x height
+    uint32_t status;        // 0, or the result of the page's read
+    int blank;              // the record's blank-page flag
+    uint32_t width, height, bits;
+    int enginePage;     // the engine's number of the page, for FreeImageData
+    uint64_t lineDone;  // bytes of the line being delivered
+    bool filled;        // the reader has filled the node (guarded by the queue mutex)
 };
+
+class PageQueue;
+struct ScanJob;
 
 struct My_Scanner {
     SANE_Option_Descriptor opt[NUM_OPTIONS];
     Option_Value val[NUM_OPTIONS];
     char* name;      // owned
     DEVCAP* devcap;  // owned
-    int cancel;
+    // Set by sane_cancel, which front ends call from signal handlers too;
+    // read by the reader thread.
+    std::atomic<int> cancel;
     int scanning;
     int read_count;
     // Scan area in whole millimetres, then in pixels.
     int64_t left, top, right, bottom;
     int64_t x0, y0, x1, y1, width, height;
-    vscore::VS_SCANNER_PARAMETERS* scan_param;  // owned, one per job
-    int last_page_read, current_page, last_page;
-    int first_width, first_height, first_bits;
-    int end_of_job;
-    PageLink* head;
-    PageLink* current;
+    int device;            // index of the device in the discovery table
+    ScanJob* job;          // owned; the queue, the reader thread and the job's record; null while idle
+    int jobMode;           // the mode id the job started with (read while job is set)
+    PageLink* current;     // the page being delivered (a node of the job's queue)
+    My_Scanner* nextOpen;  // the list of open handles (Device.h)
     // Option menus of this handle (owned; the mode and source lists point
     // into devcap) and the geometry ranges.
     SANE_String_Const* mode_list;

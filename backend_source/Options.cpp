@@ -290,7 +290,9 @@ SANE_Status init_options(My_Scanner* s)
              SANE_UNIT_NONE, SANE_CAP_SOFT_DETECT);
     s->val[optCount].w = NUM_OPTIONS;
 
-    Describe(opt[optGroupMode], nullptr, "", "", SANE_TYPE_GROUP, SANE_UNIT_NONE, SANE_CAP_ADVANCED);
+    // Groups carry an empty name, not none: front ends leave out options
+    // without a name, group headings included.
+    Describe(opt[optGroupMode], "", "", "", SANE_TYPE_GROUP, SANE_UNIT_NONE, SANE_CAP_ADVANCED);
 
     Describe(opt[optMode], "mode", "Scan mode", "Select the scan mode", SANE_TYPE_STRING, SANE_UNIT_NONE,
              kSelectDetect);
@@ -343,7 +345,7 @@ SANE_Status init_options(My_Scanner* s)
     Range(opt[optBlankRemovalLvl], &kSensitivityRange);
     s->val[optBlankRemovalLvl].w = SANE_FIX(50);
 
-    Describe(opt[optGroupGeometry], nullptr, "Geometry", "", SANE_TYPE_GROUP, SANE_UNIT_NONE, kSelectDetect);
+    Describe(opt[optGroupGeometry], "", "Geometry", "", SANE_TYPE_GROUP, SANE_UNIT_NONE, kSelectDetect);
     Describe(opt[optTLX], "tl-x", "Top-left x", "Top-left x position of scan area.", SANE_TYPE_FIXED, SANE_UNIT_MM,
              kSelectDetect);
     Range(opt[optTLX], &s->x_range);
@@ -556,12 +558,23 @@ SANE_Status my_sane_get_parameters(My_Scanner* s, SANE_Parameters* params)
     params->last_frame = SANE_TRUE;
     int64_t pixels = s->x1 - s->x0;
     int64_t lines = s->y1 - s->y0;
+    // During a job the frame is the one sane_read delivers: the current
+    // page's own geometry and depth, else the mode the job started with.
+    int mode = s->devcap != nullptr ? s->devcap->modeSelected : -1;
+    if (s->job != nullptr) {
+        mode = s->jobMode;
+    }
     if (s->scanning && s->current != nullptr) {
         pixels = s->current->width;
         lines = s->current->height;
-        params->depth = s->current->bits;
+        if (s->current->bits == 1) {
+            mode = modeBlackWhite;
+        } else if (s->current->bits == 8) {
+            mode = modeTrueGray;
+        } else if (s->current->bits == 24) {
+            mode = modeColor;
+        }
     }
-    int mode = s->devcap != nullptr ? s->devcap->modeSelected : -1;
     if (mode == modeBlackWhite || mode == modeErrorDiffusion) {
         params->format = SANE_FRAME_GRAY;
         params->depth = 1;

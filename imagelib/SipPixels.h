@@ -80,15 +80,15 @@ struct Writer {
             PutBit(row, x, (level > threshold) != zeroIsWhite);
         }
     }
-    void Colour(uint8_t* row, int64_t x, const uint8_t* channels) const
+    void Colour(uint8_t* row, int64_t x, uint8_t c0, uint8_t c1, uint8_t c2) const
     {
         if constexpr (kBits == 24) {
             uint8_t* p = row + 3 * x;
-            p[0] = channels[0];
-            p[1] = channels[1];
-            p[2] = channels[2];
+            p[0] = c0;
+            p[1] = c1;
+            p[2] = c2;
         } else {
-            Gray(row, x, static_cast<uint8_t>(SipLuminance(lut, channels)));
+            Gray(row, x, static_cast<uint8_t>((lut.y[0][c0] + lut.y[1][c1] + lut.y[2][c2]) >> 8));
         }
     }
 };

@@ -91,7 +91,7 @@ void ConvertRow(const uint8_t* in, uint8_t* out, int64_t width, bool inputZeroIs
 {
     for (int64_t x = 0; x < width; ++x) {
         if constexpr (kIn == 24)
-            writer.Colour(out, x, in + 3 * x);
+            writer.Colour(out, x, in[3 * x], in[3 * x + 1], in[3 * x + 2]);
         else if constexpr (kIn == 8)
             writer.Gray(out, x, Stored(in[x], inputZeroIsWhite));
         else

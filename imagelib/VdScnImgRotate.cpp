@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "imagelib/SipAnalysisCore.h"
 #include "imagelib/SipPixels.h"
 #include "imagelib/VdScnImgConv.h"
@@ -15,15 +19,18 @@ using namespace sippixels;
 
 constexpr double kPi = 3.141592653589793;
 constexpr int kPositionBits = 10;  // fraction bits of a source position
+constexpr int64_t kPositionScale = int64_t{1} << kPositionBits;
 
-// Entry [v][w] = v x w / 255, rounded.
+// The product table: entry [w][v] = v x w / 255, rounded ((v x w + 127) /
+// 255). It is symmetric; a pixel's four weights pick four rows of 256
+// bytes, which the channels of its neighbours then index.
 struct ProductTable {
     uint8_t value[256][256];
     ProductTable()
     {
-        for (int v = 0; v < 256; ++v)
-            for (int w = 0; w < 256; ++w)
-                value[v][w] = static_cast<uint8_t>((v * w + 127) / 255);
+        for (int w = 0; w < 256; ++w)
+            for (int v = 0; v < 256; ++v)
+                value[w][v] = static_cast<uint8_t>((v * w + 127) / 255);
     }
 };
 
@@ -32,6 +39,71 @@ const ProductTable& Products()
     static const ProductTable table;
     return table;
 }
+
+// The rows of one pixel's weights: fx towards the right neighbours, fy
+// towards the lower ones.
+struct Weights {
+    const uint8_t* left;
+    const uint8_t* right;
+    const uint8_t* lower;
+    const uint8_t* upper;
+
+    Weights(const ProductTable& table, uint32_t fx, uint32_t fy)
+        : left(table.value[255 - fx]), right(table.value[fx]), lower(table.value[fy]), upper(table.value[255 - fy])
+    {
+    }
+    // Along the rows first, each sum kept to 8 bits, then between the rows.
+    uint8_t Interpolate(uint8_t p00, uint8_t p01, uint8_t p10, uint8_t p11) const
+    {
+        const uint8_t top = static_cast<uint8_t>(left[p00] + right[p01]);
+        const uint8_t bottom = static_cast<uint8_t>(left[p10] + right[p11]);
+        return static_cast<uint8_t>(lower[bottom] + upper[top]);
+    }
+};
+
+#if defined(__SSE2__)
+// The same products for the three channels of a 24-bit pixel at once, in
+// 16-bit lanes: v x w + 127 stays below 65536, and t / 255 is
+// (t + 1 + (t >> 8)) >> 8 for every such t.
+struct LaneWeights {
+    __m128i lanes[256];  // [255 - f] x 3, [f] x 3, 0, 0
+    LaneWeights()
+    {
+        for (int f = 0; f < 256; ++f) {
+            const auto a = static_cast<int16_t>(255 - f), b = static_cast<int16_t>(f);
+            lanes[f] = _mm_set_epi16(0, 0, b, b, b, a, a, a);
+        }
+    }
+};
+
+inline __m128i Products16(__m128i values, __m128i weights)
+{
+    const __m128i t = _mm_add_epi16(_mm_mullo_epi16(values, weights), _mm_set1_epi16(127));
+    return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(t, _mm_set1_epi16(1)), _mm_srli_epi16(t, 8)), 8);
+}
+
+// Interpolates the pixel at p (upper row) and q (lower row) with their
+// right neighbours; reads 8 bytes from each.
+inline void Interpolate24(const uint8_t* p, const uint8_t* q, uint32_t fx, uint32_t fy, uint8_t* out)
+{
+    static const LaneWeights weights;
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i three = _mm_set_epi16(0, 0, 0, 0, 0, 255, 255, 255);
+    const __m128i upper =
+        Products16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), zero), weights.lanes[fx]);
+    const __m128i lower =
+        Products16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(q)), zero), weights.lanes[fx]);
+    // Each row's left and right products summed, kept to 8 bits.
+    const __m128i top = _mm_and_si128(_mm_add_epi16(upper, _mm_srli_si128(upper, 6)), three);
+    const __m128i bottom = _mm_and_si128(_mm_add_epi16(lower, _mm_srli_si128(lower, 6)), three);
+    const __m128i rows = Products16(_mm_or_si128(top, _mm_slli_si128(bottom, 6)), weights.lanes[fy]);
+    const __m128i value = _mm_add_epi16(rows, _mm_srli_si128(rows, 6));
+    const auto word = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(value, value)));
+    out[0] = static_cast<uint8_t>(word);
+    out[1] = static_cast<uint8_t>(word >> 8);
+    out[2] = static_cast<uint8_t>(word >> 16);
+}
+#endif
 
 // The output columns and rows the rotation fills (inclusive), and the output
 // point that the page's top-left corner maps to.
@@ -108,40 +180,67 @@ template <int kIn, int kOut>
 void RotatePixels(const Rotation& r, const Sampler<kIn>& sampler, bool sourceZeroIsWhite, const Writer<kOut>& writer)
 {
     constexpr int kChannels = Sampler<kIn>::kChannels;
-    const auto& P = Products().value;
+    constexpr int kStep = kIn == 24 ? 3 : 1;  // bytes per pixel of 8 and 24 bits
+    const ProductTable& products = Products();
     const Window& w = r.window;
+    // Pixels whose four neighbours are all inside; 24-bit ones also with two
+    // bytes more in the row take the vector path.
+    const uint64_t innerWidth = static_cast<uint64_t>(r.sourceWidth - 1);
+    const uint64_t innerHeight = static_cast<uint64_t>(r.sourceHeight - 1);
+    [[maybe_unused]] const uint64_t vectorWidth = r.sourceWidth > 2 ? static_cast<uint64_t>(r.sourceWidth - 2) : 0;
     for (int64_t y = w.top; y <= w.bottom; ++y) {
         uint8_t* row = r.destination + static_cast<uint64_t>(y) * r.destinationStride;
-        int64_t sx = r.sine * (w.originY - y) + r.cosine * (w.left - w.originX) + (r.cornerX << kPositionBits);
-        int64_t sy = r.cosine * (y - w.originY) + r.sine * (w.left - w.originX) + (r.cornerY << kPositionBits);
+        int64_t sx = r.sine * (w.originY - y) + r.cosine * (w.left - w.originX) + r.cornerX * kPositionScale;
+        int64_t sy = r.cosine * (y - w.originY) + r.sine * (w.left - w.originX) + r.cornerY * kPositionScale;
         for (int64_t x = w.left; x <= w.right; ++x, sx += r.cosine, sy += r.sine) {
             const int64_t px = sx >> kPositionBits, py = sy >> kPositionBits;
+            const uint32_t fx = static_cast<uint32_t>((sx >> 2) & 255), fy = static_cast<uint32_t>((sy >> 2) & 255);
+            if (kIn != 1 && static_cast<uint64_t>(px) < innerWidth && static_cast<uint64_t>(py) < innerHeight) {
+                // All four neighbours inside: read them in place.
+                const uint8_t* p = r.source + static_cast<uint64_t>(py) * r.sourceStride + px * kStep;
+                const uint8_t* q = p + r.sourceStride;
+                if constexpr (kIn == 24) {
+#if defined(__SSE2__)
+                    if (static_cast<uint64_t>(px) < vectorWidth) {
+                        uint8_t c[3];
+                        Interpolate24(p, q, fx, fy, c);
+                        writer.Colour(row, x, c[0], c[1], c[2]);
+                        continue;
+                    }
+#endif
+                    const Weights weights(products, fx, fy);
+                    writer.Colour(row, x, weights.Interpolate(p[0], p[3], q[0], q[3]),
+                                  weights.Interpolate(p[1], p[4], q[1], q[4]),
+                                  weights.Interpolate(p[2], p[5], q[2], q[5]));
+                } else {
+                    const Weights weights(products, fx, fy);
+                    writer.Gray(row, x, Stored(weights.Interpolate(p[0], p[1], q[0], q[1]), sourceZeroIsWhite));
+                }
+                continue;
+            }
             if (px < 0 || py < 0 || px >= r.sourceWidth || py >= r.sourceHeight) {
                 writer.Gray(row, x, 255);
                 continue;
             }
-            const int fx = static_cast<int>((sx >> 2) & 255), fy = static_cast<int>((sy >> 2) & 255);
             const bool lastColumn = px + 1 >= r.sourceWidth, lastRow = py + 1 >= r.sourceHeight;
             const uint8_t* upperRow = r.source + static_cast<uint64_t>(py) * r.sourceStride;
             const uint8_t* lowerRow = lastRow ? upperRow : upperRow + r.sourceStride;
-            const int64_t right = lastColumn ? px : px + 1;
+            const int64_t next = lastColumn ? px : px + 1;
             uint8_t p00[kChannels], p01[kChannels], p10[kChannels], p11[kChannels], value[kChannels];
             sampler.Read(upperRow, px, p00);
-            sampler.Read(upperRow, right, p01);
+            sampler.Read(upperRow, next, p01);
             sampler.Read(lowerRow, px, p10);
             // At the last column or row the lower-right neighbour is the
             // pixel itself.
             if (lastColumn || lastRow)
                 std::copy(p00, p00 + kChannels, p11);
             else
-                sampler.Read(lowerRow, right, p11);
-            for (int c = 0; c < kChannels; ++c) {
-                const uint8_t upper = static_cast<uint8_t>(P[p00[c]][255 - fx] + P[p01[c]][fx]);
-                const uint8_t lower = static_cast<uint8_t>(P[p10[c]][255 - fx] + P[p11[c]][fx]);
-                value[c] = static_cast<uint8_t>(P[lower][fy] + P[upper][255 - fy]);
-            }
+                sampler.Read(lowerRow, next, p11);
+            const Weights weights(products, fx, fy);
+            for (int c = 0; c < kChannels; ++c)
+                value[c] = weights.Interpolate(p00[c], p01[c], p10[c], p11[c]);
             if constexpr (kIn == 24)
-                writer.Colour(row, x, value);
+                writer.Colour(row, x, value[0], value[1], value[2]);
             else if constexpr (kIn == 8)
                 writer.Gray(row, x, Stored(value[0], sourceZeroIsWhite));
             else

@@ -255,7 +255,7 @@ Step DecodeBlockSlow(jpeg_decode_param* ctx, Component const& comp, int ci, Coef
 // reader and the predictors are committed as they stand after the last of
 // them, so the slow decoder goes on from the next block exactly as if it had
 // decoded them itself. The coefficients go to ctx->mcuCoefficients.
-unsigned DecodeMcuFast(jpeg_decode_param* ctx)
+[[gnu::always_inline]] inline unsigned DecodeMcuFastBody(jpeg_decode_param* ctx)
 {
     uint64_t acc = ctx->acc;
     unsigned count = ctx->count;
@@ -369,6 +369,27 @@ bail:
 
 #undef JD_FILL
 #undef JD_SYMBOL
+
+#if defined(__x86_64__)
+// With BMI2 the variable shifts of the bit reader, which chain one code to
+// the next, take one cycle instead of three.
+bool const kHasBmi2 = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("bmi2") != 0;
+}();
+
+__attribute__((target("bmi2"))) unsigned DecodeMcuFastBmi2(jpeg_decode_param* ctx) { return DecodeMcuFastBody(ctx); }
+#endif
+
+unsigned DecodeMcuFast(jpeg_decode_param* ctx)
+{
+#if defined(__x86_64__)
+    if (kHasBmi2) {
+        return DecodeMcuFastBmi2(ctx);
+    }
+#endif
+    return DecodeMcuFastBody(ctx);
+}
 
 }  // namespace
 

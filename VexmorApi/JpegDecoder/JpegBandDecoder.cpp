@@ -33,6 +33,10 @@ StatusText const kStatusTexts[] = {
 };
 // clang-format on
 
+// A header's density in dpi as the line set keeps it (16 bits; dots per cm
+// converted can pass that).
+uint16_t Resolution(int32_t dpi) { return static_cast<uint16_t>(std::clamp<int32_t>(dpi, 0, 0xFFFF)); }
+
 }  // namespace
 
 std::unique_ptr<DeviceImageLines> JpegBandDecoder::DecodeJpegImage_Band(std::unique_ptr<DeviceImageJpeg> jpeg)
@@ -63,9 +67,8 @@ std::unique_ptr<DeviceImageLines> JpegBandDecoder::DecodeJpegImage_Band(std::uni
     DeviceImageLines::LineColorType const lineColor = GetLineColorType(bpp);
     std::unique_ptr<DeviceImageLines> lines;
     try {
-        lines = std::make_unique<DeviceImageLines>(static_cast<uint16_t>(info.resolutionX),
-                                                   static_cast<uint16_t>(info.resolutionY), colorType, width,
-                                                   static_cast<uint32_t>(info.height));
+        lines = std::make_unique<DeviceImageLines>(Resolution(info.resolutionX), Resolution(info.resolutionY),
+                                                   colorType, width, static_cast<uint32_t>(info.height));
     } catch (std::bad_alloc const&) {
     } catch (Exception const&) {
     }

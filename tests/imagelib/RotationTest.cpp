@@ -174,6 +174,33 @@ TEST(Rotation, ZeroDegreesCopiesFromTheCornerAndWhitensTheRest)
     }
 }
 
+// The three channels of a 24-bit page rotate exactly as three 8-bit pages,
+// wherever their sources lie (inside, on the last row or column, outside).
+TEST(Rotation, ColourChannelsRotateAsGrayPages)
+{
+    const int32_t width = 101, height = 77;
+    const tagSIPIMAGEINFO colour = Info(width, height, 24), gray = Info(width, height, 8);
+    MemImage input(colour, sippages::PatternPixels(width, height, 24, 13));
+    const tagSIPPAPERCORNERS corners = Covering(-3, 4, width, height);
+    for (int32_t angle : {350, -1234, 4500}) {
+        MemImage rotated(colour);
+        CVdScnImgConv conv;
+        ASSERT_EQ(conv.RotateDegree(input.get(), angle, &corners, false, 0, 0, 5, 1, rotated.get()), 0);
+        for (int c = 0; c < 3; ++c) {
+            Bytes channel(Stride(gray) * height);
+            for (int32_t y = 0; y < height; ++y)
+                for (int32_t x = 0; x < width; ++x)
+                    channel[y * Stride(gray) + x] = static_cast<uint8_t>(input.Level(x, y, c));
+            MemImage single(gray, channel), turned(gray);
+            ASSERT_EQ(conv.RotateDegree(single.get(), angle, &corners, false, 0, 0, 3, 1, turned.get()), 0);
+            for (int32_t y = 0; y < height; ++y)
+                for (int32_t x = 0; x < width; ++x)
+                    ASSERT_EQ(rotated.Level(x, y, c), turned.Level(x, y))
+                        << angle << " channel " << c << " at " << x << "," << y;
+        }
+    }
+}
+
 // At the last source row and column the missing neighbours are the pixel
 // itself: a black page turns into black and white only, never a blend.
 TEST(Rotation, EdgesOfTheInputRepeatTheirPixels)

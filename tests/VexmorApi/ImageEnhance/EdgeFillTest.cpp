@@ -62,16 +62,6 @@ TEST(CEdgeFill, FillsExactlyTheBandPixels)
     }
 }
 
-TEST(CEdgeFill, NoBandsTouchNothingAndNullPixelsAreSafe)
-{
-    ImageInfo const info(300, ImageInfo::Color, 4, 2);
-    std::unique_ptr<BitmapImage> page = MakePage(info, 12, 5);
-    Bytes const before(page->GetPixelsPointer(), page->GetPixelsPointer() + 24);
-    CEdgeFill().FillEdge(page->GetPixelsPointer(), 4, 12, 2, 24, {1, 0, 0, 0, 0});
-    EXPECT_EQ(Bytes(page->GetPixelsPointer(), page->GetPixelsPointer() + 24), before);
-    CEdgeFill().FillEdge(nullptr, 4, 12, 2, 24, {1, 1, 1, 1, 1});
-}
-
 TEST(CEdgeFill, ConvertsTheBandsToPixelsAtThePageResolution)
 {
     struct Conversion {

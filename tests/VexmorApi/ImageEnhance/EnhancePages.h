@@ -1,14 +1,19 @@
-// Page builders and pixel access for the enhancement tests: pattern pages
-// with packed or padded rows, flat pages of one byte value, and a pixel as
-// its bit (1-bit pages) or its bytes.
+// Page builders and checks for the enhancement tests: pattern pages with
+// packed or padded rows, flat pages of one byte value, a pixel as its bit
+// (1-bit pages) or its bytes, and the expected TraceException of an action.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "PageImages.h"
 #include "VexmorApi/Bytes/BytesMemory.h"
 #include "VexmorApi/Pages/BitmapImage.h"
+#include "VexmorApi/Utilities/Exception.h"
 
 namespace enhance_pages {
 
@@ -60,5 +65,23 @@ inline void SetPixel(BitmapImage& page, uint32_t x, uint32_t y, Bytes const& val
 }
 
 inline Bytes White(unsigned bits) { return bits == 1 ? Bytes{1} : Bytes(bits / 8, 0xFF); }
+
+// action throws a TraceException of type with message, from origin and
+// function when they are given.
+inline void ExpectTrace(std::function<void()> const& action, Exception::Type type, std::string const& message,
+                        std::string const& origin = "", std::string const& function = "")
+{
+    try {
+        action();
+        ADD_FAILURE() << "no exception: " << message;
+    } catch (TraceException const& e) {
+        EXPECT_EQ(e.GetType(), type) << message;
+        EXPECT_EQ(e.GetMessage(), message);
+        if (!origin.empty()) {
+            EXPECT_EQ(e.GetFileName(), origin) << message;
+            EXPECT_EQ(e.GetFunctionName(), function) << message;
+        }
+    }
+}
 
 }  // namespace enhance_pages

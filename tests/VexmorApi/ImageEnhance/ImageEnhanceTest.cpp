@@ -17,6 +17,7 @@
 
 namespace {
 
+using enhance_pages::ExpectTrace;
 using enhance_pages::FlatPage;
 using enhance_pages::MakePage;
 using enhance_pages::PixelAt;
@@ -218,17 +219,6 @@ TEST(CImageEnhance, EdgeFillRunsLastOnTheFinishedPage)
         for (uint32_t x = 0; x < 10; ++x) {
             ASSERT_EQ(PixelAt(*page, x, y), enhance_pages::Bytes(3, x < 3 ? 0x00 : 0x80)) << x << "," << y;
         }
-    }
-}
-
-void ExpectTrace(std::function<void()> const& action, Exception::Type type, std::string const& message)
-{
-    try {
-        action();
-        ADD_FAILURE() << "no exception: " << message;
-    } catch (TraceException const& e) {
-        EXPECT_EQ(e.GetType(), type) << message;
-        EXPECT_EQ(e.GetMessage(), message);
     }
 }
 

@@ -96,14 +96,9 @@ protected:
 TEST(CRotateImage, AFailedTurnThrowsInsteadOfYieldingAnEmptyPage)
 {
     for (auto orientation : {vscore::IMAGEPROC_ORIENT_90, vscore::IMAGEPROC_ORIENT_270, vscore::IMAGEPROC_ORIENT_180}) {
-        try {
-            FailingRotation().RotateImage(PageOf(kShapes[4], 1), orientation);
-            ADD_FAILURE() << "no exception for " << orientation;
-        } catch (TraceException const& e) {
-            EXPECT_EQ(e.GetType(), Exception::Other);
-            EXPECT_EQ(e.GetMessage(), "Failed to rotate image.");
-            EXPECT_EQ(e.GetFileName(), "VexmorApi/ImageEnhance/RotateImage");
-        }
+        enhance_pages::ExpectTrace([&] { FailingRotation().RotateImage(PageOf(kShapes[4], 1), orientation); },
+                                   Exception::Other, "Failed to rotate image.", "VexmorApi/ImageEnhance/RotateImage",
+                                   "Rotate");
     }
     // A page that claims rows it has no pixels for cannot be turned either,
     // also inside the 1-bit width fitting.

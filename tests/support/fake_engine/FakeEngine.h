@@ -64,8 +64,8 @@
 //                                24; rows are packed ((w + 7) / 8, w or 3w
 //                                bytes). Patterns: zero, white (0xFF), rows
 //                                (every byte of row y is y & 0xFF), gradient
-//                                (byte i of row y is (3y + i) & 0xFF),
-//                                fill:<byte>. "blank" delivers a blank page
+//                                (byte i of row y is (3y + i) & 0xFF), red
+//                                (bytes FF 00 00 repeated), fill:<byte>. "blank" delivers a blank page
 //                                (only isBlankPage is written); "maxlength"
 //                                sets isMaxLengthCut; "source" sets
 //                                paperSource (default: the request's);

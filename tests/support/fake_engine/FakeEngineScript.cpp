@@ -240,6 +240,9 @@ uint8_t PatternByte(const std::string& pattern, uint32_t row, uint32_t index)
     if (pattern == "gradient") {
         return static_cast<uint8_t>(3u * row + index);
     }
+    if (pattern == "red") {
+        return index % 3 == 0 ? 0xFF : 0x00;
+    }
     int64_t value = 0;
     if (pattern.compare(0, 5, "fill:") == 0 && ParseNumber(pattern.substr(5), &value) && value >= 0 && value <= 255) {
         return static_cast<uint8_t>(value);

@@ -341,6 +341,42 @@ int CopyReply(const std::vector<uint8_t>& bytes, uint8_t* data, int length)
     return n;
 }
 
+// Plugs in the devices of the file FAKE_LIBUSB_DEVICES names, once per
+// process; mutex held.
+void LoadDevicesOnce()
+{
+    static bool loaded = false;
+    if (loaded) {
+        return;
+    }
+    loaded = true;
+    const char* path = std::getenv(kDevicesVariable);
+    if (path == nullptr || path[0] == '\0') {
+        return;
+    }
+    FILE* file = std::fopen(path, "r");
+    if (file == nullptr) {
+        std::fprintf(stderr, "fake libusb: cannot read %s\n", path);
+        std::abort();
+    }
+    char text[1024];
+    int number = 0;
+    while (std::fgets(text, sizeof text, file) != nullptr) {
+        ++number;
+        std::string line(text);
+        if (line.empty() || line[0] == '#' || line == "\n") {
+            continue;
+        }
+        DeviceSpec spec;
+        if (!ParseDeviceLine(line, &spec)) {
+            std::fprintf(stderr, "fake libusb: %s:%d: not a device line\n", path, number);
+            std::abort();
+        }
+        S().devices[S().nextDevice++].spec = spec;
+    }
+    std::fclose(file);
+}
+
 }  // namespace
 
 const char* CallName(Call call)
@@ -380,6 +416,10 @@ const char* CallName(Call call)
         return "libusb_bulk_transfer";
     case Call::ControlTransfer:
         return "libusb_control_transfer";
+    case Call::GetBusNumber:
+        return "libusb_get_bus_number";
+    case Call::GetPortNumber:
+        return "libusb_get_port_number";
     }
     return "?";
 }
@@ -418,6 +458,43 @@ std::vector<uint8_t> DeviceIdReply(const std::string& id)
     reply[1] = static_cast<uint8_t>(length);
     std::copy(id.begin(), id.end(), reply.begin() + 2);
     return reply;
+}
+
+bool ParseDeviceLine(const std::string& line, DeviceSpec* spec)
+{
+    size_t bar = line.find('|');
+    if (bar == std::string::npos) {
+        return false;
+    }
+    std::string numbers = line.substr(0, bar);
+    unsigned long values[4];
+    const char* p = numbers.c_str();
+    for (unsigned long& value : values) {
+        char* end = nullptr;
+        value = std::strtoul(p, &end, 0);
+        if (end == p) {
+            return false;
+        }
+        p = end;
+    }
+    while (*p == ' ' || *p == '\t') {
+        ++p;
+    }
+    if (values[0] > 0xFFFF || values[1] > 0xFFFF || values[2] > 0xFF || values[3] > 0xFF) {
+        return false;
+    }
+    std::string product = line.substr(bar + 1);
+    while (!product.empty() && (product.back() == '\n' || product.back() == '\r')) {
+        product.pop_back();
+    }
+    std::string manufacturer(p);
+    while (!manufacturer.empty() && (manufacturer.back() == ' ' || manufacturer.back() == '\t')) {
+        manufacturer.pop_back();
+    }
+    *spec = Device(static_cast<uint16_t>(values[0]), static_cast<uint16_t>(values[1]), manufacturer, product);
+    spec->busNumber = static_cast<uint8_t>(values[2]);
+    spec->portNumber = static_cast<uint8_t>(values[3]);
+    return true;
 }
 
 int AddDevice(const DeviceSpec& spec)
@@ -550,6 +627,7 @@ extern "C" {
 int LIBUSB_CALL libusb_init(libusb_context** ctx)
 {
     fakeusb::Lock lock(S().mutex);
+    fakeusb::LoadDevicesOnce();
     LogEntry entry = fakeusb::NewEntry(Call::Init);
     entry.result = fakeusb::InjectedFault(Call::Init, 0);
     if (entry.result != 0) {
@@ -967,5 +1045,41 @@ int LIBUSB_CALL libusb_control_transfer(libusb_device_handle* dev_handle, uint8_
     entry.transferred = std::max(entry.result, 0);
     return fakeusb::Record(entry);
 }
+
+uint8_t LIBUSB_CALL libusb_get_bus_number(libusb_device* dev)
+{
+    fakeusb::Lock lock(S().mutex);
+    LogEntry entry = fakeusb::BeginOnDevice(Call::GetBusNumber, dev);
+    const fakeusb::DeviceScript* script = fakeusb::Script(dev->device);
+    entry.result = script != nullptr ? script->spec.busNumber : 0;
+    return static_cast<uint8_t>(fakeusb::Record(entry));
+}
+
+uint8_t LIBUSB_CALL libusb_get_port_number(libusb_device* dev)
+{
+    fakeusb::Lock lock(S().mutex);
+    LogEntry entry = fakeusb::BeginOnDevice(Call::GetPortNumber, dev);
+    const fakeusb::DeviceScript* script = fakeusb::Script(dev->device);
+    entry.result = script != nullptr ? script->spec.portNumber : 0;
+    return static_cast<uint8_t>(fakeusb::Record(entry));
+}
+
+// Imported by the libsane of SANE front ends (which binds every symbol at
+// load time) for its own USB backends; nothing here calls them, and they
+// refuse.
+int LIBUSB_CALL libusb_clear_halt(libusb_device_handle*, unsigned char) { return LIBUSB_ERROR_NOT_SUPPORTED; }
+int LIBUSB_CALL libusb_get_configuration(libusb_device_handle*, int*) { return LIBUSB_ERROR_NOT_SUPPORTED; }
+uint8_t LIBUSB_CALL libusb_get_device_address(libusb_device*) { return 0; }
+int LIBUSB_CALL libusb_interrupt_transfer(libusb_device_handle*, unsigned char, unsigned char*, int, int* transferred,
+                                          unsigned int)
+{
+    if (transferred != nullptr) {
+        *transferred = 0;
+    }
+    return LIBUSB_ERROR_NOT_SUPPORTED;
+}
+int LIBUSB_CALL libusb_reset_device(libusb_device_handle*) { return LIBUSB_ERROR_NOT_SUPPORTED; }
+int LIBUSB_CALL libusb_set_configuration(libusb_device_handle*, int) { return LIBUSB_ERROR_NOT_SUPPORTED; }
+int LIBUSB_CALL libusb_set_interface_alt_setting(libusb_device_handle*, int, int) { return LIBUSB_ERROR_NOT_SUPPORTED; }
 
 }  // extern "C"

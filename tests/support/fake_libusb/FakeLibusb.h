@@ -38,6 +38,8 @@ enum class Call {
     ReleaseInterface,
     BulkTransfer,
     ControlTransfer,
+    GetBusNumber,
+    GetPortNumber,
 };
 
 // The libusb function name of a call, for messages.
@@ -71,6 +73,10 @@ struct DeviceSpec {
     // Answer to the IEEE 1284 device ID request (type 0xA1, request 0);
     // empty makes that request stall.
     std::vector<uint8_t> deviceIdReply;
+    // Where the device is plugged in (libusb_get_bus_number and
+    // libusb_get_port_number).
+    uint8_t busNumber = 1;
+    uint8_t portNumber = 1;
 };
 
 // An interface with one alternate setting holding two bulk endpoints in
@@ -85,6 +91,15 @@ std::vector<uint8_t> DeviceIdReply(const std::string& id);
 
 // Plugs a device in; the result names it in the other functions (from 1).
 int AddDevice(const DeviceSpec& spec);
+// Programs a test starts (a SANE front end) get their devices from a file:
+// the variable FAKE_LIBUSB_DEVICES names it, and the first libusb_init of
+// the process plugs in one Device() per line
+//   <idVendor> <idProduct> <bus> <port> <manufacturer>|<product>
+// (numbers decimal or hex with 0x; '#' starts a comment line). A line it
+// cannot read ends the program with a message.
+constexpr char kDevicesVariable[] = "FAKE_LIBUSB_DEVICES";
+// The devices of one such line; false when it cannot be read. No I/O.
+bool ParseDeviceLine(const std::string& line, DeviceSpec* spec);
 // Unplugs a device: new lists leave it out, calls on its handles fail with
 // LIBUSB_ERROR_NO_DEVICE.
 void Unplug(int device);

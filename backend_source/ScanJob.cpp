@@ -1,0 +1,711 @@
+// The scan job: the scan request built from the options, the reader thread
+// that follows the engine's scan status and queues its pages, and the
+// consumer side of sane_start, sane_read and sane_cancel.
+#include "backend_source/ScanJob.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <climits>
+#include <condition_variable>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+
+#include "backend_source/BugChk.h"
+#include "backend_source/DebugLog.h"
+#include "backend_source/Device.h"
+#include "backend_source/DriverPaths.h"
+#include "backend_source/IniFile.h"
+#include "backend_source/Options.h"
+#include "backend_source/PageQueue.h"
+#include "backend_source/Timings.h"
+#include "backend_source/VsSdkWrapper.h"
+
+namespace {
+
+constexpr char kSource[] = "scan";
+constexpr int kIndent = 3;
+// sane_read copies at most this many lines per call.
+constexpr int kMaxLinesPerRead = 257;
+
+enum StepResult { kJobEnded = 0, kNextPage = 1, kStopped = 3 };
+enum GateState { kGateWait, kGateRun, kGateQuit };
+
+std::atomic<bool> g_marginTrace{false};
+My_Scanner* g_owner = nullptr;  // front end's thread only
+
+}  // namespace
+
+// The job of one handle; allocated by the checking allocator.
+struct ScanJob {
+    PageQueue* queue = nullptr;
+    vscore::VS_SCANNER_PARAMETERS* params = nullptr;  // owned, checking allocator
+    std::thread reader;
+    std::mutex gateMutex;
+    std::condition_variable gate;
+    int gateState = kGateWait;  // guarded by gateMutex: the reader starts only at kGateRun
+    int currentPage = 1;        // front end's thread: the queue number sane_start asks for next
+    std::atomic<int> lastPageRead{0};
+    std::atomic<int> lastPage{-1};
+};
+
+namespace {
+
+// Margin trace lines go to standard error only with the trace on.
+void Trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void Trace(const char* format, ...)
+{
+    if (!g_marginTrace.load()) {
+        return;
+    }
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+    std::fflush(stderr);
+}
+
+const char* StatusName(int status)
+{
+    switch (status) {
+    case vscore::STANDBY:
+        return "GetScanStatus() STANDBY\n";
+    case vscore::WAITINGNEXTPAGE:
+        return "GetScanStatus() WAITINGNEXTPAGE\n";
+    case vscore::RECEIVING:
+        return "GetScanStatus() RECEIVING\n";
+    case vscore::XFERREADY:
+        return "GetScanStatus() XFERREADY\n";
+    case vscore::WAITINGDOCUMENTINSERTION:
+        return "GetScanStatus() WAITINGDOCUMENTINSERTION\n";
+    case vscore::ALLEND:
+        return "GetScanStatus() ALLEND\n";
+    default:
+        return "GetScanStatus() UNKNOWN\n";
+    }
+}
+
+int32_t ClampToInt32(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)); }
+
+int DpiOfSelectedResolution(const DEVCAP* dc)
+{
+    for (const DevCapResolution& resolution : dc->resolution) {
+        if (resolution.id == dc->resolutionSelected) {
+            return resolution.dpi;
+        }
+    }
+    return 0;
+}
+
+bool ColorTypeOfMode(int mode, vscore::COLORTYPE* type)
+{
+    switch (mode) {
+    case modeBlackWhite:
+        *type = vscore::BLACKWHITE;
+        return true;
+    case modeErrorDiffusion:
+        *type = vscore::ERRDIFFUSION;
+        return true;
+    case modeTrueGray:
+        *type = vscore::TRUEGRAY;
+        return true;
+    case 4:
+        *type = vscore::COLOR256;
+        return true;
+    case modeColor:
+    case modeColorFast:
+        *type = vscore::COLOR24BIT;
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The push-scan decision of the job start, with its log line.
+bool PushScanWanted(const DEVCAP* dc)
+{
+    char callerApp[256] = "";
+    ssize_t length = readlink("/proc/self/exe", callerApp, sizeof callerApp - 1);
+    callerApp[length > 0 ? length : 0] = '\0';
+    char skeyApp[256] = "";
+    get_inifile_string_at(driver_ini_path(), "SKEYAPP", skeyApp, sizeof skeyApp, "");
+    int dsEnable = get_inifile_int_at(driver_ini_path(), "SKEYDSENABLE", 0);
+    writelog(kSource, __LINE__, kIndent, "callerapp = [%s]\nskeyapp = [%s]\ndsenable = %d\n", callerApp, skeyApp,
+             dsEnable);
+    if (!dc->adfSimplex && !dc->adfDuplex) {
+        writelog(kSource, __LINE__, kIndent, "sourceAdfDuplex != TRUE [0]\n");
+        return false;
+    }
+    if (skeyApp[0] != '\0' && std::strcmp(skeyApp, callerApp) != 0) {
+        writelog(kSource, __LINE__, kIndent, "skeyapp is specified but  not matched [0]\n");
+        return false;
+    }
+    if (dsEnable == 1) {
+        writelog(kSource, __LINE__, kIndent, "skeyapp is matched or not specified  [1]\n");
+        return true;
+    }
+    if (dc->deviceCategory == vscore::DOCUMENTSCANNER) {
+        writelog(kSource, __LINE__, kIndent, "DeviceCategory == DOCUMENTSCANNER [0]\n");
+        return false;
+    }
+    writelog(kSource, __LINE__, kIndent, "DeviceCategory != DOCUMENTSCANNER [1]\n");
+    return true;
+}
+
+void LogRequest(const vscore::VS_SCANNER_PARAMETERS& p)
+{
+    const vscore::tagSCANAREAINFO& a = p.scanAreaInfo;
+    writelog(kSource, __LINE__, kIndent, "pScanParam->resolutionX  %d %d\n", p.resolutionX, p.resolutionY);
+    writelog(kSource, __LINE__, kIndent, "pScanParam->colortype  %d\n", p.colortype);
+    writelog(kSource, __LINE__, kIndent, "pScanParam->duplextype  %d\n", p.duplextype);
+    writelog(kSource, __LINE__, kIndent, "pScanParam->paperSource  %d\n", p.paperSource);
+    writelog(kSource, __LINE__, kIndent, "pScanParam->brightness  %d contrast %d\n", p.brightness, p.contrast);
+    writelog(kSource, __LINE__, kIndent, "pScanParam->scanAreaInfo.papertype =%d\n", a.papertype);
+    writelog(kSource, __LINE__, kIndent, "pScanParam->scanAreaInfo.customPaperSize =%d %d (%d)\n",
+             a.customPaperSize.size.x, a.customPaperSize.size.y, a.customPaperSize.unit);
+    writelog(kSource, __LINE__, kIndent, "pScanParam->scanAreaInfo.selectArea =%d %d %d %d (%d)\n",
+             a.selectArea.offsetX, a.selectArea.offsetY, a.selectArea.width, a.selectArea.height, a.selectArea.unit);
+    writelog(kSource, __LINE__, kIndent, "pScanParam->scanAreaInfo.areaSelected =%d\n", a.areaSelected ? 1 : 0);
+}
+
+// The job of a handle and its parts, freed in reverse order; the reader
+// must have ended.
+void FreeJob(ScanJob* job)
+{
+    if (job == nullptr) {
+        return;
+    }
+    PageQueue::Destroy(job->queue);
+    bugchk_free(job->params, __LINE__, kSource);
+    job->~ScanJob();
+    bugchk_free(job, __LINE__, kSource);
+}
+
+// One page step of the reader: polls until the engine has a page or ends,
+// then takes the page. Reader thread.
+StepResult PageStep(My_Scanner* s, ScanJob* job, const BackendTimings& timings, int timeoutMs)
+{
+    auto start = std::chrono::steady_clock::now();
+    int previous = vscore::STANDBY;
+    int status = vscore::STANDBY;
+    for (;;) {
+        writelog(kSource, __LINE__, kIndent, "vssdkwrapper_GetScanStatus\n");
+        status = vssdkwrapper_GetScanStatus();
+        if (status != previous) {
+            writelog(kSource, __LINE__, kIndent, "%s", StatusName(status));
+            previous = status;
+        }
+        if (status == vscore::XFERREADY || status == vscore::ALLEND) {
+            break;
+        }
+        auto elapsed = std::chrono::steady_clock::now() - start;
+        if (elapsed > std::chrono::milliseconds(timeoutMs)) {
+            writelog(kSource, __LINE__, kIndent, "reader time-out after %d ms\n", timeoutMs);
+            job->queue->Close();
+            return kStopped;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(timings.statusPollMs));
+    }
+    if (status == vscore::ALLEND) {
+        job->lastPage.store(job->lastPageRead.load());
+        job->queue->Close();
+        return kJobEnded;
+    }
+    writelog(kSource, __LINE__, kIndent, "vssdkwrapper_ReadImageData\n");
+    vscore::tagVS_SCAN_IMAGEDATA record;
+    std::memset(&record, 0, sizeof record);
+    int page = 0;
+    VSRSLT result = vssdkwrapper_ReadImageData(&record, &page);
+    if (s->cancel.load() != 0) {
+        writelog(kSource, __LINE__, kIndent, "vssdkwrapper_FreeImageData (after sane_cancel)\n");
+        if (result != 0) {
+            job->queue->Close();
+            return kStopped;
+        }
+        vssdkwrapper_FreeImageData(page);
+        return kNextPage;
+    }
+    writelog(kSource, __LINE__, kIndent, "ReadImageData  pagenum = %d; result=%x ptr=%lx\n", page, result,
+             static_cast<unsigned long>(reinterpret_cast<uintptr_t>(record.pDataPtr)));
+    bool grown = job->queue->Add(record, page, result);
+    job->lastPageRead.store(job->lastPageRead.load() + 1);
+    if (result != 0 || !grown) {
+        job->queue->Close();
+        return kStopped;
+    }
+    return kNextPage;
+}
+
+void ReaderMain(My_Scanner* s, ScanJob* job)
+{
+    {
+        std::unique_lock<std::mutex> lock(job->gateMutex);
+        job->gate.wait(lock, [job] { return job->gateState != kGateWait; });
+        if (job->gateState == kGateQuit) {
+            return;
+        }
+    }
+    const BackendTimings& timings = backend_timings();
+    int timeoutMs = page_timeout_ms(timings, job->params->resolutionX);
+    while (PageStep(s, job, timings, timeoutMs) == kNextPage) {
+    }
+}
+
+void OpenGate(ScanJob* job, int state)
+{
+    {
+        std::lock_guard<std::mutex> lock(job->gateMutex);
+        job->gateState = state;
+    }
+    job->gate.notify_all();
+}
+
+// The job start of the handle's first sane_start. On failure nothing of the
+// job remains. Front end's thread.
+SANE_Status JobStart(My_Scanner* s)
+{
+    writelog(kSource, __LINE__, kIndent, "scan_job_start \n");
+    if (loging_mode() != 0) {
+        scan_set_margin_trace(true);
+    }
+    update_parameters(s);
+    JobInputs inputs;
+    inputs.push = PushScanWanted(s->devcap);
+
+    void* memory = bugchk_calloc(1, sizeof(ScanJob), __LINE__, kSource);
+    if (memory == nullptr) {
+        return SANE_STATUS_NO_MEM;
+    }
+    ScanJob* job = new (memory) ScanJob();
+    job->queue = PageQueue::Create();
+    job->params = static_cast<vscore::VS_SCANNER_PARAMETERS*>(bugchk_calloc(1, sizeof *job->params, __LINE__, kSource));
+    if (job->queue == nullptr || job->params == nullptr) {
+        FreeJob(job);
+        return SANE_STATUS_NO_MEM;
+    }
+    s->cancel.store(0);
+
+    PushScanKeyInfo push;
+    std::memset(&push, 0, sizeof push);
+    if (inputs.push && vssdkwrapper_GetPushScanParameter(1, &push) == 0) {
+        inputs.pushInfo = &push;
+    }
+    inputs.adfInserted = vssdkwrapper_IsAdfInserted();
+    SANE_Status status = fill_scan_parameters(s, inputs, job->params);
+    if (status != SANE_STATUS_GOOD) {
+        error_detect(kSource, __LINE__);
+        FreeJob(job);
+        return status;
+    }
+    LogRequest(*job->params);
+
+    // The reader exists before the engine scans, so a scan is never left
+    // without one; it waits at its gate until StartScanning has succeeded.
+    try {
+        job->reader = std::thread(ReaderMain, s, job);
+    } catch (const std::system_error&) {
+        error_detect(kSource, __LINE__);
+        FreeJob(job);
+        return SANE_STATUS_INVAL;
+    }
+    writelog(kSource, __LINE__, kIndent, "vssdkwrapper_StartScanning\n");
+    VSRSLT result = vssdkwrapper_StartScanning(job->params);
+    if (result != 0) {
+        const char* loader = dlerror();
+        writelog(kSource, __LINE__, kIndent, "StartScanning(pScanParam);ERR %x %s\n", result,
+                 loader != nullptr ? loader : "");
+        error_detect(kSource, __LINE__);
+        OpenGate(job, kGateQuit);
+        job->reader.join();
+        FreeJob(job);
+        return SANE_STATUS_INVAL;
+    }
+    OpenGate(job, kGateRun);
+    s->job = job;
+    s->jobMode = s->devcap->modeSelected;
+    s->current = nullptr;
+    g_owner = s;
+    return SANE_STATUS_GOOD;
+}
+
+uint64_t RowBytes(const PageLink* page) { return (static_cast<uint64_t>(page->width) * page->bits + 7) / 8; }
+
+// A delivered page must describe its own pixels: a depth of 1, 8 or 24
+// bits, at least one pixel, rows within their stride and every row within
+// the data the engine handed over.
+bool Consistent(const PageLink* page)
+{
+    const vscore::tagVS_SCAN_IMAGEDATA& r = page->ScannedBmpData;
+    if (page->bits != 1 && page->bits != 8 && page->bits != 24) {
+        return false;
+    }
+    if (page->width == 0 || page->height == 0 || r.pDataPtr == nullptr) {
+        return false;
+    }
+    uint64_t stride = r.bytesPerLine;
+    return stride >= RowBytes(page) && stride * page->height <= r.dataSize;
+}
+
+}  // namespace
+
+SANE_Status map_page_status(uint32_t status)
+{
+    uint32_t code = status & 0xFF;
+    if (status < 0x1000000 || code == 0) {
+        writelog(kSource, __LINE__, kIndent, "my_sane_read SANE_STATUS_IO_ERROR; status = %x\n", status);
+        return SANE_STATUS_IO_ERROR;
+    }
+    switch (code) {
+    case 0x90:
+        writelog(kSource, __LINE__, kIndent, "my_sane_read SANE_STATUS_NO_DOCS; page = %d\n", 0);
+        return SANE_STATUS_NO_DOCS;
+    case 0x91:
+    case 0x93:
+        writelog(kSource, __LINE__, kIndent, "my_sane_read SANE_STATUS_JAMMED;\n");
+        return SANE_STATUS_JAMMED;
+    case 0xA0:
+        writelog(kSource, __LINE__, kIndent, "my_sane_read SANE_STATUS_COVER_OPEN\n");
+        return SANE_STATUS_COVER_OPEN;
+    default:
+        writelog(kSource, __LINE__, kIndent, "my_sane_read ERR2  status = %x\n", status);
+        return SANE_STATUS_INVAL;
+    }
+}
+
+void scan_set_margin_trace(bool on) { g_marginTrace.store(on); }
+
+My_Scanner* scan_job_owner() { return g_owner; }
+
+SANE_Status fill_scan_parameters(My_Scanner* s, const JobInputs& inputs, vscore::VS_SCANNER_PARAMETERS* p)
+{
+    DEVCAP* dc = s->devcap;
+    int dpi = DpiOfSelectedResolution(dc);
+    vscore::COLORTYPE colorType;
+    if (dpi <= 0 || !ColorTypeOfMode(dc->modeSelected, &colorType)) {
+        writelog(kSource, __LINE__, kIndent, "unknown resolution %d or mode %d\n", dc->resolutionSelected,
+                 dc->modeSelected);
+        return SANE_STATUS_INVAL;
+    }
+    p->resolutionX = static_cast<uint32_t>(dpi);
+    p->resolutionY = static_cast<uint32_t>(dpi);
+    p->colortype = colorType;
+    int source = dc->sourceSelected;
+    bool duplexSource = source == srcAdfLeftDuplex || source == srcAdfRightDuplex || source == srcAdfCenterDuplex ||
+                        source == srcCardSlotDuplex;
+    p->duplextype = duplexSource ? vscore::DUPLEX_LONG : vscore::SIMPLEX;
+    if (source <= srcFlatBedCenter) {
+        p->paperSource = vscore::FLATBED;
+    } else if (source <= srcAdfCenterDuplex) {
+        p->paperSource = vscore::ADF;
+    } else {
+        p->paperSource = vscore::CARDSLOT;
+    }
+    const bool adfCenter = dc->source[srcAdfCenter].offered != 0;
+    const bool adfLeft = dc->source[srcAdfLeft].offered != 0;
+    if (inputs.push) {
+        p->paperSource = vscore::SOURCEAUTO;
+        unsigned char isSet = 0;
+        if (inputs.pushInfo != nullptr) {
+            std::memcpy(&isSet, &inputs.pushInfo->duplex.isSet, 1);
+        }
+        if (isSet != 0) {
+            p->duplextype = inputs.pushInfo->duplex.value;
+            if (p->duplextype != vscore::SIMPLEX) {
+                writelog(kSource, __LINE__, kIndent, "vssdkwrapper_StartScanning PushScan duplex\n");
+                dc->sourceSelected = source = (!adfCenter && adfLeft) ? srcAdfLeftDuplex : srcAdfCenterDuplex;
+            }
+        }
+    }
+
+    // Lengths below are hundredths of a millimetre; the area's edges are
+    // whole millimetres.
+    const bool autoSize = s->val[optSizeDetect].w == SANE_TRUE;
+    const bool flatbedLike =
+        p->paperSource == vscore::FLATBED || (p->paperSource == vscore::SOURCEAUTO && !inputs.adfInserted);
+    vscore::tagSCANAREAINFO& area = p->scanAreaInfo;
+    int64_t maxWidth = dc->flatbedMaxWidth;
+    int64_t maxHeight = dc->flatbedMaxHeight;
+    int64_t customWidth = maxWidth;
+    int64_t customHeight = maxHeight;
+    if (autoSize) {
+        area.papertype = vscore::AUTOSIZE;
+        area.areaSelected = false;
+    } else {
+        area.papertype = vscore::CUSTOMSIZE;
+        area.areaSelected = true;
+        if (flatbedLike) {
+            Trace("max_height FB %d (0.01mm unit)\n", static_cast<int>(maxHeight));
+        } else if (p->duplextype != vscore::SIMPLEX) {
+            maxWidth = customWidth = dc->adfDuplexMaxWidth;
+            maxHeight = customHeight = dc->adfDuplexMaxHeight;
+            if (source == srcAdfLeftDuplex) {
+                customWidth = s->right * 100;
+                customHeight = s->bottom * 100;
+            }
+            Trace("max_height ADF D %d (0.01mm unit)\n", static_cast<int>(maxHeight));
+        } else {
+            maxWidth = customWidth = dc->adfSimplexMaxWidth;
+            maxHeight = customHeight = dc->adfSimplexMaxHeight;
+            Trace("max_height ADF S %d (0.01mm unit)\n", static_cast<int>(maxHeight));
+        }
+    }
+    area.customPaperSize.size.x = static_cast<uint32_t>(std::clamp<int64_t>(customWidth, 0, UINT32_MAX));
+    area.customPaperSize.size.y = static_cast<uint32_t>(std::clamp<int64_t>(customHeight, 0, UINT32_MAX));
+    area.customPaperSize.unit = vscore::MM;
+    int64_t offsetX = s->left * 100;
+    int64_t offsetY = s->top * 100;
+    int64_t width = (s->right - s->left) * 100;
+    int64_t height = (s->bottom - s->top) * 100;
+    const int64_t offsetX0 = offsetX, offsetY0 = offsetY, width0 = width, height0 = height;
+    if (area.papertype == vscore::AUTOSIZE) {
+        area.areaSelected = false;
+    }
+    if (source == srcCardSlot || source == srcCardSlotDuplex) {
+        area.customPaperSize.size.x = static_cast<uint32_t>(std::clamp<int64_t>(s->right * 100, 0, UINT32_MAX));
+        area.customPaperSize.size.y = static_cast<uint32_t>(std::clamp<int64_t>(s->bottom * 100, 0, UINT32_MAX));
+        area.areaSelected = false;
+    }
+
+    enum { kLeft, kCentre, kRight } align = kLeft;
+    if (source == srcFlatBedRight || source == srcAdfRight || source == srcAdfRightDuplex) {
+        align = kRight;
+    } else if (source == srcFlatBedCenter || source == srcAdfCenter || source == srcAdfCenterDuplex) {
+        align = kCentre;
+    }
+    if (inputs.push && inputs.adfInserted) {
+        if (adfCenter) {
+            align = kCentre;
+        } else if (adfLeft) {
+            align = kLeft;
+        }
+    }
+    if (align == kCentre) {
+        offsetX += ((s->left - s->right) * 100 + maxWidth) / 2;
+    } else if (align == kRight) {
+        offsetX += (s->left - s->right) * 100 + maxWidth;
+    }
+    if (!autoSize && offsetX > maxWidth) {
+        writelog(kSource, __LINE__, kIndent, "offsetX %lld beyond the maximum width %lld\n",
+                 static_cast<long long>(offsetX), static_cast<long long>(maxWidth));
+        return SANE_STATUS_INVAL;
+    }
+    if (offsetX < 0) {
+        offsetX = 0;
+    }
+
+    int64_t mLeft = offsetX;
+    int64_t mTop = offsetY;
+    int64_t mRight = maxWidth - offsetX - width;
+    int64_t mBottom = maxHeight - offsetY - height;
+    Trace("m_right = %d(%d - %d - %d) m_bottom = %d(%d - %d - %d)\n", static_cast<int>(mRight),
+          static_cast<int>(maxWidth), static_cast<int>(offsetX), static_cast<int>(width), static_cast<int>(mBottom),
+          static_cast<int>(maxHeight), static_cast<int>(offsetY), static_cast<int>(height));
+    const bool adfLike = !flatbedLike && p->paperSource != vscore::CARDSLOT;
+    if (mLeft < dc->marginLeft) {
+        width -= dc->marginLeft - mLeft;
+    } else if (adfLike) {
+        offsetX -= dc->marginLeft;
+    }
+    if (mTop < dc->marginTop) {
+        height -= dc->marginTop - mTop;
+    }
+    if (mRight < dc->marginRight) {
+        width -= dc->marginRight - mRight;
+        Trace("Right --(%ld)\n", static_cast<long>(dc->marginRight - mRight));
+        if (adfLike && s->right * 100 > maxWidth) {
+            width = maxWidth - s->left * 100;
+        }
+    }
+    if (mBottom < dc->marginBottom) {
+        height -= dc->marginBottom - mBottom;
+        Trace("Bottom --(%ld)\n", static_cast<long>(dc->marginBottom - mBottom));
+    }
+    if (offsetX + width > maxWidth) {
+        width = maxWidth - offsetX;
+    }
+    if (!autoSize && offsetX + width < 0) {
+        writelog(kSource, __LINE__, kIndent, "the area lies left of the device\n");
+        return SANE_STATUS_INVAL;
+    }
+    Trace("offsetX    : %d -> %d (%ld)\n", static_cast<int>(offsetX0), static_cast<int>(offsetX),
+          static_cast<long>(offsetX - offsetX0));
+    Trace("offsetY    : %d -> %d (%ld)\n", static_cast<int>(offsetY0), static_cast<int>(offsetY),
+          static_cast<long>(offsetY - offsetY0));
+    Trace("width      : %d(%d) -> %d (%ld)\n", static_cast<int>(width0), static_cast<int>(maxWidth),
+          static_cast<int>(width), static_cast<long>(width - width0));
+    Trace("height     : %d(%d) -> %d (%ld)\n", static_cast<int>(height0), static_cast<int>(maxHeight),
+          static_cast<int>(height), static_cast<long>(height - height0));
+    if (area.areaSelected && (width <= 0 || height <= 0)) {
+        writelog(kSource, __LINE__, kIndent, "the margins leave no area: %lld x %lld\n", static_cast<long long>(width),
+                 static_cast<long long>(height));
+        return SANE_STATUS_INVAL;
+    }
+    area.selectArea.offsetX = ClampToInt32(offsetX);
+    area.selectArea.offsetY = ClampToInt32(offsetY);
+    area.selectArea.width = ClampToInt32(width);
+    area.selectArea.height = ClampToInt32(height);
+    area.selectArea.unit = vscore::MM;
+
+    p->brightness = dc->brightness;
+    p->contrast = dc->contrast;
+    p->landscapeMode = false;
+    p->enhanced.autocrop = false;
+    p->enhanced.deskew = s->val[optSkewAdjust].w == SANE_TRUE;
+    p->enhanced.multifeedDetect = s->val[optMultiFeedDetect].w == SANE_TRUE;
+    bool remove = false;
+    int level = 0;
+    blank_removal_request(s, &remove, &level);
+    p->enhanced.blankRemoval.remove = remove;
+    p->enhanced.blankRemoval.level = level;
+    return SANE_STATUS_GOOD;
+}
+
+SANE_Status scan_start(My_Scanner* s)
+{
+    writelog(kSource, __LINE__, kIndent, "my_sane_start \n");
+    if (s->cancel.load() != 0) {
+        scan_end_job(s);
+        s->cancel.store(0);
+    }
+    if (s->job == nullptr) {
+        if (g_owner != nullptr && g_owner != s) {
+            writelog(kSource, __LINE__, kIndent, "another handle's job is running\n");
+            return SANE_STATUS_DEVICE_BUSY;
+        }
+        SANE_Status status = device_select_for_scan(s);
+        if (status == SANE_STATUS_GOOD) {
+            status = JobStart(s);
+        }
+        if (status != SANE_STATUS_GOOD) {
+            return status;
+        }
+    }
+    ScanJob* job = s->job;
+    if (s->current != nullptr) {
+        PageLink* done = s->current;
+        s->current = nullptr;
+        job->queue->Remove(done);
+    }
+    bool cancelled = false;
+    PageLink* page = job->queue->Fetch(job->currentPage, s->cancel, backend_timings().cancelCheckMs, &cancelled);
+    if (cancelled) {
+        writelog(kSource, __LINE__, kIndent, "my_sane_start cancelled\n");
+        return SANE_STATUS_CANCELLED;
+    }
+    if (page == nullptr) {
+        int pages = job->queue->PagesAdded();
+        if (pages > 0) {
+            writelog(kSource, __LINE__, kIndent, "sane_read   : SANE_STATUS_NO_DOCS; page=%d\n", job->currentPage);
+            return SANE_STATUS_NO_DOCS;
+        }
+        writelog(kSource, __LINE__, kIndent, "my_sane_read ERR1  page count = %d\n", pages);
+        error_detect(kSource, __LINE__);
+        return SANE_STATUS_INVAL;
+    }
+    job->currentPage = page->pagenum + 1;
+    s->current = page;
+    if (page->status != 0) {
+        writelog(kSource, __LINE__, kIndent, "Error detect %x   page=%d\n", page->status, page->pagenum);
+        return map_page_status(page->status);
+    }
+    if (!Consistent(page)) {
+        writelog(kSource, __LINE__, kIndent, "my_sane_read ERR4  result = %x\n", page->status);
+        error_detect(kSource, __LINE__);
+        return SANE_STATUS_INVAL;
+    }
+    return SANE_STATUS_GOOD;
+}
+
+SANE_Status scan_read(My_Scanner* s, SANE_Byte* buf, SANE_Int max, SANE_Int* len)
+{
+    if (len != nullptr) {
+        *len = 0;
+    }
+    if (s->cancel.load() != 0) {
+        return SANE_STATUS_CANCELLED;
+    }
+    if (buf == nullptr || len == nullptr || max <= 0 || s->job == nullptr || s->current == nullptr) {
+        return SANE_STATUS_INVAL;
+    }
+    PageLink* page = s->current;
+    if (page->status != 0) {
+        writelog(kSource, __LINE__, kIndent, "Error detect %x   page=%d\n", page->status, page->pagenum);
+        return map_page_status(page->status);
+    }
+    if (!Consistent(page)) {
+        writelog(kSource, __LINE__, kIndent, "my_sane_read ERR4  result = %x\n", page->status);
+        return SANE_STATUS_INVAL;
+    }
+    const uint64_t rowBytes = RowBytes(page);
+    const uint64_t stride = page->ScannedBmpData.bytesPerLine;
+    const uint8_t* pixels = page->ScannedBmpData.pDataPtr;
+    const bool invert = page->bits == 1;  // SANE line art: 1 is black
+    uint64_t row = page->done / page->width;
+    if (row >= page->height) {
+        writelog(kSource, __LINE__, kIndent, "sane_read   : SANE_STATUS_EOF;\n");
+        return SANE_STATUS_EOF;
+    }
+    uint64_t room = static_cast<uint64_t>(max);
+    uint64_t copied = 0;
+    for (int lines = 0; lines < kMaxLinesPerRead && row < page->height && copied < room; ++lines) {
+        uint64_t rest = rowBytes - page->lineDone;
+        uint64_t take = rest;
+        if (rest > room - copied) {
+            if (copied > 0) {
+                break;  // whole lines whenever one fits
+            }
+            take = room;
+        }
+        const uint8_t* from = pixels + row * stride + page->lineDone;
+        if (invert) {
+            for (uint64_t i = 0; i < take; ++i) {
+                buf[copied + i] = static_cast<SANE_Byte>(~from[i]);
+            }
+        } else {
+            std::memcpy(buf + copied, from, take);
+        }
+        copied += take;
+        page->lineDone += take;
+        if (page->lineDone == rowBytes) {
+            page->lineDone = 0;
+            page->done += page->width;
+            ++row;
+        }
+    }
+    *len = static_cast<SANE_Int>(copied);
+    if (row >= page->height) {
+        writelog(kSource, __LINE__, kIndent, "sane_read   : SANE_STATUS_EOF but data remained %d\n", *len);
+    }
+    return SANE_STATUS_GOOD;
+}
+
+void scan_cancel(My_Scanner* s) { s->cancel.store(1); }
+
+void scan_end_job(My_Scanner* s)
+{
+    ScanJob* job = s->job;
+    if (job == nullptr) {
+        return;
+    }
+    writelog(kSource, __LINE__, kIndent, "my_sane_cancel(SANE_Handle handle)\n");
+    s->cancel.store(1);
+    if (job->reader.joinable()) {
+        job->reader.join();
+    }
+    job->queue->Dump();
+    s->current = nullptr;
+    s->job = nullptr;
+    s->scanning = 0;
+    FreeJob(job);
+    if (g_owner == s) {
+        g_owner = nullptr;
+    }
+}

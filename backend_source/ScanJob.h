@@ -1,0 +1,61 @@
+// A SANE scan job: the first sane_start of a handle starts the engine's scan
+// and a reader thread that queues every page the engine hands over; each
+// sane_start moves to the next page, sane_read copies its lines out, and the
+// job ends when the handle is cancelled and used again, closed or the
+// backend exits.
+#pragma once
+
+#include <sane/sane.h>
+
+#include <cstdint>
+
+#include "VexmorApi/VexmorApiTypes.h"
+#include "backend_source/My_Scanner.h"
+
+// What the job start learnt besides the options: whether a push scan is
+// asked for, the engine's push-scan record (null when it gave none) and
+// whether a document lies in the feeder.
+struct JobInputs {
+    bool push = false;
+    const PushScanKeyInfo* pushInfo = nullptr;
+    bool adfInserted = false;
+};
+
+// sane_start: starts the job when the handle has none (ending a cancelled
+// one first), gives the previous page back and waits for the next page to
+// deliver. GOOD with a page; NO_DOCS when the job had pages and none is
+// left; INVAL when the job ended without any page or the page is not
+// consistent; CANCELLED when sane_cancel came while waiting; the page's
+// device error otherwise. DEVICE_BUSY while another handle's job runs.
+// Front end's thread.
+SANE_Status scan_start(My_Scanner* s);
+// sane_read: copies lines of the current page into buf, whole lines when
+// one fits, else a part of the line. *len is 0 unless GOOD. EOF after the
+// page's last byte. Front end's thread.
+SANE_Status scan_read(My_Scanner* s, SANE_Byte* buf, SANE_Int max, SANE_Int* len);
+// sane_cancel: only sets the handle's cancel flag, so a signal handler may
+// call it; the reader then gives every further page back at once and the
+// next call of the handle acts on it.
+void scan_cancel(My_Scanner* s);
+// Ends the handle's job: sets the cancel flag, waits for the reader thread
+// (which drains the engine until ALLEND or its time-out), gives every queued
+// page back once and frees the job. A handle without a job is left as it is.
+// Front end's thread.
+void scan_end_job(My_Scanner* s);
+// The handle whose job is running, null when none; one engine serves all.
+My_Scanner* scan_job_owner();
+
+// Fills the zeroed scan request p from the handle's options and
+// device-capability copy (push duplex may change the selected source).
+// GOOD, or INVAL for an unknown resolution or mode, an area beyond the
+// device or one that the margins leave empty. Any thread; writes only p and
+// s->devcap->sourceSelected.
+SANE_Status fill_scan_parameters(My_Scanner* s, const JobInputs& inputs, vscore::VS_SCANNER_PARAMETERS* p);
+
+// The SANE status of a failed page read's result: the device's code in the
+// low byte of a device error (0x90 NO_DOCS, 0x91 and 0x93 JAMMED, 0xA0
+// COVER_OPEN, any other INVAL); IO_ERROR for every other failure.
+SANE_Status map_page_status(uint32_t status);
+
+// The margin trace on standard error (on while the debug log is on).
+void scan_set_margin_trace(bool on);

@@ -1,0 +1,75 @@
+// The reader thread's page time-outs by resolution, on a time scale that
+// turns seconds into hundredths: 10, 30 and 120 s at 200, 300 and 1200 dpi.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+
+#include "BackendFixture.h"
+#include "backend_source/My_Scanner.h"
+#include "backend_source/Timings.h"
+
+namespace {
+
+using fakeengine::Ledger;
+
+class ReaderTimeout : public testing::Test {
+protected:
+    void TearDown() override { sane_vordane5_exit(); }
+    SANE_Handle Open(const std::string& timeline)
+    {
+        b_.Engine(timeline);
+        SANE_Handle h = nullptr;
+        EXPECT_TRUE(b_.InitAndOpen(&h));
+        return h;
+    }
+    BackendFixture b_;
+};
+
+TEST_F(ReaderTimeout, TheReaderGivesUpAfterTheTimeOutOfTheResolution)
+{
+#ifndef VEXMOR_TEST_HOOKS
+    GTEST_SKIP() << "built without VEXMOR_TEST_HOOKS: the time-outs are 10, 30 and 120 s";
+#else
+    const char* scale = getenv("VEXMOR_TEST_TIME_SCALE");
+    if (scale == nullptr || std::string(scale) != "100") {
+        GTEST_SKIP() << "needs VEXMOR_TEST_TIME_SCALE=100 (ctest sets it)";
+    }
+    // 10 s, 30 s and 120 s become 100, 300 and 1200 ms; the engine stays
+    // busy far longer.
+    struct Case {
+        int dpi;
+        int atLeastMs, belowMs;
+    };
+    // The step starts when the first page is queued, a little before the
+    // second sane_start: the lower bounds leave room for that.
+    const Case cases[] = {{200, 80, 300}, {300, 250, 1200}, {1200, 1100, 3000}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dpi);
+        fakeengine::ClearLedger();
+        SANE_Handle h = Open("page 4 1 8 fill:1\nstatus RECEIVING 60000\n");
+        ASSERT_EQ(SANE_STATUS_GOOD, BackendFixture::SetWord(h, optResolution, c.dpi));
+        ASSERT_EQ(SANE_STATUS_GOOD, sane_vordane5_start(h));
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(SANE_STATUS_NO_DOCS, sane_vordane5_start(h));
+        auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        EXPECT_GE(ms.count(), c.atLeastMs);
+        EXPECT_LT(ms.count(), c.belowMs);
+        sane_vordane5_exit();
+        std::string why;
+        EXPECT_TRUE(BackendFixture::EveryPageFreedOnce(&why)) << why;
+    }
+#endif
+}
+
+TEST(ReaderTimings, TheTimeOutStepsAt299And600Dpi)
+{
+    BackendTimings t;
+    EXPECT_EQ(10000, page_timeout_ms(t, 299));
+    EXPECT_EQ(30000, page_timeout_ms(t, 300));
+    EXPECT_EQ(30000, page_timeout_ms(t, 600));
+    EXPECT_EQ(120000, page_timeout_ms(t, 601));
+    EXPECT_EQ(200, t.statusPollMs);
+}
+
+}  // namespace

@@ -1,0 +1,95 @@
+// A SANE front end run the way a user runs one, for end-to-end tests (root
+// only): the program (scanimage, python3 or the probe below) starts in a
+// private mount namespace where the test's fixtures are bound over the
+// driver's fixed folders and /tmp is a fresh tmpfs, with SANE_CONFIG_DIR at
+// a dll.conf naming "vordane5" and LD_LIBRARY_PATH at the backend, the
+// engine (the fake one unless told otherwise) and the fake libusb. With
+// mDNS services it also runs in a network namespace of its own (lo up with
+// multicast, tmpfs on /run) beside a private dbus-daemon, avahi-daemon
+// (allow-interfaces=lo) and one avahi-publish per record; all are ended by
+// their PIDs when the program ends. Nothing is installed on the machine.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ScratchDir.h"
+
+namespace sanetest {
+
+// One service announced on lo: the name, a host name and its IPv4 address
+// (published as an address record), and the TXT strings.
+struct Service {
+    std::string name;
+    std::string host;
+    std::string address;
+    std::vector<std::string> txt;
+};
+
+struct Result {
+    int exitCode = -1;  // the program's exit status; 128 + n after signal n
+    bool timedOut = false;
+    std::string out;
+    std::string err;
+};
+
+class FrontEnd {
+public:
+    FrontEnd();
+    FrontEnd(const FrontEnd&) = delete;
+    FrontEnd& operator=(const FrontEnd&) = delete;
+
+    // Whether this machine can run it; why says what is missing.
+    static bool Available(std::string* why);
+
+    // The fixtures, in the scratch folder the program runs in: the settings
+    // file, the registration file, a model file, the fake engine's script
+    // and the fake libusb's devices (FakeLibusb.h).
+    void Settings(const std::string& text);
+    void Registered(const std::string& text);
+    void Models(const std::string& text);
+    void Engine(const std::string& script);
+    void UsbDevices(const std::string& lines);
+    // The folders searched for "libvexmor.so.3" (the fake engine's by
+    // default; an empty list leaves the engine out).
+    void EngineDirs(const std::vector<std::string>& dirs);
+    void Env(const std::string& name, const std::string& value);
+    void Services(const std::vector<Service>& services);
+    // The network and /run of the program's own, without daemons (no
+    // services announce; no system bus answers).
+    void PrivateNetwork() { privateNetwork_ = true; }
+    // Sends SIGINT to the program once this file (in the scratch folder)
+    // exists.
+    void InterruptWhenExists(const std::string& file);
+
+    // Runs argv (paths relative to the scratch folder work; the program's
+    // working folder is it) and waits at most timeoutSeconds.
+    Result Run(const std::vector<std::string>& argv, int timeoutSeconds = 60);
+
+    const ScratchDir& Dir() const { return dir_; }
+    // The fake engine's ledger file of the last run.
+    std::string Ledger() const { return ScratchDir::Read(dir_ / "ledger"); }
+    // The backend's debug log of the last run (modes 3 and 4).
+    std::string DebugLog() const { return ScratchDir::Read(dir_ / "kavrun5.log"); }
+
+    // Build-tree paths.
+    static std::string BuildDir();
+    static std::string BackendLibrary();  // .../lib/libsane-vordane5.so.1
+    static std::string ProbeProgram();    // the sane_probe program
+
+private:
+    std::string Script(const std::vector<std::string>& argv) const;
+
+    ScratchDir dir_;
+    std::vector<std::string> engineDirs_;
+    std::vector<std::pair<std::string, std::string>> env_;
+    std::vector<Service> services_;
+    bool privateNetwork_ = false;
+    std::string interruptFile_;
+};
+
+// Counts the ledger lines of an operation ("FreeImageData page=3 known").
+int CountLines(const std::string& text, const std::string& needle);
+
+}  // namespace sanetest
