@@ -1,0 +1,356 @@
+// The page threads of the scheduler: turn-taking, the two tasks, spilling to
+// temporary files, and the result and state queries.
+#include "VexmorApi/ImageProcessor/ImageProcessor_Normal.h"
+
+#include <pthread.h>
+
+#include <algorithm>
+#include <string>
+#include <system_error>
+
+#include "VexmorApi/Utilities/Exception.h"
+#include "VexmorApi/Utilities/OutputLog.h"
+#include "VexmorApi/Utilities/Timer.h"
+
+namespace {
+
+constexpr char kOrigin[] = "VexmorApi/ImageProcessor/ImageProcessor_Normal";
+
+// The number the logs' thread-id prefix prints for the calling thread.
+unsigned long ThreadNumber() { return static_cast<unsigned long>(pthread_self()); }
+
+std::string ProcessText(unsigned short pageNo) { return "Process of " + std::to_string(pageNo) + " page is "; }
+
+}  // namespace
+
+ImageProcessor_Normal::ImageProcessor_Normal(unsigned char pagesInFlight,
+                                             std::shared_ptr<ImageProcessTaskFactory> taskFactory,
+                                             uint64_t spillThreshold)
+    // With 0 in flight a page would wait for itself.
+    : pagesInFlight_(std::max<unsigned char>(pagesInFlight, 1)),
+      decodeQueue_(pagesInFlight_),
+      enhanceQueue_(pagesInFlight_),
+      taskFactory_(std::move(taskFactory)),
+      spillThreshold_(spillThreshold)
+{
+    if (!taskFactory_) {
+        VEXMOR_THROW(kOrigin, "ImageProcessor_Normal", Exception::InvalidArgument, "taskFactory is nullptr.");
+    }
+}
+
+ImageProcessor_Normal::~ImageProcessor_Normal() { WaitUntilAllProcessesAreFinished(); }
+
+void ImageProcessor_Normal::AddPage(std::shared_ptr<Page> page, DecodeParameter const& decodeParameter,
+                                    vscore::_IMAGEPROC_PARAM const& imageProcParam, unsigned short resolution)
+{
+    if (!page) {
+        VEXMOR_THROW(kOrigin, "AddPage", Exception::InvalidArgument, "page is nullptr.");
+    }
+    unsigned short const pageNo = page->GetPageNo();
+    std::lock_guard<std::recursive_mutex> lock(threadMapMutex_);
+    // A second thread under one number would replace a running one.
+    auto const [slot, added] = threads_.try_emplace(pageNo);
+    if (!added) {
+        VEXMOR_THROW(kOrigin, "AddPage", Exception::InvalidArgument, ProcessText(pageNo) + "already existed.");
+    }
+    try {
+        pages_.push_back(page);
+        try {
+            slot->second = std::make_shared<std::thread>(&ImageProcessor_Normal::ProcessPage, this, page,
+                                                         decodeParameter, imageProcParam, resolution);
+        } catch (...) {
+            pages_.pop_back();
+            throw;
+        }
+    } catch (std::system_error const&) {
+        threads_.erase(slot);
+        VEXMOR_THROW_NESTED(kOrigin, "AddPage", Exception::Other,
+                            "Failed to start the process of " + std::to_string(pageNo) + " page.");
+    } catch (...) {
+        threads_.erase(slot);
+        throw;
+    }
+}
+
+size_t ImageProcessor_Normal::GetAddedPageCount()
+{
+    std::lock_guard<std::recursive_mutex> lock(threadMapMutex_);
+    return pages_.size();
+}
+
+void ImageProcessor_Normal::WaitUntilProcessIsFinished(unsigned short pageNo)
+{
+    std::shared_ptr<std::thread> thread;
+    {
+        std::lock_guard<std::recursive_mutex> lock(threadMapMutex_);
+        auto const found = threads_.find(pageNo);
+        if (found == threads_.end()) {
+            return;
+        }
+        thread = found->second;
+    }
+    std::mutex* waitMutex = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(waitMapMutex_);
+        waitMutex = &waitMutexes_[pageNo];  // map nodes never move
+    }
+    // The first waiter joins; later ones find the thread no longer joinable.
+    std::lock_guard<std::mutex> lock(*waitMutex);
+    if (thread->joinable()) {
+        thread->join();
+    }
+}
+
+void ImageProcessor_Normal::WaitUntilAllProcessesAreFinished()
+{
+    std::vector<unsigned short> pageNumbers;
+    {
+        std::lock_guard<std::recursive_mutex> lock(threadMapMutex_);
+        for (auto const& entry : threads_) {
+            pageNumbers.push_back(entry.first);
+        }
+    }
+    for (unsigned short const pageNo : pageNumbers) {
+        WaitUntilProcessIsFinished(pageNo);
+    }
+}
+
+void ImageProcessor_Normal::CancelAllProcesses()
+{
+    cancel_.store(true);
+    decodeQueue_.CancelAllTasks();
+    enhanceQueue_.CancelAllTasks();
+}
+
+std::shared_ptr<ImageProcessor::Result> ImageProcessor_Normal::GetResult(unsigned short pageNo)
+{
+    // Existence first, before the result mutex: one lock order everywhere.
+    if (!IsExistProcess(pageNo)) {
+        VEXMOR_THROW(kOrigin, "GetResult", Exception::InvalidSequence, ProcessText(pageNo) + "not existed.");
+    }
+    std::lock_guard<std::mutex> lock(resultMutex_);
+    auto const result = results_.find(pageNo);
+    if (result == results_.end()) {
+        VEXMOR_THROW(kOrigin, "GetResult", Exception::InvalidSequence, ProcessText(pageNo) + "not finished.");
+    }
+    auto const exception = exceptions_.find(pageNo);
+    if (exception != exceptions_.end()) {
+        throw TraceException(Exception::Other, ProcessText(pageNo) + "failed.", kOrigin, "GetResult",
+                             static_cast<unsigned>(__LINE__), exception->second);
+    }
+    return result->second;
+}
+
+size_t ImageProcessor_Normal::GetResultCount()
+{
+    std::lock_guard<std::mutex> lock(resultMutex_);
+    return results_.size();
+}
+
+bool ImageProcessor_Normal::IsFinishedProcess(unsigned short pageNo)
+{
+    return IsExistProcess(pageNo) && !IsExecutingProcess(pageNo);
+}
+
+bool ImageProcessor_Normal::IsAllProcessesAreFinished()
+{
+    std::lock_guard<std::recursive_mutex> lock(threadMapMutex_);
+    for (auto const& entry : threads_) {
+        if (IsExecutingProcess(entry.first)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ImageProcessor_Normal::IsExistProcess(unsigned short pageNo)
+{
+    std::lock_guard<std::recursive_mutex> lock(threadMapMutex_);
+    return threads_.count(pageNo) != 0;
+}
+
+bool ImageProcessor_Normal::IsExecutingProcess(unsigned short pageNo)
+{
+    if (!IsExistProcess(pageNo)) {
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(resultMutex_);
+    return results_.count(pageNo) == 0;
+}
+
+std::vector<unsigned short> ImageProcessor_Normal::GetExecutingProcessNumbers()
+{
+    std::vector<unsigned short> numbers;
+    std::lock_guard<std::recursive_mutex> lock(threadMapMutex_);
+    for (auto const& entry : threads_) {
+        if (IsExecutingProcess(entry.first)) {
+            numbers.push_back(entry.first);
+        }
+    }
+    return numbers;
+}
+
+std::string ImageProcessor_Normal::CreateProcessStateString()
+{
+    return ImageProcessor::CreateProcessStateString("Process", GetExecutingProcessNumbers());
+}
+
+ImageProcessor::ImageSizes ImageProcessor_Normal::GetFinishedImageSizes()
+{
+    std::vector<std::shared_ptr<Result>> finished;
+    {
+        std::lock_guard<std::recursive_mutex> threadLock(threadMapMutex_);
+        std::lock_guard<std::mutex> resultLock(resultMutex_);
+        for (auto const& entry : threads_) {
+            auto const result = results_.find(entry.first);
+            if (result != results_.end()) {
+                finished.push_back(result->second);
+            }
+        }
+    }
+    // The pages' own locks are taken outside the processor's: a page busy
+    // with a temporary file never holds up the reading thread's AddPage.
+    ImageSizes sizes;
+    for (std::shared_ptr<Result> const& result : finished) {
+        std::shared_ptr<Page> const page = result->GetPage();
+        if (page && page->GetImageSize() != 0) {
+            sizes[page->GetPageNo()] = {page->GetImageSizeOnMemory(), page->GetImageSizeOnFile()};
+        }
+    }
+    return sizes;
+}
+
+uint64_t ImageProcessor_Normal::GetFinishedImageSizeOnMemory()
+{
+    uint64_t sum = 0;
+    for (auto const& entry : GetFinishedImageSizes()) {
+        sum += entry.second.first;
+    }
+    return sum;
+}
+
+std::string ImageProcessor_Normal::CreateFinishedImageSizeString()
+{
+    return ImageProcessor::CreateFinishedImageSizeString(GetFinishedImageSizes());
+}
+
+void ImageProcessor_Normal::ProcessPage(std::shared_ptr<Page> page, DecodeParameter decodeParameter,
+                                        vscore::_IMAGEPROC_PARAM imageProcParam, unsigned short resolution)
+{
+    unsigned short const pageNo = page->GetPageNo();
+    unsigned long const threadNo = ThreadNumber();
+    std::shared_ptr<Result> result;
+    // Nothing may leave the page's thread: every failure becomes the page's
+    // stored exception, and a result is always stored.
+    try {
+        g_ProcessorLog.WriteLog(1, "Process %d has started. %s", pageNo, CreateProcessStateString().c_str());
+        g_ProcessorLog.WriteLog(1, "Process %d. Timer Start [%lu]", pageNo, threadNo);
+        Timer* const timer = Singleton<Timer>::GetInstance();
+        timer->Start();
+        try {
+            WaitUntilProcessCanStart(page);
+            result = Perform(page, decodeParameter, imageProcParam, resolution);
+            // The pages finished before this one, not this one.
+            if (result->GetPage() && GetFinishedImageSizeOnMemory() > spillThreshold_) {
+                result->GetPage()->StoreImageInTemporaryFileIfPossible();
+                g_ProcessorLog.WriteLog(2, "Process %d's image data has stored in temporary file.", pageNo);
+            }
+        } catch (...) {
+            {
+                std::lock_guard<std::mutex> lock(resultMutex_);
+                exceptions_[pageNo] = std::current_exception();
+            }
+            result = Result::CreateSuccessResult(nullptr);
+        }
+        unsigned const elapsed = timer->Stop();
+        g_ProcessorLog.WriteLog(1, "Process %d. Timer Stop [%lu]: %u msec", pageNo, threadNo, elapsed);
+        g_ProcessorLog.WriteLog(2, "Process %d has finished. result = %s, %s", pageNo, result->GetDescription().c_str(),
+                                CreateFinishedImageSizeString().c_str());
+    } catch (...) {
+        std::lock_guard<std::mutex> lock(resultMutex_);
+        exceptions_.try_emplace(pageNo, std::current_exception());
+    }
+    std::lock_guard<std::mutex> lock(resultMutex_);
+    if (!result || exceptions_.count(pageNo) != 0) {
+        result = std::make_shared<Result>(Result::Success, nullptr);
+    }
+    results_[pageNo] = result;
+}
+
+void ImageProcessor_Normal::WaitUntilProcessCanStart(std::shared_ptr<Page> const& page)
+{
+    unsigned const pageNo = page->GetPageNo();
+    if (pageNo <= pagesInFlight_) {
+        return;
+    }
+    unsigned const latest = pageNo - pagesInFlight_;
+    bool waited = false;
+    for (unsigned k = latest; k >= 1; --k) {
+        if (!IsExecutingProcess(static_cast<unsigned short>(k))) {
+            continue;
+        }
+        if (!waited) {
+            if (page->GetImageSizeOnMemory() != 0) {
+                page->StoreImageInTemporaryFileIfPossible();
+                g_ProcessorLog.WriteLog(2, "Process %u's device image data have stored in temporary file.", pageNo);
+            }
+            g_ProcessorLog.WriteLog(2, "Process %u is waiting for process %u to finish.", pageNo, latest);
+            waited = true;
+        }
+        WaitUntilProcessIsFinished(static_cast<unsigned short>(k));
+    }
+    if (waited) {
+        g_ProcessorLog.WriteLog(1, "Process %u has restarted. %s", pageNo, CreateProcessStateString().c_str());
+        g_ProcessorLog.WriteLog(1, "Restart Process %u. Lap Time [%lu]: %u msec", pageNo, ThreadNumber(),
+                                Singleton<Timer>::GetInstance()->GetLapTime());
+    }
+}
+
+std::shared_ptr<ImageProcessor::Result> ImageProcessor_Normal::Perform(std::shared_ptr<Page> const& page,
+                                                                       DecodeParameter const& decodeParameter,
+                                                                       vscore::_IMAGEPROC_PARAM const& imageProcParam,
+                                                                       unsigned short resolution)
+{
+    Timer* const timer = Singleton<Timer>::GetInstance();
+    if (cancel_.load()) {
+        return Result::CreateCancelResult();
+    }
+    int const decoded = RunTask(decodeQueue_, taskFactory_->CreateDecodeTask(page, decodeParameter));
+    g_ProcessorLog.WriteLog(1, "Finish decoding. Lap Time [%lu]: %u msec", ThreadNumber(), timer->GetLapTime());
+    if (decoded == 1) {
+        return Result::CreateCancelResult();
+    }
+    if (page->HasBitmapImage()) {
+        std::unique_ptr<BitmapImage> bitmap = page->GetBitmapImage();
+        g_ProcessorLog.WriteImage(bitmap, "DumpPostScanDec", page->GetPageNo());
+        page->SetImage(std::move(bitmap));
+    }
+    if (cancel_.load()) {
+        return Result::CreateCancelResult();
+    }
+    int const enhanced = RunTask(enhanceQueue_, taskFactory_->CreateImageEnhanceTask(page, imageProcParam, resolution));
+    g_ProcessorLog.WriteLog(1, "Finish enhancement. Lap Time [%lu]: %u msec", ThreadNumber(), timer->GetLapTime());
+    if (enhanced == 1) {
+        return Result::CreateCancelResult();
+    }
+    return Result::CreateSuccessResult(page);
+}
+
+int ImageProcessor_Normal::RunTask(TaskQueue& queue, std::shared_ptr<Task> const& task)
+{
+    if (!task) {
+        VEXMOR_THROW(kOrigin, "RunTask", Exception::InvalidArgument, "task is nullptr.");
+    }
+    // A cancel that walked the queue before the task joined it still
+    // reaches the task: before it starts when it came first, else at the
+    // task's next check.
+    if (cancel_.load()) {
+        task->Cancel();
+    }
+    uint16_t const number = queue.AddTask(task);
+    if (cancel_.load()) {
+        task->Cancel();
+    }
+    queue.WaitUntilTaskIsFinished(number);
+    return queue.GetResult(number);
+}
