@@ -160,7 +160,7 @@ int PageRecorder::Decode(fake_tasks::FakeTask& task)
         pages_.push_back(record);
     }
     if (!record.blank) {
-        page.SetImage(std::make_unique<BitmapImage>(ImageInfo(300, ImageInfo::TrueGray, 1, 1)));
+        page.SetImage(std::make_unique<BitmapImage>(ImageInfo(300, ImageInfo::TrueGray, bitmapWidth, 1)));
     }
     return task.CancelRequested() ? 1 : 0;
 }
@@ -210,6 +210,12 @@ void Rig::Install(CReadThread_base& thread)
 }
 
 VSRSLT Rig::Start(CReadThread_base& thread) { return thread.Start(parameters, facade, &device, capability); }
+
+void Rig::UseGeneration1()
+{
+    capability.cmdGeneration = SCANCMD_1ST_GENERATION;
+    capability.commandVersion = CommandVersion_2014_2;
+}
 
 void Rig::AddJitter()
 {

@@ -107,9 +107,9 @@ struct PageRecord {
 };
 std::string Describe(const PageRecord& record);
 
-// Records every page the scheduler decodes; its decode task leaves a 1x1
-// bitmap in the page (nothing for a blank page), so the scan data read
-// afterwards holds an image.
+// Records every page the scheduler decodes; its decode task leaves a
+// bitmap of bitmapWidth x 1 in the page (nothing for a blank page), so the
+// scan data read afterwards holds an image.
 class PageRecorder {
 public:
     PageRecorder();
@@ -119,6 +119,9 @@ public:
     // Runs in each decode task before the page is looked at; may wait.
     // Set before the scan starts.
     std::function<void(uint16_t pageNo)> beforeDecode;
+    // The width of the bitmaps left; set before the scan starts (a test of
+    // two scans tells their pages apart by it).
+    uint32_t bitmapWidth = 1;
 
 private:
     int Decode(fake_tasks::FakeTask& task);
@@ -170,6 +173,8 @@ struct Rig {
     // Every receive waits a random 0-5 ms first (a device that takes its
     // time), so the threads meet in varied orders.
     void AddJitter();
+    // A generation-1 document scanner of command version 12 instead.
+    void UseGeneration1();
     // The frames sent whose command letters are these ("ABT").
     std::vector<fakedev::SentFrame> SentCommands(const std::string& letters) const;
 
