@@ -2,6 +2,7 @@
 // timings and the caller-side consumer.
 #include "tests/support/read_thread_rig/ReadThreadRig.h"
 
+#include <algorithm>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -160,7 +161,8 @@ int PageRecorder::Decode(fake_tasks::FakeTask& task)
         pages_.push_back(record);
     }
     if (!record.blank) {
-        page.SetImage(std::make_unique<BitmapImage>(ImageInfo(300, ImageInfo::TrueGray, bitmapWidth, 1)));
+        page.SetImage(
+            std::make_unique<BitmapImage>(ImageInfo(300, ImageInfo::TrueGray, std::max<uint32_t>(record.width, 1), 1)));
     }
     return task.CancelRequested() ? 1 : 0;
 }

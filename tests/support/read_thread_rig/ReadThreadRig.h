@@ -108,8 +108,9 @@ struct PageRecord {
 std::string Describe(const PageRecord& record);
 
 // Records every page the scheduler decodes; its decode task leaves a
-// bitmap of bitmapWidth x 1 in the page (nothing for a blank page), so the
-// scan data read afterwards holds an image.
+// bitmap of one row as wide as the device image (at least 1) in the page
+// (nothing for a blank page), so the scan data read afterwards holds an
+// image, and a test of two scans of other widths tells their pages apart.
 class PageRecorder {
 public:
     PageRecorder();
@@ -119,9 +120,6 @@ public:
     // Runs in each decode task before the page is looked at; may wait.
     // Set before the scan starts.
     std::function<void(uint16_t pageNo)> beforeDecode;
-    // The width of the bitmaps left; set before the scan starts (a test of
-    // two scans tells their pages apart by it).
-    uint32_t bitmapWidth = 1;
 
 private:
     int Decode(fake_tasks::FakeTask& task);
