@@ -20,7 +20,6 @@
 namespace {
 
 constexpr char kSource[] = "avahi";
-constexpr int kIndent = 3;
 constexpr int kGrowth = 16;
 constexpr char kMaker[] = "mfg=Vordane";
 constexpr char kModelKey[] = "mdl=";
@@ -30,6 +29,7 @@ struct Browse {
     AvahiSimplePoll* poll = nullptr;
     AvahiClient* client = nullptr;
     AvahiDeviceList* list = nullptr;
+    AvahiLogStyle style = kBackendAvahiLog;
     int pending = 0;  // resolvers started and not yet answered
     bool allForNow = false;
     bool failed = false;
@@ -58,13 +58,13 @@ void ResolverCallback(AvahiServiceResolver* resolver, AvahiIfIndex, AvahiProtoco
             char model[kTxtModelSize];
             if (walk_txt_strings(strings.data(), strings.size(), model, sizeof model)) {
                 // A refused record is skipped; the services listed so far stay.
-                register_avahi_device_list(model, text, name != nullptr ? name : "", browse->list);
+                register_avahi_device_list(model, text, name != nullptr ? name : "", browse->list, browse->style);
             }
         } else {
-            writelog(kSource, __LINE__, kIndent, "service '%s' has no IPv4 address\n", name);
+            writelog(kSource, __LINE__, browse->style.indent, "service '%s' has no IPv4 address\n", name);
         }
     } else {
-        writelog(kSource, __LINE__, kIndent,
+        writelog(kSource, __LINE__, browse->style.indent,
                  "callbackfunc__service_resolver -> AVAHI_RESOLVER_FAILURE:'%s' : type='%s' : domainname='%s': %s\n",
                  name, type, domain, avahi_strerror(avahi_client_errno(browse->client)));
     }
@@ -79,7 +79,7 @@ void BrowserCallback(AvahiServiceBrowser*, AvahiIfIndex interface, AvahiProtocol
     auto* browse = static_cast<Browse*>(userdata);
     switch (event) {
     case AVAHI_BROWSER_FAILURE:
-        writelog(kSource, __LINE__, kIndent, "callbackfunc__service_browser -> AVAHI_BROWSER_FAILURE:%s\n",
+        writelog(kSource, __LINE__, browse->style.indent, "callbackfunc__service_browser -> AVAHI_BROWSER_FAILURE:%s\n",
                  avahi_strerror(avahi_client_errno(browse->client)));
         browse->failed = true;
         break;
@@ -87,14 +87,15 @@ void BrowserCallback(AvahiServiceBrowser*, AvahiIfIndex interface, AvahiProtocol
         // Addresses are IPv4 only: the resolver asks for A records.
         if (avahi_service_resolver_new(browse->client, interface, protocol, name, type, domain, AVAHI_PROTO_INET,
                                        static_cast<AvahiLookupFlags>(0), ResolverCallback, browse) == nullptr) {
-            writelog(kSource, __LINE__, kIndent, "callbackfunc__service_browser-> AVAHI_BROWSER_NEW: '%s': %s\n", name,
+            writelog(kSource, __LINE__, browse->style.indent,
+                     "callbackfunc__service_browser-> AVAHI_BROWSER_NEW: '%s': %s\n", name,
                      avahi_strerror(avahi_client_errno(browse->client)));
         } else {
             ++browse->pending;
         }
         break;
     case AVAHI_BROWSER_REMOVE:
-        writelog(kSource, __LINE__, kIndent,
+        writelog(kSource, __LINE__, browse->style.indent,
                  "callbackfunc__service_browser -> AVAHI_BROWSER_REMOVE:service='%s' : type='%s': domainname='%s'\n",
                  name, type, domain);
         break;
@@ -110,9 +111,9 @@ void BrowserCallback(AvahiServiceBrowser*, AvahiIfIndex interface, AvahiProtocol
 void ClientCallback(AvahiClient* client, AvahiClientState state, void* userdata)
 {
     auto* browse = static_cast<Browse*>(userdata);
-    writelog(kSource, __LINE__, kIndent, "callbackfunc__client_new\n");
+    writelog(kSource, __LINE__, browse->style.indent, "callbackfunc__client_new\n");
     if (state == AVAHI_CLIENT_FAILURE) {
-        writelog(kSource, __LINE__, kIndent, "callbackfunc__client_new->AVAHI_CLIENT_FAILURE: %s\n",
+        writelog(kSource, __LINE__, browse->style.indent, "callbackfunc__client_new->AVAHI_CLIENT_FAILURE: %s\n",
                  avahi_strerror(avahi_client_errno(client)));
         browse->failed = true;
         if (browse->poll != nullptr) {
@@ -181,42 +182,44 @@ bool check_sane_avahi_device_in_list(const char* address, AvahiDeviceList* list)
 }
 
 AvahiDeviceList* register_avahi_device_list(const char* model, const char* address, const char* name,
-                                            AvahiDeviceList* list)
+                                            AvahiDeviceList* list, const AvahiLogStyle& style)
 {
     if (list == nullptr) {
-        writelog(kSource, __LINE__, kIndent, "register_avahi_device_list: ERROR Invalid list 1 \n");
+        writelog(kSource, __LINE__, style.indent, "register_avahi_device_list: ERROR Invalid list 1 \n");
         return nullptr;
     }
     if (!Fits(model, sizeof(AvahiDevice::model))) {
-        writelog(kSource, __LINE__, kIndent, "register_avahi_device_list: ERROR Invalid model %s\n",
+        writelog(kSource, __LINE__, style.indent, "register_avahi_device_list: ERROR Invalid model %s\n",
                  model != nullptr ? model : "");
         return nullptr;
     }
     if (!Fits(address, sizeof(AvahiDevice::address) - 1)) {
-        writelog(kSource, __LINE__, kIndent, "register_avahi_device_list: ERROR Invalid IP %s\n",
+        writelog(kSource, __LINE__, style.indent, "register_avahi_device_list: ERROR Invalid IP %s\n",
                  address != nullptr ? address : "");
         return nullptr;
     }
     if (!Fits(name, sizeof(AvahiDevice::name))) {
-        writelog(kSource, __LINE__, kIndent, "register_avahi_device_list: ERROR Invalid name %.127s\n",
+        writelog(kSource, __LINE__, style.indent, "register_avahi_device_list: ERROR Invalid name %.127s\n",
                  name != nullptr ? name : "");
         return nullptr;
     }
     EnterCriticalSection(&list->mutex);
     AvahiDeviceList* result = list;
     if (list->num > list->max || list->num < 0) {
-        writelog(kSource, __LINE__, kIndent, "register_avahi_device_list: ERROR Invalid list 2 num = %d max= %d\n",
+        writelog(kSource, __LINE__, style.indent, "register_avahi_device_list: ERROR Invalid list 2 num = %d max= %d\n",
                  list->num, list->max);
         result = nullptr;
     } else if (check_sane_avahi_device_in_list(address, list)) {
-        // listed already
+        if (style.sameDevice) {
+            writelog(kSource, __LINE__, style.indent, "     ##### same device %s\n", address);
+        }
     } else {
         if (list->num == list->max) {
             int max = list->max + kGrowth;
             auto* grown = static_cast<AvahiDevice*>(
                 bugchk_calloc(static_cast<size_t>(max), sizeof(AvahiDevice), __LINE__, kSource));
             if (grown == nullptr) {
-                writelog(kSource, __LINE__, kIndent, "register_avahi_device_list: ERROR cannot allocate memory\n");
+                writelog(kSource, __LINE__, style.indent, "register_avahi_device_list: ERROR cannot allocate memory\n");
                 LeaveCriticalSection(&list->mutex);
                 return nullptr;
             }
@@ -265,16 +268,17 @@ bool walk_txt_strings(const TxtString* strings, size_t count, char* model, size_
     return maker && haveModel;
 }
 
-AvahiDeviceList* get_avahi_device_list(const char* type, int boundMs)
+AvahiDeviceList* get_avahi_device_list(const char* type, int boundMs, const AvahiLogStyle& style)
 {
     Browse browse;
+    browse.style = style;
     browse.list = new_avahi_device_list();
     if (browse.list == nullptr) {
         return nullptr;
     }
     browse.poll = avahi_simple_poll_new();
     if (browse.poll == nullptr) {
-        writelog(kSource, __LINE__, kIndent, "avahi_simple_poll_new :Failed .\n");
+        writelog(kSource, __LINE__, style.indent, "avahi_simple_poll_new :Failed .\n");
         free_avahi_device_list(browse.list);
         return nullptr;
     }
@@ -282,7 +286,7 @@ AvahiDeviceList* get_avahi_device_list(const char* type, int boundMs)
     browse.client = avahi_client_new(avahi_simple_poll_get(browse.poll), static_cast<AvahiClientFlags>(0),
                                      ClientCallback, &browse, &error);
     if (browse.client == nullptr) {
-        writelog(kSource, __LINE__, kIndent, "call avahi_client_new Failed:%s\n", avahi_strerror(error));
+        writelog(kSource, __LINE__, style.indent, "call avahi_client_new Failed:%s\n", avahi_strerror(error));
         avahi_simple_poll_free(browse.poll);
         free_avahi_device_list(browse.list);
         return nullptr;
@@ -291,7 +295,7 @@ AvahiDeviceList* get_avahi_device_list(const char* type, int boundMs)
         avahi_service_browser_new(browse.client, AVAHI_IF_UNSPEC, AVAHI_PROTO_UNSPEC, type, nullptr,
                                   static_cast<AvahiLookupFlags>(0), BrowserCallback, &browse);
     if (browser == nullptr) {
-        writelog(kSource, __LINE__, kIndent, "call avahi_service_browser_new Failed: %s\n",
+        writelog(kSource, __LINE__, style.indent, "call avahi_service_browser_new Failed: %s\n",
                  avahi_strerror(avahi_client_errno(browse.client)));
         avahi_client_free(browse.client);
         avahi_simple_poll_free(browse.poll);
@@ -302,7 +306,7 @@ AvahiDeviceList* get_avahi_device_list(const char* type, int boundMs)
     for (;;) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
-            writelog(kSource, __LINE__, kIndent, "browse bound of %d ms reached, %d resolvers pending\n", boundMs,
+            writelog(kSource, __LINE__, style.indent, "browse bound of %d ms reached, %d resolvers pending\n", boundMs,
                      browse.pending);
             break;
         }

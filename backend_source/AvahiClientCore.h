@@ -26,6 +26,15 @@ struct AvahiDeviceList {
     AvahiDevice* entries;
 };
 
+// How a browse logs: the indent of its lines, and whether a service whose
+// address is listed already gets a line ("     ##### same device %s\n").
+// The backend's browse logs with indent 3 and leaves such services unsaid.
+struct AvahiLogStyle {
+    int indent;
+    bool sameDevice;
+};
+constexpr AvahiLogStyle kBackendAvahiLog = {3, false};
+
 // Recursive mutex helpers of the list.
 void InitializeCriticalSection(pthread_mutex_t* mutex);
 void EnterCriticalSection(pthread_mutex_t* mutex);
@@ -41,9 +50,9 @@ void free_avahi_device_list(AvahiDeviceList* list);
 // list whose count exceeds its room; an address already listed leaves the
 // list as it is. A full list grows by 16. Returns the list, or null when the
 // service was refused or the list could not grow; the list itself stays
-// valid and unchanged then. Any thread.
+// valid and unchanged then. Logs in style. Any thread.
 AvahiDeviceList* register_avahi_device_list(const char* model, const char* address, const char* name,
-                                            AvahiDeviceList* list);
+                                            AvahiDeviceList* list, const AvahiLogStyle& style = kBackendAvahiLog);
 // Whether a service with this address is listed.
 bool check_sane_avahi_device_in_list(const char* address, AvahiDeviceList* list);
 
@@ -64,5 +73,6 @@ bool walk_txt_strings(const TxtString* strings, size_t count, char* model, size_
 // service of the maker that resolves, and returns once the daemon has told
 // all it knew and no resolver is pending, or after boundMs. Null when the
 // daemon cannot be reached or the browse cannot start. The caller frees the
-// list with free_avahi_device_list. Blocks its thread; callbacks run on it.
-AvahiDeviceList* get_avahi_device_list(const char* type, int boundMs);
+// list with free_avahi_device_list. Logs in style. Blocks its thread;
+// callbacks run on it.
+AvahiDeviceList* get_avahi_device_list(const char* type, int boundMs, const AvahiLogStyle& style = kBackendAvahiLog);

@@ -25,6 +25,7 @@ constexpr size_t kMessageSize = 1024;  // at most 1023 characters of message
 constexpr int kMaxIndent = 64;
 
 std::atomic<int> g_mode{0};
+std::atomic<bool> g_lineEnd{true};
 // Set by loging_start before any other thread runs; read-only afterwards.
 char g_logPath[4096] = VORDANE5_LOG_PATH;
 
@@ -76,10 +77,18 @@ void loging_start_at(const char* iniPath, const char* logPath)
         }
     }
     bugchk_request_level(checkLevel);
+    g_lineEnd.store(true);
     g_mode.store(mode);
     if (mode != 0) {
         writelog(kSource, __LINE__, 0, "vordane5 backend built %s %s", __DATE__, __TIME__);
     }
+}
+
+void loging_start_as(int mode, const char* logPath, bool lineEnd)
+{
+    std::snprintf(g_logPath, sizeof g_logPath, "%s", logPath != nullptr ? logPath : VORDANE5_LOG_PATH);
+    g_lineEnd.store(lineEnd);
+    g_mode.store(mode >= 0 && mode <= kMaxMode ? mode : 0);
 }
 
 int loging_mode() { return g_mode.load(); }
@@ -107,7 +116,9 @@ void writelog(const char* source, int line, int indent, const char* format, ...)
     std::snprintf(head, sizeof head, "%.100s(%d):", source != nullptr ? source : "", line);
     text += head;
     text += message;
-    text += '\n';
+    if (g_lineEnd.load()) {
+        text += '\n';
+    }
     Emit(text);
 }
 

@@ -11,12 +11,18 @@
 // line. Called by sane_init before any other thread runs.
 void loging_start();
 void loging_start_at(const char* iniPath, const char* logPath);
+// Sets the log of a program that shares the backend's code (the setup
+// tools): the mode (0 off, 1 standard error, 3 appended to logPath), and
+// whether writelog ends each line with '\n' itself. Writes no first line.
+// Called before any other thread runs.
+void loging_start_as(int mode, const char* logPath, bool lineEnd);
 
 // The log mode in force: 0 off, 1 and 2 standard error, 3 and 4 the file.
 int loging_mode();
 
 // Writes indent blanks, then "%s(%d):%s\n" with source, line and the message
-// (cut at 1023 characters), as one write. Any thread.
+// (cut at 1023 characters; no '\n' added after loging_start_as without line
+// ends), as one write. Any thread.
 void writelog(const char* source, int line, int indent, const char* format, ...) __attribute__((format(printf, 4, 5)));
 
 // Records a detected problem: "DETECT ERROR @%s(%d)\n". Any thread.

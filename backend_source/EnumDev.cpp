@@ -21,10 +21,6 @@ constexpr uint16_t kVendorId = 0x5D4E;
 constexpr uint16_t kLowestProductId = 0x397;
 constexpr int kUsbStringBytes = 1024;
 constexpr size_t kTextChars = 63;
-// Registration lines are read up to 276 characters; widening three commas
-// to " , " adds six.
-constexpr size_t kRegistrationLineChars = 276;
-constexpr size_t kWideLineSize = kRegistrationLineChars + 6 + 1;
 constexpr char kManufacturer[] = "Vordane";
 
 struct AvailableScannerList {
@@ -35,27 +31,6 @@ struct AvailableScannerList {
 AvailableScannerList g_table;  // front end's thread only
 
 void CopyText(char* out, const char* text) { std::snprintf(out, kTextChars + 1, "%.63s", text != nullptr ? text : ""); }
-
-// Drops a leading double quote and everything from the next one on.
-void StripQuotes(char* text)
-{
-    if (text[0] != '"') {
-        return;
-    }
-    std::memmove(text, text + 1, std::strlen(text));
-    text[std::strcspn(text, "\"")] = '\0';
-}
-
-// Reads the line with the format; all four texts empty first.
-int Scan(const char* line, const char* key, bool withFlag, RegistrationEntry* out, char* address)
-{
-    char format[128];
-    std::snprintf(format, sizeof format, "DEVICE=%%283s , %%283s , %%283s , %s=%%283s %s", key,
-                  withFlag ? ", FLAG=%283s" : "");
-    out->name[0] = out->model[0] = out->third[0] = address[0] = '\0';
-    char flag[284];
-    return std::sscanf(line, format, out->name, out->model, out->third, address, flag);
-}
 
 void ReadUsbString(libusb_device_handle* handle, uint8_t index, char* out, bool* ok)
 {
@@ -158,48 +133,6 @@ void model_key_of(const char* model, char* key, size_t size)
     }
 }
 
-bool parse_registration_line(const char* line, RegistrationEntry* out)
-{
-    std::memset(out, 0, sizeof *out);
-    char wide[kWideLineSize] = {};
-    size_t w = 0;
-    int commas = 0;
-    for (size_t i = 0; i < kRegistrationLineChars && line[i] != '\0'; ++i) {
-        if (line[i] == ',' && commas < 3) {
-            ++commas;
-            std::memcpy(wide + w, " , ", 3);
-            w += 3;
-        } else {
-            wide[w++] = line[i];
-        }
-    }
-    wide[w] = '\0';
-    if (wide[0] == '\0' || wide[0] == '\n' || wide[0] == '\r' || wide[0] == '#' || wide[0] == '[') {
-        return false;
-    }
-    if (std::strchr(wide, '=') == nullptr || std::strncmp(wide, "DEVICE=", 7) != 0) {
-        return false;
-    }
-    const char* key = nullptr;
-    if (std::strstr(wide, "IP-ADDRESS=") != nullptr) {
-        key = "IP-ADDRESS";
-    } else if (std::strstr(wide, "NODENAME=") != nullptr) {
-        key = "NODENAME";
-    } else {
-        return false;
-    }
-    char address[284];
-    Scan(wide, key, false, out, address);
-    if (out->name[0] == '\0' || out->model[0] == '\0' || out->third[0] == '\0' || address[0] == '\0') {
-        Scan(wide, key, true, out, address);
-    }
-    std::snprintf(out->address, sizeof out->address, "%.32s", address);
-    StripQuotes(out->name);
-    StripQuotes(out->model);
-    StripQuotes(out->address);
-    return out->name[0] != '\0';
-}
-
 void enum_my_usb_scanner(const SupportDevicesList* models, int other)
 {
     libusb_context* context = nullptr;
@@ -271,23 +204,7 @@ void enum_my_usb_scanner(const SupportDevicesList* models, int other)
 
 void enum_my_net_scanner_from_ini(const SupportDevicesList* models, int other, const char* path)
 {
-    FILE* file = std::fopen(path, "re");
-    if (file == nullptr) {
-        writelog(kSource, __LINE__, kIndent, "oops:inifile(%s) error:", path);
-        return;
-    }
-    char line[kRegistrationLineChars + 2];
-    while (std::fgets(line, static_cast<int>(kRegistrationLineChars + 1), file) != nullptr) {
-        size_t length = std::strlen(line);
-        if (length == kRegistrationLineChars && line[length - 1] != '\n') {
-            int c;
-            while ((c = std::fgetc(file)) != EOF && c != '\n') {
-            }
-        }
-        RegistrationEntry entry;
-        if (!parse_registration_line(line, &entry)) {
-            continue;
-        }
+    bool read = read_registration_file(path, [models, other](RegistrationEntry& entry) {
         int rule = is_supported_scanner(entry.model, models, -1);
         char display[sizeof entry.model + 1];
         std::snprintf(display, sizeof display, "%s", entry.model);
@@ -300,8 +217,10 @@ void enum_my_net_scanner_from_ini(const SupportDevicesList* models, int other, c
         std::memcpy(block, entry.address, std::strlen(entry.address));
         add_available_scanner_to_list(entry.name, display, kManufacturer, nullptr, kNetScanner, block,
                                       kMaxAvailableScanners);
+    });
+    if (!read) {
+        writelog(kSource, __LINE__, kIndent, "oops:inifile(%s) error:", path);
     }
-    std::fclose(file);
 }
 
 void initialize_available_scanners()

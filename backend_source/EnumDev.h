@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "backend_source/ModelEnum.h"
+#include "backend_source/RegistrationFile.h"
 
 constexpr int kMaxAvailableScanners = 16;
 // At most this many mDNS devices join the table.
@@ -62,18 +63,6 @@ int add_available_scanner_to_list(const char* modelKey, const char* displayModel
 void usb_model_of(const char* product, char* model, size_t size);
 // The model key of a model: blanks turned into '_'.
 void model_key_of(const char* model, char* key, size_t size);
-
-// One line of the registration file "tolmexnetdevice.cfg" as read.
-struct RegistrationEntry {
-    char name[284];
-    char model[284];
-    char third[284];
-    char address[33];  // the first 32 characters of the IP address or node name
-};
-// Reads one line (at most 276 characters, its line end included or not):
-// true with the device's texts, quotes removed, when it registers a device
-// with a name. No I/O; any thread.
-bool parse_registration_line(const char* line, RegistrationEntry* out);
 
 // USB enumeration, registration file and mDNS, each adding to the table.
 // other is the settings key Other.

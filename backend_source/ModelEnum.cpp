@@ -263,10 +263,7 @@ int is_supported_scanner(const char* model, const SupportDevicesList* list, long
     if (model == nullptr || list == nullptr) {
         return kNotSupported;
     }
-    const char* text = model;
-    if (strncasecmp(text, kMakerPrefix, sizeof kMakerPrefix - 1) == 0) {
-        text += sizeof kMakerPrefix - 1;
-    }
+    const char* text = support_rule_text(model);
     bool wildcard = false;
     bool otherProduct = false;
     const SupportDevice* entries = support_devices(list);
@@ -277,11 +274,7 @@ int is_supported_scanner(const char* model, const SupportDevicesList* list, long
             wildcard = true;
             continue;
         }
-        if (length == 0 || std::strncmp(text, entryName, length) != 0) {
-            continue;
-        }
-        char next = text[length];
-        if (next != '\0' && next != ' ' && next != '\t') {
+        if (!names_listed_model(text, entryName, length)) {
             continue;
         }
         if (id == -1) {
@@ -299,10 +292,27 @@ int is_supported_scanner(const char* model, const SupportDevicesList* list, long
     return wildcard && !is_in_blacklist(model) ? kPossiblySupported : kNotSupported;
 }
 
-bool is_in_blacklist(const char* model)
+bool is_in_blacklist(const char* model) { return begins_with_any(model, g_blacklist, 4); }
+
+const char* support_rule_text(const char* model)
 {
-    for (const char* prefix : g_blacklist) {
-        if (prefix != nullptr && prefix[0] != '\0' && strncasecmp(model, prefix, std::strlen(prefix)) == 0) {
+    return strncasecmp(model, kMakerPrefix, sizeof kMakerPrefix - 1) == 0 ? model + sizeof kMakerPrefix - 1 : model;
+}
+
+bool names_listed_model(const char* text, const char* name, size_t length)
+{
+    if (length == 0 || std::strncmp(text, name, length) != 0) {
+        return false;
+    }
+    char next = text[length];
+    return next == '\0' || next == ' ' || next == '\t';
+}
+
+bool begins_with_any(const char* model, const char* const* entries, size_t count)
+{
+    for (size_t i = 0; i < count; ++i) {
+        const char* entry = entries[i];
+        if (entry != nullptr && entry[0] != '\0' && strncasecmp(model, entry, std::strlen(entry)) == 0) {
             return true;
         }
     }

@@ -51,6 +51,16 @@ SupportDevicesList* read_model_files(const char* dir);
 // Whether model names a supported scanner of list, checked against the USB
 // product ID id (-1: no ID to check).
 int is_supported_scanner(const char* model, const SupportDevicesList* list, long id);
+// The model text the support rule compares: model after a leading
+// "vordane " (any case). Points into model.
+const char* support_rule_text(const char* model);
+// Whether text names the listed model name (length characters): text begins
+// with it and the character after it ends text or is a blank or a tab.
+bool names_listed_model(const char* text, const char* name, size_t length);
+// Whether model begins, in any case, with one of the count entries, each
+// compared over its own length (null and empty entries never match).
+bool begins_with_any(const char* model, const char* const* entries, size_t count);
+
 // Whether model begins, in any case, with one of the family prefixes that are
 // never admitted as possibly supported.
 bool is_in_blacklist(const char* model);

@@ -164,13 +164,16 @@ void ClearIsolatedCells(uint8_t* map, int64_t across, int64_t rows)
 
 }  // namespace
 
+double EdgeLength(const tagSIPPOINT& a, const tagSIPPOINT& b)
+{
+    const float dx = static_cast<float>(int64_t{b.x} - a.x);
+    const float dy = static_cast<float>(int64_t{b.y} - a.y);
+    return std::sqrt(static_cast<double>(dx * dx + dy * dy));
+}
+
 int32_t SkewFromCorners(const tagSIPPAPERCORNERS& corners)
 {
-    auto length = [](tagSIPPOINT a, tagSIPPOINT b) {
-        const float dx = static_cast<float>(int64_t{b.x} - a.x);
-        const float dy = static_cast<float>(int64_t{b.y} - a.y);
-        return std::sqrt(static_cast<double>(dx * dx + dy * dy));
-    };
+    const auto length = EdgeLength;
     const tagSIPPOINT& tl = corners.topLeft;
     const tagSIPPOINT& tr = corners.topRight;
     const tagSIPPOINT& bl = corners.bottomLeft;

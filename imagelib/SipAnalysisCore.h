@@ -70,6 +70,10 @@ constexpr Variant kClass{kSipNoMemory, kSipNotInMemory, true, true};
 // Code for a row that a file could not deliver.
 constexpr int32_t kRowFailure = kSipNotInMemory;
 
+// Distance between two corners: the squared differences summed in single
+// precision, the square root taken in double precision.
+double EdgeLength(const tagSIPPOINT& a, const tagSIPPOINT& b);
+
 // Skew of the page in 1/100 degree from its corners, 0 within half a degree.
 int32_t SkewFromCorners(const tagSIPPAPERCORNERS& corners);
 

@@ -115,6 +115,28 @@ struct tagSIPDETECTCOLORTYPESETTING {
     int32_t backgroundTolerance;
 };
 
+// Where an image narrower (or shorter) than its target goes, and which part
+// of a wider one is taken.
+enum _SIPIMGALIGN : int32_t {
+    kSipAlignLeft = 0,  // or top
+    kSipAlignCenter = 1,
+    kSipAlignRight = 2,  // or bottom
+};
+
+enum _SIPCOMBINETYPE : int32_t {
+    kSipCombineColumns = 0,  // side by side
+    kSipCombineRows = 1,     // one above the other
+};
+
+// The kind of page a job asks for.
+enum _SIPSCNTYPE : int32_t {
+    kSipScanMono = 1,            // 1 bit at a threshold
+    kSipScanErrorDiffusion = 2,  // 1 bit by error diffusion
+    kSipScanTrueGray = 3,        // 8 bits
+    kSipScanColor = 5,           // 24 bits
+    kSipScanAutoColor = 6,       // the depth of the analysed content
+};
+
 // The largest image the library keeps in memory or accepts from a file.
 constexpr uint64_t kSipMaxImageBytes = uint64_t{2} << 30;
 
@@ -122,4 +144,11 @@ constexpr uint64_t kSipMaxImageBytes = uint64_t{2} << 30;
 constexpr uint64_t SipStride(uint64_t width, uint64_t bitsPerPixel)
 {
     return ((width * bitsPerPixel + 7) / 8 + 3) & ~3ull;
+}
+
+// The byte of an all-white row: 0 where a zero-is-white image of 1 or 8 bits
+// stores white, else 255.
+constexpr uint8_t SipWhiteByte(const tagSIPIMAGEINFO& info)
+{
+    return info.zeroIsWhite != 0 && info.bitsPerPixel <= 8 ? 0x00 : 0xFF;
 }

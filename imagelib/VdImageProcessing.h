@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#define VDIP_EXPORT __attribute__((visibility("default")))
+#include "imagelib/SipExport.h"
 
 // A page in memory, filled by the caller. colorType: 1 24-bit colour
 // (bytesPerPixel 3 or 4, the first three bytes blue, green, red), 6 8-bit

@@ -182,8 +182,7 @@ unsigned char* CVdSipImgDataWinBmp::GetImageDataPtr()
     std::unique_ptr<unsigned char[]> image(new (std::nothrow) unsigned char[size]);
     if (!image)
         return nullptr;
-    const bool zeroIsWhite1 = info_.bitsPerPixel == 1 && info_.zeroIsWhite != 0;
-    std::fill_n(image.get(), size, zeroIsWhite1 ? 0x00 : 0xFF);
+    std::fill_n(image.get(), size, SipWhiteByte(info_));
     if (mode_ == Mode::kReading) {
         if (IsFileStayOpen() || !hasPath_ || OpenFileForReading(path_.c_str()) != kSipOk)
             return nullptr;

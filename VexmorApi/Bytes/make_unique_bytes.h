@@ -12,7 +12,8 @@ struct bytes_deleter {
 
 using unique_bytes = std::unique_ptr<unsigned char, bytes_deleter>;
 
-// A new block of size bytes, released with free. Throws TraceException
+// A new block of size bytes (blocks of 1 MiB and more are mapped directly),
+// released only through bytes_deleter. Throws TraceException
 // FailedToAllocateMemory "Failed to allocate 1,048,576 bytes." when the heap
 // has no block of that size.
 unique_bytes make_unique_bytes(unsigned size);

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "VexmorApi/Bytes/BytesMemory.h"
+#include "VexmorApi/ImageEnhance/RotateImage.h"
 #include "VexmorApi/Utilities/Exception.h"
-#include "vdtcl/CTRotImage.h"
 
 namespace vscore {
 
@@ -29,23 +29,6 @@ uint64_t StoredRow(BitmapImage const& page)
 {
     ImageInfo const info = page.GetImageInfo();
     return info.GetHeight() == 0 ? info.GetBytesPerRowFor4BytesAlignment() : page.GetBytesPerRow();
-}
-
-// The image box colour code of a colour type.
-vdtcl::CTImgDataInfo::imgclr_t BoxColor(ImageInfo::ColorType colorType)
-{
-    switch (colorType) {
-    case ImageInfo::BlackAndWhite:
-        return vdtcl::CTImgDataInfo::kColorBW;
-    case ImageInfo::Gray:
-        return vdtcl::CTImgDataInfo::kColorBW1;
-    case ImageInfo::TrueGray:
-        return vdtcl::CTImgDataInfo::kColorGray;
-    case ImageInfo::Color:
-        return vdtcl::CTImgDataInfo::kColorRGB24;
-    default:
-        return vdtcl::CTImgDataInfo::kColorNone;
-    }
 }
 
 // A new page of info over rows of `row` bytes, each filled by copy(y, target).
@@ -204,9 +187,9 @@ std::unique_ptr<BitmapImage> ResizeImage::AddPaddingToWidth1BitPerPixel(std::uni
         return padded;
     }
     // The left edge becomes the top.
-    page = TurnQuarter(std::move(page), vdtcl::CTRotImage::kRotQuarterClockwise);
+    page = CRotateImage().RotateImage(std::move(page), IMAGEPROC_ORIENT_90);
     page = AddPaddingToHeight(std::move(page), left, right);
-    return TurnQuarter(std::move(page), vdtcl::CTRotImage::kRotQuarterCounterClockwise);
+    return CRotateImage().RotateImage(std::move(page), IMAGEPROC_ORIENT_270);
 }
 
 std::unique_ptr<BitmapImage> ResizeImage::CutOffWidth1BitPerPixel(std::unique_ptr<BitmapImage> page, unsigned int left,
@@ -225,49 +208,27 @@ std::unique_ptr<BitmapImage> ResizeImage::CutOffWidth1BitPerPixel(std::unique_pt
         cut->CreateWhiteImage();
         return cut;
     }
-    page = TurnQuarter(std::move(page), vdtcl::CTRotImage::kRotQuarterClockwise);
+    page = CRotateImage().RotateImage(std::move(page), IMAGEPROC_ORIENT_90);
     page = CutOffHeight(std::move(page), left, right);
-    return TurnQuarter(std::move(page), vdtcl::CTRotImage::kRotQuarterCounterClockwise);
+    return CRotateImage().RotateImage(std::move(page), IMAGEPROC_ORIENT_270);
 }
 
-std::unique_ptr<BitmapImage> ResizeImage::TurnQuarter(std::unique_ptr<BitmapImage> page, int turn)
+std::unique_ptr<BitmapImage> ResizeImage::PadRowsTo4Bytes(std::unique_ptr<BitmapImage> page)
 {
     if (!page) {
         return page;
     }
-    ImageInfo info = page->GetImageInfo();
-    vdtcl::CTImgDataInfo::imgclr_t const color = BoxColor(info.GetColorType());
-    int const width = static_cast<int>(std::min<uint32_t>(info.GetWidth(), INT32_MAX));
-    int const height = static_cast<int>(std::min<uint32_t>(info.GetHeight(), INT32_MAX));
+    ImageInfo const info = page->GetImageInfo();
     uint64_t const row = info.GetBytesPerRowFor4BytesAlignment();
     uint64_t const stride = page->GetBytesPerRow();
-    unsigned char* pixels = page->GetPixelsPointer();
-    if (pixels == nullptr || width != static_cast<int64_t>(info.GetWidth()) ||
-        height != static_cast<int64_t>(info.GetHeight())) {
-        return nullptr;
+    unsigned char const* const source = page->GetPixelsPointer();
+    if (info.GetHeight() == 0 || stride == row || source == nullptr) {
+        return page;
     }
-    // The rotation reads rows of 4-byte multiples; other rows are laid out
-    // so first.
-    std::unique_ptr<BytesMemory> aligned;
-    if (stride != row) {
-        uint64_t const copied = std::min(stride, row);
-        aligned = WhiteBlock(row * info.GetHeight(), "TurnQuarter");
-        for (uint64_t y = 0; y < info.GetHeight(); ++y) {
-            std::memcpy(aligned->GetBytesPointer() + y * row, pixels + y * stride, copied);
-        }
-        pixels = aligned->GetBytesPointer();
-    }
-    vdtcl::CTImgDataBox source;
-    vdtcl::CTImgDataBox turned;
-    if (!source.SetImageDataMemory(pixels, row * info.GetHeight(), width, height, color, 0) ||
-        !vdtcl::CTRotImage().RotateImage(source, turn, &turned, false)) {
-        return nullptr;
-    }
-    info.SetWidth(static_cast<uint32_t>(height));
-    info.SetHeight(static_cast<uint32_t>(width));
-    auto block = std::make_unique<BytesMemory>(static_cast<unsigned>(turned.GetImageDataSize()),
-                                               turned.GetPtrToImageData(), BytesMemory::Copy);
-    return std::make_unique<BitmapImage>(info, std::move(block));
+    uint64_t const copied = std::min(stride, row);
+    return Rebuild(
+        info, row, [&](uint64_t y, unsigned char* target) { std::memcpy(target, source + y * stride, copied); },
+        "PadRowsTo4Bytes");
 }
 
 }  // namespace vscore

@@ -1,6 +1,6 @@
 // Width and height fitting of page bitmaps: white padding added on either
 // side, or pixels cut off. 1-bit pages are turned a quarter turn so that
-// their width becomes whole rows.
+// their width becomes whole rows (CRotateImage).
 #pragma once
 
 #include <memory>
@@ -13,7 +13,7 @@ namespace vscore {
 // the page and returns the new one (the same object when nothing changes, an
 // empty pointer for an empty one); new pages keep the resolution and colour
 // type and get rows padded to 4 bytes. Sizes beyond 32 bits throw
-// FailedToAllocateMemory.
+// FailedToAllocateMemory; a failed turn of a 1-bit page throws (CRotateImage).
 class ResizeImage {
 public:
     ResizeImage() = default;
@@ -39,9 +39,10 @@ public:
     std::unique_ptr<BitmapImage> CutOffWidth8And24BitsPerPixel(std::unique_ptr<BitmapImage> page, unsigned int left,
                                                                unsigned int right);
 
-    // The page turned a quarter turn, clockwise for 1 and counter-clockwise
-    // for 2 (vdtcl::CTRotImage); an empty page when the turn fails.
-    static std::unique_ptr<BitmapImage> TurnQuarter(std::unique_ptr<BitmapImage> page, int turn);
+    // The page with rows of a multiple of 4 bytes: the same object when its
+    // stored rows are so already (or it has no rows), else a copy whose rows
+    // are white beyond what a stored row holds.
+    static std::unique_ptr<BitmapImage> PadRowsTo4Bytes(std::unique_ptr<BitmapImage> page);
 };
 
 }  // namespace vscore

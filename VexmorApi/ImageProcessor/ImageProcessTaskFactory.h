@@ -1,7 +1,8 @@
 // The seam through which the per-page scheduler makes the two tasks of every
-// page. The engine uses the real decode and enhancement tasks; tests hand the
-// scheduler a factory of their own (tests/support/fake_tasks has one that
-// records each call and runs scripted tasks).
+// page. The engine uses the real decode and enhancement tasks (NormalTaskFactory,
+// the default of ImageProcessor_Normal); tests hand the scheduler a factory of
+// their own (tests/support/fake_tasks has one that records each call and runs
+// scripted tasks).
 #pragma once
 
 #include <memory>

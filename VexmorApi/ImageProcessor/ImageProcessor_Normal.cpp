@@ -5,9 +5,11 @@
 #include <pthread.h>
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <system_error>
 
+#include "VexmorApi/ImageProcessor/NormalTaskFactory.h"
 #include "VexmorApi/Utilities/Exception.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 #include "VexmorApi/Utilities/Timer.h"
@@ -30,12 +32,9 @@ ImageProcessor_Normal::ImageProcessor_Normal(unsigned char pagesInFlight,
     : pagesInFlight_(std::max<unsigned char>(pagesInFlight, 1)),
       decodeQueue_(pagesInFlight_),
       enhanceQueue_(pagesInFlight_),
-      taskFactory_(std::move(taskFactory)),
+      taskFactory_(taskFactory ? std::move(taskFactory) : std::make_shared<NormalTaskFactory>()),
       spillThreshold_(spillThreshold)
 {
-    if (!taskFactory_) {
-        VEXMOR_THROW(kOrigin, "ImageProcessor_Normal", Exception::InvalidArgument, "taskFactory is nullptr.");
-    }
 }
 
 ImageProcessor_Normal::~ImageProcessor_Normal() { WaitUntilAllProcessesAreFinished(); }
@@ -56,9 +55,17 @@ void ImageProcessor_Normal::AddPage(std::shared_ptr<Page> page, DecodeParameter 
     try {
         pages_.push_back(page);
         try {
+            {
+                std::lock_guard<std::mutex> resultLock(resultMutex_);
+                executing_.insert(pageNo);
+            }
             slot->second = std::make_shared<std::thread>(&ImageProcessor_Normal::ProcessPage, this, page,
                                                          decodeParameter, imageProcParam, resolution);
         } catch (...) {
+            {
+                std::lock_guard<std::mutex> resultLock(resultMutex_);
+                executing_.erase(pageNo);
+            }
             pages_.pop_back();
             throw;
         }
@@ -154,13 +161,9 @@ bool ImageProcessor_Normal::IsFinishedProcess(unsigned short pageNo)
 
 bool ImageProcessor_Normal::IsAllProcessesAreFinished()
 {
-    std::lock_guard<std::recursive_mutex> lock(threadMapMutex_);
-    for (auto const& entry : threads_) {
-        if (IsExecutingProcess(entry.first)) {
-            return false;
-        }
-    }
-    return true;
+    std::lock_guard<std::recursive_mutex> threadLock(threadMapMutex_);
+    std::lock_guard<std::mutex> resultLock(resultMutex_);
+    return executing_.empty();
 }
 
 bool ImageProcessor_Normal::IsExistProcess(unsigned short pageNo)
@@ -180,14 +183,9 @@ bool ImageProcessor_Normal::IsExecutingProcess(unsigned short pageNo)
 
 std::vector<unsigned short> ImageProcessor_Normal::GetExecutingProcessNumbers()
 {
-    std::vector<unsigned short> numbers;
-    std::lock_guard<std::recursive_mutex> lock(threadMapMutex_);
-    for (auto const& entry : threads_) {
-        if (IsExecutingProcess(entry.first)) {
-            numbers.push_back(entry.first);
-        }
-    }
-    return numbers;
+    std::lock_guard<std::recursive_mutex> threadLock(threadMapMutex_);
+    std::lock_guard<std::mutex> resultLock(resultMutex_);
+    return std::vector<unsigned short>(executing_.begin(), executing_.end());
 }
 
 std::string ImageProcessor_Normal::CreateProcessStateString()
@@ -199,13 +197,11 @@ ImageProcessor::ImageSizes ImageProcessor_Normal::GetFinishedImageSizes()
 {
     std::vector<std::shared_ptr<Result>> finished;
     {
+        // Every stored result belongs to a page of the threads map.
         std::lock_guard<std::recursive_mutex> threadLock(threadMapMutex_);
         std::lock_guard<std::mutex> resultLock(resultMutex_);
-        for (auto const& entry : threads_) {
-            auto const result = results_.find(entry.first);
-            if (result != results_.end()) {
-                finished.push_back(result->second);
-            }
+        for (auto const& entry : results_) {
+            finished.push_back(entry.second);
         }
     }
     // The pages' own locks are taken outside the processor's: a page busy
@@ -275,6 +271,7 @@ void ImageProcessor_Normal::ProcessPage(std::shared_ptr<Page> page, DecodeParame
         result = std::make_shared<Result>(Result::Success, nullptr);
     }
     results_[pageNo] = result;
+    executing_.erase(pageNo);
 }
 
 void ImageProcessor_Normal::WaitUntilProcessCanStart(std::shared_ptr<Page> const& page)
@@ -285,10 +282,8 @@ void ImageProcessor_Normal::WaitUntilProcessCanStart(std::shared_ptr<Page> const
     }
     unsigned const latest = pageNo - pagesInFlight_;
     bool waited = false;
-    for (unsigned k = latest; k >= 1; --k) {
-        if (!IsExecutingProcess(static_cast<unsigned short>(k))) {
-            continue;
-        }
+    // Downwards from N - n, only through the pages still executing.
+    for (unsigned k = LatestExecutingAtOrBelow(latest); k >= 1; k = LatestExecutingAtOrBelow(k - 1)) {
         if (!waited) {
             if (page->GetImageSizeOnMemory() != 0) {
                 page->StoreImageInTemporaryFileIfPossible();
@@ -304,6 +299,13 @@ void ImageProcessor_Normal::WaitUntilProcessCanStart(std::shared_ptr<Page> const
         g_ProcessorLog.WriteLog(1, "Restart Process %u. Lap Time [%lu]: %u msec", pageNo, ThreadNumber(),
                                 Singleton<Timer>::GetInstance()->GetLapTime());
     }
+}
+
+unsigned ImageProcessor_Normal::LatestExecutingAtOrBelow(unsigned pageNo)
+{
+    std::lock_guard<std::mutex> lock(resultMutex_);
+    auto const above = executing_.upper_bound(static_cast<unsigned short>(pageNo));
+    return above == executing_.begin() ? 0 : *std::prev(above);
 }
 
 std::shared_ptr<ImageProcessor::Result> ImageProcessor_Normal::Perform(std::shared_ptr<Page> const& page,

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -31,10 +32,12 @@ public:
     static constexpr uint64_t kDefaultSpillThreshold = 0xC800000;  // 200 MiB
 
     // pagesInFlight below 1 counts as 1. The page tasks come from
-    // taskFactory (see ImageProcessTaskFactory; the processor shares it).
-    // Throws InvalidArgument for an empty factory.
-    ImageProcessor_Normal(unsigned char pagesInFlight, std::shared_ptr<ImageProcessTaskFactory> taskFactory,
-                          uint64_t spillThreshold = kDefaultSpillThreshold);
+    // taskFactory (see ImageProcessTaskFactory; the processor shares it),
+    // the real decode and enhancement tasks when it is empty. Finished pages
+    // spill to files beyond spillThreshold bytes in memory.
+    explicit ImageProcessor_Normal(unsigned char pagesInFlight,
+                                   std::shared_ptr<ImageProcessTaskFactory> taskFactory = nullptr,
+                                   uint64_t spillThreshold = kDefaultSpillThreshold);
     // Waits for every page's thread first.
     ~ImageProcessor_Normal() override;
     ImageProcessor_Normal(ImageProcessor_Normal const&) = delete;
@@ -86,6 +89,8 @@ private:
     void WaitUntilProcessCanStart(std::shared_ptr<Page> const& page);
     std::shared_ptr<Result> Perform(std::shared_ptr<Page> const& page, DecodeParameter const& decodeParameter,
                                     vscore::_IMAGEPROC_PARAM const& imageProcParam, unsigned short resolution);
+    // The highest number up to pageNo of a page still executing; 0 for none.
+    unsigned LatestExecutingAtOrBelow(unsigned pageNo);
     // Adds the task to the queue, waits for it and returns its result.
     int RunTask(TaskQueue& queue, std::shared_ptr<Task> const& task);
 
@@ -97,6 +102,7 @@ private:
     std::mutex waitMapMutex_;
     std::mutex resultMutex_;
     std::map<unsigned short, std::exception_ptr> exceptions_;  // guarded by resultMutex_
+    std::set<unsigned short> executing_;                       // added pages without a result; guarded by resultMutex_
     TaskQueue decodeQueue_;
     TaskQueue enhanceQueue_;
     std::atomic<bool> cancel_{false};

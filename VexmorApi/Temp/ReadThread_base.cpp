@@ -215,6 +215,7 @@ VSRSLT CReadThread_base::Start(VS_SCANNER_PARAMETERS parameters, std::shared_ptr
         m_restartTries.store(false);
         m_loopRunning.store(false);
         m_loopEnded.store(false);
+        m_unreadable.store(false);
         m_paperSource.store(SOURCEAUTO);
         if (!CThread_Base::Start()) {
             g_ScanDevApiLog.WriteLog(1, "Error: Start thread failed");
@@ -460,11 +461,40 @@ VSRSLT CReadThread_base::ReceiveData(uint8_t* buffer, uint32_t& carried)
 
 void CReadThread_base::WriteRecvDataInBuffer(uint8_t* buffer, uint32_t count, uint32_t& carried)
 {
-    uint32_t const length = carried + count;
-    uint8_t* restBytes = nullptr;
-    uint32_t restLength = 0;
+    uint32_t length = carried + count;
+    carried = 0;
+    for (;;) {
+        uint8_t* restBytes = nullptr;
+        uint32_t restLength = 0;
+        bool const threw = !DispatchGuarded(buffer, length, &restBytes, &restLength);
+        std::unique_ptr<uint8_t[]> const rest(restBytes);
+        if (!rest || restLength == 0) {
+            return;
+        }
+        if (restLength >= kReceiveBufferSize || restLength > length) {
+            // A unit as long as the whole buffer can never be completed.
+            SetUnreadableData();
+            return;
+        }
+        std::memmove(buffer, rest.get(), restLength);
+        carried = restLength;
+        // After a failing unit the units behind it are dispatched at once,
+        // as they would have been had the failure not come: the outcome does
+        // not depend on where the device's data were cut into reads. (A
+        // dispatcher that consumed nothing is not asked again.)
+        if (!threw || restLength == length) {
+            return;
+        }
+        length = restLength;
+        carried = 0;
+    }
+}
+
+bool CReadThread_base::DispatchGuarded(uint8_t* data, uint32_t length, uint8_t** rest, uint32_t* restLength)
+{
     try {
-        DispatchReceivedData(buffer, length, &restBytes, &restLength);
+        DispatchReceivedData(data, length, rest, restLength);
+        return true;
     } catch (Exception const& e) {
         uint16_t const pageNo = static_cast<uint16_t>(m_imageProcessor->GetAddedPageCount() + 1);
         g_ReadLog.WriteLog(1, "Exception is occured in %d page's Reading.", pageNo);
@@ -480,19 +510,7 @@ void CReadThread_base::WriteRecvDataInBuffer(uint8_t* buffer, uint32_t count, ui
         g_ReadLog.WriteLog(1, "Unknown exception is occured in %d page's Reading.", pageNo);
         Terminate(READTHREAD_UNKNOWN_EXCEPTION, pageNo);
     }
-    std::unique_ptr<uint8_t[]> const rest(restBytes);
-    carried = 0;
-    if (!rest || restLength == 0) {
-        return;
-    }
-    if (restLength >= kReceiveBufferSize || restLength > length) {
-        // A unit as long as the whole buffer can never be completed.
-        g_ReadLog.WriteLog(1, "Error: Read unknown data");
-        m_scanError->SetErrWithDevice(READTHREAD_UNREADABLE_DATA, 1, NextPageNo());
-        return;
-    }
-    std::memmove(buffer, rest.get(), restLength);
-    carried = restLength;
+    return false;
 }
 
 bool CReadThread_base::IsDeviceReadableCondition()
@@ -507,14 +525,22 @@ bool CReadThread_base::IsDeviceReadableLocked()
         return false;
     }
     SCANSTATUS const status = m_scanError->Get();
-    return !vdtcl::IsConnectionError(status.status) && status.deviceErr == 0 && !IsReceivedCancel(status);
+    return !vdtcl::IsConnectionError(status.status) && status.deviceErr == 0 && !IsReceivedCancel(status) &&
+           !m_unreadable.load();
 }
 
 bool CReadThread_base::ShouldFinishReceiving() const
 {
     SCANSTATUS const status = m_scanError->Get();
     return status.allPagesReceived || IsReceivedCancel(status) || status.deviceErr != 0 ||
-           vdtcl::IsConnectionError(status.status);
+           vdtcl::IsConnectionError(status.status) || m_unreadable.load();
+}
+
+void CReadThread_base::SetUnreadableData()
+{
+    g_ReadLog.WriteLog(1, "Error: Read unknown data");
+    m_scanError->SetErrWithDevice(READTHREAD_UNREADABLE_DATA, 1, NextPageNo());
+    m_unreadable.store(true);
 }
 
 void CReadThread_base::CloseScanner()

@@ -148,7 +148,8 @@ public:
     // ---- For the generation classes, on the reading thread.
     // Consumes the complete units at the start of data; an incomplete unit
     // at the end comes back as a new array (SaveDataToEscapeBuffer) in rest
-    // with its length, which the caller frees; rest stays null otherwise.
+    // with its length, which the caller frees; rest stays null otherwise. A
+    // dispatcher that throws may still leave a rest, which is kept.
     virtual VSRSLT DispatchReceivedData(uint8_t* data, uint32_t length, uint8_t** rest, uint32_t* restLength) = 0;
     virtual VSRSLT ConvertDeviceErrorToVSRSLT(uint16_t deviceError) = 0;
 
@@ -178,6 +179,14 @@ protected:
     VSRSLT Rescan();
     // The page after the last one handed to the image processor.
     uint16_t NextPageNo() const;
+    // The scan has ended for the receive loop: all pages received, a cancel,
+    // a device error or a lost connection.
+    bool ShouldFinishReceiving() const;
+    // The device's data can no longer be read: recorded for the page after
+    // the last one received (unless a failure came first), and the receive
+    // loop ends whatever was recorded before, since nothing after it can be
+    // trusted.
+    void SetUnreadableData();
     // ThreadProc is over (the scanner closed); any thread.
     bool IsReceiveLoopEnded() const { return m_loopEnded.load(); }
 
@@ -213,9 +222,11 @@ private:
     void ScanAndReceive();
     VSRSLT ReceiveData(uint8_t* buffer, uint32_t& carried);
     void WriteRecvDataInBuffer(uint8_t* buffer, uint32_t count, uint32_t& carried);
+    // The dispatcher with every exception turned into Terminate; false
+    // after one.
+    bool DispatchGuarded(uint8_t* data, uint32_t length, uint8_t** rest, uint32_t* restLength);
     bool IsDeviceReadableCondition();
     bool IsDeviceReadableLocked();  // with m_ioMutex held
-    bool ShouldFinishReceiving() const;
     std::shared_ptr<Page> GetPageFromProcessor(uint16_t pageNo);
     void SetReadTimeout(int64_t milliseconds);
     bool HasUnreportedFailure(const SCANSTATUS& status, uint16_t pageNo) const;
@@ -235,6 +246,7 @@ private:
     std::atomic<bool> m_restartTries{false};
     std::atomic<bool> m_loopRunning{false};  // the receive loop runs: the caller may send
     std::atomic<bool> m_loopEnded{false};    // ThreadProc is over
+    std::atomic<bool> m_unreadable{false};   // the stream was lost (SetUnreadableData)
     // The paper source of the scan, known once the device is prepared.
     std::atomic<int32_t> m_paperSource{SOURCEAUTO};
     vdtcl::CTTime m_sleeper;

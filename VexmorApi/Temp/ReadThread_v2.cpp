@@ -34,18 +34,28 @@ uint32_t NonNegative(int64_t value) { return SaturateTo<uint32_t>(std::max<int64
     VEXMOR_THROW(kOrigin, function, Exception::InvalidArgument, "Invalid Page No. - " + std::to_string(pageNo));
 }
 
+// The device's colour codes in three classes: black and white (0), gray
+// (1, either code) and colour (2).
+unsigned ColorClass(IMAGE_COLOR color)
+{
+    switch (color) {
+    case IMAGE_COLOR_BLACKWHITE:
+        return 0;
+    case IMAGE_COLOR_GRAY:
+    case IMAGE_COLOR_GRAY_ALT:
+        return 1;
+    default:
+        return 2;
+    }
+}
+
 // The line kind of a line without data (a white line) in an image.
 DeviceImageLines::LineColorType WhiteLineColor(DeviceImageInfo::ColorType color)
 {
-    switch (color) {
-    case DeviceImageInfo::BlackAndWhite:
-        return DeviceImageLines::LineWholeRow;
-    case DeviceImageInfo::Gray:
-    case DeviceImageInfo::TrueGray:
-        return DeviceImageLines::LineTrueGray;
-    default:
-        return DeviceImageLines::LineColor;
-    }
+    return CReadThread_v2::ToDeviceImageLinesLineColorType(color == DeviceImageInfo::BlackAndWhite
+                                                               ? IMAGE_COLOR_BLACKWHITE
+                                                           : color == DeviceImageInfo::Color ? IMAGE_COLOR_FULLCOLOR
+                                                                                             : IMAGE_COLOR_GRAY);
 }
 
 bool IsEdgeKind(const IMAGE_HEADER& header, const PARSE_RESULT& result)
@@ -134,54 +144,29 @@ VSRSLT CReadThread_v2::ConvertDeviceErrorToVSRSLT(uint16_t deviceError)
 
 COLORTYPE CReadThread_v2::ToColorType(IMAGE_COLOR color)
 {
-    switch (color) {
-    case IMAGE_COLOR_BLACKWHITE:
-        return BLACKWHITE;
-    case IMAGE_COLOR_GRAY:
-    case IMAGE_COLOR_GRAY_ALT:
-        return TRUEGRAY;
-    default:
-        return COLOR24BIT;
-    }
+    static COLORTYPE const kTypes[] = {BLACKWHITE, TRUEGRAY, COLOR24BIT};
+    return kTypes[ColorClass(color)];
 }
 
 Page::AutoColorResult CReadThread_v2::ToAutoColorResultType(IMAGE_COLOR color)
 {
-    switch (color) {
-    case IMAGE_COLOR_BLACKWHITE:
-        return Page::AutoColorBlackAndWhite;
-    case IMAGE_COLOR_GRAY:
-    case IMAGE_COLOR_GRAY_ALT:
-        return Page::AutoColorGray;
-    default:
-        return Page::AutoColorColor;
-    }
+    static Page::AutoColorResult const kResults[] = {Page::AutoColorBlackAndWhite, Page::AutoColorGray,
+                                                     Page::AutoColorColor};
+    return kResults[ColorClass(color)];
 }
 
 DeviceImageInfo::ColorType CReadThread_v2::ToDeviceImageInfoColorType(IMAGE_COLOR color)
 {
-    switch (color) {
-    case IMAGE_COLOR_BLACKWHITE:
-        return DeviceImageInfo::BlackAndWhite;
-    case IMAGE_COLOR_GRAY:
-    case IMAGE_COLOR_GRAY_ALT:
-        return DeviceImageInfo::TrueGray;
-    default:
-        return DeviceImageInfo::Color;
-    }
+    static DeviceImageInfo::ColorType const kTypes[] = {DeviceImageInfo::BlackAndWhite, DeviceImageInfo::TrueGray,
+                                                        DeviceImageInfo::Color};
+    return kTypes[ColorClass(color)];
 }
 
 DeviceImageLines::LineColorType CReadThread_v2::ToDeviceImageLinesLineColorType(IMAGE_COLOR color)
 {
-    switch (color) {
-    case IMAGE_COLOR_BLACKWHITE:
-        return DeviceImageLines::LineWholeRow;
-    case IMAGE_COLOR_GRAY:
-    case IMAGE_COLOR_GRAY_ALT:
-        return DeviceImageLines::LineTrueGray;
-    default:
-        return DeviceImageLines::LineColor;
-    }
+    static DeviceImageLines::LineColorType const kTypes[] = {
+        DeviceImageLines::LineWholeRow, DeviceImageLines::LineTrueGray, DeviceImageLines::LineColor};
+    return kTypes[ColorClass(color)];
 }
 
 DeviceImageLines::CompressionType CReadThread_v2::ToDeviceImageLinesCompressionType(IMAGE_COMPRESS compression)
@@ -216,6 +201,8 @@ VSRSLT CReadThread_v2::DispatchReceivedData(uint8_t* data, uint32_t length, uint
 {
     static char const kFunc[] = "DispatchReceivedData";
     g_ReadLog.WriteLog(3, ">>>>> %s >>>>>", kFunc);
+    *rest = nullptr;
+    *restLength = 0;
     VSRSLT result = 0;
     uint8_t* cursor = data;
     uint32_t remaining = length;
@@ -230,36 +217,32 @@ VSRSLT CReadThread_v2::DispatchReceivedData(uint8_t* data, uint32_t length, uint
         if (outcome != CParseExeCmdRes_v2::kParseComplete || next <= cursor || next > cursor + remaining) {
             // The page after the last one received gets the failure, so the
             // caller learns of it when it asks for that page.
-            m_scanError->SetErrWithDevice(READTHREAD_UNREADABLE_DATA, 1, NextPageNo());
-            g_ReadLog.WriteLog(1, "Error: Read unknown data");
+            SetUnreadableData();
             remaining = 0;
             break;
         }
         m_pages.Select(ConvertToDevicePageNo(header.pageNo), IsEdgeKind(header, parsed));
-        if (parsed.hasStatusCode && header.statusCode <= IMAGE_STATUS_EDGE_LINE) {
-            VSRSLT const written = WriteDataBlockToImageDataArray(header);
-            if (written != 0) {
-                g_ReadLog.WriteLog(1, "Error: Failed to write data block to array. ret = %08x, pageNo = %d", written,
-                                   header.pageNo);
-                m_scanError->SetErr(written, header.pageNo);
-                result = written;
+        uint32_t const blockSize = static_cast<uint32_t>(next - cursor);
+        try {
+            result = DispatchBlock(header, parsed);
+        } catch (...) {
+            // The blocks after the failing one stay for the next read, so the
+            // stream stays in step while the scan is terminated.
+            if (remaining > blockSize) {
+                *rest = SaveDataToEscapeBuffer(next, remaining - blockSize);
+                *restLength = remaining - blockSize;
             }
-        } else if (parsed.hasStatusCode) {
-            DispatchEndCode(header.statusCode);
-        } else if (parsed.hasDataInfo) {
-            DispatchDataInfo(header, parsed);
-        } else if (parsed.failed) {
-            g_ReadLog.WriteLog(1, "Error: Received failed code = 0x%X", parsed.failKind);
-        } else if (parsed.stopped || parsed.finishWaiting || parsed.timer || parsed.remainingTime ||
-                   parsed.deviceError) {
-            DispatchStatusCode(parsed);
+            throw;
         }
-        // A block without any event (0x10) is passed over.
-        remaining -= static_cast<uint32_t>(next - cursor);
+        remaining -= blockSize;
         cursor = next;
+        // The receive loop ends after this read: what the device sent after
+        // the end of the scan must not change it (else how the bytes were
+        // cut into reads would decide the outcome).
+        if (ShouldFinishReceiving()) {
+            remaining = 0;
+        }
     }
-    *rest = nullptr;
-    *restLength = 0;
     if (remaining > 0) {
         *rest = SaveDataToEscapeBuffer(cursor, remaining);
         *restLength = remaining;
@@ -268,6 +251,30 @@ VSRSLT CReadThread_v2::DispatchReceivedData(uint8_t* data, uint32_t length, uint
     m_waitingDocumentStatus->UpdateStatus();
     g_ReadLog.WriteLog(3, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, result);
     return result;
+}
+
+VSRSLT CReadThread_v2::DispatchBlock(const IMAGE_HEADER& header, const PARSE_RESULT& parsed)
+{
+    if (parsed.hasStatusCode && header.statusCode <= IMAGE_STATUS_EDGE_LINE) {
+        VSRSLT const written = WriteDataBlockToImageDataArray(header);
+        if (written != 0) {
+            g_ReadLog.WriteLog(1, "Error: Failed to write data block to array. ret = %08x, pageNo = %d", written,
+                               header.pageNo);
+            m_scanError->SetErr(written, header.pageNo);
+        }
+        return written;
+    }
+    if (parsed.hasStatusCode) {
+        DispatchEndCode(header.statusCode);
+    } else if (parsed.hasDataInfo) {
+        DispatchDataInfo(header, parsed);
+    } else if (parsed.failed) {
+        g_ReadLog.WriteLog(1, "Error: Received failed code = 0x%X", parsed.failKind);
+    } else if (parsed.stopped || parsed.finishWaiting || parsed.timer || parsed.remainingTime || parsed.deviceError) {
+        DispatchStatusCode(parsed);
+    }
+    // A block without any event (0x10) is passed over.
+    return 0;
 }
 
 void CReadThread_v2::MakeImageAndAppendToPageIfNeeded(IMAGE_COMPRESS compression, IMAGE_COLOR color)
@@ -281,15 +288,17 @@ void CReadThread_v2::MakeImageAndAppendToPageIfNeeded(IMAGE_COMPRESS compression
     uint16_t const pageNo = m_pages.GetSelectedPageNo();
     uint16_t const x = ToResolution(resolution.x);
     uint16_t const y = ToResolution(resolution.y);
+    // Room for the expected lines is taken at once (the image caps it), so
+    // a page's data are not copied again and again while they grow.
     switch (compression) {
     case IMAGE_COMPRESS_NONE:
     case IMAGE_COMPRESS_PACKBITS:
         m_pages.Append(std::make_shared<Page>(
-            std::make_unique<DeviceImageLines>(x, y, ToDeviceImageInfoColorType(color), area.x, 0), pageNo));
+            std::make_unique<DeviceImageLines>(x, y, ToDeviceImageInfoColorType(color), area.x, area.y), pageNo));
         break;
     case IMAGE_COMPRESS_JPEG:
-        m_pages.Append(
-            std::make_shared<Page>(std::make_unique<DeviceImageJpeg>(x, y, DeviceImageInfo::Color, area.x, 0), pageNo));
+        m_pages.Append(std::make_shared<Page>(
+            std::make_unique<DeviceImageJpeg>(x, y, DeviceImageInfo::Color, area.x, area.y), pageNo));
         break;
     }
 }

@@ -44,6 +44,8 @@ public:
     // Ends the thread before the dispatcher goes.
     ~CReadThread_v2() override;
 
+    // Stops at the block that ends the scan; a block that throws leaves the
+    // blocks after it in rest before the exception goes on.
     VSRSLT DispatchReceivedData(uint8_t* data, uint32_t length, uint8_t** rest, uint32_t* restLength) override;
     // 0x50000000 | code for the device's known codes (0xA1 as 0xA2), else
     // 0x500000FF.
@@ -59,6 +61,8 @@ public:
     static IMAGE_COLOR ToDeviceColor(COLORTYPE type);
 
 private:
+    // One complete block, by what the parser found in it.
+    VSRSLT DispatchBlock(const IMAGE_HEADER& header, const PARSE_RESULT& parsed);
     VSRSLT WriteDataBlockToImageDataArray(const IMAGE_HEADER& header);
     void MakeImageAndAppendToPageIfNeeded(IMAGE_COMPRESS compression, IMAGE_COLOR color);
     void DispatchEndCode(IMAGE_STATUSCODE endCode);

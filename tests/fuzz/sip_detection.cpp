@@ -10,6 +10,7 @@
 
 #include "imagelib/VdImageProcessing.h"
 #include "imagelib/VdScnImgAna.h"
+#include "tests/fuzz/SipFuzzReader.h"
 #include "tests/support/sip_images/FakeSipImgData.h"
 
 namespace {
@@ -20,33 +21,7 @@ void Check(bool condition)
         std::abort();
 }
 
-// Takes values from the front of the input; zeros once it is used up.
-class Reader {
-public:
-    Reader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-    template <class T>
-    T Take()
-    {
-        T value{};
-        const size_t n = sizeof(T) < size_ ? sizeof(T) : size_;
-        std::memcpy(&value, data_, n);
-        data_ += n;
-        size_ -= n;
-        return value;
-    }
-    // count bytes from the rest of the input, repeated as needed.
-    std::vector<uint8_t> Pixels(size_t count) const
-    {
-        std::vector<uint8_t> pixels(count, 0xFF);
-        for (size_t i = 0; size_ != 0 && i < count; ++i)
-            pixels[i] = data_[i % size_];
-        return pixels;
-    }
-
-private:
-    const uint8_t* data_;
-    size_t size_;
-};
+using Reader = SipFuzzReader;
 
 void EntryPoint(Reader& in)
 {

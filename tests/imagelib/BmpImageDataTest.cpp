@@ -13,43 +13,17 @@
 #include "imagelib/VdSipErrorDiffusion.h"
 #include "imagelib/VdSipImgDataWinBmp.h"
 #include "tests/imagelib/DetectionSupport.h"
+#include "tests/support/sip_images/SipBmpFiles.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-const char* kPython = "/usr/bin/python3";
+std::string Pil(const std::string& arguments) { return sippages::RunTestScript("pil_bmp.py", arguments); }
 
-std::string Script() { return std::string(std::getenv("VEXMOR_SOURCE_DIR")) + "/tests/imagelib/pil_bmp.py"; }
+Bytes ReadBytes(const std::string& path) { return sippages::ReadFileBytes(path); }
 
-bool HavePillow() { return std::system((std::string(kPython) + " -c 'import PIL' 2>/dev/null").c_str()) == 0; }
-
-// Runs the Pillow helper; its standard output.
-std::string Pil(const std::string& arguments)
-{
-    std::string output;
-    FILE* pipe = popen((std::string(kPython) + " " + Script() + " " + arguments).c_str(), "r");
-    if (pipe == nullptr)
-        return output;
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, pipe) != nullptr)
-        output += buffer;
-    return pclose(pipe) == 0 ? output : "failed: " + output;
-}
-
-Bytes ReadBytes(const std::string& path)
-{
-    const std::string text = ScratchDir::Read(path);
-    return Bytes(text.begin(), text.end());
-}
-
-void WriteBytes(const std::string& path, const Bytes& bytes)
-{
-    FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-}
+void WriteBytes(const std::string& path, const Bytes& bytes) { ASSERT_TRUE(sippages::WriteFileBytes(path, bytes)); }
 
 uint32_t Le32(const Bytes& b, size_t at)
 {
@@ -63,57 +37,25 @@ void PutLe32(Bytes& b, size_t at, uint32_t v)
 
 size_t Stride(int32_t width, int32_t bits) { return static_cast<size_t>(SipStride(width, bits)); }
 
-// A seeded pattern image, top row first, padding bytes zero.
 Bytes Pattern(int32_t width, int32_t height, int32_t bits, uint32_t seed)
 {
-    const size_t stride = Stride(width, bits), used = (size_t(width) * bits + 7) / 8;
-    Bytes pixels(stride * height, 0);
-    uint32_t state = seed * 2654435761u + 1;
-    for (int32_t y = 0; y < height; ++y)
-        for (size_t i = 0; i < used; ++i) {
-            state = state * 1103515245u + 12345u;
-            pixels[y * stride + i] = uint8_t(state >> 16);
-        }
-    return pixels;
+    return sippages::PatternPixels(width, height, bits, seed);
 }
 
-// Saves pixels (top row first) through the image data's writer.
 int Save(const std::string& path, const tagSIPIMAGEINFO& info, const Bytes& pixels)
 {
-    CVdSipImgDataWinBmp image;
-    tagSIPIMAGEINFO copy = info;
-    if (image.InitializeToFile(path.c_str(), &copy) != 0)
-        return -1;
-    unsigned char* p = image.GetImageDataPtr();
-    if (p == nullptr)
-        return -2;
-    std::memcpy(p, pixels.data(), pixels.size());
-    return image.SaveImgData();
+    return sippages::SaveBmp(path, info, pixels);
 }
 
-struct Loaded {
-    int code;
-    tagSIPIMAGEINFO info;
-    Bytes pixels;  // top row first
-};
-
-Loaded Load(const std::string& path)
-{
-    CVdSipImgDataWinBmp image;
-    Loaded loaded{image.InitializeWithFile(path.c_str(), nullptr), {}, {}};
-    if (loaded.code == 0 && image.GetImageInfo(&loaded.info) == 0) {
-        if (const unsigned char* p = image.GetImageDataPtr())
-            loaded.pixels.assign(p, p + Stride(loaded.info.width, loaded.info.bitsPerPixel) * loaded.info.height);
-    }
-    return loaded;
-}
+using Loaded = sippages::LoadedBmp;
+Loaded Load(const std::string& path) { return sippages::LoadBmp(path); }
 
 class BmpImageData : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!HavePillow())
-            GTEST_SKIP() << "no Pillow for " << kPython;
+        if (!sippages::HavePython("PIL"))
+            GTEST_SKIP() << "no Pillow";
     }
     ScratchDir dir_;
 };

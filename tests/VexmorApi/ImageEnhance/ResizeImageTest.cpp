@@ -4,34 +4,16 @@
 
 #include <vector>
 
-#include "PageImages.h"
-#include "VexmorApi/Bytes/BytesMemory.h"
+#include "EnhancePages.h"
 #include "VexmorApi/ImageEnhance/ResizeImage.h"
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
+using enhance_pages::Bytes;
+using enhance_pages::MakePage;
+using enhance_pages::PixelAt;
+using enhance_pages::White;
 using vscore::ResizeImage;
-
-std::unique_ptr<BitmapImage> MakePage(ImageInfo const& info, uint64_t stride, unsigned seed)
-{
-    Bytes pixels = Pattern(stride * info.GetHeight(), seed);
-    return std::make_unique<BitmapImage>(
-        info, std::make_unique<BytesMemory>(static_cast<unsigned>(pixels.size()), pixels.data(), BytesMemory::Copy));
-}
-
-// Pixel (x, y): the bit of a 1-bit page, else the pixel's bytes.
-Bytes PixelAt(BitmapImage& page, uint32_t x, uint32_t y)
-{
-    unsigned const bits = page.GetBitsPerPixel();
-    unsigned char const* row = page.GetPixelsPointer() + uint64_t{y} * page.GetBytesPerRow();
-    if (bits == 1) {
-        return {static_cast<unsigned char>((row[x / 8] >> (7 - x % 8)) & 1)};
-    }
-    return Bytes(row + x * (bits / 8), row + (x + 1) * (bits / 8));
-}
-
-Bytes White(unsigned bits) { return bits == 1 ? Bytes{1} : Bytes(bits / 8, 0xFF); }
 
 struct Shape {
     ImageInfo::ColorType type;

@@ -1,4 +1,4 @@
-// What the scheduler and the decode task write to their logs over a run of
+// What the scheduler and the two tasks write to their logs over a run of
 // twenty pages, two in flight: one wait line per waiting page naming the
 // page it waits behind, timer lines carrying the logs' own thread number,
 // the device-data and image dumps. The logs are set up once per program,
@@ -17,6 +17,7 @@
 #include "VexmorApi/Bytes/BytesMemory.h"
 #include "VexmorApi/ImageProcessor/ImageProcessor_Normal.h"
 #include "VexmorApi/Tasks/DecodeTask.h"
+#include "VexmorApi/Tasks/ImageEnhanceTask.h"
 #include "tests/VexmorApi/Utilities/LogHome.h"
 
 using fake_tasks::FakeTask;
@@ -80,7 +81,11 @@ TEST_F(ImageProcessorLog, TwentyPagesTwoInFlight)
     };
     auto enhance = [&](FakeTask& t) {
         t.Work(std::chrono::milliseconds(durations[t.GetPage().GetPageNo() + 19u]));
-        return 0;
+        vscore::_IMAGEPROC_PARAM keep;
+        keep.userColorType = vscore::IMAGEPROC_USER_TRUEGRAY;
+        vscore::ImageEnhanceTask real(std::shared_ptr<Page>(&t.GetPage(), [](Page*) {}), keep, 300);
+        real.Run();
+        return real.GetResult();
     };
     auto factory = std::make_shared<RecordingTaskFactory>(decode, enhance);
     {
@@ -152,6 +157,12 @@ TEST_F(ImageProcessorLog, TwentyPagesTwoInFlight)
         EXPECT_EQ(CountEnding(decodeLines, "  " + std::to_string(n) + " page's decode task started"), 1u) << n;
         EXPECT_EQ(CountEnding(decodeLines, "  " + std::to_string(n) + " page's decode task finished"), 1u) << n;
     }
+    std::vector<std::string> const enhanceLines = Lines(ReadOut("ImageEnhanceLog.kmy"));
+    for (int n = 1; n <= 20; ++n) {
+        EXPECT_EQ(CountEnding(enhanceLines, "  " + std::to_string(n) + " page's image enhance task started"), 1u);
+        EXPECT_EQ(CountEnding(enhanceLines, "  " + std::to_string(n) + " page's image enhance task finished"), 1u);
+    }
+    EXPECT_EQ(CountEnding(enhanceLines, "  change resolution if needed. in reso = 300, out reso = 300"), 20u);
 }
 
 }  // namespace

@@ -335,6 +335,45 @@ TEST(ReadThreadV2Events, EachEventEndsOnItsPageWithItsCode)
     }
 }
 
+TEST(ReadThreadV2Events, WhatFollowsTheEndOrAFailureDoesNotDependOnHowTheReadsWereCut)
+{
+    using namespace gen2_blocks;
+    struct Case {
+        const char* name;
+        Bytes stream;
+        size_t cut;  // a second run splits the stream here
+        VSRSLT code;
+        size_t reads[2];  // whole, cut
+    };
+    Bytes const badJpeg = Cat({WhiteLine(1), JpegBlock(1, kJpeg, JpegHead(), 8)});
+    const Case cases[] = {
+        // A stop key after a device error in the same read changes nothing.
+        {"the device error ends the scan", Cat({DeviceError(0x90), Notice(0x41)}), 2, 0x50000090, {1, 1}},
+        // Unreadable data end the loop also after an earlier failure.
+        {"unreadable data after a failure",
+         Cat({PageEnd(1), Bytes{0x00, 0x99}, Timer(0x51, 30)}),
+         4,
+         0x6040100F,
+         {1, 2}},
+        // The blocks behind a block that failed are handled at once: the
+        // device's timer extend counts, so 300 tries follow.
+        {"the blocks behind a failing block", Cat({badJpeg, Timer(0x51, 30)}), badJpeg.size(), 0x70403004, {301, 302}},
+    };
+    for (const Case& c : cases) {
+        for (bool cut : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (cut ? ", cut" : ", whole"));
+            std::vector<Bytes> const chunks = cut ? fakedev::SplitAt(c.stream, {c.cut}) : std::vector<Bytes>{c.stream};
+            Rig rig;
+            rig.device.QueueChunks(chunks);
+            auto thread = rig.Make<CReadThread_v2>();
+            ASSERT_EQ(rig.Start(*thread), 0u);
+            ASSERT_TRUE(thread->WaitLoopEnded());
+            EXPECT_EQ(thread->GetVSRSLTCode(), c.code);
+            EXPECT_EQ(rig.device.ReceiveCalls().size(), c.reads[cut ? 1 : 0]);
+        }
+    }
+}
+
 TEST(ReadThreadV2Events, WhiteLinesNeverSetThePageColour)
 {
     using namespace gen2_blocks;

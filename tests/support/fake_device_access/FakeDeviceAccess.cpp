@@ -279,7 +279,7 @@ int FakeDeviceAccess::ReceiveData(unsigned char* buffer, int bufferSize, int rea
     }
     ReceiveStep step;
     if (!receiveSteps_.empty()) {
-        step = receiveSteps_.front();
+        step = std::move(receiveSteps_.front());
         receiveSteps_.pop_front();
     } else if (hasIdleStep_) {
         step = idleStep_;

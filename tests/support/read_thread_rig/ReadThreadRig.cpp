@@ -3,6 +3,7 @@
 #include "tests/support/read_thread_rig/ReadThreadRig.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -197,6 +198,9 @@ Rig::Rig()
     capability.cmdGeneration = SCANCMD_2ND_GENERATION;
     capability.commandVersion = CommandVersion_TARN;
     capability.category = DOCUMENTSCANNER;
+    if (std::getenv("READ_THREAD_JITTER") != nullptr) {
+        AddJitter();
+    }
 }
 
 void Rig::Install(CReadThread_base& thread)
@@ -242,7 +246,8 @@ std::vector<fakedev::SentFrame> Rig::SentCommands(const std::string& letters) co
     return found;
 }
 
-Outcome Consume(IReadThread& thread, std::chrono::milliseconds limit)
+Outcome Consume(IReadThread& thread, std::chrono::milliseconds limit,
+                const std::function<void(uint16_t pageNo, ScannedImageData& data)>& onPage)
 {
     Outcome outcome;
     Clock::time_point const end = Clock::now() + limit;
@@ -262,6 +267,9 @@ Outcome Consume(IReadThread& thread, std::chrono::milliseconds limit)
                 return outcome;
             }
             outcome.pages.push_back({pageNo, data.image != nullptr, data.blank, data.terminated});
+            if (onPage) {
+                onPage(pageNo, data);
+            }
             ++pageNo;
             continue;
         }

@@ -156,6 +156,8 @@ public:
 vscore::EngineTimings ShortTimings();
 
 struct Rig {
+    // With READ_THREAD_JITTER in the environment every rig starts with
+    // AddJitter (a test's own receive hook replaces it).
     Rig();
 
     // A reading thread with this rig's timings, preparation and recorder.
@@ -208,8 +210,9 @@ struct Outcome {
 };
 
 // Asks for page 1, 2, ... as the scan process does: at XFERREADY it takes
-// the page; a page neither delivered nor blank ends with the scan's code;
-// ALLEND ends; so does the time limit.
-Outcome Consume(vscore::IReadThread& thread, std::chrono::milliseconds limit = std::chrono::seconds(20));
+// the page (and hands it to onPage when given); a page neither delivered
+// nor blank ends with the scan's code; ALLEND ends; so does the time limit.
+Outcome Consume(vscore::IReadThread& thread, std::chrono::milliseconds limit = std::chrono::seconds(20),
+                const std::function<void(uint16_t pageNo, vscore::ScannedImageData& data)>& onPage = {});
 
 }  // namespace read_thread_rig

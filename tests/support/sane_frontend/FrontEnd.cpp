@@ -10,11 +10,13 @@
 
 #include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <thread>
 
 #include "tests/support/net/NetNamespace.h"
+#include "tests/support/private_mdns/PrivateMdns.h"
 #include "vexmor_paths.h"
 
 namespace sanetest {
@@ -83,24 +85,6 @@ cp /tmp/kavrun5.log ./kavrun5.log 2>/dev/null
 exit $rc
 )SH";
 
-const char kAvahiConf[] = R"(# A private daemon answering on lo only.
-[server]
-host-name=vexmor-test
-use-ipv4=yes
-use-ipv6=no
-allow-interfaces=lo
-enable-dbus=yes
-ratelimit-interval-usec=1000000
-ratelimit-burst=1000
-[wide-area]
-enable-wide-area=no
-[publish]
-publish-hinfo=no
-publish-workstation=no
-[reflector]
-[rlimits]
-)";
-
 std::string Quote(const std::string& text)
 {
     std::string out = "'";
@@ -125,11 +109,16 @@ std::string Join(const std::vector<std::string>& parts, const char* separator)
 
 FrontEnd::FrontEnd() : engineDirs_{SANE_FRONTEND_FAKE_ENGINE_DIR}
 {
-    for (const char* folder : {"etc", "opt", "opt/models", "sane"}) {
+    for (const char* folder : {"etc", "opt", "opt/models", "sane", "backend"}) {
         mkdir((dir_ / folder).c_str(), 0755);
     }
+    // The backend is reached through a folder of its own: the build's lib
+    // folder also holds the real engine, which only EngineDirs may bring in.
+    if (symlink(BackendLibrary().c_str(), (dir_ / "backend/libsane-vordane5.so.1").c_str()) != 0) {
+        std::perror("symlink to the backend");
+    }
     dir_.Write("sane/dll.conf", "vordane5\n");
-    dir_.Write("avahi.conf", kAvahiConf);
+    dir_.Write("avahi.conf", mdnstest::AvahiDaemonConf("vexmor-test"));
     Engine("");
 }
 
@@ -175,8 +164,8 @@ std::string FrontEnd::ProbeProgram() { return SANE_FRONTEND_PROBE; }
 
 Result FrontEnd::Run(const std::vector<std::string>& argv, int timeoutSeconds)
 {
-    std::vector<std::string> libraryPath = {BuildDir() + "/lib"};
-    libraryPath.insert(libraryPath.end(), engineDirs_.begin(), engineDirs_.end());
+    std::vector<std::string> libraryPath = engineDirs_;
+    libraryPath.push_back("./backend");  // relative: /tmp is a fresh tmpfs inside
     libraryPath.push_back(SANE_FRONTEND_FAKE_LIBUSB_DIR);
     std::string env = "export SANE_CONFIG_DIR=./sane\n";
     env += "export LD_LIBRARY_PATH=" + Quote(Join(libraryPath, ":")) + "\n";
