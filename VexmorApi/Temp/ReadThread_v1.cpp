@@ -162,6 +162,7 @@ VSRSLT CReadThread_v1::DispatchReceivedData(uint8_t* data, uint32_t length, uint
             g_ReadLog.WriteLog(1, "Error: Read unknown data");
             result = READTHREAD_UNREADABLE_DATA;
             remaining = 0;
+            EndStream();
             break;
         }
         m_pages.Select(ConvertToDevicePageNo(static_cast<uint16_t>(unit.lineData.addedValue)), false);
@@ -173,8 +174,9 @@ VSRSLT CReadThread_v1::DispatchReceivedData(uint8_t* data, uint32_t length, uint
         if (kind == LineLast || kind == LineMore) {
             WriteBlockToPage(unit.lineData);
         } else if (!DispatchStatusCode(unit)) {
-            // A device error ends the batch; the loop ends on it.
+            // A device error ends the batch and the scan.
             goOn = false;
+            EndStream();
         }
         if (!goOn) {
             remaining = 0;
@@ -192,6 +194,14 @@ VSRSLT CReadThread_v1::DispatchReceivedData(uint8_t* data, uint32_t length, uint
     }
     g_ReadLog.WriteLog(3, "<<<<< %s <<<<<", kFunc);
     return result;
+}
+
+void CReadThread_v1::EndStream()
+{
+    // The failure may not be the one recorded (the first of a scan is), so
+    // the loop cannot rely on it to stop; nothing after the failure can be
+    // read, and bytes dispatched later would start inside a unit.
+    CloseScanner();
 }
 
 void CReadThread_v1::RecordMisfit(uint16_t pageNo, const char* what)
@@ -230,6 +240,11 @@ void CReadThread_v1::WriteBlockToPage(const LINEDATA& line)
         return;
     }
     std::shared_ptr<Page> const page = m_pages.Get();
+    if (page->IsReceivedAllData()) {
+        // The page has ended and may be in the scheduler's hands already.
+        RecordMisfit(NextPageNo(), "Image data after the page's end");
+        return;
+    }
     if (line.data != nullptr && line.length != 0) {
         g_ReadLog.WriteDump(line.data, line.length, compression == kCompressionJpeg ? "DumpJpeg" : "DumpPackBits",
                             pageNo);

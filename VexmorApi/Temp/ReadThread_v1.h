@@ -49,8 +49,12 @@ public:
     // meaning for (READTHREAD_DEVICE_ERROR with the code; it ends the
     // batch), and a unit that does not fit its page (a JPEG block into a
     // page of lines or the reverse, an unknown compression, the end of a
-    // page never begun: READTHREAD_UNREADABLE_DATA). Returns the code
-    // recorded for an unreadable unit, else 0.
+    // page never begun: READTHREAD_UNREADABLE_DATA; image data for a page
+    // that has ended is never written into it and fails the page being
+    // received). Unreadable data and a
+    // device error end the scan: the scanner is closed, so nothing after
+    // them is dispatched, also when an earlier failure is the one recorded.
+    // Returns the code recorded for an unreadable unit, else 0.
     VSRSLT DispatchReceivedData(uint8_t* data, uint32_t length, uint8_t** rest, uint32_t* restLength) override;
     // The device's error codes (0xC2-0xEF) to the results both generations
     // report; every other code 0x500000FF.
@@ -83,6 +87,9 @@ private:
     // The device parameters' colour type as the page images take it.
     DeviceImageInfo::ColorType GetDeviceImageInfoColorType() const;
     DeviceImageLines::LineColorType GetDeviceImageLinesLineColorType() const;
+    // After unreadable data or a device error: closes the scanner, which
+    // ends the receive loop.
+    void EndStream();
     // Records a unit that does not fit its page (page 0 counts as the page
     // being received).
     void RecordMisfit(uint16_t pageNo, const char* what);

@@ -336,7 +336,7 @@ TEST(ReadThreadV1Codes, EveryDeviceCodeAndStatusEndsOnItsPage)
         EXPECT_EQ(run.outcome.code, row.result);
         EXPECT_EQ(run.outcome.lastPageNo, 2);
         EXPECT_EQ(run.pages.size(), 1u);
-        EXPECT_EQ(run.closes, 1) << "the device is closed once, at the end of the thread";
+        EXPECT_EQ(run.closes, 2) << "closed at the code and again by the thread";
     }
 }
 
@@ -360,8 +360,8 @@ TEST(ReadThreadV1Codes, CancelEndAndMalformedUnitsEndOnTheirPages)
         {"the cancel code", Cat({page1, Line(2, 2), gen1::StatusUnit(0x83)}), 1, true, 0x01000010, 2, 2, 0},
         {"the stop key", Cat({page1, gen1::StatusUnit(0x86), Line(2, 2)}), 1, true, 0x01000010, 2, 2, 0},
         {"the end of the scan", Cat({page1, AllEnd()}), 1, false, 0, 2, 2, 0},
-        {"an unreadable unit mid-page", Cat({page1, Line(2, 2), unreadable}), 1, true, 0x500000FF, 2, 1, 2},
-        {"an unreadable unit first", unreadable, 0, true, 0x500000FF, 1, 1, 1},
+        {"an unreadable unit mid-page", Cat({page1, Line(2, 2), unreadable}), 1, true, 0x500000FF, 2, 2, 2},
+        {"an unreadable unit first", unreadable, 0, true, 0x500000FF, 1, 2, 1},
         {"a JPEG block into a page of lines",
          Cat({page1, Line(2, 2), gen1::LineUnit(kJpeg, JpegOn(2, 2), JpegHead()), End(2), Line(3, 3), End(3),
               AllEnd()}),
@@ -372,6 +372,8 @@ TEST(ReadThreadV1Codes, CancelEndAndMalformedUnitsEndOnTheirPages)
         {"the end of a page never begun", Cat({page1, End(3), Line(2, 2), End(2), AllEnd()}), 1, true, 0x6040100F,
          2, 2, 3},
         {"a page end numbered 0", Cat({page1, End(0), AllEnd()}), 1, true, 0x6040100F, 2, 2, 2},
+        {"a line after its page's end", Cat({page1, Line(1, 9), Line(2, 2), End(2), AllEnd()}), 1, true, 0x6040100F,
+         2, 2, 2},
     };
     // clang-format on
     for (const Case& c : cases) {
@@ -384,6 +386,22 @@ TEST(ReadThreadV1Codes, CancelEndAndMalformedUnitsEndOnTheirPages)
         EXPECT_EQ(run.closes, c.closes);
         EXPECT_EQ(run.pages.size(), c.delivered) << "no page of a failed scan is handed on";
         EXPECT_EQ(run.status.errPageNo, c.errorPage);
+    }
+}
+
+TEST(ReadThreadV1Codes, ADeviceCodeAfterAnEarlierFailureStillEndsTheScan)
+{
+    // The device error is not the one recorded (the end of page 3 never
+    // begun came first), yet nothing after it is dispatched: the cancel code
+    // of the next read would otherwise replace the scan's code.
+    for (uint8_t code : {uint8_t{0x8F}, uint8_t{0xC3}}) {
+        SCOPED_TRACE(static_cast<int>(code));
+        StreamRun const run = RunChunks({Cat({Line(1, 1), End(1), End(3), gen1::StatusUnit(code), Line(2, 2)}),
+                                         Cat({gen1::StatusUnit(0x86), Line(2, 2), End(2), AllEnd()})});
+        EXPECT_EQ(run.outcome.code, 0x6040100Fu);
+        EXPECT_EQ(run.outcome.lastPageNo, 2);
+        EXPECT_EQ(run.closes, 2);
+        EXPECT_EQ(run.reads.size(), 1u) << "the loop ended at the code";
     }
 }
 

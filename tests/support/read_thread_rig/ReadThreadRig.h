@@ -11,6 +11,7 @@
 // then script rig.device (before Start or from hooks) and call Consume.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -214,5 +215,36 @@ struct Outcome {
 // nor blank ends with the scan's code; ALLEND ends; so does the time limit.
 Outcome Consume(vscore::IReadThread& thread, std::chrono::milliseconds limit = std::chrono::seconds(20),
                 const std::function<void(uint16_t pageNo, vscore::ScannedImageData& data)>& onPage = {});
+
+// One scan of a stream as the dispatch fuzz targets run it: the chunks,
+// then a failing connection (so no event of the stream keeps the loop
+// trying); the caller's side consumes every page.
+struct StreamScan {
+    std::vector<PageRecord> pages;  // by page number
+    Outcome outcome;
+    // The scan's code once the loop has ended (the caller may have read it
+    // earlier, while later units were still coming).
+    VSRSLT finalCode = 0;
+    bool ended = false;  // the caller's side and the loop came to an end in time
+};
+template <class T>
+StreamScan RunStream(Rig& rig, const std::vector<fakedev::Bytes>& chunks)
+{
+    rig.device.QueueChunks(chunks);
+    rig.device.SetIdleReceive(fakedev::ReceiveStep{fakedev::ReceiveStep::Error, {}, vscore::DEVACS_ERR_IO, 5});
+    auto thread = rig.Make<T>();
+    StreamScan scan;
+    if (rig.Start(*thread) != 0) {
+        return scan;
+    }
+    scan.outcome = Consume(*thread, std::chrono::seconds(20));
+    scan.ended = !scan.outcome.timedOut && thread->WaitLoopEnded(std::chrono::seconds(20));
+    scan.finalCode = thread->GetVSRSLTCode();
+    thread.reset();
+    scan.pages = rig.recorder.Pages();
+    std::sort(scan.pages.begin(), scan.pages.end(),
+              [](const PageRecord& a, const PageRecord& b) { return a.pageNo < b.pageNo; });
+    return scan;
+}
 
 }  // namespace read_thread_rig
