@@ -174,9 +174,8 @@ VSRSLT CReadThread_v1::DispatchReceivedData(uint8_t* data, uint32_t length, uint
         if (kind == LineLast || kind == LineMore) {
             WriteBlockToPage(unit.lineData);
         } else if (!DispatchStatusCode(unit)) {
-            // A device error ends the batch and the scan.
+            // The scan is over: what follows is never dispatched.
             goOn = false;
-            EndStream();
         }
         if (!goOn) {
             remaining = 0;
@@ -300,7 +299,7 @@ bool CReadThread_v1::DispatchStatusCode(const SCANIMAGEINFO& unit)
         m_scanError->SetAllPageRecved();
         CloseScanner();
         g_ReadLog.WriteLog(1, "Received last page end");
-        return true;
+        return false;
     case kPageEnd: {
         std::shared_ptr<Page> const page = m_pages.Get();
         if (!page) {
@@ -318,7 +317,7 @@ bool CReadThread_v1::DispatchStatusCode(const SCANIMAGEINFO& unit)
         m_scanError->SetCanceled(CANCELTYPE_STOPKEY);
         CloseScanner();
         g_ReadLog.WriteLog(1, "Received canceled code");
-        return true;
+        return false;
     case kFourCorners: {
         CConvertScanParam::Image4Corners corners{};
         for (size_t i = 0; i < 4; ++i) {
@@ -339,6 +338,7 @@ bool CReadThread_v1::DispatchStatusCode(const SCANIMAGEINFO& unit)
         return true;
     default:
         m_scanError->SetErrWithDevice(READTHREAD_DEVICE_ERROR, code, NextPageNo());
+        EndStream();
         return false;
     }
 }

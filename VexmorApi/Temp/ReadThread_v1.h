@@ -51,8 +51,8 @@ public:
     // page of lines or the reverse, an unknown compression, the end of a
     // page never begun: READTHREAD_UNREADABLE_DATA; image data for a page
     // that has ended is never written into it and fails the page being
-    // received). Unreadable data and a
-    // device error end the scan: the scanner is closed, so nothing after
+    // received). Unreadable data, a device error, the end of the scan and
+    // a cancel code end the scan: the scanner is closed and nothing after
     // them is dispatched, also when an earlier failure is the one recorded.
     // Returns the code recorded for an unreadable unit, else 0.
     VSRSLT DispatchReceivedData(uint8_t* data, uint32_t length, uint8_t** rest, uint32_t* restLength) override;
@@ -71,8 +71,8 @@ private:
     // Makes the selected page with an image for the compression when the
     // store lacks it; false for a compression that has no image kind.
     bool AppendNewPageIfNeeded(uint8_t compression);
-    // False for a status code the device gives no meaning to (recorded as
-    // its device error).
+    // False once the scan is over (its end, a cancel, a device error): the
+    // scanner is closed and nothing after the code is dispatched.
     bool DispatchStatusCode(const SCANIMAGEINFO& unit);
     void AppendToImageProcessorIfPossible();
     // Hands the complete pages on in page order: one at a time, or for a

@@ -8,8 +8,6 @@
 // Input: byte 0 chooses the scan (bits 0-1 simplex, duplex long or short
 // edge, bits 2-3 the colour type, bit 4 command version 13, bit 5 paper
 // corners reported), byte 1 seeds the cuts, the rest is the device's stream.
-#include <random>
-
 #include "FuzzInput.h"
 #include "VexmorApi/Temp/ReadThread_v1.h"
 #include "tests/support/read_thread_rig/ReadThreadRig.h"
@@ -58,12 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     fakedev::Bytes const stream(data + 2, data + size);
     StreamScan const whole = Run(data[0], {stream});
-    std::mt19937 random(data[1]);
-    std::vector<size_t> cuts;
-    for (int i = 0; i < 6; ++i) {
-        cuts.push_back(std::uniform_int_distribution<size_t>(1, stream.size())(random));
-    }
-    StreamScan const cut = Run(data[0], fakedev::SplitAt(stream, cuts));
+    StreamScan const cut = Run(data[0], fakedev::SplitAt(stream, RandomCuts(stream.size(), data[1], 6)));
     // A page both runs decoded is the same page; a failure cancels the
     // pages being processed wherever they are, so either run may lack some.
     for (const PageRecord& page : whole.pages) {

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <random>
 
 #include "tests/support/gen1_encoders/Gen1Wire.h"
 #include "tests/support/read_thread_rig/ReadThreadRig.h"
@@ -232,20 +231,11 @@ TEST(ReadThreadV1Chunks, EveryCutOneByteAndRandomCutsGiveTheSamePagesAndParamete
 {
     Bytes const stream = FourPageStream();
     StreamRun const reference = RunChunks({stream});
-    for (size_t cut = 1; cut < stream.size(); ++cut) {
-        ExpectSamePages(reference, RunChunks(fakedev::SplitAt(stream, {cut})), "cut at " + std::to_string(cut));
+    for (const read_thread_rig::Cutting& cutting : read_thread_rig::Cuttings(stream, 28)) {
+        ExpectSamePages(reference, RunChunks(cutting.chunks), cutting.how);
         if (HasFailure()) {
             return;
         }
-    }
-    ExpectSamePages(reference, RunChunks(fakedev::SplitEvery(stream, 1)), "1-byte reads");
-    std::mt19937 random(28);
-    for (int round = 0; round < 20; ++round) {
-        std::vector<size_t> cuts;
-        for (int i = 0; i < 8; ++i) {
-            cuts.push_back(std::uniform_int_distribution<size_t>(1, stream.size() - 1)(random));
-        }
-        ExpectSamePages(reference, RunChunks(fakedev::SplitAt(stream, cuts)), "random cuts " + std::to_string(round));
     }
 }
 
@@ -372,6 +362,9 @@ TEST(ReadThreadV1Codes, CancelEndAndMalformedUnitsEndOnTheirPages)
         {"the end of a page never begun", Cat({page1, End(3), Line(2, 2), End(2), AllEnd()}), 1, true, 0x6040100F,
          2, 2, 3},
         {"a page end numbered 0", Cat({page1, End(0), AllEnd()}), 1, true, 0x6040100F, 2, 2, 2},
+        {"nothing after the scan's end", Cat({page1, AllEnd(), gen1::StatusUnit(0x86)}), 1, false, 0, 2, 2, 0},
+        {"nothing after a cancel", Cat({page1, gen1::StatusUnit(0x83), Line(2, 2), gen1::StatusUnit(0xC3)}), 1,
+         true, 0x01000010, 2, 2, 0},
         {"a line after its page's end", Cat({page1, Line(1, 9), Line(2, 2), End(2), AllEnd()}), 1, true, 0x6040100F,
          2, 2, 2},
     };
@@ -454,16 +447,7 @@ TEST(ReadThreadV1Cancel, RGoesOutOnceAndNeverDuringThePreparation)
             ASSERT_TRUE(rig.capability.IsOutsideDevice());
         }
         rig.device.QueueData(Cat({Line(1, 1), End(1)}));
-        std::atomic<bool> inPreparation{false};
-        std::atomic<bool> releasePreparation{false};
-        rig.script->onStep = [&](Step step) {
-            if (step == Step::ScanArea) {
-                inPreparation = true;
-                while (!releasePreparation.load()) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                }
-            }
-        };
+        read_thread_rig::PreparationHold hold(rig.script, Step::ScanArea);
         // An outside device answers R with the cancel code; the other says
         // nothing, so the scan ends on the short time-out.
         std::atomic<bool> answered{false};
@@ -477,14 +461,12 @@ TEST(ReadThreadV1Cancel, RGoesOutOnceAndNeverDuringThePreparation)
         auto thread = rig.Make<CReadThread_v1>();
         ASSERT_EQ(rig.Start(*thread), 0u);
         if (duringPreparation) {
-            while (!inPreparation.load()) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
+            hold.WaitReached();
             thread->SetPCCancelFlag();
             EXPECT_TRUE(rig.SentCommands("R").empty()) << "no command between the preparation's commands";
-            releasePreparation = true;
+            hold.Release();
         } else {
-            releasePreparation = true;
+            hold.Release();
             while (rig.device.ReceiveCalls().size() < 3) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }

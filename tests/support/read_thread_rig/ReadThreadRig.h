@@ -12,6 +12,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -151,6 +152,31 @@ public:
         return true;
     }
 };
+
+// Holds the reading thread in the preparation step `at` (before the step
+// runs) until released; replaces the script's onStep. The rig must outlive
+// the thread.
+class PreparationHold {
+public:
+    PreparationHold(std::shared_ptr<PreparationScript> script, Step at);
+    void WaitReached() const;
+    void Release() { released_->store(true); }
+
+private:
+    std::shared_ptr<std::atomic<bool>> reached_ = std::make_shared<std::atomic<bool>>(false);
+    std::shared_ptr<std::atomic<bool>> released_ = std::make_shared<std::atomic<bool>>(false);
+};
+
+// count cut positions in 1..size of a stream, from the seed.
+std::vector<size_t> RandomCuts(size_t size, unsigned seed, int count);
+// One way of cutting a stream into reads, named for a failure message.
+struct Cutting {
+    std::string how;
+    std::vector<fakedev::Bytes> chunks;
+};
+// The stream cut at every byte, in 1-byte reads, and at 8 random places in
+// each of `rounds` rounds.
+std::vector<Cutting> Cuttings(const fakedev::Bytes& stream, unsigned seed, int rounds = 20);
 
 // Timings for tests: the loop's limits stay in tries of 100 ms (the fake
 // answers at once unless a hook waits), the caller's polls do not sleep.
