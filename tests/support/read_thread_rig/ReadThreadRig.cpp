@@ -215,6 +215,23 @@ std::vector<Cutting> Cuttings(const fakedev::Bytes& stream, unsigned seed, int r
     return cuttings;
 }
 
+bool SameScanWhateverTheCuts(const StreamScan& one, const StreamScan& other)
+{
+    for (const PageRecord& page : one.pages) {
+        for (const PageRecord& same : other.pages) {
+            if (page.pageNo == same.pageNo && !(page == same)) {
+                return false;
+            }
+        }
+    }
+    if (one.finalCode != other.finalCode) {
+        return false;
+    }
+    return one.finalCode != 0 ||
+           (!one.outcome.failed && !other.outcome.failed && one.pages.size() == other.pages.size() &&
+            one.outcome.pages.size() == other.outcome.pages.size());
+}
+
 EngineTimings ShortTimings()
 {
     EngineTimings t;

@@ -253,6 +253,11 @@ struct StreamScan {
     VSRSLT finalCode = 0;
     bool ended = false;  // the caller's side and the loop came to an end in time
 };
+// Two scans of one stream cut differently agree: the same code; a page
+// both decoded is the same page (a failure cancels the pages being
+// processed wherever they are, so either may lack some); without a failure
+// the same pages, decoded and delivered.
+bool SameScanWhateverTheCuts(const StreamScan& one, const StreamScan& other);
 template <class T>
 StreamScan RunStream(Rig& rig, const std::vector<fakedev::Bytes>& chunks)
 {
