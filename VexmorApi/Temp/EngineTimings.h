@@ -27,6 +27,8 @@ struct EngineTimings {
     // Between the end of an edge pre-scan and the scan command that scans
     // the page itself.
     unsigned long rescanDelayMs = 1000;
+    // Between two status polls of the scan process's wait for a status.
+    unsigned long xferStatusPollMs = 100;
 };
 
 }  // namespace vscore
