@@ -31,23 +31,27 @@ option(VEXMOR_INSTALL_TOOL_LINKS "Link the setup tools from the programs folder"
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
-set(_vexmor_libraries vexmor velloc_dispatcher velloc_usb velloc_net)
-foreach(target IN LISTS _vexmor_libraries)
-  if(TARGET ${target})
-    install(TARGETS ${target} LIBRARY DESTINATION ${VEXMOR_INSTALL_LIBDIR})
+# The rules run at the end of the top folder, when every target exists.
+function(_vexmor_install_rules)
+  set(_vexmor_libraries vexmor velloc_dispatcher velloc_usb velloc_net)
+  foreach(target IN LISTS _vexmor_libraries)
+    if(TARGET ${target})
+      install(TARGETS ${target} LIBRARY DESTINATION ${VEXMOR_INSTALL_LIBDIR})
+    endif()
+  endforeach()
+  if(TARGET sane_vordane5)
+    install(TARGETS sane_vordane5 LIBRARY DESTINATION ${VEXMOR_SANE_BACKEND_DIR})
   endif()
-endforeach()
-if(TARGET sane_vordane5)
-  install(TARGETS sane_vordane5 LIBRARY DESTINATION ${VEXMOR_SANE_BACKEND_DIR})
-endif()
-foreach(tool netsetup-cli netsetup-gtk)
-  if(TARGET ${tool})
-    install(TARGETS ${tool} RUNTIME DESTINATION ${VEXMOR_NETSETUP_DIR})
-  endif()
-endforeach()
-install(DIRECTORY DESTINATION ${VEXMOR_OPT_DIR}/models)
+  foreach(tool netsetup-cli netsetup-gtk)
+    if(TARGET ${tool})
+      install(TARGETS ${tool} RUNTIME DESTINATION ${VEXMOR_NETSETUP_DIR})
+    endif()
+  endforeach()
+  install(DIRECTORY DESTINATION ${VEXMOR_OPT_DIR}/models)
 
-# The steps that depend on the prefix given at install time or on what is
-# already installed.
-configure_file(${CMAKE_SOURCE_DIR}/cmake/InstallSteps.cmake.in ${CMAKE_BINARY_DIR}/InstallSteps.cmake @ONLY)
-install(SCRIPT ${CMAKE_BINARY_DIR}/InstallSteps.cmake)
+  # The steps that depend on the prefix given at install time or on what is
+  # already installed.
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/InstallSteps.cmake.in ${CMAKE_BINARY_DIR}/InstallSteps.cmake @ONLY)
+  install(SCRIPT ${CMAKE_BINARY_DIR}/InstallSteps.cmake)
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL _vexmor_install_rules)

@@ -16,6 +16,7 @@
 
 #include "ScratchDir.h"
 #include "tests/install/InstallRun.h"
+#include "tests/netsetup/ToolFolder.h"
 #include "tests/support/process/Process.h"
 
 namespace {
@@ -65,15 +66,6 @@ SANE_DEBUG_DLL=4 timeout 60 scanimage -L >scanimage.out 2>scanimage.err
 echo $? >scanimage.rc
 exit 0
 )SH";
-
-std::string Quote(const std::string& text)
-{
-    std::string out = "'";
-    for (char c : text) {
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return out + "'";
-}
 
 bool Under(const std::string& path, const std::string& folder) { return path.rfind(folder + "/", 0) == 0; }
 
@@ -135,7 +127,7 @@ protected:
                                                               {"SIM", installtest::SimulatorProgram()},
                                                               {"PRELOAD", installtest::FrontEndPreload()},
                                                               {"MODE", mode}}) {
-            vars += name + "=" + Quote(value) + "\n";
+            vars += name + "=" + netsetuptest::Quote(value) + "\n";
         }
         dir_.Write("vars.sh", vars);
         const std::string script = dir_.Write("system.sh", kScript);
