@@ -3,7 +3,11 @@
 // of JPEG blocks, each with the logs off, on at the default level (the
 // per-block lines are filtered by level) and on at level 3 (every block is
 // logged). Each log setting runs in its own child process, since a log reads
-// its settings once per process.
+// its settings once per process. Beside the bare walk: the parser over the
+// same bytes arriving in 256 KiB reads (copied into the receive buffer, the
+// cut block carried to its front, as the reading thread does), and the
+// generation-2 reading thread itself dispatching them into pages (scripted
+// device access, page tasks that do nothing), with its ratio to the former.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,7 +21,9 @@
 #include <vector>
 
 #include "VexmorApi/Temp/ParseExeCmdRes_v2.h"
+#include "VexmorApi/Temp/ReadThread_v2.h"
 #include "tests/support/gen2_block_encoder/Gen2BlockEncoder.h"
+#include "tests/support/read_thread_rig/ReadThreadRig.h"
 #include "tools/scripted_peer/ScriptedPeer.h"
 
 namespace {
@@ -79,6 +85,9 @@ Stream JpegStream(size_t size)
             lines = 0;
         }
     }
+    Bytes const all = gen2_blocks::AllPagesEnd();
+    stream.bytes.insert(stream.bytes.end(), all.begin(), all.end());
+    ++stream.blocks;
     return stream;
 }
 
@@ -105,6 +114,68 @@ size_t Walk(Stream& stream)
     return checksum != 0 ? blocks : 0;
 }
 
+constexpr size_t kReadSize = 0x40000;
+
+// The walk over the stream as it arrives in reads of 256 KiB: each read is
+// copied behind the carried bytes, the complete blocks are walked and the
+// cut one moves to the buffer's front. The number of blocks read.
+size_t WalkInReads(Stream& stream, std::vector<unsigned char>& buffer)
+{
+    size_t carried = 0;
+    size_t blocks = 0;
+    uint64_t checksum = 0;
+    for (size_t offset = 0; offset < stream.bytes.size(); offset += kReadSize) {
+        size_t const count = std::min(kReadSize, stream.bytes.size() - offset);
+        std::memcpy(buffer.data() + carried, stream.bytes.data() + offset, count);
+        unsigned char* cursor = buffer.data();
+        unsigned char* const end = cursor + carried + count;
+        for (;;) {
+            vscore::IMAGE_HEADER header;
+            vscore::PARSE_RESULT result;
+            unsigned char* next = nullptr;
+            int const parsed = CParseExeCmdRes_v2::ParseXSCcmdImageDataInfo(
+                cursor, static_cast<unsigned long>(end - cursor), &header, &result, &next);
+            if (parsed != CParseExeCmdRes_v2::kParseComplete) {
+                break;
+            }
+            checksum += header.dataSize + header.pageNo;
+            cursor = next;
+            ++blocks;
+        }
+        carried = static_cast<size_t>(end - cursor);
+        std::memmove(buffer.data(), cursor, carried);
+    }
+    return checksum != 0 ? blocks : 0;
+}
+
+// Seconds the generation-2 reading thread takes from its start until its
+// receive loop has ended, the stream arriving in 256 KiB reads; negative
+// when it did not end with all pages received.
+double DispatchSeconds(const Stream& stream)
+{
+    read_thread_rig::Rig rig;
+    // A4 at 300 dpi, the lines of the gray stream.
+    rig.parameters.scanAreaInfo.areaSelected = true;
+    rig.parameters.scanAreaInfo.selectArea = vscore::SCANAREA{0, 0, 2480, 3508, vscore::PIXEL};
+    for (size_t offset = 0; offset < stream.bytes.size(); offset += kReadSize) {
+        size_t const count = std::min(kReadSize, stream.bytes.size() - offset);
+        rig.device.QueueData(Bytes(stream.bytes.begin() + static_cast<std::ptrdiff_t>(offset),
+                                   stream.bytes.begin() + static_cast<std::ptrdiff_t>(offset + count)));
+    }
+    auto thread = rig.Make<vscore::CReadThread_v2>();
+    // Tasks that do nothing: only the reading thread is measured.
+    thread->SetImageProcessTaskFactory(std::make_shared<fake_tasks::RecordingTaskFactory>());
+    auto const start = std::chrono::steady_clock::now();
+    if (rig.Start(*thread) != 0) {
+        return -1;
+    }
+    while (!thread->LoopEnded()) {
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    std::chrono::duration<double> const took = std::chrono::steady_clock::now() - start;
+    return thread->GetVSRSLTCode() == 0 ? took.count() : -1;
+}
+
 // Runs in a child whose HOME holds the log settings (or none).
 void Measure(std::vector<Stream>& streams, const char* setting)
 {
@@ -124,6 +195,33 @@ void Measure(std::vector<Stream>& streams, const char* setting)
         double const mib = static_cast<double>(stream.bytes.size()) / (1024.0 * 1024.0);
         std::printf("%-22s %-20s %8.1f MiB  %9zu blocks  %9.0f MiB/s  %7.1f ns/block\n", setting, stream.name, mib,
                     blocks, mib / best, best * 1e9 / static_cast<double>(blocks));
+
+        std::vector<unsigned char> buffer(vscore::CReadThread_base::kReceiveBufferSize);
+        double bestReads = 1e30;
+        double bestDispatch = 1e30;
+        for (int round = 0; round < 3; ++round) {
+            auto const start = std::chrono::steady_clock::now();
+            size_t const walked = WalkInReads(stream, buffer);
+            std::chrono::duration<double> const took = std::chrono::steady_clock::now() - start;
+            if (walked != stream.blocks) {
+                std::printf("%-22s %-20s FAILED: %zu of %zu blocks read in reads\n", setting, stream.name, walked,
+                            stream.blocks);
+                std::fflush(stdout);
+                return;
+            }
+            bestReads = std::min(bestReads, took.count());
+            double const dispatch = DispatchSeconds(stream);
+            if (dispatch < 0) {
+                std::printf("%-22s %-20s FAILED: the reading thread did not receive every page\n", setting,
+                            stream.name);
+                std::fflush(stdout);
+                return;
+            }
+            bestDispatch = std::min(bestDispatch, dispatch);
+        }
+        std::printf("%-22s %-20s   parser in 256 KiB reads %9.0f MiB/s\n", setting, stream.name, mib / bestReads);
+        std::printf("%-22s %-20s   reading thread          %9.0f MiB/s  %5.2f x the parser in reads\n", setting,
+                    stream.name, mib / bestDispatch, bestReads / bestDispatch);
     }
     std::fflush(stdout);
 }

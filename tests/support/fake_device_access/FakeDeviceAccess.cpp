@@ -66,6 +66,8 @@ void FakeDeviceAccess::Reset()
     sendSteps_.clear();
     sent_.clear();
     receiveCalls_.clear();
+    receiveHook_ = nullptr;
+    receiveNumber_ = 0;
     openResult_ = 0;
     confirmResult_ = 0;
     open_ = false;
@@ -130,6 +132,12 @@ void FakeDeviceAccess::SetIdleReceive(const ReceiveStep& step)
     std::lock_guard<std::mutex> lock(mutex_);
     idleStep_ = step;
     hasIdleStep_ = true;
+}
+
+void FakeDeviceAccess::SetReceiveHook(std::function<void(size_t call)> hook)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    receiveHook_ = std::move(hook);
 }
 
 size_t FakeDeviceAccess::PendingReceiveSteps() const
@@ -246,8 +254,19 @@ bool FakeDeviceAccess::IsOpenScanner()
 
 int FakeDeviceAccess::ReceiveData(unsigned char* buffer, int bufferSize, int readSize, long timeoutMs)
 {
+    std::function<void(size_t)> hook;
+    size_t number = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        hook = receiveHook_;
+        number = receiveNumber_++;
+    }
+    if (hook) {
+        hook(number);
+    }
     std::lock_guard<std::mutex> lock(mutex_);
-    receiveCalls_.push_back(ReceiveCall{bufferSize, readSize, timeoutMs, 0});
+    receiveCalls_.push_back(
+        ReceiveCall{bufferSize, readSize, timeoutMs, 0, std::this_thread::get_id(), std::chrono::steady_clock::now()});
     int& returned = receiveCalls_.back().returned;
     if (buffer == nullptr || readSize <= 0 || bufferSize < readSize) {
         ++counts_.badCalls;
@@ -260,7 +279,7 @@ int FakeDeviceAccess::ReceiveData(unsigned char* buffer, int bufferSize, int rea
     }
     ReceiveStep step;
     if (!receiveSteps_.empty()) {
-        step = receiveSteps_.front();
+        step = std::move(receiveSteps_.front());
         receiveSteps_.pop_front();
     } else if (hasIdleStep_) {
         step = idleStep_;
@@ -302,7 +321,8 @@ int FakeDeviceAccess::SendData(const unsigned char* data, int size, long timeout
         SetLast(vscore::DEVACS_ERR_BAD_ARGUMENT, 0);
         return -1;
     }
-    sent_.push_back(SentFrame{Bytes(data, data + size), timeoutMs});
+    sent_.push_back(
+        SentFrame{Bytes(data, data + size), timeoutMs, std::this_thread::get_id(), std::chrono::steady_clock::now()});
     if (requireOpen_ && !open_) {
         SetLast(vscore::DEVACS_ERR_NOT_OPEN, 0);
         return -1;

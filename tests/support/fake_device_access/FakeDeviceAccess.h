@@ -9,11 +9,14 @@
 // each call, as the real device access does, and are not guarded.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "devaccess/DeviceAccessInterfaces.h"
@@ -54,6 +57,8 @@ struct SendStep {
 struct SentFrame {
     Bytes bytes;
     long timeoutMs = 0;
+    std::thread::id thread;  // the caller's thread
+    std::chrono::steady_clock::time_point at;
 };
 
 struct ReceiveCall {
@@ -61,6 +66,8 @@ struct ReceiveCall {
     int readSize = 0;
     long timeoutMs = 0;
     int returned = 0;
+    std::thread::id thread;
+    std::chrono::steady_clock::time_point at;
 };
 
 class FakeDeviceAccess : public vscore::IDeviceAccess {
@@ -85,6 +92,10 @@ public:
     // What a receive does once the script is used up. By default a time-out
     // (with time-out 0: nothing came, code 0).
     void SetIdleReceive(const ReceiveStep& step);
+    // Runs at the start of every receive, before the step is played and
+    // outside the fake's lock, with the number of the receive (from 0): a
+    // test may wait there (a device that takes its time) or act.
+    void SetReceiveHook(std::function<void(size_t call)> hook);
     // Steps and bytes (of data steps) not yet played.
     size_t PendingReceiveSteps() const;
     size_t PendingReceiveBytes() const;
@@ -132,6 +143,8 @@ private:
     bool hasIdleStep_ = false;
     ReceiveStep idleStep_;
     std::deque<SendStep> sendSteps_;
+    std::function<void(size_t)> receiveHook_;
+    size_t receiveNumber_ = 0;
     std::vector<SentFrame> sent_;
     std::vector<ReceiveCall> receiveCalls_;
     uint32_t openResult_ = 0;
