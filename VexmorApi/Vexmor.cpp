@@ -242,10 +242,10 @@ void CVexmor::UnInitialize()
 
 void CVexmor::DropParts(bool freeAccess)
 {
-    std::shared_ptr<CScanProcess> const running = CurrentScanProcess();
-    if (running) {
+    if (std::shared_ptr<CScanProcess> const running = CurrentScanProcess()) {
         // The cancel and the join: the reading thread stops using the
-        // device access before it is closed.
+        // device access before it is closed. (This share goes here, so
+        // that the process ends below, before the access.)
         running->EndReadThread();
     }
     std::unique_lock<std::mutex> lock(m_mutex);
