@@ -26,6 +26,9 @@ Outcome Drain(vscore::IVexmorApi& engine, const Options& options)
     Clock::time_point const end = Clock::now() + options.limit;
     int polls = 0;
     for (;;) {
+        if (options.stop != nullptr && options.stop->load()) {
+            break;
+        }
         if (Clock::now() > end) {
             outcome.timedOut = true;
             break;
@@ -51,7 +54,7 @@ Outcome Drain(vscore::IVexmorApi& engine, const Options& options)
             outcome.failedPageNo = page.pageNo;
             break;
         }
-        if (page.record.pDataPtr != nullptr && !page.record.isBlankPage) {
+        if (options.copyPixels && page.record.pDataPtr != nullptr && !page.record.isBlankPage) {
             page.pixels.assign(page.record.pDataPtr, page.record.pDataPtr + page.record.dataSize);
         }
         bool const more = !options.onPage || options.onPage(page);

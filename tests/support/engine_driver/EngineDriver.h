@@ -9,6 +9,7 @@
 //   engine_driver::Outcome out = engine_driver::Drain(engine);
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -55,6 +56,11 @@ struct Options {
     std::function<bool(const Page& page)> onPage;
     // Runs before each status poll with the number of polls so far.
     std::function<void(int polls)> beforePoll;
+    // Copies each page's pixels; off for a caller that may end the engine
+    // meanwhile (the pixels end with it).
+    bool copyPixels = true;
+    // The loop ends before the next poll once this is set (when given).
+    const std::atomic<bool>* stop = nullptr;
 };
 
 // Polls until ALLEND, a failed read or the time limit. Any thread; one
