@@ -171,9 +171,16 @@ Result FrontEnd::Run(const std::vector<std::string>& argv, int timeoutSeconds)
     env += "export LD_LIBRARY_PATH=" + Quote(Join(libraryPath, ":")) + "\n";
     env += "export VEXMOR_FAKE_ENGINE_SCRIPT=./engine.script VEXMOR_FAKE_ENGINE_LEDGER=./ledger\n";
     env += "export FAKE_LIBUSB_DEVICES=./usb.devices\n";
+    std::vector<std::string> preload;
     if (std::string(SANE_FRONTEND_PRELOAD).size() > 0) {
-        env += "export LD_PRELOAD=" + Quote(SANE_FRONTEND_PRELOAD) + "\n";
+        preload.push_back(SANE_FRONTEND_PRELOAD);
         env += "export ASAN_OPTIONS=detect_leaks=0:abort_on_error=0\n";
+    }
+    if (!preload_.empty()) {
+        preload.push_back(preload_);
+    }
+    if (!preload.empty()) {
+        env += "export LD_PRELOAD=" + Quote(Join(preload, ":")) + "\n";
     }
     for (const auto& [name, value] : env_) {
         env += "export " + name + "=" + Quote(value) + "\n";

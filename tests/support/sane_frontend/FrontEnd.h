@@ -55,6 +55,9 @@ public:
     // default; an empty list leaves the engine out).
     void EngineDirs(const std::vector<std::string>& dirs);
     void Env(const std::string& name, const std::string& value);
+    // A library the program loads first (after the sanitizer runtimes of a
+    // sanitizer build), as LD_PRELOAD.
+    void Preload(const std::string& library) { preload_ = library; }
     void Services(const std::vector<Service>& services);
     // The network and /run of the program's own, without daemons (no
     // services announce; no system bus answers).
@@ -87,6 +90,7 @@ private:
     std::vector<Service> services_;
     bool privateNetwork_ = false;
     std::string interruptFile_;
+    std::string preload_;
 };
 
 // Counts the ledger lines of an operation ("FreeImageData page=3 known").
