@@ -49,6 +49,7 @@ Outcome Drain(vscore::IVexmorApi& engine, const Options& options)
         page.readyAt = Clock::now();
         std::memset(&page.record, 0, sizeof page.record);
         VSRSLT const ret = engine.ReadImageData(&page.record, &page.pageNo);
+        page.readAt = Clock::now();
         if (ret != 0) {
             outcome.code = ret;
             outcome.failedPageNo = page.pageNo;

@@ -33,6 +33,7 @@ struct Page {
     vscore::tagVS_SCAN_IMAGEDATA record{};  // as ReadImageData wrote it
     Bytes pixels;                           // dataSize bytes (none for a blank page)
     Clock::time_point readyAt;              // the poll that saw XFERREADY
+    Clock::time_point readAt;               // ReadImageData returned
 };
 
 struct Outcome {
