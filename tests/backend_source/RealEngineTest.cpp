@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/net/NetNamespace.h"
 #include "tests/support/sane_frontend/FrontEnd.h"
 #include "tests/tools/scanner_sim/SimTestSupport.h"
 #include "tools/scanner_sim/ScannerSim.h"
@@ -65,9 +66,14 @@ public:
         for (const std::string& fault : faults) {
             EXPECT_TRUE(sim_->Inject(fault, error)) << error;
         }
-        EXPECT_TRUE(sim_->ListenTcp("", Simulator::kDataPort, error)) << error;
-        // The engine's presence check asks SNMP on port 161.
-        EXPECT_TRUE(sim_->ServeSnmp(161, error)) << error;
+        // In a network namespace of the test's own, shared with the front
+        // end: the engine's presence check asks SNMP on port 161, which
+        // one listener per namespace can serve.
+        network_ = std::make_unique<nettest::NetNamespace>();
+        EXPECT_TRUE(network_->Create(error)) << error;
+        EXPECT_TRUE(sim_->ListenTcp("", Simulator::kDataPort, error, network_.get())) << error;
+        EXPECT_TRUE(sim_->ServeSnmp(161, error, network_.get())) << error;
+        f.UseNetwork(network_.get());
         f.Registered("DEVICE=sim , SIM-DS2 , 1 , IP-ADDRESS=" + sim_->Address() + "\n");
     }
 
@@ -90,7 +96,8 @@ public:
 private:
     FrontEnd& f_;
     Transport transport_;
-    std::unique_ptr<Simulator> sim_;
+    std::unique_ptr<nettest::NetNamespace> network_;
+    std::unique_ptr<Simulator> sim_;  // ends before its namespace
 };
 
 // A PNM file as scanimage writes it (with a comment line in its header).

@@ -200,7 +200,7 @@ Result FrontEnd::Run(const std::vector<std::string>& argv, int timeoutSeconds)
     dir_.Write("services", services);
     dir_.Write("interrupt", interruptFile_);
     std::remove((dir_ / "private_network").c_str());
-    if (privateNetwork_ || !services_.empty()) {
+    if (privateNetwork_ || !services_.empty() || network_ != nullptr) {
         dir_.Write("private_network", "");
     }
     dir_.Write("frontend.sh", kScript);
@@ -210,7 +210,9 @@ Result FrontEnd::Run(const std::vector<std::string>& argv, int timeoutSeconds)
 
     nettest::NetNamespace ns;
     std::vector<std::string> command;
-    if (privateNetwork_ || !services_.empty()) {
+    if (network_ != nullptr) {
+        command = {"ip", "netns", "exec", network_->Name()};
+    } else if (privateNetwork_ || !services_.empty()) {
         std::string error;
         if (!ns.Create(error)) {
             Result failed;

@@ -16,6 +16,10 @@
 
 #include "ScratchDir.h"
 
+namespace nettest {
+class NetNamespace;
+}
+
 namespace sanetest {
 
 // One service announced on lo: the name, a host name and its IPv4 address
@@ -62,6 +66,9 @@ public:
     // The network and /run of the program's own, without daemons (no
     // services announce; no system bus answers).
     void PrivateNetwork() { privateNetwork_ = true; }
+    // Runs the program in a namespace the test made (and keeps), where it
+    // may have started its own peers; as PrivateNetwork otherwise.
+    void UseNetwork(nettest::NetNamespace* ns) { network_ = ns; }
     // Sends SIGINT to the program once this file (in the scratch folder)
     // exists.
     void InterruptWhenExists(const std::string& file);
@@ -91,6 +98,7 @@ private:
     bool privateNetwork_ = false;
     std::string interruptFile_;
     std::string preload_;
+    nettest::NetNamespace* network_ = nullptr;  // not owned
 };
 
 // Counts the ledger lines of an operation ("FreeImageData page=3 known").
