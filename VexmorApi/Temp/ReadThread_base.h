@@ -143,6 +143,7 @@ public:
     ScannedImageData GetScanData(uint16_t pageNo, bool isBitmap) override;
     uint16_t GetRemainingWaitTime() override;
     VSRSLT GetVSRSLTCode() override;
+    // Waits for the device-I/O lock (at most one receive try).
     VSRSLT GetColorProfile(void** data, int* size, int bitsPerPixel) override;
 
     // ---- For the generation classes, on the reading thread.

@@ -162,6 +162,7 @@ VSRSLT CReadThread_v1::DispatchReceivedData(uint8_t* data, uint32_t length, uint
             g_ReadLog.WriteLog(1, "Error: Read unknown data");
             result = READTHREAD_UNREADABLE_DATA;
             remaining = 0;
+            EndStream();
             break;
         }
         m_pages.Select(ConvertToDevicePageNo(static_cast<uint16_t>(unit.lineData.addedValue)), false);
@@ -173,7 +174,7 @@ VSRSLT CReadThread_v1::DispatchReceivedData(uint8_t* data, uint32_t length, uint
         if (kind == LineLast || kind == LineMore) {
             WriteBlockToPage(unit.lineData);
         } else if (!DispatchStatusCode(unit)) {
-            // A device error ends the batch; the loop ends on it.
+            // The scan is over: what follows is never dispatched.
             goOn = false;
         }
         if (!goOn) {
@@ -192,6 +193,14 @@ VSRSLT CReadThread_v1::DispatchReceivedData(uint8_t* data, uint32_t length, uint
     }
     g_ReadLog.WriteLog(3, "<<<<< %s <<<<<", kFunc);
     return result;
+}
+
+void CReadThread_v1::EndStream()
+{
+    // The failure may not be the one recorded (the first of a scan is), so
+    // the loop cannot rely on it to stop; nothing after the failure can be
+    // read, and bytes dispatched later would start inside a unit.
+    CloseScanner();
 }
 
 void CReadThread_v1::RecordMisfit(uint16_t pageNo, const char* what)
@@ -230,6 +239,11 @@ void CReadThread_v1::WriteBlockToPage(const LINEDATA& line)
         return;
     }
     std::shared_ptr<Page> const page = m_pages.Get();
+    if (page->IsReceivedAllData()) {
+        // The page has ended and may be in the scheduler's hands already.
+        RecordMisfit(NextPageNo(), "Image data after the page's end");
+        return;
+    }
     if (line.data != nullptr && line.length != 0) {
         g_ReadLog.WriteDump(line.data, line.length, compression == kCompressionJpeg ? "DumpJpeg" : "DumpPackBits",
                             pageNo);
@@ -285,7 +299,7 @@ bool CReadThread_v1::DispatchStatusCode(const SCANIMAGEINFO& unit)
         m_scanError->SetAllPageRecved();
         CloseScanner();
         g_ReadLog.WriteLog(1, "Received last page end");
-        return true;
+        return false;
     case kPageEnd: {
         std::shared_ptr<Page> const page = m_pages.Get();
         if (!page) {
@@ -303,7 +317,7 @@ bool CReadThread_v1::DispatchStatusCode(const SCANIMAGEINFO& unit)
         m_scanError->SetCanceled(CANCELTYPE_STOPKEY);
         CloseScanner();
         g_ReadLog.WriteLog(1, "Received canceled code");
-        return true;
+        return false;
     case kFourCorners: {
         CConvertScanParam::Image4Corners corners{};
         for (size_t i = 0; i < 4; ++i) {
@@ -324,6 +338,7 @@ bool CReadThread_v1::DispatchStatusCode(const SCANIMAGEINFO& unit)
         return true;
     default:
         m_scanError->SetErrWithDevice(READTHREAD_DEVICE_ERROR, code, NextPageNo());
+        EndStream();
         return false;
     }
 }

@@ -49,8 +49,12 @@ public:
     // meaning for (READTHREAD_DEVICE_ERROR with the code; it ends the
     // batch), and a unit that does not fit its page (a JPEG block into a
     // page of lines or the reverse, an unknown compression, the end of a
-    // page never begun: READTHREAD_UNREADABLE_DATA). Returns the code
-    // recorded for an unreadable unit, else 0.
+    // page never begun: READTHREAD_UNREADABLE_DATA; image data for a page
+    // that has ended is never written into it and fails the page being
+    // received). Unreadable data, a device error, the end of the scan and
+    // a cancel code end the scan: the scanner is closed and nothing after
+    // them is dispatched, also when an earlier failure is the one recorded.
+    // Returns the code recorded for an unreadable unit, else 0.
     VSRSLT DispatchReceivedData(uint8_t* data, uint32_t length, uint8_t** rest, uint32_t* restLength) override;
     // The device's error codes (0xC2-0xEF) to the results both generations
     // report; every other code 0x500000FF.
@@ -67,8 +71,8 @@ private:
     // Makes the selected page with an image for the compression when the
     // store lacks it; false for a compression that has no image kind.
     bool AppendNewPageIfNeeded(uint8_t compression);
-    // False for a status code the device gives no meaning to (recorded as
-    // its device error).
+    // False once the scan is over (its end, a cancel, a device error): the
+    // scanner is closed and nothing after the code is dispatched.
     bool DispatchStatusCode(const SCANIMAGEINFO& unit);
     void AppendToImageProcessorIfPossible();
     // Hands the complete pages on in page order: one at a time, or for a
@@ -83,6 +87,9 @@ private:
     // The device parameters' colour type as the page images take it.
     DeviceImageInfo::ColorType GetDeviceImageInfoColorType() const;
     DeviceImageLines::LineColorType GetDeviceImageLinesLineColorType() const;
+    // After unreadable data or a device error: closes the scanner, which
+    // ends the receive loop.
+    void EndStream();
     // Records a unit that does not fit its page (page 0 counts as the page
     // being received).
     void RecordMisfit(uint16_t pageNo, const char* what);

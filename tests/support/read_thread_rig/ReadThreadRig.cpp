@@ -168,6 +168,70 @@ int PageRecorder::Decode(fake_tasks::FakeTask& task)
     return task.CancelRequested() ? 1 : 0;
 }
 
+PreparationHold::PreparationHold(std::shared_ptr<PreparationScript> script, Step at)
+{
+    auto reached = reached_;
+    auto released = released_;
+    script->onStep = [reached, released, at](Step step) {
+        if (step != at) {
+            return;
+        }
+        reached->store(true);
+        while (!released->load()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    };
+}
+
+void PreparationHold::WaitReached() const
+{
+    while (!reached_->load()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+std::vector<size_t> RandomCuts(size_t size, unsigned seed, int count)
+{
+    std::mt19937 random(seed);
+    std::vector<size_t> cuts;
+    for (int i = 0; i < count && size > 0; ++i) {
+        cuts.push_back(std::uniform_int_distribution<size_t>(1, size)(random));
+    }
+    return cuts;
+}
+
+std::vector<Cutting> Cuttings(const fakedev::Bytes& stream, unsigned seed, int rounds)
+{
+    std::vector<Cutting> cuttings;
+    for (size_t cut = 1; cut < stream.size(); ++cut) {
+        cuttings.push_back({"cut at " + std::to_string(cut), fakedev::SplitAt(stream, {cut})});
+    }
+    cuttings.push_back({"1-byte reads", fakedev::SplitEvery(stream, 1)});
+    for (int round = 0; round < rounds; ++round) {
+        cuttings.push_back(
+            {"random cuts " + std::to_string(round),
+             fakedev::SplitAt(stream, RandomCuts(stream.size(), seed + static_cast<unsigned>(round), 8))});
+    }
+    return cuttings;
+}
+
+bool SameScanWhateverTheCuts(const StreamScan& one, const StreamScan& other)
+{
+    for (const PageRecord& page : one.pages) {
+        for (const PageRecord& same : other.pages) {
+            if (page.pageNo == same.pageNo && !(page == same)) {
+                return false;
+            }
+        }
+    }
+    if (one.finalCode != other.finalCode) {
+        return false;
+    }
+    return one.finalCode != 0 ||
+           (!one.outcome.failed && !other.outcome.failed && one.pages.size() == other.pages.size() &&
+            one.outcome.pages.size() == other.outcome.pages.size());
+}
+
 EngineTimings ShortTimings()
 {
     EngineTimings t;

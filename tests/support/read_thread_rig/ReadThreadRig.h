@@ -11,6 +11,8 @@
 // then script rig.device (before Start or from hooks) and call Consume.
 #pragma once
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -151,6 +153,31 @@ public:
     }
 };
 
+// Holds the reading thread in the preparation step `at` (before the step
+// runs) until released; replaces the script's onStep. The rig must outlive
+// the thread.
+class PreparationHold {
+public:
+    PreparationHold(std::shared_ptr<PreparationScript> script, Step at);
+    void WaitReached() const;
+    void Release() { released_->store(true); }
+
+private:
+    std::shared_ptr<std::atomic<bool>> reached_ = std::make_shared<std::atomic<bool>>(false);
+    std::shared_ptr<std::atomic<bool>> released_ = std::make_shared<std::atomic<bool>>(false);
+};
+
+// count cut positions in 1..size of a stream, from the seed.
+std::vector<size_t> RandomCuts(size_t size, unsigned seed, int count);
+// One way of cutting a stream into reads, named for a failure message.
+struct Cutting {
+    std::string how;
+    std::vector<fakedev::Bytes> chunks;
+};
+// The stream cut at every byte, in 1-byte reads, and at 8 random places in
+// each of `rounds` rounds.
+std::vector<Cutting> Cuttings(const fakedev::Bytes& stream, unsigned seed, int rounds = 20);
+
 // Timings for tests: the loop's limits stay in tries of 100 ms (the fake
 // answers at once unless a hook waits), the caller's polls do not sleep.
 vscore::EngineTimings ShortTimings();
@@ -214,5 +241,41 @@ struct Outcome {
 // nor blank ends with the scan's code; ALLEND ends; so does the time limit.
 Outcome Consume(vscore::IReadThread& thread, std::chrono::milliseconds limit = std::chrono::seconds(20),
                 const std::function<void(uint16_t pageNo, vscore::ScannedImageData& data)>& onPage = {});
+
+// One scan of a stream as the dispatch fuzz targets run it: the chunks,
+// then a failing connection (so no event of the stream keeps the loop
+// trying); the caller's side consumes every page.
+struct StreamScan {
+    std::vector<PageRecord> pages;  // by page number
+    Outcome outcome;
+    // The scan's code once the loop has ended (the caller may have read it
+    // earlier, while later units were still coming).
+    VSRSLT finalCode = 0;
+    bool ended = false;  // the caller's side and the loop came to an end in time
+};
+// Two scans of one stream cut differently agree: the same code; a page
+// both decoded is the same page (a failure cancels the pages being
+// processed wherever they are, so either may lack some); without a failure
+// the same pages, decoded and delivered.
+bool SameScanWhateverTheCuts(const StreamScan& one, const StreamScan& other);
+template <class T>
+StreamScan RunStream(Rig& rig, const std::vector<fakedev::Bytes>& chunks)
+{
+    rig.device.QueueChunks(chunks);
+    rig.device.SetIdleReceive(fakedev::ReceiveStep{fakedev::ReceiveStep::Error, {}, vscore::DEVACS_ERR_IO, 5});
+    auto thread = rig.Make<T>();
+    StreamScan scan;
+    if (rig.Start(*thread) != 0) {
+        return scan;
+    }
+    scan.outcome = Consume(*thread, std::chrono::seconds(20));
+    scan.ended = !scan.outcome.timedOut && thread->WaitLoopEnded(std::chrono::seconds(20));
+    scan.finalCode = thread->GetVSRSLTCode();
+    thread.reset();
+    scan.pages = rig.recorder.Pages();
+    std::sort(scan.pages.begin(), scan.pages.end(),
+              [](const PageRecord& a, const PageRecord& b) { return a.pageNo < b.pageNo; });
+    return scan;
+}
 
 }  // namespace read_thread_rig
