@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -252,6 +253,36 @@ TEST_F(EngineReplay, AnOpenCoverWhileWaitingReportsItsTimeUntilTheCoverIsClosed)
     engine_driver::Outcome const out = engine_driver::Drain(engine, options);
     EXPECT_TRUE(out.allEnd);
     EXPECT_EQ(out.pages.size(), 1u);
+}
+
+// Run with VEXMOR_TEST_TIME_SCALE=100 in a build with VEXMOR_TEST_HOOKS (its
+// own ctest entry): the timing table of a default engine is divided, the
+// replay mock's part with it.
+TEST_F(EngineReplay, TheTestScaleDividesTheTimingTableInForce)
+{
+#ifndef VEXMOR_TEST_HOOKS
+    GTEST_SKIP() << "a build without VEXMOR_TEST_HOOKS keeps the shipped timings";
+#endif
+    const char* scale = std::getenv("VEXMOR_TEST_TIME_SCALE");
+    if (scale == nullptr || std::string(scale) != "100") {
+        GTEST_SKIP() << "needs VEXMOR_TEST_TIME_SCALE=100";
+    }
+    Job job;
+    job.resolution = 100;
+    job.waitSeconds = 20;  // the device pauses 3 s, then ends the job
+    job.pages = {mock_recording::Page::Pattern(PixelKind::kGray, kWidth, kHeight, 1),
+                 mock_recording::Page::Pattern(PixelKind::kGray, kWidth, kHeight, 2)};
+    mock_recording::WriteGeneration2(folder_, job);
+    vscore::CVexmor engine;
+    Open(engine);
+    auto request = engine_driver::Request(100, vscore::TRUEGRAY, vscore::A6);
+    Clock::time_point const begin = Clock::now();
+    ASSERT_EQ(engine.StartScanning(&request), 0u);
+    engine_driver::Outcome const out = engine_driver::Drain(engine);
+    EXPECT_TRUE(out.allEnd);
+    EXPECT_EQ(out.pages.size(), 2u);
+    // The pause of 30 ms and polls of 1 ms, not 3 s and 100 ms each.
+    EXPECT_LT(out.endedAt - begin, std::chrono::milliseconds(1500));
 }
 
 }  // namespace
