@@ -229,8 +229,7 @@ void CVexmor::UnInitialize()
     static char const kFunc[] = "UnInitialize";
     Enter(1, kFunc);
     GuardValue(kFunc, 0, [&] {
-        DropParts(true);
-        SingletonFinalizer::Finalize();
+        DropParts(true, true);
         return 0;
     });
     {
@@ -240,7 +239,7 @@ void CVexmor::UnInitialize()
     g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<<", kFunc);
 }
 
-void CVexmor::DropParts(bool freeAccess)
+void CVexmor::DropParts(bool freeAccess, bool finalize)
 {
     if (std::shared_ptr<CScanProcess> const running = CurrentScanProcess()) {
         // The cancel and the join: the reading thread stops using the
@@ -263,6 +262,10 @@ void CVexmor::DropParts(bool freeAccess)
             m_factory.FreeDeviceAccessInstance();
             m_deviceAccess = nullptr;
         }
+    }
+    if (finalize) {
+        // While no call runs: the singletons (timer, temporary files) go.
+        SingletonFinalizer::Finalize();
     }
     --m_dropsWaiting;
     lock.unlock();
@@ -739,6 +742,7 @@ VSRSLT CVexmor::StartScanning(VS_SCANNER_PARAMETERS* parameters)
     static char const kFunc[] = "StartScanning";
     Enter(1, kFunc);
     VSRSLT const ret = GuardCode(kFunc, [&]() -> VSRSLT {
+        Use use(*this);
         g_ScanDevApiLog.WriteLog(1, "Start scanning. Timer Start [%d]", ThreadNumber());
         Singleton<Timer>::GetInstance()->Start();
         if (parameters == nullptr) {
@@ -746,7 +750,6 @@ VSRSLT CVexmor::StartScanning(VS_SCANNER_PARAMETERS* parameters)
         }
         VS_SCANNER_PARAMETERS const request = *parameters;
         g_ScanDevApiLog.WriteLog(1, "Scan Parameter = %s", VdSdkScanStructsDescriptor::GetDescription(request).c_str());
-        Use use(*this);
         bool initialized = false;
         bool isStiAccess = false;
         {
@@ -785,12 +788,12 @@ VSRSLT CVexmor::ReadImageData(tagVS_SCAN_IMAGEDATA* image, int* pageNumber)
     static char const kFunc[] = "ReadImageData";
     Enter(1, kFunc);
     VSRSLT const ret = GuardCode(kFunc, [&]() -> VSRSLT {
+        Use use(*this);
         g_ScanDevApiLog.WriteLog(1, "Read image data. Lap Time [%d]: %d msec", ThreadNumber(),
                                  static_cast<int>(Singleton<Timer>::GetInstance()->GetLapTime()));
         if (image == nullptr || pageNumber == nullptr) {
             return APIERR_NULL_ARGUMENT;
         }
-        Use use(*this);
         std::shared_ptr<CScanProcess> const process = CurrentScanProcess();
         if (!process) {
             g_ScanDevApiLog.WriteLog(1, "Error: ScanProcess instance is null");
@@ -920,7 +923,7 @@ void CVexmor::SetDeviceAccess(IDeviceAccess* access)
         }
         // The parts made on the old access go with it; the factory still
         // owns what it made.
-        DropParts(false);
+        DropParts(false, false);
         std::lock_guard<std::mutex> lock(m_mutex);
         m_deviceAccess = access;
         return 0;

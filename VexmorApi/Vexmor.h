@@ -140,9 +140,9 @@ private:
     AdfState CheckAdf(bool useBindTime, unsigned bindTime);
     std::shared_ptr<CScanProcess> CurrentScanProcess();
     // Ends the scan, waits until no call uses the parts, drops them and
-    // closes the device; with freeAccess also frees the device access.
-    // The caller holds no Use.
-    void DropParts(bool freeAccess);
+    // closes the device; with freeAccess also frees the device access, with
+    // finalize then runs the singleton finalizers. The caller holds no Use.
+    void DropParts(bool freeAccess, bool finalize);
 
     // In this order, as the engine's members are laid out.
     IDeviceAccess* m_deviceAccess = nullptr;        // guarded by m_mutex; factory's or lent
