@@ -194,6 +194,28 @@ private:
     CVexmor& engine_;
 };
 
+// Held by a drop of the parts: new calls wait, and the drop goes on once
+// the calls under way have ended. The lock is m_mutex, held on entry and
+// on exit; the gate opens again when it goes, also on an exception.
+class CVexmor::DropGate {
+public:
+    DropGate(CVexmor& engine, std::unique_lock<std::mutex>& lock) : engine_(engine)
+    {
+        ++engine_.m_dropsWaiting;
+        engine_.m_useChanged.wait(lock, [this] { return engine_.m_uses == 0; });
+    }
+    ~DropGate()
+    {
+        --engine_.m_dropsWaiting;
+        engine_.m_useChanged.notify_all();
+    }
+    DropGate(const DropGate&) = delete;
+    DropGate& operator=(const DropGate&) = delete;
+
+private:
+    CVexmor& engine_;
+};
+
 // ---------------------------------------------------------------------------
 // Construction and set-up.
 
@@ -248,8 +270,7 @@ void CVexmor::DropParts(bool freeAccess, bool finalize)
         running->EndReadThread();
     }
     std::unique_lock<std::mutex> lock(m_mutex);
-    ++m_dropsWaiting;
-    m_useChanged.wait(lock, [this] { return m_uses == 0; });
+    DropGate const gate(*this, lock);
     // The scan process ends its reading thread, which holds a share of the
     // facade; the capability cache holds one too; the facade closes the
     // device when its last holder lets go. All before the access goes.
@@ -267,9 +288,6 @@ void CVexmor::DropParts(bool freeAccess, bool finalize)
         // While no call runs: the singletons (timer, temporary files) go.
         SingletonFinalizer::Finalize();
     }
-    --m_dropsWaiting;
-    lock.unlock();
-    m_useChanged.notify_all();
 }
 
 // ---------------------------------------------------------------------------
@@ -524,21 +542,15 @@ VSRSLT CVexmor::SelectDevice(_VS_SELECT_DEVICE_INFO& selection)
             if (!idle()) {
                 return APIERR_NOT_PREPARED;
             }
-            ++m_dropsWaiting;
-            m_useChanged.wait(lock, [this] { return m_uses == 0; });
-            bool const stillIdle = idle();
-            if (stillIdle) {
-                m_scanProcess.reset();
-                m_deviceCaps.reset();
-                m_scanCmd.reset();
-                if (m_deviceAccess != nullptr) {
-                    m_deviceAccess->CloseScanner();
-                }
-            }
-            --m_dropsWaiting;
-            m_useChanged.notify_all();
-            if (!stillIdle) {
+            DropGate const gate(*this, lock);
+            if (!idle()) {
                 return APIERR_NOT_PREPARED;
+            }
+            m_scanProcess.reset();
+            m_deviceCaps.reset();
+            m_scanCmd.reset();
+            if (m_deviceAccess != nullptr) {
+                m_deviceAccess->CloseScanner();
             }
         }
         m_selection = wanted;

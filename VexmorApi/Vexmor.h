@@ -124,6 +124,9 @@ private:
     };
     // Marks a call that uses the parts for its whole run.
     class Use;
+    // Marks a drop of the parts: it waits for the calls under way, and new
+    // ones wait for it.
+    class DropGate;
 
     // Lazy getters, under m_mutex.
     IDeviceAccess* DeviceAccessLocked();
