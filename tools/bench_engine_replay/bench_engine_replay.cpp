@@ -166,7 +166,10 @@ private:
 struct Figures {
     double pagesPerSecond = 0;
     double medianMs = 0;
-    double queuedMs = 0;  // the engine's, with the wait behind earlier pages
+    double queuedMs = 0;              // the engine's, with the wait behind earlier pages
+    double firstMs = 0;               // the engine's, from StartScanning to the first page ready
+    double steadyPagesPerSecond = 0;  // the engine's, from the first page read to the last
+    int polls = 0;
     unsigned pages = 0;
 };
 
@@ -191,9 +194,17 @@ Figures RunEngine(const vscore::VS_SCANNER_PARAMETERS& request, TimedMock& devic
     engine_driver::Options options;
     options.limit = std::chrono::minutes(10);
     options.copyPixels = false;
+    int polls = 0;
+    options.beforePoll = [&polls](int) { ++polls; };
     engine_driver::Outcome const out = engine_driver::Drain(engine, options);
     figures.pagesPerSecond = out.pages.size() / (Ms(out.endedAt - start) / 1000.0);
     figures.pages = static_cast<unsigned>(out.pages.size());
+    figures.polls = polls;
+    if (out.pages.size() > 1) {
+        figures.firstMs = Ms(out.pages.front().readyAt - start);
+        figures.steadyPagesPerSecond =
+            (out.pages.size() - 1) / (Ms(out.pages.back().readAt - out.pages.front().readAt) / 1000.0);
+    }
     // From the moment a page could be handed over (its last block came and
     // the page before it was taken) to the poll that reports it ready.
     std::vector<double> latency;
@@ -314,6 +325,9 @@ int main(int argc, char** argv)
     std::printf("%-40s %8.2f\n", "status sleep bound", 10.0);
     std::printf("%-40s %8.2f %14.0f   to XFERREADY once complete and next (%.0f ms from its last block)\n",
                 "engine over the replay mock", engine.pagesPerSecond, engine.medianMs, engine.queuedMs);
+    std::printf("engine: first page ready %.0f ms after the start; %.2f pages/s from then on; %.2f polls per page\n",
+                engine.firstMs, engine.steadyPagesPerSecond,
+                engine.pages > 0 ? double(engine.polls) / engine.pages : 0.0);
     bool const rate = engine.pages == pages && engine.pagesPerSecond >= 0.8 * bound;
     bool const latency = engine.medianMs <= scheduler.medianMs + 100.0;
     std::printf("pages in flight %u; rate %.2f of min(scheduler, 10/s) (goal >= 0.80): %s\n", inFlight,
