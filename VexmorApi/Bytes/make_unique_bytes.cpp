@@ -24,12 +24,33 @@ std::atomic<BytesAllocator> g_allocator{nullptr};
 constexpr size_t kMappedBlockMinimum = 1u << 20;
 
 // Blocks handed out by mmap, with their lengths; guarded by g_mappedMutex.
-// Blocks adopted from malloc are never in it.
+// Blocks adopted from malloc are never in it. A plain pointer, so that the
+// table outlives every static container that may still free a block.
 std::mutex g_mappedMutex;
+std::unordered_map<void*, size_t>* g_mappedBlocks = nullptr;
+
+// Frees the table when the library ends (unloaded by dlclose, as the engine
+// is at every sane_exit) and no block is mapped any more; with blocks still
+// mapped it stays for the containers destroyed later.
+struct MappedBlocksReaper {
+    ~MappedBlocksReaper()
+    {
+        std::lock_guard<std::mutex> lock(g_mappedMutex);
+        if (g_mappedBlocks != nullptr && g_mappedBlocks->empty()) {
+            delete g_mappedBlocks;
+            g_mappedBlocks = nullptr;
+        }
+    }
+};
+
+// The table, made on first use; under g_mappedMutex.
 std::unordered_map<void*, size_t>& MappedBlocks()
 {
-    static auto* blocks = new std::unordered_map<void*, size_t>();  // outlives every static container
-    return *blocks;
+    static MappedBlocksReaper reaper;
+    if (g_mappedBlocks == nullptr) {
+        g_mappedBlocks = new std::unordered_map<void*, size_t>();
+    }
+    return *g_mappedBlocks;
 }
 
 void* AllocateBlock(size_t request)
@@ -61,10 +82,12 @@ void bytes_deleter::operator()(unsigned char* block) const
     size_t mapped = 0;
     {
         std::lock_guard<std::mutex> lock(g_mappedMutex);
-        auto found = MappedBlocks().find(block);
-        if (found != MappedBlocks().end()) {
-            mapped = found->second;
-            MappedBlocks().erase(found);
+        if (g_mappedBlocks != nullptr) {
+            auto found = g_mappedBlocks->find(block);
+            if (found != g_mappedBlocks->end()) {
+                mapped = found->second;
+                g_mappedBlocks->erase(found);
+            }
         }
     }
     if (mapped != 0) {

@@ -8,8 +8,8 @@
 #include <mutex>
 #include <vector>
 
-#include "VexmorApi/DeviceAccess/MockTimings.h"
 #include "VexmorApi/DeviceAccess/ScannerMock.h"
+#include "VexmorApi/Temp/EngineTimings.h"
 #include "devaccess/DeviceAccessInterfaces.h"
 
 namespace vscore {

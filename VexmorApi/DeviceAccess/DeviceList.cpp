@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "VexmorApi/Vexmor.h"
+
 namespace {
 
 // Copies text into a field of size bytes: at most kTextLimit bytes, up to
@@ -25,7 +27,8 @@ DeviceList::Result DeviceList::Enumerate()
 {
     Result result;
     if (deviceAccess_ == nullptr) {
-        result.result = kNoDeviceAccess;
+        // Without a device access the engine is not initialised.
+        result.result = vscore::APIERR_NOT_INITIALIZED;
         return result;
     }
     const std::vector<vscore::_ENUM_DEV_INFO>* list = nullptr;

@@ -13,8 +13,6 @@
 // used by one thread at a time.
 class DeviceList {
 public:
-    // Enumerate without a device access: the engine is not initialised.
-    static constexpr VSRSLT kNoDeviceAccess = 0x10100001;
     // Texts of a record keep at most this many bytes before their NUL.
     static constexpr size_t kTextLimit = 127;
 

@@ -1,10 +1,24 @@
-// Every wait of the scan engine's reading threads in one table. The defaults
-// are the shipped values; tests hand a reading thread a shortened copy so
-// that silent devices do not cost minutes. Times the device announces (its
-// timer events) are never scaled: they are used as sent.
+// Every wait of the scan engine in one table: the reading threads' and the
+// replay mock's. The defaults are the shipped values; tests hand a reading
+// thread or a mock a shortened copy so that silent devices do not cost
+// minutes. Times the device announces (its timer events) are never scaled:
+// they are used as sent.
 #pragma once
 
 namespace vscore {
+
+// The replay mock's part, passed by value to DeviceAccessMock (and through it
+// to each ScannerMock); every mock keeps its own copy.
+struct MockTimings {
+    // A recorded "remaining time" block (status 0x52) pauses the replay this
+    // long, as a device waiting for the next document does.
+    unsigned long pacingMs = 3000;
+    // An open cover repeats its notice after this long.
+    unsigned long coverMs = 10000;
+    // While nothing can be delivered, a receive looks again this often until
+    // its time-out has passed.
+    unsigned long pollMs = 10;
+};
 
 // Passed by value to CReadThread_base (constructor or SetTimings before
 // Start); the reading thread keeps its own copy.
@@ -29,6 +43,8 @@ struct EngineTimings {
     unsigned long rescanDelayMs = 1000;
     // Between two status polls of the scan process's wait for a status.
     unsigned long xferStatusPollMs = 100;
+    // The engine hands this part to the replay mocks it makes.
+    MockTimings mock;
 };
 
 }  // namespace vscore

@@ -152,6 +152,12 @@ bool CScanProcess::IsInitialized() const
     return m_initialized;
 }
 
+bool CScanProcess::IsIdle() const
+{
+    Lock lock(m_mutex);
+    return m_status.load() == 0 && m_imageDataMap.empty();
+}
+
 // ---------------------------------------------------------------------------
 // Starting a scan.
 

@@ -97,6 +97,10 @@ public:
     // and the reading thread stay.
     void UnInitialize();
     bool IsInitialized() const;
+    // No scan is running (none started, or ended by EndReadThread) and every
+    // page handed out has been freed, so the caller holds nothing of this
+    // process. Any thread.
+    bool IsIdle() const;
 
     // Starts a scan of the capability's protocol generation. Refused
     // (SCANPROC_START_REFUSED, the running scan untouched) unless

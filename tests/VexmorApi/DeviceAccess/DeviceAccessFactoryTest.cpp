@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "VexmorApi/DeviceAccess/DeviceList.h"
+#include "VexmorApi/Vexmor.h"
 #include "tests/VexmorApi/DeviceAccess/StandInVelloc.h"
 #include "tests/VexmorApi/Utilities/LogHome.h"
 #include "tests/support/mock_recording/MockRecording.h"
@@ -163,7 +164,67 @@ TEST_F(DeviceAccessFactoryTest, RecordsFollowTheListNeverTheCountAndKeepTheCode)
     EXPECT_EQ(none.devices, nullptr);
 }
 
+TEST_F(DeviceAccessFactoryTest, TheEngineListsFromTheMockOrTheLibraryAndUnloadsItAtUnInitialize)
+{
+    vscore::CVexmor engine{vscore::EngineTimings()};
+    folder_.Write("Q", mock_recording::Gen2QAnswer());
+    ASSERT_EQ(engine.Initialize(nullptr, false), 0u);
+    vscore::_VS_DEVICE_INFO* devices = nullptr;
+    unsigned count = 5;
+    EXPECT_EQ(engine.EnumerateDevice(&devices, &count), 0u);
+    EXPECT_EQ(devices, nullptr);  // the mock lists none
+    EXPECT_EQ(count, 0u);
+    EXPECT_FALSE(pluginlog::IsMapped(kLibrary));
+
+    // Without the marker the library comes in at the next Initialize.
+    folder_.Remove("Q");
+    engine.UnInitialize();
+    ASSERT_EQ(engine.Initialize(nullptr, false), 0u);
+    ASSERT_EQ(engine.Initialize(nullptr, false), 0u);  // kept, not loaded again
+    EXPECT_EQ(pluginlog::Take(), (Log{"velloc:load", "velloc:create"}));
+    pluginlog::Set("velloc.result", 0x40500031);
+    EXPECT_EQ(engine.EnumerateDevice(&devices, &count), 0x40500031u);  // the search's code with its devices
+    ASSERT_EQ(count, 4u);
+    ASSERT_NE(devices, nullptr);
+    EXPECT_EQ(devices[0].ifType, vscore::USB);
+    EXPECT_STREQ(devices[1].nameDevice, "SIM-NET");
+    EXPECT_EQ(devices[2].net.bootMethod, vscore::OTHER);
+    pluginlog::Set("velloc.count", 1);
+    pluginlog::Set("velloc.result", 0);
+    vscore::_VS_DEVICE_INFO* again = nullptr;
+    EXPECT_EQ(engine.EnumerateDevice(&again, &count), 0u);
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(std::string(again[0].nameDevice), standin::LongText('U').substr(0, 127));
+
+    engine.UnInitialize();
+    EXPECT_EQ(pluginlog::Take(),
+              (Log{"velloc:EnumerateScanner", "velloc:EnumerateScanner", "velloc:destroy", "velloc:unload"}));
+    EXPECT_FALSE(pluginlog::IsMapped(kLibrary));
+    // The last list stays the caller's until the next enumeration.
+    EXPECT_EQ(again[0].ifType, vscore::USB);
+}
+
 #else
+
+TEST_F(DeviceAccessFactoryTest, AnEngineWithoutWorkingDeviceAccessStaysUninitialised)
+{
+    vscore::CVexmor engine{vscore::EngineTimings()};
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        EXPECT_EQ(engine.Initialize(nullptr, false), 0x20100006u);
+        EXPECT_FALSE(pluginlog::IsMapped(kLibrary));
+        vscore::_VS_DEVICE_INFO* devices = nullptr;
+        unsigned count = 0;
+        EXPECT_EQ(engine.EnumerateDevice(&devices, &count), 0x10100001u);
+        vscore::VS_SCANNER_PARAMETERS request{};
+        EXPECT_EQ(engine.StartScanning(&request), 0x10100001u);
+    }
+    vscore::VS_SNMP_COMMUNITYNAME names{};
+    EXPECT_EQ(engine.GetCommunityName(&names), 0x20100006u);
+    EXPECT_EQ(engine.SetCommunityName(names), 0x20100006u);
+    EXPECT_FALSE(engine.CheckConnection());
+    EXPECT_EQ(engine.QueryAdfState(), AdfNotChecked);
+}
 
 TEST_F(DeviceAccessFactoryTest, LibraryWithoutAWorkingFactoryLeavesNothingLoaded)
 {

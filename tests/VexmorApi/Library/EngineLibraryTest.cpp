@@ -1,11 +1,16 @@
 // The engine library loaded as a caller loads it: dlopen of the built file,
-// then the image-processing entry points and the component stand-ins
-// through dlsym. Nothing of the library is linked into this program.
+// then the engine's factory, the image-processing entry points and the
+// component stand-ins through dlsym. Nothing of the library is linked into
+// this program. Run twice: with the build's lib folder on LD_LIBRARY_PATH
+// (VELLOC_REACHABLE=1) and without it.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
 #include <vector>
 
+#include "VexmorApi/IVexmorApi.h"
 #include "imagelib/NsOrientationAccs.h"
 #include "imagelib/RlStcAccs.h"
 #include "imagelib/VdImageProcessing.h"
@@ -31,6 +36,47 @@ protected:
     }
     void* handle_ = nullptr;
 };
+
+// Whether "libvelloc.so.1" is mapped into the process.
+bool DeviceAccessMapped()
+{
+    FILE* maps = std::fopen("/proc/self/maps", "r");
+    std::string text;
+    char line[4096];
+    while (maps != nullptr && std::fgets(line, sizeof line, maps) != nullptr) {
+        text += line;
+    }
+    if (maps != nullptr) {
+        std::fclose(maps);
+    }
+    return text.find("/libvelloc.so.1") != std::string::npos;
+}
+
+TEST_F(EngineLibrary, TheFactoryMakesAnEngineThatLoadsDeviceAccessUntilUnInitialize)
+{
+    auto* create = Find<vscore::IVexmorApi*()>("CreateInstance");
+    ASSERT_NE(create, nullptr);
+    const char* reachable = std::getenv("VELLOC_REACHABLE");
+    bool const withVelloc = reachable != nullptr && std::string(reachable) == "1";
+    vscore::IVexmorApi* engine = create();
+    ASSERT_NE(engine, nullptr);
+    EXPECT_FALSE(DeviceAccessMapped());
+    EXPECT_EQ(engine->Initialize(nullptr, false), withVelloc ? 0u : 0x20100006u);
+    EXPECT_EQ(DeviceAccessMapped(), withVelloc);
+    if (!withVelloc) {
+        // Not initialised without device access: nothing may be listed. (A
+        // real enumeration would search the machine's networks.)
+        vscore::_VS_DEVICE_INFO* devices = nullptr;
+        unsigned count = 7;
+        EXPECT_EQ(engine->EnumerateDevice(&devices, &count), 0x10100001u);
+    }
+    engine->UnInitialize();
+    EXPECT_FALSE(DeviceAccessMapped());
+    delete engine;
+    dlclose(handle_);
+    handle_ = nullptr;
+    EXPECT_EQ(dlopen(VEXMOR_LIBRARY, RTLD_NOW | RTLD_NOLOAD), nullptr) << "the engine library stays mapped";
+}
 
 TEST_F(EngineLibrary, DetectionThroughDlsymFindsAWhitePageBlank)
 {

@@ -209,6 +209,9 @@ void WriteGeneration2(const MockFolder& folder, const Job& job, const scanner_si
                           .Set("paperDetectSensorInfo", 0x03)
                           .Encode();
     folder.Write("QDI", Gen2Answer("QDI", profile.QdiAnswer().Encode()));
+    // The feeder check: result 00, a document present.
+    folder.Write("CKD", Bytes{0x00, 0x01});
+    folder.Write("GKP", Gen2Answer("GKP", profile.GkpAnswer().Encode()));
     folder.Write("SSP", Gen2Answer("SSP", ssp));
     folder.Write("GDS", Gen2Answer("GDS", gds));
     folder.Write("XSC", Gen2ScanData(job));

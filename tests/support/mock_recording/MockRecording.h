@@ -1,8 +1,8 @@
 // Recordings for the engine's replay mock: the answers a device gives to each
 // command, written as the files the mock reads ("$HOME/DeviceAccessMock",
 // one file "DumpRawData_" + command type each), and the marker files that
-// inject device events. A generation-2 recording holds Q, QDI, SSP, GDS and
-// XSC; a generation-1 recording Q, I, E, D, K, X and R. The capability
+// inject device events. A generation-2 recording holds Q, QDI, CKD, GKP,
+// SSP, GDS and XSC; a generation-1 recording Q, I, E, D, K, X and R. The capability
 // answers come from the scanner simulator's built-in profiles (gen2-adf,
 // gen1-adf), so a recording describes the device the simulator plays; the
 // pages are the test's own pixels, one uncompressed line per block or unit.
@@ -94,8 +94,8 @@ Bytes Gen2Answer(const std::string& command, const Bytes& records, uint8_t resul
 // The scan data after XSC: per page its lines (status 0x01, one row each)
 // and its end (0x21), then the wait and the end the job asks for.
 Bytes Gen2ScanData(const Job& job);
-// Q, QDI, SSP, GDS and XSC; QDI from profile (the simulator's gen2-adf when
-// not given).
+// Q, QDI, CKD (a document in the feeder), GKP, SSP, GDS and XSC; QDI and
+// GKP from profile (the simulator's gen2-adf when not given).
 void WriteGeneration2(const MockFolder& folder, const Job& job);
 void WriteGeneration2(const MockFolder& folder, const Job& job, const scanner_sim::Profile& profile);
 

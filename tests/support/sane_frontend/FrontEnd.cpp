@@ -171,9 +171,16 @@ Result FrontEnd::Run(const std::vector<std::string>& argv, int timeoutSeconds)
     env += "export LD_LIBRARY_PATH=" + Quote(Join(libraryPath, ":")) + "\n";
     env += "export VEXMOR_FAKE_ENGINE_SCRIPT=./engine.script VEXMOR_FAKE_ENGINE_LEDGER=./ledger\n";
     env += "export FAKE_LIBUSB_DEVICES=./usb.devices\n";
+    std::vector<std::string> preload;
     if (std::string(SANE_FRONTEND_PRELOAD).size() > 0) {
-        env += "export LD_PRELOAD=" + Quote(SANE_FRONTEND_PRELOAD) + "\n";
+        preload.push_back(SANE_FRONTEND_PRELOAD);
         env += "export ASAN_OPTIONS=detect_leaks=0:abort_on_error=0\n";
+    }
+    if (!preload_.empty()) {
+        preload.push_back(preload_);
+    }
+    if (!preload.empty()) {
+        env += "export LD_PRELOAD=" + Quote(Join(preload, ":")) + "\n";
     }
     for (const auto& [name, value] : env_) {
         env += "export " + name + "=" + Quote(value) + "\n";
@@ -193,7 +200,7 @@ Result FrontEnd::Run(const std::vector<std::string>& argv, int timeoutSeconds)
     dir_.Write("services", services);
     dir_.Write("interrupt", interruptFile_);
     std::remove((dir_ / "private_network").c_str());
-    if (privateNetwork_ || !services_.empty()) {
+    if (privateNetwork_ || !services_.empty() || network_ != nullptr) {
         dir_.Write("private_network", "");
     }
     dir_.Write("frontend.sh", kScript);
@@ -203,7 +210,9 @@ Result FrontEnd::Run(const std::vector<std::string>& argv, int timeoutSeconds)
 
     nettest::NetNamespace ns;
     std::vector<std::string> command;
-    if (privateNetwork_ || !services_.empty()) {
+    if (network_ != nullptr) {
+        command = {"ip", "netns", "exec", network_->Name()};
+    } else if (privateNetwork_ || !services_.empty()) {
         std::string error;
         if (!ns.Create(error)) {
             Result failed;

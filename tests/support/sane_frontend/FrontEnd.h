@@ -16,6 +16,10 @@
 
 #include "ScratchDir.h"
 
+namespace nettest {
+class NetNamespace;
+}
+
 namespace sanetest {
 
 // One service announced on lo: the name, a host name and its IPv4 address
@@ -55,10 +59,16 @@ public:
     // default; an empty list leaves the engine out).
     void EngineDirs(const std::vector<std::string>& dirs);
     void Env(const std::string& name, const std::string& value);
+    // A library the program loads first (after the sanitizer runtimes of a
+    // sanitizer build), as LD_PRELOAD.
+    void Preload(const std::string& library) { preload_ = library; }
     void Services(const std::vector<Service>& services);
     // The network and /run of the program's own, without daemons (no
     // services announce; no system bus answers).
     void PrivateNetwork() { privateNetwork_ = true; }
+    // Runs the program in a namespace the test made (and keeps), where it
+    // may have started its own peers; as PrivateNetwork otherwise.
+    void UseNetwork(nettest::NetNamespace* ns) { network_ = ns; }
     // Sends SIGINT to the program once this file (in the scratch folder)
     // exists.
     void InterruptWhenExists(const std::string& file);
@@ -87,6 +97,8 @@ private:
     std::vector<Service> services_;
     bool privateNetwork_ = false;
     std::string interruptFile_;
+    std::string preload_;
+    nettest::NetNamespace* network_ = nullptr;  // not owned
 };
 
 // Counts the ledger lines of an operation ("FreeImageData page=3 known").

@@ -1,0 +1,288 @@
+// The whole engine over the replay mock (a temporary HOME per test):
+// recordings of both protocol generations written by the test tree's
+// builder are selected, scanned, polled, read and freed through the engine
+// object and must give the builder's pixels; marker files and requests
+// during the wait for the next document give the device's outcomes.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "VexmorApi/Vexmor.h"
+#include "tests/VexmorApi/Utilities/LogHome.h"
+#include "tests/support/engine_driver/EngineDriver.h"
+#include "tests/support/mock_recording/MockRecording.h"
+
+namespace {
+
+using engine_driver::Clock;
+using mock_recording::Job;
+using mock_recording::MockFolder;
+using mock_recording::PixelKind;
+
+// A6 at 100 dpi: the page the engine delivers for an A6 request is exactly
+// the recorded one.
+constexpr uint32_t kWidth = 413;
+constexpr uint32_t kHeight = 583;
+
+// The engine's rows of a device page: colour R, G, B where the device sends
+// B, G, R; 1-bit pages with 1 for white where the device sends 1 for black;
+// the bits past the width cleared.
+engine_driver::Bytes EngineRows(const mock_recording::Page& page)
+{
+    engine_driver::Bytes rows = page.pixels;
+    size_t const rowBytes = mock_recording::RowBytes(page.kind, page.width);
+    switch (page.kind) {
+    case PixelKind::kColor:
+        for (size_t i = 0; i + 2 < rows.size(); i += 3) {
+            std::swap(rows[i], rows[i + 2]);
+        }
+        break;
+    case PixelKind::kMono:
+        for (size_t y = 0; y < page.height; ++y) {
+            for (size_t x = 0; x < rowBytes; ++x) {
+                rows[y * rowBytes + x] = static_cast<uint8_t>(~rows[y * rowBytes + x]);
+            }
+            if (page.width % 8 != 0) {
+                rows[y * rowBytes + rowBytes - 1] &= static_cast<uint8_t>(0xFF << (8 - page.width % 8));
+            }
+        }
+        break;
+    case PixelKind::kGray:
+        break;
+    }
+    return rows;
+}
+
+vscore::COLORTYPE RequestedColor(PixelKind kind)
+{
+    switch (kind) {
+    case PixelKind::kMono:
+        return vscore::BLACKWHITE;
+    case PixelKind::kGray:
+        return vscore::TRUEGRAY;
+    case PixelKind::kColor:
+        break;
+    }
+    return vscore::COLOR24BIT;
+}
+
+// Polls until the status is reached; false after five seconds.
+bool WaitForStatus(vscore::IVexmorApi& engine, vscore::SCANAPISTATUS status)
+{
+    Clock::time_point const end = Clock::now() + std::chrono::seconds(5);
+    while (engine.GetScanStatus() != status) {
+        if (Clock::now() > end) {
+            return false;
+        }
+    }
+    return true;
+}
+
+uint32_t BitsPerPixel(PixelKind kind) { return kind == PixelKind::kMono ? 1 : kind == PixelKind::kGray ? 8 : 24; }
+
+class EngineReplay : public LogHome {
+protected:
+    // Polls without the engine's 100 ms sleep; the mock's pause and cover
+    // times never run out within a test.
+    static vscore::EngineTimings Timings()
+    {
+        vscore::EngineTimings timings;
+        timings.statusPollSleepMs = 2;
+        timings.mock.pacingMs = 600000;
+        timings.mock.coverMs = 600000;
+        return timings;
+    }
+
+    // Initialised, selected (an all-zero selection: mock mode takes any),
+    // the capabilities read and the feeder and scan-key settings asked for,
+    // as the backend's sane_open and sane_start do.
+    void Open(vscore::CVexmor& engine)
+    {
+        ASSERT_EQ(engine.Initialize(nullptr, false), 0u);
+        vscore::_VS_SELECT_DEVICE_INFO zero{};
+        ASSERT_EQ(engine.SelectDevice(zero), 0u);
+        ASSERT_TRUE(engine.CheckConnection());
+        vscore::tagVS_SCANNER_CAPABILITY_VER1 capability{};
+        ASSERT_EQ(engine.QueryDeviceCapabilities(1, &capability), 0u);
+        EXPECT_EQ(engine.QueryAdfState(), AdfDocumentPresent);
+        PushScanKeyInfo keys;
+        EXPECT_EQ(engine.GetPushScanParameter(1, &keys), 0u);
+    }
+
+    MockFolder folder_{home_.Path()};
+};
+
+TEST_F(EngineReplay, RecordingsOfBothGenerationsGiveTheBuildersPixels)
+{
+    struct Case {
+        int generation;
+        PixelKind kind;
+    };
+    const Case cases[] = {{2, PixelKind::kMono}, {2, PixelKind::kGray}, {2, PixelKind::kColor},
+                          {1, PixelKind::kMono}, {1, PixelKind::kGray}, {1, PixelKind::kColor}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE("generation " + std::to_string(c.generation) + ", " + std::to_string(BitsPerPixel(c.kind)) +
+                     " bits");
+        Job job;
+        job.resolution = 100;
+        job.pages = {mock_recording::Page::Pattern(c.kind, kWidth, kHeight, 1),
+                     mock_recording::Page::Pattern(c.kind, kWidth, kHeight, 2)};
+        if (c.generation == 2) {
+            mock_recording::WriteGeneration2(folder_, job);
+        } else {
+            mock_recording::WriteGeneration1(folder_, job);
+        }
+        vscore::CVexmor engine{Timings()};
+        Open(engine);
+        auto request = engine_driver::Request(100, RequestedColor(c.kind), vscore::A6);
+        ASSERT_EQ(engine.StartScanning(&request), 0u);
+        engine_driver::Outcome const out = engine_driver::Drain(engine);
+        EXPECT_TRUE(out.allEnd);
+        EXPECT_EQ(out.code, 0u);
+        ASSERT_EQ(out.pages.size(), 2u);
+        for (size_t i = 0; i < out.pages.size(); ++i) {
+            const engine_driver::Page& page = out.pages[i];
+            EXPECT_EQ(page.pageNo, static_cast<int>(i + 1));
+            EXPECT_EQ(page.record.width, kWidth);
+            EXPECT_EQ(page.record.height, kHeight);
+            EXPECT_EQ(page.record.bitsPerPixel, BitsPerPixel(c.kind));
+            EXPECT_EQ(page.record.resolutionX, 100u);
+            EXPECT_EQ(page.record.resolutionY, 100u);
+            EXPECT_EQ(page.record.paperSource, vscore::ADF);
+            EXPECT_TRUE(engine_driver::Rows(page) == EngineRows(job.pages[i])) << "page " << page.pageNo;
+        }
+        Clock::time_point const begin = Clock::now();
+        engine.UnInitialize();
+        EXPECT_LT(Clock::now() - begin, std::chrono::seconds(2));
+        folder_.Remove("Q");
+    }
+}
+
+TEST_F(EngineReplay, EventsAndRequestsGiveTheDevicesOutcomes)
+{
+    enum Act { kBeforeStart, kWhileWaiting };
+    struct Case {
+        const char* what;
+        Act when;
+        const char* marker;  // or a request when null
+        bool abort;
+        size_t pages;
+        VSRSLT code;  // of the page read that ends the scan, 0 for ALLEND
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"Finish while waiting",          kWhileWaiting, "Finish", false, 2, 0},
+        {"Stop while waiting",            kWhileWaiting, "Stop",   false, 2, 0},
+        {"finish request while waiting",  kWhileWaiting, nullptr,  false, 2, 0},
+        {"abort request while waiting",   kWhileWaiting, nullptr,  true,  2, 0x01000001},
+        {"the stop key before any page",  kBeforeStart,  "Stop",   false, 0, 0x01000010},
+        {"an open cover, no auto scan",   kBeforeStart,  "CoverOpen", false, 0, 0x500000A3},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Job job;
+        job.resolution = 100;
+        job.waitSeconds = 20;  // after the pages: the device waits for more
+        job.pages = {mock_recording::Page::Pattern(PixelKind::kGray, kWidth, kHeight, 1),
+                     mock_recording::Page::Pattern(PixelKind::kGray, kWidth, kHeight, 2)};
+        mock_recording::WriteGeneration2(folder_, job);
+        vscore::CVexmor engine{Timings()};
+        Open(engine);
+        if (c.when == kBeforeStart) {
+            folder_.PutMarker(c.marker);
+        }
+        auto request = engine_driver::Request(100, vscore::TRUEGRAY, vscore::A6);
+        ASSERT_EQ(engine.StartScanning(&request), 0u);
+        engine_driver::Options options;
+        options.limit = std::chrono::seconds(10);
+        options.onPage = [&](const engine_driver::Page& page) {
+            if (page.pageNo != 2 || c.when != kWhileWaiting) {
+                return true;
+            }
+            // The device pauses for good after its remaining-time notice.
+            EXPECT_TRUE(WaitForStatus(engine, vscore::WAITINGDOCUMENTINSERTION));
+            EXPECT_EQ(engine.GetRemainingWaitTime(), 20);
+            if (c.marker != nullptr) {
+                folder_.PutMarker(c.marker);
+            } else {
+                EXPECT_TRUE(c.abort ? engine.AbortScanning() : engine.FinishAutoContinuousScan());
+            }
+            return true;
+        };
+        engine_driver::Outcome const out = engine_driver::Drain(engine, options);
+        EXPECT_FALSE(out.timedOut);
+        EXPECT_EQ(out.pages.size(), c.pages);
+        EXPECT_EQ(out.code, c.code);
+        EXPECT_EQ(out.allEnd, c.code == 0);
+        if (c.code != 0) {
+            EXPECT_EQ(out.failedPageNo, static_cast<int>(c.pages + 1));
+        }
+        EXPECT_FALSE(folder_.HasMarker(c.marker != nullptr ? c.marker : "Finish")) << "markers are consumed";
+    }
+}
+
+TEST_F(EngineReplay, AnOpenCoverWhileWaitingReportsItsTimeUntilTheCoverIsClosed)
+{
+    Job job;
+    job.resolution = 100;
+    job.waitSeconds = 20;
+    job.pages = {mock_recording::Page::Pattern(PixelKind::kGray, kWidth, kHeight, 1)};
+    mock_recording::WriteGeneration2(folder_, job);
+    vscore::CVexmor engine{Timings()};
+    Open(engine);
+    auto request = engine_driver::Request(100, vscore::TRUEGRAY, vscore::A6);
+    ASSERT_EQ(engine.StartScanning(&request), 0u);
+    engine_driver::Options options;
+    options.onPage = [&](const engine_driver::Page&) {
+        EXPECT_TRUE(WaitForStatus(engine, vscore::WAITINGDOCUMENTINSERTION));
+        folder_.PutMarker("CoverOpen");
+        // The device's notice of the open cover: 95 s left.
+        Clock::time_point const end = Clock::now() + std::chrono::seconds(5);
+        while (engine.GetRemainingWaitTime() != 95 && Clock::now() < end) {
+            engine.GetScanStatus();
+        }
+        EXPECT_EQ(engine.GetRemainingWaitTime(), 95);
+        EXPECT_EQ(engine.GetScanStatus(), vscore::WAITINGDOCUMENTINSERTION);
+        folder_.PutMarker("Finish");
+        return true;
+    };
+    engine_driver::Outcome const out = engine_driver::Drain(engine, options);
+    EXPECT_TRUE(out.allEnd);
+    EXPECT_EQ(out.pages.size(), 1u);
+}
+
+// Run with VEXMOR_TEST_TIME_SCALE=100 in a build with VEXMOR_TEST_HOOKS (its
+// own ctest entry): the timing table of a default engine is divided, the
+// replay mock's part with it.
+TEST_F(EngineReplay, TheTestScaleDividesTheTimingTableInForce)
+{
+#ifndef VEXMOR_TEST_HOOKS
+    GTEST_SKIP() << "a build without VEXMOR_TEST_HOOKS keeps the shipped timings";
+#endif
+    const char* scale = std::getenv("VEXMOR_TEST_TIME_SCALE");
+    if (scale == nullptr || std::string(scale) != "100") {
+        GTEST_SKIP() << "needs VEXMOR_TEST_TIME_SCALE=100";
+    }
+    Job job;
+    job.resolution = 100;
+    job.waitSeconds = 20;  // the device pauses 3 s, then ends the job
+    job.pages = {mock_recording::Page::Pattern(PixelKind::kGray, kWidth, kHeight, 1),
+                 mock_recording::Page::Pattern(PixelKind::kGray, kWidth, kHeight, 2)};
+    mock_recording::WriteGeneration2(folder_, job);
+    vscore::CVexmor engine;
+    Open(engine);
+    auto request = engine_driver::Request(100, vscore::TRUEGRAY, vscore::A6);
+    Clock::time_point const begin = Clock::now();
+    ASSERT_EQ(engine.StartScanning(&request), 0u);
+    engine_driver::Outcome const out = engine_driver::Drain(engine);
+    EXPECT_TRUE(out.allEnd);
+    EXPECT_EQ(out.pages.size(), 2u);
+    // The pause of 30 ms and polls of 1 ms, not 3 s and 100 ms each.
+    EXPECT_LT(out.endedAt - begin, std::chrono::milliseconds(1500));
+}
+
+}  // namespace

@@ -1,0 +1,71 @@
+// A scanner simulator plugged into the stand-in libusb of the program that
+// loads this library (LD_PRELOAD), so that a SANE front end started by a test
+// finds a USB scanner. Set up from the environment when the library loads,
+// stopped when it unloads:
+//   SIM_USB_PRODUCT   USB product ID (hex or decimal); unset: no simulator
+//   SIM_USB_PROFILE   the profile (gen2-adf by default)
+//   SIM_USB_SHEETS    sheets in the feeder (0 by default)
+//   SIM_USB_FAULTS    faults, separated by ';' (Faults.h)
+//   SIM_USB_DUMPS     folder for the pages as PNM files (none by default)
+// A set-up that fails ends the program with a message.
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "tests/support/fake_libusb/FakeLibusb.h"
+#include "tools/scanner_sim/ScannerSim.h"
+
+namespace {
+
+std::unique_ptr<scanner_sim::Simulator>& Sim()
+{
+    static std::unique_ptr<scanner_sim::Simulator> sim;
+    return sim;
+}
+
+std::string Variable(const char* name, const char* fallback)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : fallback;
+}
+
+[[noreturn]] void Fail(const std::string& why)
+{
+    std::fprintf(stderr, "simulator preload: %s\n", why.c_str());
+    std::exit(125);
+}
+
+__attribute__((constructor)) void Plug()
+{
+    std::string const product = Variable("SIM_USB_PRODUCT", "");
+    if (product.empty()) {
+        return;
+    }
+    try {
+        scanner_sim::Simulator::Options options;
+        options.profile = Variable("SIM_USB_PROFILE", "gen2-adf");
+        options.timeScale = 0.01;
+        options.dumpDir = Variable("SIM_USB_DUMPS", "");
+        Sim() = std::make_unique<scanner_sim::Simulator>(options);
+        Sim()->LoadSheets(std::stoul(Variable("SIM_USB_SHEETS", "0")));
+        std::string error;
+        std::istringstream faults(Variable("SIM_USB_FAULTS", ""));
+        for (std::string fault; std::getline(faults, fault, ';');) {
+            if (!fault.empty() && !Sim()->Inject(fault, error)) {
+                Fail(error);
+            }
+        }
+        fakeusb::Reset();
+        if (!Sim()->AttachUsb(static_cast<uint16_t>(std::stoul(product, nullptr, 0)), error)) {
+            Fail(error);
+        }
+    } catch (const std::exception& e) {
+        Fail(e.what());
+    }
+}
+
+__attribute__((destructor)) void Unplug() { Sim().reset(); }
+
+}  // namespace
