@@ -23,17 +23,23 @@ void ErrorExit(CommonFields* cinfo) { longjmp(ContextOf(cinfo)->jump, 1); }
 
 // Warnings are counted, never printed. A warning raised while the source
 // refills is the library ending a stream that ran dry; a data warning after
-// that means the decoder wanted bytes the stream did not have.
+// that means the decoder wanted bytes the stream did not have. A data
+// warning while rows are decoded (a marker or a bad code inside the scan
+// data) means the library made up the rows from there on.
 void EmitMessage(CommonFields* cinfo, int level)
 {
     if (level >= 0)
         return;
     ErrorContext* ctx = ContextOf(cinfo);
     ctx->mgr.num_warnings++;
-    if (ctx->inFill)
+    if (ctx->inFill) {
         ctx->sourceExhausted = true;
-    else if (ctx->sourceExhausted)
+        return;
+    }
+    if (ctx->sourceExhausted)
         ctx->warningsAfterExhausted++;
+    if (ctx->readingRows)
+        ctx->warningsInRows++;
 }
 
 void OutputMessage(CommonFields*) {}
@@ -245,14 +251,16 @@ void TTLibJpeg<Abi>::DecodeSteps(void* p)
     job.rows = static_cast<unsigned char*>(calloc(static_cast<size_t>(job.stride * job.height), 1));
     if (job.rows == nullptr)
         return;
+    job.ctx->readingRows = true;
     while (job.rowsRead < job.height) {
         unsigned char* row = job.rows + job.rowsRead * job.stride;
         if (lib.m_readScanlines(cinfo, &row, 1) != 1)
             return;
         job.rowsRead++;
     }
-    // Rows filled in after the data ran out are not the page.
-    if (job.ctx->warningsAfterExhausted != 0)
+    job.ctx->readingRows = false;
+    // Rows filled in after the data ran out or went bad are not the page.
+    if (job.ctx->warningsAfterExhausted != 0 || job.ctx->warningsInRows != 0)
         return;
     job.complete = true;
     // Trailing markers only: a failure here no longer affects the rows.

@@ -115,6 +115,8 @@ struct ErrorContext {
     bool inFill;                              // inside libraryFill
     bool sourceExhausted;                     // the source ran dry and was ended by the library
     unsigned long warningsAfterExhausted;     // data warnings issued after that
+    bool readingRows;                         // between the first and the last row read
+    unsigned long warningsInRows;             // data warnings issued meanwhile, outside refills
 };
 
 }  // namespace jpegabi

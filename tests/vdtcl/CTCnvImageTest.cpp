@@ -199,10 +199,24 @@ TEST_F(CnvImageTest, BrokenStreamsFailCleanly)
     ASSERT_NE(rows, nullptr);
     EXPECT_EQ(0, memcmp(rows, full.data(), full.size()));
 
+    // Markers inside the scan data: the library would make up the rows
+    // after them.
+    Bytes marked = jpeg;
+    for (size_t at = 2; at + 4 < marked.size(); ++at) {
+        if (marked[at] == 0xFF && marked[at + 1] == 0xDA) {
+            size_t const data = at + 2 + (size_t{marked[at + 2]} << 8 | marked[at + 3]);
+            ASSERT_LT(data + 40, marked.size());
+            for (size_t i = 0; i < 16; ++i) {
+                marked[data + 16 + i] = i % 2 == 0 ? 0xFF : 0xC8;
+            }
+            break;
+        }
+    }
     struct Case {
         const char* name;
         Bytes data;
     } cases[] = {
+        {"markers in the scan data", marked},
         {"cut at 85%", Bytes(jpeg.begin(), jpeg.begin() + static_cast<ptrdiff_t>(jpeg.size() * 85 / 100))},
         {"cut at 50%", Bytes(jpeg.begin(), jpeg.begin() + static_cast<ptrdiff_t>(jpeg.size() / 2))},
         {"header only", Bytes(jpeg.begin(), jpeg.begin() + 100)},
