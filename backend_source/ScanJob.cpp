@@ -37,6 +37,9 @@ constexpr int kIndent = 3;
 constexpr int kMaxLinesPerRead = 257;
 
 enum StepResult { kJobEnded = 0, kNextPage = 1, kStopped = 3 };
+// The status of the page the reader gave up waiting for; below the
+// engine's device codes, so it maps to an I/O error.
+constexpr uint32_t kReaderTimedOut = 0x00000100;
 enum GateState { kGateWait, kGateRun, kGateQuit };
 
 std::atomic<bool> g_marginTrace{false};
@@ -209,6 +212,12 @@ StepResult PageStep(My_Scanner* s, ScanJob* job, const BackendTimings& timings, 
         auto elapsed = std::chrono::steady_clock::now() - start;
         if (elapsed > std::chrono::milliseconds(timeoutMs)) {
             writelog(kSource, __LINE__, kIndent, "reader time-out after %d ms\n", timeoutMs);
+            // A device that fell silent has not ended the job: the page
+            // waited for fails with an I/O error rather than the queue
+            // ending as if the feeder were empty.
+            vscore::tagVS_SCAN_IMAGEDATA none;
+            std::memset(&none, 0, sizeof none);
+            job->queue->Add(none, 0, kReaderTimedOut);
             job->queue->Close();
             return kStopped;
         }
