@@ -749,9 +749,16 @@ void FrameHandler::Answer(const std::string& name, const Reply& reply)
     } else if (item.chunking == Chunking::kHeader) {
         item.gap = s_.Scaled(kSplitPauseMs);
     }
+    bool const cut = Has(faults, FaultKind::kCutShort);
+    if (cut) {
+        item.data.resize((item.data.size() + 1) / 2);
+    }
     s_.transcript.Add(
         s_.Event("answer", now_).Add("command", name).AddHex("bytes", item.data.data(), item.data.size()));
     session_.out.push_back(std::move(item));
+    if (cut) {
+        session_.out.push_back(OutItem::Of(OutItem::kClose));
+    }
 }
 
 // What ABT or R gets when the scan stops: normal, or the abort-reply fault.

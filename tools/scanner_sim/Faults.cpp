@@ -63,6 +63,7 @@ const std::vector<Entry>& Entries()
         {{"length-8000", FaultKind::kLength8000, false, true, false, "a 2-byte length 0x8000"}, ValueKind::kNone, 0},
         {{"length-zero", FaultKind::kLengthZero, false, true, false, "length 0"}, ValueKind::kNone, 0},
         {{"trailing-junk", FaultKind::kTrailingJunk, false, true, false, "DE AD BE EF after the answer"}, ValueKind::kNone, 0},
+        {{"cut-short", FaultKind::kCutShort, false, true, false, "half the answer, then the device closes"}, ValueKind::kNone, 0},
         {{"tlv-no-end", FaultKind::kTlvNoEnd, false, true, false, "no end tag"}, ValueKind::kNone, 0},
         {{"tlv-unknown-after-end", FaultKind::kTlvUnknownLate, false, true, false, "12 34 00 00 after the end tag"}, ValueKind::kNone, 0},
         {{"tlv-short-value", FaultKind::kTlvShortValue, false, true, false, "first value one byte long"}, ValueKind::kNone, 0},

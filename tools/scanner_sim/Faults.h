@@ -48,6 +48,7 @@ enum class FaultKind {
     kLength8000,      // a 2-byte length of 0x8000
     kLengthZero,      // a length of 0 (the header alone)
     kTrailingJunk,    // DE AD BE EF after the answer
+    kCutShort,        // the answer's first half, then the device closes
     kTlvNoEnd,        // the records without F0 F0 00 00
     kTlvUnknownLate,  // an unknown tag 12 34 00 00 after the end tag
     kTlvShortValue,   // the first record's value cut to one byte

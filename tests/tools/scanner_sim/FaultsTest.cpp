@@ -472,6 +472,14 @@ TEST(Faults, EveryAnswerFaultChangesItsAnswer)
              EXPECT_EQ(o.actionAt, "SSP");
              EXPECT_EQ(o.Answer("SSP"), "");
          }},
+        {true, "cut-short@cmd=SSP",
+         [](const Outcome& o) {
+             EXPECT_EQ(o.action, Action::kClose);
+             EXPECT_EQ(o.actionAt, "SSP");
+             // 25 of the 8 + 42 bytes its header announces.
+             EXPECT_EQ(o.Answer("SSP").substr(0, 16), "005353502a000000");
+             EXPECT_EQ(o.answers.at("SSP").size(), 25u);
+         }},
         {true, "rst@cmd=GKP",
          [](const Outcome& o) {
              EXPECT_EQ(o.action, Action::kReset);
