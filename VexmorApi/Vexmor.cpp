@@ -144,10 +144,19 @@ void Divide(T& ms, double scale)
 
 // The timing table in force: the shipped values, divided in a test build by
 // VEXMOR_TEST_TIME_SCALE (a positive number; every wait stays at least 1 ms).
+// A test build also takes the pages in flight from
+// VEXMOR_BENCH_PAGES_IN_FLIGHT (1 to 8) for benchmarks of the whole pipeline.
 EngineTimings TimingsInForce()
 {
     EngineTimings timings;
 #ifdef VEXMOR_TEST_HOOKS
+    if (const char* flight = std::getenv("VEXMOR_BENCH_PAGES_IN_FLIGHT")) {
+        char* end = nullptr;
+        long const count = std::strtol(flight, &end, 10);
+        if (end != flight && *end == '\0' && count >= 1 && count <= 8) {
+            timings.pagesInFlight = static_cast<unsigned>(count);
+        }
+    }
     const char* text = std::getenv("VEXMOR_TEST_TIME_SCALE");
     char* end = nullptr;
     double const scale = text != nullptr ? std::strtod(text, &end) : 1.0;

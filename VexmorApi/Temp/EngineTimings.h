@@ -45,6 +45,9 @@ struct EngineTimings {
     unsigned long xferStatusPollMs = 100;
     // The engine hands this part to the replay mocks it makes.
     MockTimings mock;
+    // Not a wait: pages processed at once, fixed for benchmarks of the
+    // whole pipeline; 0 leaves the choice to PagesInFlight.
+    unsigned pagesInFlight = 0;
 };
 
 }  // namespace vscore

@@ -262,7 +262,8 @@ void CReadThread_base::CreateImageProcessor(unsigned processorCount)
     if (advanced.combineImages.execute) {
         VEXMOR_THROW(kOrigin, kFunc, Exception::InvalidArgument, "Nin1 function is unsupported.");
     }
-    uint8_t const pagesInFlight = PagesInFlight(m_userParameters, processorCount);
+    uint8_t const pagesInFlight = m_timings.pagesInFlight != 0 ? static_cast<uint8_t>(m_timings.pagesInFlight)
+                                                               : PagesInFlight(m_userParameters, processorCount);
     m_imageProcessor = std::make_unique<ImageProcessor_Normal>(pagesInFlight, m_taskFactory);
 }
 

@@ -3,6 +3,7 @@
 #include "devaccess/net/CTSnmp.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -28,11 +29,26 @@ CTSnmpMsg::ipaddr_t IpKindOf(CTSocket::inet_addr_t kind)
     return kind == CTSocket::INET_ADDR_IPV6 ? CTSnmpMsg::IPADDR_IPV6 : CTSnmpMsg::IPADDR_IPV4;
 }
 
+// The agent's port: 161; a test build takes VEXMOR_TEST_SNMP_PORT (1..65535)
+// instead, so that a simulated scanner run without root can answer.
+unsigned short AgentPort()
+{
+#ifdef VEXMOR_TEST_HOOKS
+    const char* text = std::getenv("VEXMOR_TEST_SNMP_PORT");
+    char* end = nullptr;
+    long const port = text != nullptr ? std::strtol(text, &end, 10) : 0;
+    if (text != nullptr && end != text && *end == '\0' && port > 0 && port <= 65535) {
+        return static_cast<unsigned short>(port);
+    }
+#endif
+    return CTSnmp::kSnmpPort;
+}
+
 }  // namespace
 
 CTSnmp::~CTSnmp() { CloseSnmpAgent(); }
 
-bool CTSnmp::OpenSnmpAgent(const char* host) { return OpenUdpPort(host, kSnmpPort); }
+bool CTSnmp::OpenSnmpAgent(const char* host) { return OpenUdpPort(host, AgentPort()); }
 
 bool CTSnmp::OpenSnmpBroadcast(inet_addr_t kind, const addrinfo* address)
 {
