@@ -1,0 +1,236 @@
+"""The fault matrix: the real scanimage, through the backend, the engine,
+libvelloc and libvelloc-net, against the scanner simulator once per
+injected fault, under valgrind.
+
+usage: faults.py BUILD [--check] [--only NAME] [--no-valgrind]
+
+Prints one Markdown row per fault: the SANE status expected, the status
+seen (scanimage's message), the seconds until scanimage exited, the pages
+written and the bytes valgrind reports lost. A row passes when the status
+is the expected one, scanimage ended on its own within the row's time-out,
+no more pages were written than the device sent whole (each equal to what
+it sent, within the JPEG bound), and valgrind found no leak and no error.
+With --check the exit status is 1 when a row fails.
+
+The time-outs of the backend and the engine are divided by
+VEXMOR_TEST_TIME_SCALE (the scan tree is a test build): a silent device
+costs seconds, not minutes.
+"""
+import argparse
+import json
+import os
+import re
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import rig  # noqa: E402
+import scan  # noqa: E402
+
+TIME_SCALE = 10
+# SANE status texts (sane_strstatus) as scanimage prints them.
+STATUS_TEXT = {
+    "GOOD": "Success",
+    "UNSUPPORTED": "Operation not supported",
+    "CANCELLED": "Operation was cancelled",
+    "DEVICE_BUSY": "Device busy",
+    "INVAL": "Invalid argument",
+    "EOF": "End of file reached",
+    "JAMMED": "Document feeder jammed",
+    "NO_DOCS": "Document feeder out of documents",
+    "COVER_OPEN": "Scanner cover is open",
+    "IO_ERROR": "Error during device I/O",
+    "NO_MEM": "Out of memory",
+    "ACCESS_DENIED": "Access to resource has been denied",
+}
+# A device or connection fault ends in one of these; never in a normal end.
+ERRORS = ("IO_ERROR", "DEVICE_BUSY", "INVAL", "UNSUPPORTED", "ACCESS_DENIED", "NO_MEM")
+
+
+class Fault:
+    def __init__(self, name, sim, expect, pages, sheets=3, interrupt=False, timeout=60):
+        self.name = name
+        self.sim = sim              # scanner-sim options
+        self.expect = expect        # acceptable SANE statuses
+        self.pages = pages          # pages the device sends whole before the fault
+        self.sheets = sheets
+        self.interrupt = interrupt  # Ctrl-C once page 2 is under way
+        self.timeout = timeout
+
+
+FAULTS = [
+    Fault("busy greeting", ["--fault", "greeting-busy=always"], ("DEVICE_BUSY",) + ERRORS, 0),
+    Fault("refused connection", ["--fault", "refuse=600000"], ERRORS, 0),
+    Fault("garbage answer", ["--fault", "lone-83@cmd=SSP"], ERRORS, 0),
+    Fault("truncated answer", ["--fault", "cut-short@cmd=SSP"], ERRORS, 0),
+    Fault("wrong echo", ["--fault", "wrong-echo@cmd=SSP"], ERRORS, 0),
+    Fault("disconnect in the middle of a page", ["--fault", "fin@page=2,line=60"], ERRORS, 1),
+    Fault("stall after a page", ["--fault", "stall@page=2"], ERRORS, 1),
+    Fault("paper jam", ["--fault", "jam@page=2,line=20"], ("JAMMED",), 1),
+    Fault("cover open", ["--fault", "cover-open@page=2,line=5"], ("COVER_OPEN",), 1),
+    Fault("empty feeder", [], ("NO_DOCS",), 0, sheets=0),
+    Fault("double feed", ["--fault", "double-feed@page=2,line=20"], ERRORS + ("JAMMED",), 1),
+    Fault("corrupt JPEG", ["--fault", "jpeg-corrupt@page=2"], ERRORS, 1),
+    Fault("Ctrl-C in the middle of a page", ["--fault", "stall=3000@page=2,line=40"], ("CANCELLED",), 1,
+          interrupt=True),
+]
+
+# scanimage's lines that carry a status: "scanimage: sane_start: TEXT",
+# "scanimage: sane_read: TEXT", "scanimage: open of device D failed: TEXT".
+STATUS_LINE = re.compile(r"^scanimage: (?:sane_\w+|open of device .* failed): (.+)$", re.M)
+
+
+def seen_status(result):
+    """The SANE status scanimage reported (GOOD when it reported none)."""
+    found = STATUS_LINE.findall(result.err)
+    if not found:
+        return "GOOD", ""
+    text = found[-1].strip()
+    # A batch ends at the first sane_start that finds the feeder empty:
+    # after a page that is scanimage's normal end (exit status 0).
+    if text == STATUS_TEXT["NO_DOCS"] and result.exit_code == 0 and "Batch terminated" in result.err:
+        return "GOOD", "batch ended by an empty feeder"
+    for name, status_text in STATUS_TEXT.items():
+        # Some libsane builds spell it "canceled".
+        if text == status_text or (name == "CANCELLED" and text == "Operation was canceled"):
+            return name, text
+    return "?", text
+
+
+def page_started(folder, number):
+    """Whether the simulator began sending page number (its transcript says so)."""
+    try:
+        with open(os.path.join(folder, "transcript.jsonl")) as f:
+            for line in f:
+                if '"event":"page"' in line and json.loads(line).get("page") == number:
+                    return True
+    except (OSError, ValueError):
+        pass
+    return False
+
+
+def valgrind_findings(log):
+    """(bytes definitely and indirectly lost, errors) from valgrind's log."""
+    try:
+        with open(log, errors="replace") as f:
+            text = f.read()
+    except OSError:
+        return None, None
+    lost = 0
+    for kind in ("definitely", "indirectly"):
+        m = re.search(kind + r" lost: ([\d,]+) bytes", text)
+        if m:
+            lost += int(m.group(1).replace(",", ""))
+    m = re.search(r"ERROR SUMMARY: ([\d,]+) errors", text)
+    errors = int(m.group(1).replace(",", "")) if m else None
+    return lost, errors
+
+
+def run_fault(r, fault, use_valgrind):
+    folder = r.fresh("fault-" + re.sub(r"[^a-z0-9]+", "-", fault.name.lower()).strip("-"))
+    sim_args = ["--profile", "gen2-adf", "--sheets", str(fault.sheets), "--time-scale", "0.1"] + fault.sim
+    scan_args = ["--batch=out%d.pnm", "--format=pnm", "--source", rig.SIMPLEX, "--mode", "True Gray",
+                 "--resolution", "100", "-x", "105", "-y", "148"]
+    wrapper = None
+    log = os.path.join(folder, "valgrind.log")
+    if use_valgrind:
+        wrapper = ["valgrind", "--leak-check=full", "--show-leak-kinds=definite,indirect",
+                   "--errors-for-leak-kinds=definite,indirect", "--log-file=" + log]
+    interrupt = (lambda: page_started(folder, 2)) if fault.interrupt else None
+    result = r.scan(folder, sim_args, scan_args, env={"VEXMOR_TEST_TIME_SCALE": str(TIME_SCALE)},
+                    timeout=fault.timeout, wrapper=wrapper, interrupt_after=interrupt)
+    status, text = seen_status(result)
+    written = 0
+    while os.path.exists(os.path.join(folder, f"out{written + 1}.pnm")):
+        written += 1
+    problems = []
+    if result.timed_out:
+        problems.append(f"no end within {fault.timeout} s")
+    elif result.exit_code is not None and result.exit_code < 0:
+        problems.append(f"ended by signal {-result.exit_code}")
+    if status not in fault.expect:
+        problems.append(f"status {status}")
+    if status != "GOOD" and result.exit_code == 0:
+        problems.append("exit status 0 after an error")
+    if written > fault.pages:
+        problems.append(f"{written} pages written, the device sent {fault.pages} whole")
+    elif written < fault.pages and not fault.interrupt:
+        problems.append(f"{written} pages written of the {fault.pages} the device sent whole")
+    for number in range(1, written + 1):
+        value, why = scan.psnr(os.path.join(folder, f"out{number}.pnm"),
+                               os.path.join(folder, "sent", f"scan001-page{number:03d}.pnm"))
+        if value is None or value < scan.JPEG_MIN_PSNR:
+            problems.append(f"page {number} is not the page sent ({why or f'{value:.1f} dB'})")
+    lost, errors = valgrind_findings(log) if use_valgrind else (None, None)
+    if use_valgrind:
+        if lost is None or errors is None:
+            problems.append("no valgrind summary")
+        else:
+            if lost:
+                problems.append(f"{lost} bytes lost")
+            if errors:
+                problems.append(f"{errors} valgrind errors")
+    return {
+        "fault": fault.name,
+        "expected": "an error status" if fault.expect[-1] in ERRORS or fault.expect[0] in ERRORS
+                    else " or ".join(fault.expect),
+        "seen": f"{status} ({text})" if text else status,
+        "seconds": result.seconds,
+        "pages": written,
+        "leaks": "-" if not use_valgrind else ("?" if lost is None else f"{lost} B"),
+        "verdict": "ok" if not problems else "**" + "; ".join(problems) + "**",
+        "passed": not problems,
+        "folder": folder,
+    }
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("build")
+    parser.add_argument("--check", action="store_true", help="exit 1 when a row fails")
+    parser.add_argument("--only", help="run the faults whose name holds this text")
+    parser.add_argument("--no-valgrind", action="store_true")
+    args = parser.parse_args()
+    rig.end_on_signals()
+    use_valgrind = not args.no_valgrind
+    if use_valgrind and not os.path.exists("/usr/bin/valgrind"):
+        print("faults: no /usr/bin/valgrind; install it (scripts/setup) or pass --no-valgrind", file=sys.stderr)
+        return 2
+    try:
+        r = rig.Rig(args.build, os.path.join(args.build, "runs"))
+    except rig.RigError as e:
+        print(f"faults: {e}", file=sys.stderr)
+        return 2
+    rows = []
+    started = time.monotonic()
+    try:
+        for fault in FAULTS:
+            if args.only and args.only not in fault.name:
+                continue
+            print(f"fault: {fault.name} ...", file=sys.stderr, flush=True)
+            rows.append(run_fault(r, fault, use_valgrind))
+    except KeyboardInterrupt:
+        print("faults: interrupted", file=sys.stderr)
+        return 130
+    except rig.RigError as e:
+        print(f"faults: {e}", file=sys.stderr)
+        return 2
+    lines = ["| Fault | Expected status | Status seen | Seconds | Pages written | Lost (valgrind) | |",
+             "|---|---|---|---:|---:|---:|---|"]
+    for row in rows:
+        lines.append(f"| {row['fault']} | {row['expected']} | {row['seen']} | {row['seconds']:.1f} | "
+                     f"{row['pages']} | {row['leaks']} | {row['verdict']} |")
+    table = "\n".join(lines) + "\n"
+    with open(os.path.join(r.work, "faults.md"), "w") as f:
+        f.write(table)
+    print(table)
+    failed = [row for row in rows if not row["passed"]]
+    print(f"{len(rows) - len(failed)} of {len(rows)} rows as expected in {time.monotonic() - started:.0f} s; "
+          f"table in {os.path.join(r.work, 'faults.md')}")
+    for row in failed:
+        print(f"faults: {row['fault']}: see {row['folder']}", file=sys.stderr)
+    return 1 if failed and args.check else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

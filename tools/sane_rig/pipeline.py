@@ -1,0 +1,70 @@
+"""The whole pipeline's speed: simulator -> libvelloc-net -> engine ->
+backend -> scanimage, for A4 colour pages at 300 dpi with 1, 2 and 4 pages
+in flight (fixed through VEXMOR_BENCH_PAGES_IN_FLIGHT, a hook of the test
+build).
+
+usage: pipeline.py BUILD [--pages N]
+
+The simulator runs without its device delays (--time-scale 0), so the rate
+is what the stack adds beyond them. Each count runs a batch of 2 and one of
+2 + N sheets; pages/s is N over the difference of their times, which takes
+the set-up of a run (loading, discovery, the device's queries) out. The
+peak RSS is scanimage's own (ru_maxrss of the longer run), beside the
+bound 2 x page x in flight + 50 MiB. Prints one line per count:
+  pipeline N in flight: R pages/s, peak RSS M MiB, bound B MiB
+"""
+import argparse
+import os
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import rig  # noqa: E402
+
+PAGE_BYTES = 2480 * 3508 * 3  # A4 at 300 dpi, 24-bit
+
+
+def batch(r, sheets, in_flight):
+    folder = r.fresh(f"pipeline-{in_flight}-{sheets}")
+    sim_args = ["--profile", "gen2-adf", "--set", "resolutions=100,150,200,300,400,600", "--set", "sheet=A4",
+                "--sheets", str(sheets), "--time-scale", "0"]
+    scan_args = ["--batch=page%d.pnm", "--format=pnm", "--source", rig.SIMPLEX, "--mode", "24bit Color",
+                 "--resolution", "300", "-x", "210", "-y", "297"]
+    result = r.scan(folder, sim_args, scan_args, env={"VEXMOR_BENCH_PAGES_IN_FLIGHT": str(in_flight)},
+                    timeout=600, dumps=False)
+    written = sum(1 for n in os.listdir(folder) if n.startswith("page") and n.endswith(".pnm"))
+    if result.exit_code != 0 or written != sheets:
+        raise rig.RigError(f"{sheets} sheets with {in_flight} in flight: exit {result.exit_code}, "
+                           f"{written} pages written: {result.err.strip()[-300:]}")
+    # The pages themselves are not kept: 25 MiB each.
+    for n in os.listdir(folder):
+        if n.startswith("page"):
+            os.remove(os.path.join(folder, n))
+    return result
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("build")
+    parser.add_argument("--pages", type=int, default=10)
+    args = parser.parse_args()
+    rig.end_on_signals()
+    try:
+        r = rig.Rig(args.build, os.path.join(args.build, "runs"))
+        for in_flight in (1, 2, 4):
+            short = min((batch(r, 2, in_flight) for _ in range(2)), key=lambda x: x.seconds)
+            long = min((batch(r, 2 + args.pages, in_flight) for _ in range(2)), key=lambda x: x.seconds)
+            seconds = max(long.seconds - short.seconds, 1e-6)
+            bound = (2 * PAGE_BYTES * in_flight + 50 * 1024 * 1024) / (1024 * 1024)
+            print(f"pipeline {in_flight} in flight: {args.pages / seconds:.2f} pages/s, "
+                  f"peak RSS {long.peak_rss_kib / 1024:.0f} MiB, bound {bound:.0f} MiB", flush=True)
+    except rig.RigError as e:
+        print(f"pipeline: {e}", file=sys.stderr)
+        return 1
+    except KeyboardInterrupt:
+        print("pipeline: interrupted", file=sys.stderr)
+        return 130
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
