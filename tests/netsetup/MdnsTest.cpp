@@ -224,11 +224,12 @@ TEST_F(MdnsTools, TheLimitCountsRegisteredDevicesFirst)
     EXPECT_EQ(2u, Query({"--max=2"}).size());
 }
 
-// A tmux server of the test's own with one 120 x 40 session.
+// A tmux server of the test's own with one 120 x 40 session; each on a
+// socket of its own, so a server still ending never meets the next one.
 class Tmux {
 public:
     Tmux(const ToolFolder& tools, const std::vector<std::string>& args)
-        : tools_(tools), socket_(tools.Path("tmux.socket"))
+        : tools_(tools), socket_(tools.Path("tmux" + std::to_string(++servers_) + ".socket"))
     {
         std::string command = "cd " + Quote(tools.Dir().Path()) + " && env";
         for (const std::string& e : tools.Environment({"TERM=xterm"})) {
@@ -273,6 +274,7 @@ public:
     }
 
 private:
+    static inline int servers_ = 0;
     const ToolFolder& tools_;
     std::string socket_;
     bool started_ = false;

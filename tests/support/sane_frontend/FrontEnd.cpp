@@ -132,6 +132,10 @@ bool FrontEnd::Available(std::string* why)
         *why = "the driver's folders are configured outside /etc/opt and /opt";
         return false;
     }
+    if (BuildDir().rfind("/tmp/", 0) == 0) {
+        *why = "the build tree lies under /tmp, which the front end's namespace replaces with a fresh tmpfs";
+        return false;
+    }
     for (const char* tool : {"/usr/bin/unshare", "/usr/bin/scanimage", "/usr/sbin/ip"}) {
         if (!Executable(tool)) {
             *why = std::string("missing ") + tool;
