@@ -1,4 +1,4 @@
-// Ends the engine's process-wide services when a page test program ends, so
+// Ends the engine's process-wide services when a test program ends, so
 // that the temporary-file manager removes its folder under /tmp.
 #include <gtest/gtest.h>
 
