@@ -246,6 +246,23 @@ VSRSLT CReadThread_base::CreateForRead(std::shared_ptr<CScanCmd> commandFacade, 
     return created ? VSRSLT{0} : VSRSLT{READTHREAD_NO_PREPARATION};
 }
 
+uint16_t CReadThread_base::AddedPageCount() const
+{
+    return static_cast<uint16_t>(m_imageProcessor->GetAddedPageCount());
+}
+
+bool CReadThread_base::DropCompletePagesAfterPcError()
+{
+    g_ReadLog.WriteLog(1, "Lap Time [%d]: %d msec", ThreadNumber(),
+                       static_cast<int>(Singleton<Timer>::GetInstance()->GetLapTime()));
+    if (!m_scanError->IsPcErr()) {
+        return false;
+    }
+    uint16_t const added = AddedPageCount();
+    m_pages.Erase([added](uint16_t pageNo, const Page& page) { return pageNo > added && page.IsReceivedAllData(); });
+    return true;
+}
+
 void CReadThread_base::CreateImageProcessor(unsigned processorCount)
 {
     static char const kFunc[] = "CreateImageProcessor";
@@ -497,17 +514,17 @@ bool CReadThread_base::DispatchGuarded(uint8_t* data, uint32_t length, uint8_t**
         DispatchReceivedData(data, length, rest, restLength);
         return true;
     } catch (Exception const& e) {
-        uint16_t const pageNo = static_cast<uint16_t>(m_imageProcessor->GetAddedPageCount() + 1);
+        uint16_t const pageNo = static_cast<uint16_t>(AddedPageCount() + 1);
         g_ReadLog.WriteLog(1, "Exception is occured in %d page's Reading.", pageNo);
         g_ReadLog.WriteLog(1, "%s", e.what());
         Terminate(e.GetVSRSLT(), pageNo);
     } catch (std::exception const& e) {
-        uint16_t const pageNo = static_cast<uint16_t>(m_imageProcessor->GetAddedPageCount() + 1);
+        uint16_t const pageNo = static_cast<uint16_t>(AddedPageCount() + 1);
         g_ReadLog.WriteLog(1, "Exception is occured in %d page's Reading.", pageNo);
         g_ReadLog.WriteLog(1, "%s", e.what());
         Terminate(READTHREAD_UNKNOWN_EXCEPTION, pageNo);
     } catch (...) {
-        uint16_t const pageNo = static_cast<uint16_t>(m_imageProcessor->GetAddedPageCount() + 1);
+        uint16_t const pageNo = static_cast<uint16_t>(AddedPageCount() + 1);
         g_ReadLog.WriteLog(1, "Unknown exception is occured in %d page's Reading.", pageNo);
         Terminate(READTHREAD_UNKNOWN_EXCEPTION, pageNo);
     }

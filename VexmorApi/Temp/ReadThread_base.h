@@ -171,6 +171,12 @@ protected:
     static uint16_t ConvertToDevicePageNo(uint16_t pageNo) { return pageNo; }
     bool CanTransitionToWaitingState(uint16_t pageNo) const { return !m_pages.Exists(pageNo); }
     static uint8_t* SaveDataToEscapeBuffer(const uint8_t* data, uint32_t size);
+    // Pages handed to the scheduler so far.
+    uint16_t AddedPageCount() const;
+    // The start of each hand-over to the scheduler: logs the lap time and,
+    // after an error on this side, drops the complete pages not handed on
+    // yet and answers true (nothing is to be handed on). Reading thread.
+    bool DropCompletePagesAfterPcError();
     // Closes the scanner under the device-I/O lock.
     void CloseScanner();
     // Whether the engine has sent the abort or finish command of this scan.

@@ -3,7 +3,6 @@
 // pages in order to the image processor.
 #include "VexmorApi/Temp/ReadThread_v1.h"
 
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -33,8 +32,6 @@ constexpr uint16_t kImageSize = 0x88;
 // Compression 5 of a unit is a JPEG block; 1 to 4 are lines. An all-white
 // line is parsed with compression 0 and goes into a lines image too.
 constexpr uint8_t kCompressionJpeg = 5;
-
-int ThreadNumber() { return static_cast<int>(syscall(SYS_gettid)); }
 
 uint16_t ToResolution(uint32_t value) { return static_cast<uint16_t>(std::min<uint32_t>(value, 0xFFFF)); }
 
@@ -346,19 +343,11 @@ bool CReadThread_v1::DispatchStatusCode(const SCANIMAGEINFO& unit)
 // ---------------------------------------------------------------------------
 // Handing pages on.
 
-uint16_t CReadThread_v1::AddedPageCount() const { return static_cast<uint16_t>(m_imageProcessor->GetAddedPageCount()); }
-
 void CReadThread_v1::AppendToImageProcessorIfPossible()
 {
-    g_ReadLog.WriteLog(1, "Lap Time [%d]: %d msec", ThreadNumber(),
-                       static_cast<int>(Singleton<Timer>::GetInstance()->GetLapTime()));
-    if (m_scanError->IsPcErr()) {
-        uint16_t const added = AddedPageCount();
-        m_pages.Erase(
-            [added](uint16_t pageNo, const Page& page) { return pageNo > added && page.IsReceivedAllData(); });
-        return;
+    if (!DropCompletePagesAfterPcError()) {
+        AppendCompletePagesInOrder();
     }
-    AppendCompletePagesInOrder();
 }
 
 void CReadThread_v1::AppendCompletePagesInOrder()

@@ -93,7 +93,6 @@ private:
     // Records a unit that does not fit its page (page 0 counts as the page
     // being received).
     void RecordMisfit(uint16_t pageNo, const char* what);
-    uint16_t AddedPageCount() const;
 
     std::map<uint16_t, ImageSize> m_imageSizes;
     std::map<uint16_t, CConvertScanParam::Image4Corners> m_corners;

@@ -3,7 +3,6 @@
 // pages in order to the image processor.
 #include "VexmorApi/Temp/ReadThread_v2.h"
 
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,8 +21,6 @@ namespace vscore {
 namespace {
 
 constexpr char kOrigin[] = "VexmorApi/Temp/ReadThread_v2";
-
-int ThreadNumber() { return static_cast<int>(syscall(SYS_gettid)); }
 
 uint16_t ToResolution(uint32_t value) { return static_cast<uint16_t>(std::min<uint32_t>(value, 0xFFFF)); }
 
@@ -544,8 +541,6 @@ void CReadThread_v2::DispatchDataInfo(const IMAGE_HEADER& header, const PARSE_RE
 // ---------------------------------------------------------------------------
 // Handing pages on.
 
-uint16_t CReadThread_v2::AddedPageCount() const { return static_cast<uint16_t>(m_imageProcessor->GetAddedPageCount()); }
-
 void CReadThread_v2::DiscardReadingPages()
 {
     uint16_t const added = AddedPageCount();
@@ -555,12 +550,7 @@ void CReadThread_v2::DiscardReadingPages()
 
 void CReadThread_v2::AppendToImageProcessorIfPossible()
 {
-    g_ReadLog.WriteLog(1, "Lap Time [%d]: %d msec", ThreadNumber(),
-                       static_cast<int>(Singleton<Timer>::GetInstance()->GetLapTime()));
-    if (m_scanError->IsPcErr()) {
-        uint16_t const added = AddedPageCount();
-        m_pages.Erase(
-            [added](uint16_t pageNo, const Page& page) { return pageNo > added && page.IsReceivedAllData(); });
+    if (DropCompletePagesAfterPcError()) {
         m_infoStore.Clear();
         return;
     }

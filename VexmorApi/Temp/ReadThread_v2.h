@@ -79,7 +79,6 @@ private:
     // The selected page ends; a blank end of a page that sent nothing makes
     // an empty blank page.
     bool CompleteSelectedPage(bool blank);
-    uint16_t AddedPageCount() const;
     DecodeParameter CreateDecodeParameter(const VS_SCANNER_PARAMETERS& user, const VS_SCANNER_PARAMETERS& device);
     SCANAREA CalcScanAreaToPixel(const tagSCANAREAINFO& area, const EDGECUTPARAM& edgeCut, AXIS userResolution,
                                  AXIS deviceResolution) const;
