@@ -1,163 +1,22 @@
 // The backend over the real engine and the scanner simulator: a 3-sheet
 // feeder job in one batch (6 pages duplex) with the simulator's pixels, the
 // jam, cover-open and empty-feeder statuses, and python3-sane's multi_scan,
-// over the network (the simulator in this process on 127.0.0.x) and over
-// USB (the simulator inside the front end, on its stand-in libusb). Each case
-// needs "libvexmor.so.3" built in this tree.
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <memory>
+// over the network and over USB (RealEngineFixture.h).
 #include <string>
 #include <vector>
 
-#include "tests/support/net/NetNamespace.h"
-#include "tests/support/sane_frontend/FrontEnd.h"
-#include "tests/tools/scanner_sim/SimTestSupport.h"
-#include "tools/scanner_sim/ScannerSim.h"
+#include "tests/backend_source/RealEngineFixture.h"
 
 namespace {
 
-using sanetest::FrontEnd;
-using sanetest::Result;
-using scanner_sim::Simulator;
+using namespace realengine;
 
-// The simulator's model, as its USB product text and the registration
-// line name it.
-const char kModels[] = "[Support Model]\n0x0400,1,2,\"SIM-DS2\"\n";
-constexpr uint16_t kProduct = 0x0400;
-const char kDuplex[] = "Automatic Document Feeder(left aligned,Duplex)";
-const char kSimplex[] = "Automatic Document Feeder(left aligned)";
-
-enum class Transport { kNetwork, kUsb };
-
-const char* Name(Transport t) { return t == Transport::kNetwork ? "network" : "USB"; }
-
-// The simulator a front end scans: in this process on 127.0.0.x with the
-// registration line that names it, or started inside the front end by the
-// preload library on its stand-in libusb.
-class Scanner {
-public:
-    Scanner(FrontEnd& f, Transport transport, size_t sheets, const std::vector<std::string>& faults)
-        : f_(f), transport_(transport)
-    {
-        f.Models(kModels);
-        if (transport == Transport::kUsb) {
-            std::string joined;
-            for (const std::string& fault : faults) {
-                joined += fault + ";";
-            }
-            f.Preload(SIM_USB_PRELOAD);
-            f.Env("SIM_USB_PRODUCT", std::to_string(kProduct));
-            f.Env("SIM_USB_SHEETS", std::to_string(sheets));
-            f.Env("SIM_USB_FAULTS", joined);
-            f.Env("SIM_USB_DUMPS", "simdumps");
-            mkdir((f.Dir() / "simdumps").c_str(), 0755);
-            f.Registered("");
-            return;
-        }
-        Simulator::Options o;
-        o.timeScale = 0.01;
-        o.dumpDir = f.Dir() / "simdumps";
-        mkdir(o.dumpDir.c_str(), 0755);
-        sim_ = std::make_unique<Simulator>(o);
-        sim_->LoadSheets(sheets);
-        std::string error;
-        for (const std::string& fault : faults) {
-            EXPECT_TRUE(sim_->Inject(fault, error)) << error;
-        }
-        // In a network namespace of the test's own, shared with the front
-        // end: the engine's presence check asks SNMP on port 161, which
-        // one listener per namespace can serve.
-        network_ = std::make_unique<nettest::NetNamespace>();
-        EXPECT_TRUE(network_->Create(error)) << error;
-        EXPECT_TRUE(sim_->ListenTcp("", Simulator::kDataPort, error, network_.get())) << error;
-        EXPECT_TRUE(sim_->ServeSnmp(161, error, network_.get())) << error;
-        f.UseNetwork(network_.get());
-        f.Registered("DEVICE=sim , SIM-DS2 , 1 , IP-ADDRESS=" + sim_->Address() + "\n");
-    }
-
-    // The SANE device name the backend gives it.
-    std::string Device() const
-    {
-        return transport_ == Transport::kNetwork ? "vordane5:net1;dev0" : "vordane5:bus1;dev1";
-    }
-
-    // The n-th page the simulator sent (from 1), as it dumped it.
-    simtest::Pnm Sent(int page) const
-    {
-        char name[64];
-        std::snprintf(name, sizeof name, "simdumps/scan001-page%03d.pnm", page);
-        simtest::Pnm pnm;
-        EXPECT_TRUE(simtest::ReadPnm(f_.Dir() / name, pnm)) << name;
-        return pnm;
-    }
-
-private:
-    FrontEnd& f_;
-    Transport transport_;
-    std::unique_ptr<nettest::NetNamespace> network_;
-    std::unique_ptr<Simulator> sim_;  // ends before its namespace
-};
-
-// A PNM file as scanimage writes it (with a comment line in its header).
-bool ReadScanimagePnm(const std::string& path, simtest::Pnm& pnm)
+// A batch of A6 pages at 100 dpi.
+Result Batch(FrontEnd& f, const Scanner& scanner, const char* mode, const char* source)
 {
-    std::string const text = ScratchDir::Read(path);
-    std::string header;
-    size_t at = 0;
-    for (int fields = 0; fields < 3 && at < text.size();) {
-        size_t const end = text.find('\n', at);
-        if (end == std::string::npos) {
-            return false;
-        }
-        std::string const line = text.substr(at, end + 1 - at);
-        at = end + 1;
-        if (line[0] == '#') {
-            continue;
-        }
-        header += line;
-        fields += line.rfind("P4", 0) == 0 ? 2 : 1;  // a P4 header has no maximum value
-    }
-    std::string const whole = header + text.substr(at);
-    return simtest::ReadPnmBytes(simtest::Bytes(whole.begin(), whole.end()), pnm);
+    return f.Run({"scanimage", "-d", scanner.Device(), "--batch=out%d.pnm", "--format=pnm", "--mode", mode, "--source",
+                  source, "--resolution", "100", "-x", "105", "-y", "148"});
 }
-
-class RealEngine : public testing::TestWithParam<Transport> {
-protected:
-    void SetUp() override
-    {
-        std::string why;
-        if (!FrontEnd::Available(&why)) {
-            GTEST_SKIP() << why;
-        }
-        const std::string engine = FrontEnd::BuildDir() + "/lib/libvexmor.so.3";
-        if (access(engine.c_str(), R_OK) != 0) {
-            GTEST_SKIP() << "the real engine " << engine << " is not built in this tree";
-        }
-        f_.EngineDirs({FrontEnd::BuildDir() + "/lib"});
-        // No replay mock and no engine logs: the home folder does not exist
-        // inside the front end's namespaces.
-        f_.Env("HOME", f_.Dir() / "no-home");
-    }
-
-    // A batch of A6 pages at 100 dpi.
-    Result Batch(const Scanner& scanner, const char* mode, const char* source)
-    {
-        return f_.Run({"scanimage", "-d", scanner.Device(), "--batch=out%d.pnm", "--format=pnm", "--mode", mode,
-                       "--source", source, "--resolution", "100", "-x", "105", "-y", "148"});
-    }
-    int FilesWritten() const
-    {
-        int n = 0;
-        while (ScratchDir::Exists(f_.Dir() / ("out" + std::to_string(n + 1) + ".pnm"))) {
-            ++n;
-        }
-        return n;
-    }
-
-    FrontEnd f_;
-};
 
 TEST_P(RealEngine, ABatchOfAThreeSheetFeederGivesThreeFilesAndSixDuplex)
 {
@@ -167,11 +26,11 @@ TEST_P(RealEngine, ABatchOfAThreeSheetFeederGivesThreeFilesAndSixDuplex)
     };
     for (const Case& c : {Case{kSimplex, 3}, Case{kDuplex, 6}}) {
         SCOPED_TRACE(c.source);
-        for (int i = 1; i <= 6; ++i) {
-            std::remove((f_.Dir() / ("out" + std::to_string(i) + ".pnm")).c_str());
-        }
-        Scanner scanner(f_, GetParam(), 3, {});
-        Result const r = Batch(scanner, "Black & White", c.source);
+        RemoveFiles(6);
+        SimSetup setup;
+        setup.sheets = 3;
+        Scanner scanner(f_, GetParam(), setup);
+        Result const r = Batch(f_, scanner, "Black & White", c.source);
         EXPECT_EQ(r.exitCode, 0) << r.err;
         EXPECT_FALSE(r.timedOut);
         ASSERT_EQ(FilesWritten(), c.files) << r.err;
@@ -205,15 +64,14 @@ TEST_P(RealEngine, JamCoverOpenAndEmptyFeederGiveTheirStatuses)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        for (int i = 1; i <= 2; ++i) {
-            std::remove((f_.Dir() / ("out" + std::to_string(i) + ".pnm")).c_str());
-        }
-        std::vector<std::string> faults;
+        RemoveFiles(2);
+        SimSetup setup;
+        setup.sheets = c.sheets;
         if (c.fault != nullptr) {
-            faults.push_back(c.fault);
+            setup.faults.push_back(c.fault);
         }
-        Scanner scanner(f_, GetParam(), c.sheets, faults);
-        Result const r = Batch(scanner, "True Gray", kSimplex);
+        Scanner scanner(f_, GetParam(), setup);
+        Result const r = Batch(f_, scanner, "True Gray", kSimplex);
         EXPECT_FALSE(r.timedOut);
         EXPECT_NE(r.err.find(std::string("sane_start: ") + c.text), std::string::npos) << r.err;
         EXPECT_NE(r.exitCode, 0) << r.err;
@@ -223,7 +81,9 @@ TEST_P(RealEngine, JamCoverOpenAndEmptyFeederGiveTheirStatuses)
 
 TEST_P(RealEngine, PythonSaneMultiScanGivesThreeImages)
 {
-    Scanner scanner(f_, GetParam(), 3, {});
+    SimSetup setup;
+    setup.sheets = 3;
+    Scanner scanner(f_, GetParam(), setup);
     const std::string program =
         "import sane\n"
         "sane.init()\n"

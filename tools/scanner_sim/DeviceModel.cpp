@@ -573,6 +573,11 @@ DeviceModel::Output DeviceModel::Produce(uint8_t* buffer, size_t capacity, TimeP
         OutItem& item = session->out.front();
         switch (item.kind) {
         case OutItem::kPause:
+            // A stream's pause ends at once when the scan is stopped.
+            if (item.stream && session->job && session->job->Cancelled()) {
+                session->out.pop_front();
+                continue;
+            }
             if (!item.waiting) {
                 item.waiting = true;
                 item.until = now + item.pause;

@@ -119,6 +119,7 @@ public:
     // Queues what comes next (at least one item) unless the stream is over.
     void Next(std::deque<OutItem>& out, TimePoint now);
     bool Done() const { return done_; }
+    bool Cancelled() const { return cancel_; }
     // ABT or R: the stream ends after the unit in flight, with reply (which
     // may be empty).
     void Cancel(const Bytes& reply);
@@ -157,6 +158,7 @@ private:
     uint64_t queued_ = 0;      // stream bytes queued (all sent when Next runs)
     uint32_t waitLeft_ = 0;    // seconds of the auto-continuous wait
     bool waitPaused_ = false;  // the second after the last notice is queued
+    bool feedPaused_ = false;  // the feed time of the next sheet is queued
     bool cancel_ = false;
     bool finishWaiting_ = false;
     Bytes cancelReply_;

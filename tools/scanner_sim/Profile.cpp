@@ -326,6 +326,11 @@ bool Profile::Set(const std::string& key, const std::string& value, std::string&
         if (!ParseOnOff(value, panelDuplex)) {
             return bad("ON or OFF");
         }
+    } else if (key == "sheet-ms") {
+        if (!ParseUnsigned(value, 600000, number)) {
+            return bad("0..600000 milliseconds");
+        }
+        sheetMs = static_cast<uint32_t>(number);
     } else if (key == "jpeg-block") {
         if (!ParseUnsigned(value, 1u << 24, number) || number < 64) {
             return bad("64 .. 16777216 bytes");

@@ -66,6 +66,7 @@ struct Profile {
     uint32_t panelResolution = 200;
     std::string panelColor = "C24BIT";  // TEXT, GRAY256 or C24BIT
     bool panelDuplex = false;
+    uint32_t sheetMs = 0;      // the time the feeder takes to bring in each sheet
     size_t jpegBlock = 16384;  // bytes of JPEG per data block
     int jpegQuality = 92;
     // Items set by name over what the fields above make of the answers:

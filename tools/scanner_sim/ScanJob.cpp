@@ -128,7 +128,6 @@ void ScanJob::Finish(std::deque<OutItem>& out, Bytes last)
 
 bool ScanJob::StartGroup(TimePoint now)
 {
-    (void)now;
     ClosePages();
     group_.clear();
     Sheet sheet;
@@ -138,6 +137,9 @@ bool ScanJob::StartGroup(TimePoint now)
         }
         sheet = state_.feeder.front();
         state_.feeder.pop_front();
+        state_.transcript.Add(state_.Event("sheet", now)
+                                  .Add("scan", static_cast<uint64_t>(scan_))
+                                  .Add("left", static_cast<uint64_t>(state_.feeder.size())));
     } else {
         if (groups_ > 0) {
             return false;
@@ -457,6 +459,18 @@ void ScanJob::Next(std::deque<OutItem>& out, TimePoint now)
         }
         switch (phase_) {
         case Phase::kFeed:
+            // The feeder takes its time to bring the next sheet in; an ABT
+            // or R meanwhile leaves the sheet in the feeder.
+            if (request_.feeder && state_.profile.sheetMs > 0 && !feedPaused_ && !state_.feeder.empty()) {
+                OutItem pause;
+                pause.kind = OutItem::kPause;
+                pause.stream = true;
+                pause.pause = state_.Scaled(state_.profile.sheetMs);
+                out.push_back(pause);
+                feedPaused_ = true;
+                break;
+            }
+            feedPaused_ = false;
             if (StartGroup(now)) {
                 phase_ = Phase::kPages;
             } else if (request_.feeder && request_.autoContinuous && gen2_) {

@@ -23,7 +23,7 @@ const char kUsage[] =
     "  --profile-file F    profile items, one \"KEY = VALUE\" a line\n"
     "  --set KEY=VALUE     one profile item: model, node, mac, resolutions, command-version,\n"
     "                      empty-status, flatbed, sheet, panel-resolution, panel-color,\n"
-    "                      panel-duplex, jpeg-block, jpeg-quality, qdi.ITEM, gkp.ITEM, q.FIELD\n"
+    "                      panel-duplex, sheet-ms, jpeg-block, jpeg-quality, qdi.ITEM, gkp.ITEM, q.FIELD\n"
     "  --sheets N          put N default sheets in the feeder\n"
     "  --sheet SPEC        put one sheet in: SIZE[:blank|:blank=front|:blank=back][:fault=F[@line=L|@back-line=L]]\n"
     "                      SIZE: A3 A4 A5 A6 B5 LETTER LEGAL CARD or WxH in mm\n"
