@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "backend_source/BugChk.h"
@@ -116,6 +117,31 @@ const char* SourceDefault(const DEVCAP* dc)
         }
     }
     return dc->source[srcFlatBed].label;
+}
+
+// The resolution default: 100 dpi, or the offered resolution nearest to it
+// (the smaller of two as near), so that the default is one of the list.
+SANE_Word ResolutionDefault(const DEVCAP* dc)
+{
+    constexpr SANE_Word kPreferred = 100;
+    SANE_Word best = kPreferred;
+    int bestDistance = INT_MAX;
+    for (const DevCapResolution& resolution : dc->resolution) {
+        int const distance = std::abs(resolution.dpi - kPreferred);
+        if (resolution.offered && (distance < bestDistance || (distance == bestDistance && resolution.dpi < best))) {
+            best = resolution.dpi;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+// The largest value of range up to limit that lies on the range's grid, so
+// that a default passes the range's own check unchanged.
+SANE_Word OnGrid(const SANE_Range& range, SANE_Word limit)
+{
+    SANE_Word const value = std::clamp(limit, range.min, range.max);
+    return range.quant > 0 ? range.min + (value - range.min) / range.quant * range.quant : value;
 }
 
 // An owned copy of text in a buffer of the option's size.
@@ -306,7 +332,7 @@ SANE_Status init_options(My_Scanner* s)
              SANE_TYPE_INT, SANE_UNIT_DPI, kSelectDetect);
     opt[optResolution].constraint_type = SANE_CONSTRAINT_WORD_LIST;
     opt[optResolution].constraint.word_list = s->resolution_list;
-    s->val[optResolution].w = 100;
+    s->val[optResolution].w = ResolutionDefault(dc);
 
     Describe(opt[optScanSrc], "source", "Scan source", "Selects the scan source (such as a document-feeder).",
              SANE_TYPE_STRING, SANE_UNIT_NONE, kSelectDetect);
@@ -358,8 +384,10 @@ SANE_Status init_options(My_Scanner* s)
     Describe(opt[optBRY], "br-y", "Bottom-right y", "Bottom-right y position of scan area.", SANE_TYPE_FIXED,
              SANE_UNIT_MM, kSelectDetect);
     Range(opt[optBRY], &s->y_range);
-    s->val[optBRX].w = SANE_FIX(std::min(kDefaultBrX, maxWidth));
-    s->val[optBRY].w = SANE_FIX(std::min(kDefaultBrY, maxHeight));
+    // The defaults cover the device's whole area, down to the grid step
+    // below its edge; an edge in whole millimetres rounds back to it.
+    s->val[optBRX].w = OnGrid(s->x_range, SANE_FIX(kDefaultBrX));
+    s->val[optBRY].w = OnGrid(s->y_range, SANE_FIX(kDefaultBrY));
 
     writelog(kSource, __LINE__, kIndent, "InitOptions (My_Scanner *this) end");
     return SANE_STATUS_GOOD;

@@ -9,6 +9,7 @@
 
 #include "backend_source/DevCap.h"
 #include "backend_source/Options.h"
+#include "backend_source/sanei/ConstrainValue.h"
 
 namespace {
 
@@ -87,7 +88,55 @@ TEST(Options, DefaultsFallBackToTheFirstOfferedEntry)
     EXPECT_STREQ("FlatBed", full.s.val[optScanSrc].s);
 }
 
-TEST(Options, ResolutionListHoldsTheOfferedTemplateDpisAndTheDefaultStays100)
+// Every default passes its own constraint unchanged, so a front end that
+// sets the options it read back gets no rounding and no refusal: an offered
+// resolution nearest to 100 dpi, and br-x and br-y on their 0.1 mm grid yet
+// still the device's whole area once taken to whole millimetres.
+TEST(Options, EveryDefaultPassesItsOwnConstraintUnchanged)
+{
+    Capability noHundred = Flatbed();
+    const uint32_t resolutions[11] = {150, 300, 600, 1200, 250, 0, 0, 0, 0, 0, 0};  // 250 is no template dpi
+    std::memcpy(noHundred.resolutionList, resolutions, sizeof resolutions);
+    Capability a3 = Flatbed();
+    a3.supportDocSizeMax.flatbed = {29700, 42000};
+    struct Case {
+        const char* name;
+        Capability cap;
+        SANE_Word dpi;
+        int brx, bry;  // whole millimetres
+    };
+    const Case cases[] = {{"no 100 dpi", noHundred, 150, 215, 355}, {"A3", a3, 100, 297, 420}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Handle h(c.cap);
+        ASSERT_EQ(SANE_STATUS_GOOD, h.status);
+        for (int n = optMode; n < NUM_OPTIONS; ++n) {
+            if (h.s.opt[n].type == SANE_TYPE_GROUP) {
+                continue;
+            }
+            SCOPED_TRACE(h.s.opt[n].name);
+            char value[64] = {};
+            ASSERT_EQ(SANE_STATUS_GOOD, get_option(&h.s, n, value));
+            char const* before = h.s.opt[n].type == SANE_TYPE_STRING ? value : nullptr;
+            SANE_Word const word = *reinterpret_cast<SANE_Word*>(value);
+            std::string const text = before != nullptr ? before : "";
+            SANE_Int info = 0;
+            EXPECT_EQ(SANE_STATUS_GOOD, sanei_constrain_value(&h.s.opt[n], value, &info));
+            EXPECT_EQ(0, info & SANE_INFO_INEXACT);
+            if (before != nullptr) {
+                EXPECT_EQ(text, value);
+            } else {
+                EXPECT_EQ(word, *reinterpret_cast<SANE_Word*>(value));
+            }
+        }
+        EXPECT_EQ(c.dpi, h.s.val[optResolution].w);
+        update_parameters(&h.s);
+        EXPECT_EQ(c.brx, h.s.right);
+        EXPECT_EQ(c.bry, h.s.bottom);
+    }
+}
+
+TEST(Options, ResolutionListHoldsTheOfferedTemplateDpis)
 {
     Capability cap = Flatbed();
     const uint32_t resolutions[11] = {150, 300, 600, 1200, 250, 0, 0, 0, 0, 0, 0};  // 250 is no template dpi
@@ -95,7 +144,6 @@ TEST(Options, ResolutionListHoldsTheOfferedTemplateDpisAndTheDefaultStays100)
     Handle h(cap);
     const SANE_Word expected[] = {4, 150, 300, 600, 1200};
     EXPECT_EQ(0, std::memcmp(expected, h.s.resolution_list, sizeof expected));
-    EXPECT_EQ(100, h.s.val[optResolution].w);
     SANE_Int info = 0;
     EXPECT_EQ(SANE_STATUS_GOOD, h.Set(optResolution, 250, &info));  // nearest entry
     EXPECT_EQ(300, h.s.val[optResolution].w);
@@ -340,7 +388,7 @@ TEST(Options, AnUnclearedRecordGivesBoundedOptions)
     ASSERT_EQ(SANE_STATUS_GOOD, h.status);
     EXPECT_EQ(0, h.s.resolution_list[0]);
     EXPECT_EQ(SANE_FIX(32767), h.s.x_range.max);
-    EXPECT_EQ(SANE_FIX(297), h.s.val[optBRX].w);
+    EXPECT_EQ(297, static_cast<int>(SANE_UNFIX(h.s.val[optBRX].w) + 0.5));
     EXPECT_EQ(4u, h.List(h.s.mode_list).size());
     EXPECT_EQ(0, h.devcap.feature[featureSizeDetect].offered);
 }
@@ -353,12 +401,12 @@ TEST(Options, EachHandleKeepsItsOwnMenusAndDefaults)
     small.colorType.trueGray = true;
     auto first = std::make_unique<Handle>(Flatbed());
     auto second = std::make_unique<Handle>(small);
-    EXPECT_EQ(SANE_FIX(100), second->s.val[optBRX].w);
+    EXPECT_EQ(100, static_cast<int>(SANE_UNFIX(second->s.val[optBRX].w) + 0.5));
     first.reset();  // sane_close of the first handle
     EXPECT_EQ((std::vector<std::string>{"True Gray"}), second->List(second->s.mode_list));
     EXPECT_EQ((std::vector<std::string>{"FlatBed"}), second->List(second->s.source_list));
     auto third = std::make_unique<Handle>(Flatbed());
-    EXPECT_EQ(SANE_FIX(215), third->s.val[optBRX].w);  // not lowered by the small device
+    EXPECT_EQ(215, static_cast<int>(SANE_UNFIX(third->s.val[optBRX].w) + 0.5));  // not lowered by the small device
     EXPECT_EQ(SANE_STATUS_GOOD, second->SetText(optMode, "True Gray"));
 }
 
