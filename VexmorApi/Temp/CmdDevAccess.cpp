@@ -46,7 +46,7 @@ bool CCmdDevAccess::ConfirmConnection(IDeviceAccess* deviceAccess, _DEV_IDENTIFI
     return ok;
 }
 
-bool CCmdDevAccess::OpenDevice(IDeviceAccess* deviceAccess, _DEV_IDENTIFIER& identifier)
+bool CCmdDevAccess::OpenDevice(IDeviceAccess* deviceAccess, _DEV_IDENTIFIER& identifier, VSRSLT* failure)
 {
     bool ok = false;
     ResultTrace<bool> trace(g_ScanDevApiLog, "OpenDevice", ok, 1);
@@ -57,6 +57,9 @@ bool CCmdDevAccess::OpenDevice(IDeviceAccess* deviceAccess, _DEV_IDENTIFIER& ide
         g_ScanDevApiLog.WriteLog(1, "Error: Open Scanner FAILD! result = 0x%08X(%d)", result, static_cast<int>(detail));
     }
     ok = called && result == 0;
+    if (failure != nullptr) {
+        *failure = called ? result : 0;
+    }
     return ok;
 }
 

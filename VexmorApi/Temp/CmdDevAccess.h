@@ -39,8 +39,9 @@ public:
     void SetPointerToDeviceAccess(IDeviceAccess* deviceAccess);
     // True when the device answers.
     bool ConfirmConnection(IDeviceAccess* deviceAccess, _DEV_IDENTIFIER& identifier);
-    // True when the device is open.
-    bool OpenDevice(IDeviceAccess* deviceAccess, _DEV_IDENTIFIER& identifier);
+    // True when the device is open; else *failure (when given) gets the
+    // device access's code of the failed open (0 when it was not called).
+    bool OpenDevice(IDeviceAccess* deviceAccess, _DEV_IDENTIFIER& identifier, VSRSLT* failure = nullptr);
     bool IsOpenDevice();
     // Closes an open device, forgets the device access and frees the
     // receive buffer.

@@ -89,9 +89,10 @@ bool CScanCmd::GetConnectionStatus()
     return ret;
 }
 
-bool CScanCmd::OpenDeviceIfNecessary()
+VSRSLT CScanCmd::OpenDevice()
 {
     bool ret = false;
+    VSRSLT failure = 0;
     TraceBool trace(g_ScanDevApiLog, "OpenDeviceIfNecessary", ret);
     if (deviceAccess_ == nullptr) {
         g_ScanDevApiLog.WriteLog(1, "Error: IDeviceAccess instance does not exist.");
@@ -99,9 +100,19 @@ bool CScanCmd::OpenDeviceIfNecessary()
         cmdDevAccess_->SetPointerToDeviceAccess(deviceAccess_);
         ret = true;
     } else {
-        ret = cmdDevAccess_->OpenDevice(deviceAccess_, identifier_);
+        ret = cmdDevAccess_->OpenDevice(deviceAccess_, identifier_, &failure);
     }
-    return ret;
+    if (ret) {
+        return 0;
+    }
+    switch (failure) {
+    case DEVACS_ERR_BUSY:
+    case DEVACS_ERR_NO_DEVICE:
+    case DEVACS_ERR_REFUSED:
+        return failure;
+    default:
+        return CMDERR_OPEN_FAILED;
+    }
 }
 
 VSRSLT CScanCmd::QueryDeviceCapability(_SCANCMD_DEVICECAP_INFO* info, bool query)
@@ -118,9 +129,7 @@ VSRSLT CScanCmd::QueryDeviceCapability(_SCANCMD_DEVICECAP_INFO* info, bool query
     } else if (!query) {
         *info = query_->GetDeviceCapInfo();
         ret = info->data != nullptr ? VSRSLT{0} : VSRSLT{CMDERR_NO_DEVICE_CAP_ANSWER};
-    } else if (!OpenDeviceIfNecessary()) {
-        ret = CMDERR_OPEN_FAILED;
-    } else {
+    } else if ((ret = OpenDevice()) == 0) {
         ret = QueryAndLearnGeneration(info);
     }
 
@@ -160,15 +169,25 @@ VSRSLT CScanCmd::QueryAndLearnGeneration(_SCANCMD_DEVICECAP_INFO* info)
 }
 
 template <class Gen1, class Gen2>
-VSRSLT CScanCmd::RunCommand(const char* name, bool needsRecord, const void* record, Gen1 gen1, Gen2 gen2)
+VSRSLT CScanCmd::RunCommand(const char* name, bool needsRecord, const void* record, Gen1 gen1, Gen2 gen2, bool* opened)
 {
     VSRSLT ret = 0;
     TraceResult trace(g_ScanDevApiLog, name, ret);
+    if (opened != nullptr) {
+        *opened = false;
+    }
     if (needsRecord && record == nullptr) {
         ret = CMDERR_BAD_ARGUMENT;
-    } else if (!OpenDeviceIfNecessary()) {
-        ret = CMDERR_OPEN_FAILED;
-    } else if (generation_ == SCANCMD_1ST_GENERATION) {
+        return ret;
+    }
+    ret = OpenDevice();
+    if (ret != 0) {
+        return ret;
+    }
+    if (opened != nullptr) {
+        *opened = true;
+    }
+    if (generation_ == SCANCMD_1ST_GENERATION) {
         ret = gen1();
     } else if (generation_ == SCANCMD_2ND_GENERATION) {
         ret = gen2();
@@ -182,6 +201,7 @@ VSRSLT CScanCmd::CheckDocument(SCANCMD_PAPERSOURCE_TYPE source, bool useBindTime
                                CheckDocumentResult& result)
 {
     result = CHECKDOCUMENT_FAILED;
+    bool opened = false;
     VSRSLT const ret = RunCommand(
         "CheckDocument", false, nullptr,
         [&] {
@@ -191,9 +211,8 @@ VSRSLT CScanCmd::CheckDocument(SCANCMD_PAPERSOURCE_TYPE source, bool useBindTime
         [&] {
             CommandStart("CKD");
             return core2_->ExeCKDcmd(source, useBindTime, bindTime, result);
-        });
-    // Only the open step gives CMDERR_OPEN_FAILED; past it the device is open.
-    bool const opened = ret != CMDERR_OPEN_FAILED;
+        },
+        &opened);
     if (opened && !(useBindTime && bindTime != 0)) {
         g_ScanDevApiLog.WriteLog(1, "Close Scanner");
         cmdDevAccess_->CloseDevice();
@@ -284,9 +303,7 @@ VSRSLT CScanCmd::ExecuteScanning()
     TraceResult trace(g_ScanDevApiLog, "ExecuteScanning", ret);
     if (!scanParamSet_) {
         ret = CMDERR_SCAN_PARAM_NOT_SET;
-    } else if (!OpenDeviceIfNecessary()) {
-        ret = CMDERR_OPEN_FAILED;
-    } else {
+    } else if ((ret = OpenDevice()) == 0) {
         if (generation_ == SCANCMD_1ST_GENERATION) {
             CommandStart("X");
             ret = core1_->ExeXcmd(&scanParam_);

@@ -92,13 +92,19 @@ public:
     // Marks the next SSP/XSC as a read-ahead scan.
     void SetReadAheadScan();
     // Opens the device unless it is open already.
-    bool OpenDeviceIfNecessary();
+    bool OpenDeviceIfNecessary() { return OpenDevice() == 0; }
+    // The same, with the reason of a failure: the device access's own code
+    // when the device is busy, absent or refused the connection (so that a
+    // caller can tell a busy device from a missing one), else
+    // CMDERR_OPEN_FAILED; 0 when the device is open.
+    VSRSLT OpenDevice();
 
 private:
     // The steps shared by the commands above: null record check (when
     // needsRecord), open, then the command of the known generation.
     template <class Gen1, class Gen2>
-    VSRSLT RunCommand(const char* name, bool needsRecord, const void* record, Gen1 gen1, Gen2 gen2);
+    VSRSLT RunCommand(const char* name, bool needsRecord, const void* record, Gen1 gen1, Gen2 gen2,
+                      bool* opened = nullptr);
     // Q, then QDI for a generation-2 device; the result of the exchange.
     VSRSLT QueryAndLearnGeneration(_SCANCMD_DEVICECAP_INFO* info);
 

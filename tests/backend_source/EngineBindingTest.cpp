@@ -308,9 +308,9 @@ TEST_F(EngineBinding, ScriptedCapabilitiesBuildTheOptions)
     EXPECT_EQ(nullptr, scanner.mode_list[2]);
     EXPECT_EQ(3, scanner.resolution_list[0]);
     EXPECT_STREQ("FlatBed", scanner.val[optScanSrc].s);
-    EXPECT_EQ(SANE_FIX(215), scanner.x_range.max);  // 8500 / 1000 inch = 21590 / 100 mm
-    EXPECT_EQ(SANE_FIX(215), scanner.val[optBRX].w);
-    EXPECT_EQ(SANE_FIX(296), scanner.val[optBRY].w);
+    EXPECT_EQ(SANE_FIX(215), scanner.x_range.max);                              // 8500 / 1000 inch = 21590 / 100 mm
+    EXPECT_EQ(215, static_cast<int>(SANE_UNFIX(scanner.val[optBRX].w) + 0.5));  // on the 0.1 mm grid below
+    EXPECT_EQ(296, static_cast<int>(SANE_UNFIX(scanner.val[optBRY].w) + 0.5));
     EXPECT_FALSE(scanner.opt[optSkewAdjust].cap & SANE_CAP_INACTIVE);
     EXPECT_FALSE(scanner.opt[optSizeDetect].cap & SANE_CAP_INACTIVE);
     EXPECT_TRUE(scanner.opt[optMultiFeedDetect].cap & SANE_CAP_INACTIVE);
