@@ -12,6 +12,7 @@
 #include "backend_source/EnumDev.h"
 #include "backend_source/IniFile.h"
 #include "backend_source/Options.h"
+#include "backend_source/SaneStatus.h"
 #include "backend_source/ScanJob.h"
 #include "backend_source/VsSdkWrapper.h"
 
@@ -167,7 +168,7 @@ SANE_Status SelectEntry(int index)
                  get_registored_scanner_name(index));
         error_detect(kSource, __LINE__);
         g_selected = -1;
-        return SANE_STATUS_INVAL;
+        return sane_status_of(result);
     }
     g_selected = index;
     return SANE_STATUS_GOOD;
@@ -187,7 +188,7 @@ SANE_Status ReadCapabilities(My_Scanner* s)
     if (result != 0) {
         writelog(kSource, __LINE__, kIndent, "vssdkwrapper_GetSelectedDevInfo ERROR %x\n", result);
         error_detect(kSource, __LINE__);
-        return SANE_STATUS_INVAL;
+        return sane_status_of(result);
     }
     vscore::tagVS_SCANNER_CAPABILITY_VER1 capability;
     static_assert(sizeof capability == 1096, "the version-1 capability record is 1096 bytes");
@@ -196,7 +197,7 @@ SANE_Status ReadCapabilities(My_Scanner* s)
     if (result != 0) {
         writelog(kSource, __LINE__, kIndent, "vssdkwrapper_QueryDeviceCapabilities ERROR %x\n", result);
         error_detect(kSource, __LINE__);
-        return SANE_STATUS_INVAL;
+        return sane_status_of(result);
     }
     writelog(kSource, __LINE__, kIndent, "pDevCapV1->deskew           = %d\n", capability.deskew.cap);
     writelog(kSource, __LINE__, kIndent, "pDevCapV1->autoCrop         = %d\n", capability.autoCrop);
@@ -225,9 +226,10 @@ SANE_Status Open(My_Scanner* s, int index)
     }
     writelog(kSource, __LINE__, kIndent, "vssdkwrapper_CheckConnection();\n");
     if (!vssdkwrapper_CheckConnection()) {
+        // The device does not answer where it was found.
         writelog(kSource, __LINE__, kIndent, "CheckConnection() [%d] ERROR\n", 0);
         error_detect(kSource, __LINE__);
-        return SANE_STATUS_INVAL;
+        return SANE_STATUS_IO_ERROR;
     }
     status = ReadCapabilities(s);
     if (status != SANE_STATUS_GOOD) {

@@ -26,6 +26,7 @@
 #include "backend_source/IniFile.h"
 #include "backend_source/Options.h"
 #include "backend_source/PageQueue.h"
+#include "backend_source/SaneStatus.h"
 #include "backend_source/Timings.h"
 #include "backend_source/VsSdkWrapper.h"
 
@@ -37,9 +38,6 @@ constexpr int kIndent = 3;
 constexpr int kMaxLinesPerRead = 257;
 
 enum StepResult { kJobEnded = 0, kNextPage = 1, kStopped = 3 };
-// The status of the page the reader gave up waiting for; below the
-// engine's device codes, so it maps to an I/O error.
-constexpr uint32_t kReaderTimedOut = 0x00000100;
 enum GateState { kGateWait, kGateRun, kGateQuit };
 
 std::atomic<bool> g_marginTrace{false};
@@ -56,6 +54,10 @@ struct ScanJob {
     std::condition_variable gate;
     int gateState = kGateWait;  // guarded by gateMutex: the reader starts only at kGateRun
     int currentPage = 1;        // front end's thread: the queue number sane_start asks for next
+    // Set when the job is being ended (a new start after a cancel, a close,
+    // an exit): the reader stops the scan as for a cancel.
+    std::atomic<bool> ending{false};
+    bool abortAsked = false;  // reader thread: the engine was asked to abort the scan
     std::atomic<int> lastPageRead{0};
     std::atomic<int> lastPage{-1};
 };
@@ -192,14 +194,38 @@ void FreeJob(ScanJob* job)
     bugchk_free(job, __LINE__, kSource);
 }
 
+// Whether the front end cancelled the job or the job is being ended.
+bool Stopping(const My_Scanner* s, const ScanJob* job) { return s->cancel.load() != 0 || job->ending.load(); }
+
+// Asks the engine once to abort its scan, so that the device stops feeding;
+// the engine then reports the page it was waiting for as cancelled, or ends
+// the scan when the device does not acknowledge in time. Reader thread.
+void AbortOnce(ScanJob* job)
+{
+    if (job->abortAsked) {
+        return;
+    }
+    job->abortAsked = true;
+    writelog(kSource, __LINE__, kIndent, "vssdkwrapper_AbortScanning\n");
+    bool const asked = vssdkwrapper_AbortScanning();
+    writelog(kSource, __LINE__, kIndent, "vssdkwrapper_AbortScanning %s\n", asked ? "asked" : "refused");
+}
+
 // One page step of the reader: polls until the engine has a page or ends,
-// then takes the page. Reader thread.
+// then takes the page; a cancel seen while polling aborts the scan. The
+// page time-out applies until then, the abort's own bound after it. Reader
+// thread.
 StepResult PageStep(My_Scanner* s, ScanJob* job, const BackendTimings& timings, int timeoutMs)
 {
     auto start = std::chrono::steady_clock::now();
     int previous = vscore::STANDBY;
     int status = vscore::STANDBY;
     for (;;) {
+        if (!job->abortAsked && Stopping(s, job)) {
+            AbortOnce(job);
+            start = std::chrono::steady_clock::now();
+        }
+        int const limitMs = job->abortAsked ? timings.abortWaitMs : timeoutMs;
         writelog(kSource, __LINE__, kIndent, "vssdkwrapper_GetScanStatus\n");
         status = vssdkwrapper_GetScanStatus();
         if (status != previous) {
@@ -210,14 +236,14 @@ StepResult PageStep(My_Scanner* s, ScanJob* job, const BackendTimings& timings, 
             break;
         }
         auto elapsed = std::chrono::steady_clock::now() - start;
-        if (elapsed > std::chrono::milliseconds(timeoutMs)) {
-            writelog(kSource, __LINE__, kIndent, "reader time-out after %d ms\n", timeoutMs);
+        if (elapsed > std::chrono::milliseconds(limitMs)) {
+            writelog(kSource, __LINE__, kIndent, "reader time-out after %d ms\n", limitMs);
             // A device that fell silent has not ended the job: the page
             // waited for fails with an I/O error rather than the queue
             // ending as if the feeder were empty.
             vscore::tagVS_SCAN_IMAGEDATA none;
             std::memset(&none, 0, sizeof none);
-            job->queue->Add(none, 0, kReaderTimedOut);
+            job->queue->Add(none, 0, kStatusPageTimedOut);
             job->queue->Close();
             return kStopped;
         }
@@ -233,7 +259,7 @@ StepResult PageStep(My_Scanner* s, ScanJob* job, const BackendTimings& timings, 
     std::memset(&record, 0, sizeof record);
     int page = 0;
     VSRSLT result = vssdkwrapper_ReadImageData(&record, &page);
-    if (s->cancel.load() != 0) {
+    if (Stopping(s, job)) {
         writelog(kSource, __LINE__, kIndent, "vssdkwrapper_FreeImageData (after sane_cancel)\n");
         if (result != 0) {
             job->queue->Close();
@@ -300,7 +326,6 @@ SANE_Status JobStart(My_Scanner* s)
         FreeJob(job);
         return SANE_STATUS_NO_MEM;
     }
-    s->cancel.store(0);
 
     PushScanKeyInfo push;
     std::memset(&push, 0, sizeof push);
@@ -323,7 +348,7 @@ SANE_Status JobStart(My_Scanner* s)
     } catch (const std::system_error&) {
         error_detect(kSource, __LINE__);
         FreeJob(job);
-        return SANE_STATUS_INVAL;
+        return SANE_STATUS_NO_MEM;
     }
     writelog(kSource, __LINE__, kIndent, "vssdkwrapper_StartScanning\n");
     VSRSLT result = vssdkwrapper_StartScanning(job->params);
@@ -335,7 +360,7 @@ SANE_Status JobStart(My_Scanner* s)
         OpenGate(job, kGateQuit);
         job->reader.join();
         FreeJob(job);
-        return SANE_STATUS_INVAL;
+        return sane_status_of(result);
     }
     OpenGate(job, kGateRun);
     s->job = job;
@@ -363,31 +388,23 @@ bool Consistent(const PageLink* page)
     return stride >= RowBytes(page) && stride * page->height <= r.dataSize;
 }
 
-}  // namespace
-
-SANE_Status map_page_status(uint32_t status)
+// What a front end gets for a fetched page: its read's failure, or an I/O
+// error for a record that does not describe its own pixels.
+SANE_Status PageStatus(const PageLink* page)
 {
-    uint32_t code = status & 0xFF;
-    if (status < 0x1000000 || code == 0) {
-        writelog(kSource, __LINE__, kIndent, "my_sane_read SANE_STATUS_IO_ERROR; status = %x\n", status);
-        return SANE_STATUS_IO_ERROR;
+    if (page->status != 0) {
+        writelog(kSource, __LINE__, kIndent, "Error detect %x   page=%d\n", page->status, page->pagenum);
+        return sane_status_of(page->status);
     }
-    switch (code) {
-    case 0x90:
-        writelog(kSource, __LINE__, kIndent, "my_sane_read SANE_STATUS_NO_DOCS; page = %d\n", 0);
-        return SANE_STATUS_NO_DOCS;
-    case 0x91:
-    case 0x93:
-        writelog(kSource, __LINE__, kIndent, "my_sane_read SANE_STATUS_JAMMED;\n");
-        return SANE_STATUS_JAMMED;
-    case 0xA0:
-        writelog(kSource, __LINE__, kIndent, "my_sane_read SANE_STATUS_COVER_OPEN\n");
-        return SANE_STATUS_COVER_OPEN;
-    default:
-        writelog(kSource, __LINE__, kIndent, "my_sane_read ERR2  status = %x\n", status);
-        return SANE_STATUS_INVAL;
+    if (!Consistent(page)) {
+        writelog(kSource, __LINE__, kIndent, "my_sane_read ERR4  result = %x\n", page->status);
+        error_detect(kSource, __LINE__);
+        return sane_status_of(kStatusPageInconsistent);
     }
+    return SANE_STATUS_GOOD;
 }
+
+}  // namespace
 
 void scan_set_margin_trace(bool on) { g_marginTrace.store(on); }
 
@@ -580,9 +597,13 @@ SANE_Status fill_scan_parameters(My_Scanner* s, const JobInputs& inputs, vscore:
 SANE_Status scan_start(My_Scanner* s)
 {
     writelog(kSource, __LINE__, kIndent, "my_sane_start \n");
-    if (s->cancel.load() != 0) {
+    // A cancel before this call ends the job it cancelled; one that comes
+    // from here on is kept and cancels the job this call starts.
+    if (s->cancel.exchange(0) != 0) {
         scan_end_job(s);
-        s->cancel.store(0);
+        if (s->cancel.load() != 0) {
+            return SANE_STATUS_CANCELLED;
+        }
     }
     if (s->job == nullptr) {
         if (g_owner != nullptr && g_owner != s) {
@@ -605,7 +626,7 @@ SANE_Status scan_start(My_Scanner* s)
     }
     bool cancelled = false;
     PageLink* page = job->queue->Fetch(job->currentPage, s->cancel, backend_timings().cancelCheckMs, &cancelled);
-    if (cancelled) {
+    if (cancelled || (page == nullptr && s->cancel.load() != 0)) {
         writelog(kSource, __LINE__, kIndent, "my_sane_start cancelled\n");
         return SANE_STATUS_CANCELLED;
     }
@@ -616,21 +637,11 @@ SANE_Status scan_start(My_Scanner* s)
             return SANE_STATUS_NO_DOCS;
         }
         writelog(kSource, __LINE__, kIndent, "my_sane_read ERR1  page count = %d\n", pages);
-        error_detect(kSource, __LINE__);
-        return SANE_STATUS_INVAL;
+        return sane_status_of(kStatusNoPageAtAll);
     }
     job->currentPage = page->pagenum + 1;
     s->current = page;
-    if (page->status != 0) {
-        writelog(kSource, __LINE__, kIndent, "Error detect %x   page=%d\n", page->status, page->pagenum);
-        return map_page_status(page->status);
-    }
-    if (!Consistent(page)) {
-        writelog(kSource, __LINE__, kIndent, "my_sane_read ERR4  result = %x\n", page->status);
-        error_detect(kSource, __LINE__);
-        return SANE_STATUS_INVAL;
-    }
-    return SANE_STATUS_GOOD;
+    return PageStatus(page);
 }
 
 SANE_Status scan_read(My_Scanner* s, SANE_Byte* buf, SANE_Int max, SANE_Int* len)
@@ -645,13 +656,9 @@ SANE_Status scan_read(My_Scanner* s, SANE_Byte* buf, SANE_Int max, SANE_Int* len
         return SANE_STATUS_INVAL;
     }
     PageLink* page = s->current;
-    if (page->status != 0) {
-        writelog(kSource, __LINE__, kIndent, "Error detect %x   page=%d\n", page->status, page->pagenum);
-        return map_page_status(page->status);
-    }
-    if (!Consistent(page)) {
-        writelog(kSource, __LINE__, kIndent, "my_sane_read ERR4  result = %x\n", page->status);
-        return SANE_STATUS_INVAL;
+    SANE_Status const status = PageStatus(page);
+    if (status != SANE_STATUS_GOOD) {
+        return status;
     }
     const uint64_t rowBytes = RowBytes(page);
     const uint64_t stride = page->ScannedBmpData.bytesPerLine;
@@ -705,7 +712,7 @@ void scan_end_job(My_Scanner* s)
         return;
     }
     writelog(kSource, __LINE__, kIndent, "my_sane_cancel(SANE_Handle handle)\n");
-    s->cancel.store(1);
+    job->ending.store(true);
     if (job->reader.joinable()) {
         job->reader.join();
     }

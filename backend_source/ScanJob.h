@@ -23,24 +23,26 @@ struct JobInputs {
 
 // sane_start: starts the job when the handle has none (ending a cancelled
 // one first), gives the previous page back and waits for the next page to
-// deliver. GOOD with a page; NO_DOCS when the job had pages and none is
-// left; INVAL when the job ended without any page or the page is not
-// consistent; CANCELLED when sane_cancel came while waiting; the page's
-// device error otherwise. DEVICE_BUSY while another handle's job runs.
-// Front end's thread.
+// deliver. GOOD with a page; NO_DOCS when no page is left, also when the job
+// ended without any; CANCELLED when sane_cancel came while starting or
+// waiting; otherwise the status of the failure (SaneStatus.h). DEVICE_BUSY
+// while another handle's job runs. Front end's thread.
 SANE_Status scan_start(My_Scanner* s);
 // sane_read: copies lines of the current page into buf, whole lines when
 // one fits, else a part of the line. *len is 0 unless GOOD. EOF after the
 // page's last byte. Front end's thread.
 SANE_Status scan_read(My_Scanner* s, SANE_Byte* buf, SANE_Int max, SANE_Int* len);
-// sane_cancel: only sets the handle's cancel flag, so a signal handler may
-// call it; the reader then gives every further page back at once and the
-// next call of the handle acts on it.
+// sane_cancel: only sets the handle's cancel flag (no lock, no I/O, no
+// allocation), so a signal handler on any thread may call it. Within one
+// poll the reader asks the engine to abort the scan, so the device stops
+// feeding, and gives every page that still arrives back; a waiting or later
+// sane_start or sane_read of the job gives CANCELLED, and the next
+// sane_start ends the job and begins a new one.
 void scan_cancel(My_Scanner* s);
-// Ends the handle's job: sets the cancel flag, waits for the reader thread
-// (which drains the engine until ALLEND or its time-out), gives every queued
-// page back once and frees the job. A handle without a job is left as it is.
-// Front end's thread.
+// Ends the handle's job: the reader aborts the scan as for a cancel, is
+// waited for (at most until the engine gives up on the device's
+// acknowledgement), every queued page goes back once and the job is freed.
+// A handle without a job is left as it is. Front end's thread.
 void scan_end_job(My_Scanner* s);
 // The handle whose job is running, null when none; one engine serves all.
 My_Scanner* scan_job_owner();
@@ -51,11 +53,6 @@ My_Scanner* scan_job_owner();
 // device or one that the margins leave empty. Any thread; writes only p and
 // s->devcap->sourceSelected.
 SANE_Status fill_scan_parameters(My_Scanner* s, const JobInputs& inputs, vscore::VS_SCANNER_PARAMETERS* p);
-
-// The SANE status of a failed page read's result: the device's code in the
-// low byte of a device error (0x90 NO_DOCS, 0x91 and 0x93 JAMMED, 0xA0
-// COVER_OPEN, any other INVAL); IO_ERROR for every other failure.
-SANE_Status map_page_status(uint32_t status);
 
 // The margin trace on standard error (on while the debug log is on).
 void scan_set_margin_trace(bool on);

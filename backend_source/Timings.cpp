@@ -23,7 +23,7 @@ BackendTimings MakeTimings()
         return timings;
     }
     for (int* ms : {&timings.pageTimeoutLowMs, &timings.pageTimeoutMidMs, &timings.pageTimeoutHighMs,
-                    &timings.statusPollMs, &timings.cancelCheckMs, &timings.browseBoundMs}) {
+                    &timings.statusPollMs, &timings.abortWaitMs, &timings.cancelCheckMs, &timings.browseBoundMs}) {
         *ms = Scaled(*ms, scale);
     }
     return timings;

@@ -1,6 +1,7 @@
 // The backend's waits in one table: the reader thread's page time-outs by
-// resolution, its status poll, how often a waiting call looks at the cancel
-// flag, and the bound of an mDNS browse.
+// resolution, its status poll and its bound on the answer to an abort, how
+// often a waiting call looks at the cancel flag, and the bound of an mDNS
+// browse.
 #pragma once
 
 #include <cstdint>
@@ -10,8 +11,11 @@ struct BackendTimings {
     int pageTimeoutMidMs = 30000;    // 300 to 600 dpi
     int pageTimeoutHighMs = 120000;  // above 600 dpi
     int statusPollMs = 200;          // between two GetScanStatus polls
-    int cancelCheckMs = 100;         // a call waiting for a page looks at the cancel flag
-    int browseBoundMs = 5000;        // a whole mDNS browse, resolvers included
+    // The reader's bound on the engine's answer to an abort: the engine
+    // gives up on an unacknowledged abort after 10 s, with 100-ms reads.
+    int abortWaitMs = 12000;
+    int cancelCheckMs = 100;   // a call waiting for a page looks at the cancel flag
+    int browseBoundMs = 5000;  // a whole mDNS browse, resolvers included
 };
 
 // The table in force: the values above; a build with VEXMOR_TEST_HOOKS

@@ -17,25 +17,37 @@ function(vexmor_apply_sanitizers)
   endif()
 endfunction()
 
-# vexmor_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [ENVIRONMENT ...] [TIMEOUT s])
-# One GoogleTest program registered as one ctest test. Labels: unit (default),
-# slow, root (skips when not root), threads (also run in the ThreadSanitizer build).
+# vexmor_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [ENVIRONMENT ...] [TIMEOUT s] [SHARDS ...])
+# One GoogleTest program registered as one ctest test, or with SHARDS as one
+# test <name>_<shard> per shard running the cases whose parameter name is
+# that shard (--gtest_filter=*/<shard>), so that they run side by side.
+# Labels: unit (default), slow, root (skips when not root), threads (also
+# run in the ThreadSanitizer build).
 # A program whose tests all GTEST_SKIP exits 77, a ctest skip.
 function(vexmor_test name)
   if(NOT VEXMOR_TESTS)
     return()
   endif()
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS;ENVIRONMENT;SHARDS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} vexmor_gtest_main GTest::gtest Threads::Threads ${CMAKE_DL_LIBS})
-  add_test(NAME ${name} COMMAND ${name})
   if(NOT T_LABELS)
     set(T_LABELS unit)
   endif()
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
-  set_tests_properties(${name} PROPERTIES
+  set(tests ${name})
+  if(T_SHARDS)
+    set(tests "")
+    foreach(shard ${T_SHARDS})
+      add_test(NAME ${name}_${shard} COMMAND ${name} --gtest_filter=*/${shard})
+      list(APPEND tests ${name}_${shard})
+    endforeach()
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+  endif()
+  set_tests_properties(${tests} PROPERTIES
     LABELS "${T_LABELS}"
     TIMEOUT ${T_TIMEOUT}
     SKIP_RETURN_CODE 77

@@ -26,9 +26,7 @@ using sanetest::FrontEnd;
 using sanetest::Result;
 using scanner_sim::Simulator;
 
-// The simulator's model, as its USB product text and the registration
-// line name it.
-inline constexpr char kModels[] = "[Support Model]\n0x0400,1,2,\"SIM-DS2\"\n";
+// The simulator's USB product ID, as the model file names it.
 inline constexpr uint16_t kProduct = 0x0400;
 inline constexpr char kDuplex[] = "Automatic Document Feeder(left aligned,Duplex)";
 inline constexpr char kSimplex[] = "Automatic Document Feeder(left aligned)";
@@ -64,7 +62,12 @@ class Scanner {
 public:
     Scanner(FrontEnd& f, Transport transport, const SimSetup& setup) : f_(f), transport_(transport)
     {
-        f.Models(kModels);
+        // The model file names the profile's model by its first word, as
+        // the USB discovery matches it against the device's product text.
+        scanner_sim::Profile profile;
+        std::string error;
+        EXPECT_TRUE(scanner_sim::Profile::Builtin(setup.profile, profile, error)) << error;
+        f.Models("[Support Model]\n0x0400,1,2,\"" + profile.model.substr(0, profile.model.find(' ')) + "\"\n");
         mkdir((f.Dir() / "simdumps").c_str(), 0755);
         std::remove(TranscriptPath().c_str());
         if (transport == Transport::kUsb) {
@@ -93,7 +96,6 @@ public:
         o.transcriptPath = TranscriptPath();
         sim_ = std::make_unique<Simulator>(o);
         std::vector<scanner_sim::Sheet> sheets;
-        std::string error;
         for (const std::string& spec : setup.sheetSpecs) {
             scanner_sim::Sheet sheet;
             EXPECT_TRUE(scanner_sim::Sheet::Parse(spec, sheet, error)) << error;
@@ -180,8 +182,10 @@ inline bool ReadScanimagePnm(const std::string& path, simtest::Pnm& pnm)
     return simtest::ReadPnmBytes(simtest::Bytes(whole.begin(), whole.end()), pnm);
 }
 
-// The front end over the real engine of this build tree, per transport.
-class RealEngine : public testing::TestWithParam<Transport> {
+// The front end over the real engine of this build tree, for cases
+// parameterised by Param (RealEngine: the transport).
+template <class Param>
+class RealEngineWith : public testing::TestWithParam<Param> {
 protected:
     void SetUp() override
     {
@@ -217,5 +221,7 @@ protected:
 
     FrontEnd f_;
 };
+
+using RealEngine = RealEngineWith<Transport>;
 
 }  // namespace realengine

@@ -69,17 +69,23 @@ if [ -s ./services ]; then
     sleep 0.1
   done
 fi
-[ -f ./env ] && . ./env
-"${program[@]}" >./prog.out 2>./prog.err &
+# The program's environment is its own: the commands below must not load
+# its preload library.
+( if [ -f ./env ]; then . ./env; fi; exec "${program[@]}" ) >./prog.out 2>./prog.err &
 prog=$!
 echo "$prog" >./prog.pid
 if [ -s ./interrupt ]; then
-  file=$(cat ./interrupt)
-  while kill -0 "$prog" 2>/dev/null && [ ! -e "$file" ]; do sleep 0.02; done
+  file=$(sed -n 1p ./interrupt)
+  text=$(sed -n 2p ./interrupt)
+  until ! kill -0 "$prog" 2>/dev/null || { [ -e "$file" ] && { [ -z "$text" ] || grep -qF -- "$text" "$file"; }; }; do
+    sleep 0.02
+  done
+  date +%s.%N >./prog.interrupted
   kill -INT "$prog" 2>/dev/null
 fi
 wait "$prog"
 rc=$?
+date +%s.%N >./prog.ended
 : >./prog.pid
 cp /tmp/kavrun5.log ./kavrun5.log 2>/dev/null
 exit $rc
@@ -153,7 +159,11 @@ void FrontEnd::UsbDevices(const std::string& lines) { dir_.Write("usb.devices", 
 void FrontEnd::EngineDirs(const std::vector<std::string>& dirs) { engineDirs_ = dirs; }
 void FrontEnd::Env(const std::string& name, const std::string& value) { env_.emplace_back(name, value); }
 void FrontEnd::Services(const std::vector<Service>& services) { services_ = services; }
-void FrontEnd::InterruptWhenExists(const std::string& file) { interruptFile_ = file; }
+void FrontEnd::InterruptWhenExists(const std::string& file, const std::string& text)
+{
+    interruptFile_ = file;
+    interruptText_ = text;
+}
 
 std::string FrontEnd::BuildDir()
 {
@@ -202,13 +212,14 @@ Result FrontEnd::Run(const std::vector<std::string>& argv, int timeoutSeconds)
         services += s.name + "|" + s.host + "|" + s.address + "|" + Join(quoted, " ") + "\n";
     }
     dir_.Write("services", services);
-    dir_.Write("interrupt", interruptFile_);
+    dir_.Write("interrupt", interruptFile_.empty() ? "" : interruptFile_ + "\n" + interruptText_ + "\n");
     std::remove((dir_ / "private_network").c_str());
     if (privateNetwork_ || !services_.empty() || network_ != nullptr) {
         dir_.Write("private_network", "");
     }
     dir_.Write("frontend.sh", kScript);
-    for (const char* stale : {"ledger", "kavrun5.log", "prog.out", "prog.err", "prog.pid"}) {
+    for (const char* stale :
+         {"ledger", "kavrun5.log", "prog.out", "prog.err", "prog.pid", "prog.interrupted", "prog.ended"}) {
         std::remove((dir_ / stale).c_str());
     }
 
@@ -268,6 +279,8 @@ Result FrontEnd::Run(const std::vector<std::string>& argv, int timeoutSeconds)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.interruptedAt = std::atof(ScratchDir::Read(dir_ / "prog.interrupted").c_str());
+    result.endedAt = std::atof(ScratchDir::Read(dir_ / "prog.ended").c_str());
     result.out = ScratchDir::Read(dir_ / "prog.out");
     result.err = ScratchDir::Read(dir_ / "prog.err") + ScratchDir::Read(dir_ / "setup.log");
     return result;

@@ -34,6 +34,10 @@ struct Service {
 struct Result {
     int exitCode = -1;  // the program's exit status; 128 + n after signal n
     bool timedOut = false;
+    // When the program was sent SIGINT (0 when it was not) and when it
+    // ended, in seconds of the real-time clock.
+    double interruptedAt = 0;
+    double endedAt = 0;
     std::string out;
     std::string err;
 };
@@ -70,8 +74,8 @@ public:
     // may have started its own peers; as PrivateNetwork otherwise.
     void UseNetwork(nettest::NetNamespace* ns) { network_ = ns; }
     // Sends SIGINT to the program once this file (in the scratch folder)
-    // exists.
-    void InterruptWhenExists(const std::string& file);
+    // exists and, when text is given, holds it.
+    void InterruptWhenExists(const std::string& file, const std::string& text = "");
 
     // Runs argv (paths relative to the scratch folder work; the program's
     // working folder is it) and waits at most timeoutSeconds.
@@ -97,6 +101,7 @@ private:
     std::vector<Service> services_;
     bool privateNetwork_ = false;
     std::string interruptFile_;
+    std::string interruptText_;
     std::string preload_;
     nettest::NetNamespace* network_ = nullptr;  // not owned
 };
