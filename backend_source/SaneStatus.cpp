@@ -41,6 +41,9 @@ constexpr StatusRow kRows[] = {
     {0x40210012, kCode, SANE_STATUS_IO_ERROR, "the device could not be opened"},
     {0x40401010, kCode, SANE_STATUS_IO_ERROR, "the device's data contradict what it declared"},
     {0x30401008, kCode, SANE_STATUS_IO_ERROR, "an unforeseen failure while a page was read or processed"},
+    // The engine gives a page's JPEG stream that does not decode the code of
+    // an allocation failure.
+    {0x30402001, kCode, SANE_STATUS_IO_ERROR, "a page that did not decode or could not be held"},
     {0x70403004, kCode, SANE_STATUS_IO_ERROR, "page data that decoding or enhancement could not take"},
     {0x50000090, kCode, SANE_STATUS_NO_DOCS, "the feeder is empty"},
     {0x50000091, kCode, SANE_STATUS_JAMMED, "paper jam"},

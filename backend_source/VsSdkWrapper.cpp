@@ -7,6 +7,8 @@
 
 #include <cstdio>
 
+#include "backend_source/DebugLog.h"
+
 void* dlhandle = nullptr;
 vscore::IVexmorApi* pp = nullptr;
 
@@ -106,15 +108,20 @@ VSRSLT vssdkwrapper_StartScanning(vscore::VS_SCANNER_PARAMETERS* parameters)
     return pp != nullptr ? pp->StartScanning(parameters) : kVsNoEngine;
 }
 
+// The engine's page numbers of every read and give-back go to the debug log,
+// so that a run can be checked for pages kept or given back twice.
 VSRSLT vssdkwrapper_ReadImageData(vscore::tagVS_SCAN_IMAGEDATA* image, int* pageNumber)
 {
-    return pp != nullptr ? pp->ReadImageData(image, pageNumber) : kVsNoEngine;
+    VSRSLT const result = pp != nullptr ? pp->ReadImageData(image, pageNumber) : kVsNoEngine;
+    writelog("wrapper", __LINE__, 3, "engine page %d read: %x\n", pageNumber != nullptr ? *pageNumber : -1, result);
+    return result;
 }
 
 bool vssdkwrapper_AbortScanning() { return pp != nullptr && pp->AbortScanning(); }
 
 void vssdkwrapper_FreeImageData(int pageNumber)
 {
+    writelog("wrapper", __LINE__, 3, "engine page %d given back\n", pageNumber);
     if (pp != nullptr) {
         pp->FreeImageData(pageNumber);
     }

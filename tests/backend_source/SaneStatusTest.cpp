@@ -24,7 +24,7 @@ TEST(SaneStatus, EachCodeGivesTheStatusThatNamesItsFault)
         {0x40500031, SANE_STATUS_IO_ERROR}, {0x40500032, SANE_STATUS_IO_ERROR}, {0x40500016, SANE_STATUS_IO_ERROR},
         // Page data the device contradicts or that decoding could not take.
         {0x40401010, SANE_STATUS_IO_ERROR}, {0x70403004, SANE_STATUS_IO_ERROR}, {0x30401008, SANE_STATUS_IO_ERROR},
-        {0x6040100F, SANE_STATUS_IO_ERROR},
+        {0x30402001, SANE_STATUS_IO_ERROR}, {0x6040100F, SANE_STATUS_IO_ERROR},
         // The device's own errors: empty feeder, jams, double feed, cover, others.
         {0x50000090, SANE_STATUS_NO_DOCS}, {0x50000091, SANE_STATUS_JAMMED}, {0x50000092, SANE_STATUS_JAMMED},
         {0x50000093, SANE_STATUS_JAMMED}, {0x500000A0, SANE_STATUS_COVER_OPEN}, {0x500000C5, SANE_STATUS_IO_ERROR},
@@ -33,7 +33,7 @@ TEST(SaneStatus, EachCodeGivesTheStatusThatNamesItsFault)
         {kStatusPageTimedOut, SANE_STATUS_IO_ERROR}, {kStatusPageInconsistent, SANE_STATUS_IO_ERROR},
         {kStatusNoPageAtAll, SANE_STATUS_NO_DOCS},
         // By class: memory, a bad request, state, resources, files, anything undefined.
-        {0x30402001, SANE_STATUS_NO_MEM}, {0x30100007, SANE_STATUS_NO_MEM}, {0x70300002, SANE_STATUS_INVAL},
+        {0x30500007, SANE_STATUS_NO_MEM}, {0x30100007, SANE_STATUS_NO_MEM}, {0x70300002, SANE_STATUS_INVAL},
         {0x7010000A, SANE_STATUS_INVAL}, {0x10100001, SANE_STATUS_IO_ERROR}, {0x20100006, SANE_STATUS_IO_ERROR},
         {0xA070200C, SANE_STATUS_IO_ERROR}, {0xC040100E, SANE_STATUS_IO_ERROR}, {0x000000D0, SANE_STATUS_IO_ERROR},
         {0x01000005, SANE_STATUS_CANCELLED},
