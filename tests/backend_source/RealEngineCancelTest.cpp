@@ -38,15 +38,6 @@ std::string NameOf(const testing::TestParamInfo<Device>& info)
            (std::string(info.param.profile) == "gen2-adf" ? "gen2" : "gen1");
 }
 
-int Count(const std::vector<std::string>& lines, const std::string& text)
-{
-    int n = 0;
-    for (const std::string& line : lines) {
-        n += line.find(text) != std::string::npos ? 1 : 0;
-    }
-    return n;
-}
-
 // The last change of a file, in seconds of the real-time clock.
 double Mtime(const std::string& path)
 {

@@ -120,6 +120,14 @@ public:
         f.Registered("DEVICE=sim , SIM-DS2 , 1 , IP-ADDRESS=" + sim_->Address() + "\n");
     }
 
+    // Lets a second front end reach the same simulator over the network.
+    void AlsoFor(FrontEnd& other) const
+    {
+        other.Models(ScratchDir::Read(f_.Dir() / "opt/models/models.ini"));
+        other.Registered("DEVICE=sim , SIM-DS2 , 1 , IP-ADDRESS=" + sim_->Address() + "\n");
+        other.UseNetwork(network_.get());
+    }
+
     // The SANE device name the backend gives it.
     std::string Device() const
     {
@@ -159,6 +167,16 @@ private:
     std::unique_ptr<Simulator> sim_;  // ends before its namespace
 };
 
+// The transcript lines that hold text.
+inline int Count(const std::vector<std::string>& lines, const std::string& text)
+{
+    int n = 0;
+    for (const std::string& line : lines) {
+        n += line.find(text) != std::string::npos ? 1 : 0;
+    }
+    return n;
+}
+
 // A PNM file as scanimage writes it (with a comment line in its header).
 inline bool ReadScanimagePnm(const std::string& path, simtest::Pnm& pnm)
 {
@@ -197,10 +215,15 @@ protected:
         if (access(engine.c_str(), R_OK) != 0) {
             GTEST_SKIP() << "the real engine " << engine << " is not built in this tree";
         }
-        f_.EngineDirs({FrontEnd::BuildDir() + "/lib"});
-        // No replay mock and no engine logs: the home folder does not exist
-        // inside the front end's namespaces.
-        f_.Env("HOME", f_.Dir() / "no-home");
+        UseRealEngine(f_);
+    }
+
+    // The real engine of this tree for a front end, without a home folder:
+    // no replay mock and no engine logs.
+    static void UseRealEngine(FrontEnd& f)
+    {
+        f.EngineDirs({FrontEnd::BuildDir() + "/lib"});
+        f.Env("HOME", f.Dir() / "no-home");
     }
 
     // The pages of a batch written as outN.pnm, counted from out1.pnm.

@@ -2,7 +2,9 @@
 // feeder job in one batch (6 pages duplex) with the simulator's pixels, the
 // jam, cover-open and empty-feeder statuses, and python3-sane's multi_scan,
 // over the network and over USB (RealEngineFixture.h).
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/backend_source/RealEngineFixture.h"
@@ -101,6 +103,60 @@ TEST_P(RealEngine, PythonSaneMultiScanGivesThreeImages)
     Result const r = f_.Run({"/usr/bin/python3", "-c", program});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "(413, 583) L\n(413, 583) L\n(413, 583) L\n") << r.err;
+}
+
+// Every option's default passes its own constraint, so scanimage sets none
+// of them rounded; a scan with all defaults and SANE's own read test (-T)
+// work on every simulated device.
+TEST_P(RealEngine, DefaultsScanWithoutWarningsOnEveryProfile)
+{
+    for (const char* profile : {"gen2-adf", "gen1-adf", "gen1-fb-adf"}) {
+        SCOPED_TRACE(profile);
+        SimSetup setup;
+        setup.profile = profile;
+        // Over the network the runs share the feeder; the device takes its
+        // time per sheet, so each run's cancel leaves the rest in it.
+        setup.sheets = 6;
+        setup.settings = {{"sheet-ms", "3000"}};
+        setup.timeScale = 0.1;
+        Scanner scanner(f_, GetParam(), setup);
+        std::remove((f_.Dir() / "default.pnm").c_str());
+        for (const std::vector<std::string>& options :
+             {std::vector<std::string>{"-A"}, {"-o", "default.pnm"}, {"-T"}}) {
+            SCOPED_TRACE(options[0]);
+            std::vector<std::string> argv = {"scanimage", "-d", scanner.Device()};
+            argv.insert(argv.end(), options.begin(), options.end());
+            Result const r = f_.Run(argv);
+            EXPECT_EQ(0, r.exitCode) << r.err;
+            EXPECT_EQ(std::string::npos, r.err.find("rounded value")) << r.err;
+        }
+        EXPECT_TRUE(ScratchDir::Exists(f_.Dir() / "default.pnm"));
+    }
+}
+
+// A second host on a device that serves a scan is told the device is busy.
+TEST_P(RealEngine, ASecondFrontEndOnADeviceInUseSaysDeviceBusy)
+{
+    if (GetParam() != Transport::kNetwork) {
+        GTEST_SKIP() << "a USB device lives inside its one front end here";
+    }
+    SimSetup setup;
+    setup.sheets = 2;
+    setup.settings = {{"sheet-ms", "3000"}};
+    setup.timeScale = 0.5;
+    Scanner scanner(f_, GetParam(), setup);
+    std::thread first([&] { Batch(f_, scanner, "True Gray", kSimplex); });
+    FrontEnd second;
+    UseRealEngine(second);
+    scanner.AlsoFor(second);
+    auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (Count(scanner.Transcript(), "\"event\":\"scan\"") == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    Result const r = second.Run({"scanimage", "-d", scanner.Device(), "-A"});
+    first.join();
+    EXPECT_NE(0, r.exitCode);
+    EXPECT_NE(std::string::npos, r.err.find("Device busy")) << r.err;
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, RealEngine, testing::Values(Transport::kNetwork, Transport::kUsb),
