@@ -289,9 +289,10 @@ TEST_F(ScanJob, CancelReturnsAtOnceAndTheBlockedStartGivesCancelled)
     EXPECT_EQ(SANE_STATUS_CANCELLED, sane_vordane5_read(h, buffer, sizeof buffer, &length));
     EXPECT_EQ(0, length);
 
-    // The next start ends the old job (the reader gave pages 2 and 3 back)
-    // and begins a new one.
+    // The next start ends the old job (the reader asked the engine once to
+    // abort and gave pages 2 and 3 back) and begins a new one.
     ASSERT_EQ(SANE_STATUS_GOOD, sane_vordane5_start(h));
+    EXPECT_EQ(1u, Ledger("AbortScanning").size());
     EXPECT_EQ(2u, Ledger("StartScanning").size());
     EXPECT_EQ(std::vector<uint8_t>(8, 1), BackendFixture::ReadPage(h, 64, &end));
     sane_vordane5_close(h);
@@ -311,10 +312,11 @@ TEST_F(ScanJob, CloseAndExitMidJobJoinTheReaderAndGiveEveryPageBack)
     SANE_Byte buffer[10];
     SANE_Int length = 0;
     ASSERT_EQ(SANE_STATUS_GOOD, sane_vordane5_read(h, buffer, sizeof buffer, &length));
-    sane_vordane5_close(h);  // mid-page, no cancel first
+    sane_vordane5_close(h);  // mid-page, no cancel first: the scan is aborted
     std::string why;
     EXPECT_TRUE(BackendFixture::EveryPageFreedOnce(&why)) << why;
     EXPECT_EQ(3u, Ledger("FreeImageData").size());
+    EXPECT_EQ(1u, Ledger("AbortScanning").size());
     sane_vordane5_exit();
 
     fakeengine::ClearLedger();
