@@ -300,6 +300,23 @@ TEST_F(ScanJob, CancelReturnsAtOnceAndTheBlockedStartGivesCancelled)
     EXPECT_TRUE(BackendFixture::EveryPageFreedOnce(&why)) << why;
 }
 
+// A cancel that comes while sane_start starts the job cancels that job: the
+// start gives CANCELLED and the engine is asked to abort.
+TEST_F(ScanJob, ACancelDuringTheJobStartIsKept)
+{
+    SANE_Handle h = Open("start-delay 300\npage 8 1 8 fill:1\n");
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        sane_vordane5_cancel(h);
+    });
+    EXPECT_EQ(SANE_STATUS_CANCELLED, sane_vordane5_start(h));
+    canceller.join();
+    sane_vordane5_close(h);
+    EXPECT_EQ(1u, Ledger("AbortScanning").size());
+    std::string why;
+    EXPECT_TRUE(BackendFixture::EveryPageFreedOnce(&why)) << why;
+}
+
 TEST_F(ScanJob, CloseAndExitMidJobJoinTheReaderAndGiveEveryPageBack)
 {
     const std::string timeline =

@@ -233,6 +233,7 @@ public:
 
     VSRSLT StartScanning(vscore::VS_SCANNER_PARAMETERS* parameters) override
     {
+        std::this_thread::sleep_for(std::chrono::milliseconds(script_.startDelayMs));
         std::lock_guard<std::mutex> lock(g_mutex);
         VSRSLT result = static_cast<VSRSLT>(script_.Result("StartScanning"));
         Call call = Begin("StartScanning");

@@ -49,6 +49,7 @@
 //   bitmap <field> <value>       a field of the ScanBitmapImageInfo that
 //                                GetScanBitmapImageInfo returns.
 //   status-delay <ms>            every GetScanStatus first sleeps this long.
+//   start-delay <ms>             every StartScanning first sleeps this long.
 //   scan                         starts a new timeline; the n-th successful
 //                                StartScanning plays timeline n (the last
 //                                one again when they run out). Steps before

@@ -35,6 +35,7 @@ struct Script {
     PushScanKeyInfo push{};
     ScanBitmapImageInfo bitmap{};
     int statusDelayMs = 0;
+    int startDelayMs = 0;
     std::vector<std::vector<Step>> timelines;
 
     int64_t Result(const std::string& op, int64_t fallback = 0) const
