@@ -48,9 +48,12 @@ ERRORS = ("IO_ERROR", "DEVICE_BUSY", "INVAL", "UNSUPPORTED", "ACCESS_DENIED", "N
 
 
 class Fault:
-    def __init__(self, name, sim, expect, pages, sheets=3, interrupt=False, timeout=60):
+    def __init__(self, name, sim, expect, pages, sheets=3, interrupt=False, timeout=60, profile="gen2-adf",
+                 options=()):
         self.name = name
         self.sim = sim              # scanner-sim options
+        self.profile = profile      # the simulator's profile
+        self.options = options      # scanimage options beyond the common ones
         self.expect = expect        # acceptable SANE statuses
         self.pages = pages          # pages the device sends whole before the fault
         self.sheets = sheets
@@ -69,7 +72,9 @@ FAULTS = [
     Fault("paper jam", ["--fault", "jam@page=2,line=20"], ("JAMMED",), 1),
     Fault("cover open", ["--fault", "cover-open@page=2,line=5"], ("COVER_OPEN",), 1),
     Fault("empty feeder", [], ("NO_DOCS",), 0, sheets=0),
-    Fault("double feed", ["--fault", "double-feed@page=2,line=20"], ERRORS + ("JAMMED",), 1),
+    # A double feed stops only a scan that asks the device to detect them.
+    Fault("double feed", ["--fault", "double-feed@page=2,line=20"], ERRORS + ("JAMMED",), 1,
+          profile="gen2-adf-detect", options=("--MultifeedDetection=yes",)),
     Fault("corrupt JPEG", ["--fault", "jpeg-corrupt@page=2"], ERRORS, 1),
     Fault("Ctrl-C in the middle of a page", ["--fault", "stall=3000@page=2,line=40"], ("CANCELLED",), 1,
           interrupt=True),
@@ -128,9 +133,9 @@ def valgrind_findings(log):
 
 def run_fault(r, fault, use_valgrind):
     folder = r.fresh("fault-" + re.sub(r"[^a-z0-9]+", "-", fault.name.lower()).strip("-"))
-    sim_args = ["--profile", "gen2-adf", "--sheets", str(fault.sheets), "--time-scale", "0.1"] + fault.sim
+    sim_args = ["--profile", fault.profile, "--sheets", str(fault.sheets), "--time-scale", "0.1"] + fault.sim
     scan_args = ["--batch=out%d.pnm", "--format=pnm", "--source", rig.SIMPLEX, "--mode", "True Gray",
-                 "--resolution", "100", "-x", "105", "-y", "148"]
+                 "--resolution", "100", "-x", "105", "-y", "148"] + list(fault.options)
     wrapper = None
     log = os.path.join(folder, "valgrind.log")
     if use_valgrind:
