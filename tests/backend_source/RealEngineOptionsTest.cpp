@@ -176,6 +176,16 @@ TEST_P(RealEngineOptions, AutoDocumentSizeDeliversTheSheetsSize)
         {"generation 2, A4 by its standard size", "gen2-adf-detect", standard, {"A4"}, {kA4}, "GDS", "", ""},
         {"generation 1, A5 by its corners", "gen1-adf", {}, {"A5"}, {kA5}, "E", "", ""},
         {"generation 1, A4 by its corners", "gen1-adf", {}, {"A4"}, {kA4}, "E", "", ""},
+        // A device that images the sheet 2.9 mm inside its edges delivers
+        // the sheet less those margins.
+        {"generation 1, 2.9 mm margins, A5 by its corners",
+         "gen1-fb-adf",
+         {},
+         {"A5"},
+         {{148 - 5.8, 210 - 5.8}},
+         "E",
+         "",
+         ""},
         {"generation 1, the device's size",
          "gen1-adf",
          {{"command-version", "13"}},

@@ -1127,8 +1127,19 @@ void FrameHandler::Gen1(const std::string& name, const Bytes& frame)
                           std::to_string(DeviceModel::State::Pixels(max.width, ax)) + ",0," +
                           std::to_string(DeviceModel::State::Pixels(max.height, ay)));
         } else {
-            // The two corners of the sheet's leading edge.
-            SheetGeometry const g = GeometryOf(s_.NextSheet(source == 1), ax, ay);
+            // The two ends of the sheet's leading edge as far as the device
+            // sees it: within its margins (tenths of a millimetre) at either end.
+            SheetGeometry g = GeometryOf(s_.NextSheet(source == 1), ax, ay);
+            double const dx = g.x2 - g.x1;
+            double const dy = g.y2 - g.y1;
+            double const length = std::hypot(dx, dy);
+            double const inset = p.QRecord().MarginX * ax / 254.0;
+            if (length > 2 * inset) {
+                g.x1 += dx / length * inset;
+                g.y1 += dy / length * inset;
+                g.x2 -= dx / length * inset;
+                g.y2 -= dy / length * inset;
+            }
             r.data = text("R=" + std::to_string(ax) + "," + std::to_string(ay) +
                           "\nV1=" + std::to_string(std::lround(g.x1)) + "," + std::to_string(std::lround(g.y1)) +
                           "\nV2=" + std::to_string(std::lround(g.x2)) + "," + std::to_string(std::lround(g.y2)) + "\n");

@@ -479,6 +479,11 @@ Bytes Profile::QData() const
     if (generation == Generation::kTwo) {
         return Bytes{0x10};
     }
+    return gen1::EncodeQData(QRecord());
+}
+
+gen1::QFields Profile::QRecord() const
+{
     gen1::QFields q;
     q.CommandVersion = static_cast<uint8_t>(commandVersion);
     q.ColorType = 0x15;  // black and white, gray, 24-bit colour
@@ -495,6 +500,7 @@ Bytes Profile::QData() const
         q.FbMaxX = static_cast<uint16_t>(flatbedMax.width);
         q.FbMaxY = static_cast<uint16_t>(flatbedMax.height);
         q.FbResoX = q.FbResoY = 600;
+        q.MarginX = q.MarginY = 29;  // 2.9 mm on each side, its images and its paper detection alike
     }
     q.SimResoX = q.SimResoY = q.DupResoX = q.DupResoY = 600;
     q.ScanEvent = 0x0F;
@@ -503,7 +509,7 @@ Bytes Profile::QData() const
     for (const auto& [field, value] : qItems) {
         QFieldTable().at(field).second(q, static_cast<uint64_t>(value));
     }
-    return gen1::EncodeQData(q);
+    return q;
 }
 
 answer_encoders::AnswerProfile Profile::QdiAnswer() const

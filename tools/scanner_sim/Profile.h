@@ -115,6 +115,8 @@ struct Profile {
     // The data of the Q answer: one byte 0x10 for generation 2, the 72-byte
     // record for generation 1.
     Bytes QData() const;
+    // The generation-1 record behind it, items applied.
+    gen1::QFields QRecord() const;
     // Tag-length-value records of QDI and GKP (ending in the end tag).
     answer_encoders::AnswerProfile QdiAnswer() const;
     answer_encoders::AnswerProfile GkpAnswer() const;
