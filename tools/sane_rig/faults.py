@@ -49,9 +49,12 @@ STATUS_TEXT = {
 
 
 class Fault:
-    def __init__(self, name, sim, expect, pages, sheets=3, interrupt=False, timeout=60, one_file=False):
+    def __init__(self, name, sim, expect, pages, sheets=3, interrupt=False, timeout=60, one_file=False,
+                 profile="gen2-adf", options=()):
         self.name = name
         self.sim = sim              # scanner-sim options
+        self.profile = profile      # the simulator's profile
+        self.options = options      # scanimage options beyond the common ones
         self.expect = expect        # the SANE status scanimage must report
         self.pages = pages          # pages the device sends whole before the fault
         self.sheets = sheets
@@ -72,7 +75,9 @@ FAULTS = [
     Fault("paper jam", ["--fault", "jam@page=2,line=20"], "JAMMED", 1),
     Fault("cover open", ["--fault", "cover-open@page=2,line=5"], "COVER_OPEN", 1),
     Fault("empty feeder", [], "NO_DOCS", 0, sheets=0),
-    Fault("double feed", ["--fault", "double-feed@page=2,line=20"], "JAMMED", 1),
+    # A double feed stops only a scan that asks the device to detect them.
+    Fault("double feed", ["--fault", "double-feed@page=2,line=20"], "JAMMED", 1,
+          profile="gen2-adf-detect", options=("--MultifeedDetection=yes",)),
     Fault("corrupt JPEG", ["--fault", "jpeg-corrupt@page=2"], "IO_ERROR", 1),
     Fault("the device's stop key", ["--fault", "stop-key@page=2,line=20"], "CANCELLED", 1),
     Fault("Ctrl-C in the middle of a page", ["--fault", "stall=3000@page=2,line=40"], "CANCELLED", 1,
@@ -156,10 +161,10 @@ def valgrind_findings(log):
 
 def run_fault(r, fault, use_valgrind):
     folder = r.fresh("fault-" + re.sub(r"[^a-z0-9]+", "-", fault.name.lower()).strip("-"))
-    sim_args = ["--profile", "gen2-adf", "--sheets", str(fault.sheets), "--time-scale", "0.1"] + fault.sim
+    sim_args = ["--profile", fault.profile, "--sheets", str(fault.sheets), "--time-scale", "0.1"] + fault.sim
     output = ["-o", "out1.pnm"] if fault.one_file else ["--batch=out%d.pnm"]
     scan_args = output + ["--format=pnm", "--source", rig.SIMPLEX, "--mode", "True Gray",
-                          "--resolution", "100", "-x", "105", "-y", "148"]
+                          "--resolution", "100", "-x", "105", "-y", "148"] + list(fault.options)
     wrapper = None
     log = os.path.join(folder, "valgrind.log")
     if use_valgrind:

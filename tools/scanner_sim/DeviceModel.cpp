@@ -4,6 +4,7 @@
 #include "tools/scanner_sim/DeviceModel.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <stdexcept>
 
@@ -24,6 +25,9 @@ constexpr uint32_t kMaxResolution = 9600;
 constexpr uint64_t kAnswerLimit = 0x40000;  // the host's receive buffer
 constexpr int kSplitPauseMs = 20;
 constexpr size_t kRandomPieceMax = 256;
+// The device errors for a scan the device cannot serve.
+constexpr uint8_t kCannotServe2 = 0x85;
+constexpr uint8_t kCannotServe1 = 0xD0;
 
 const char* const kGen2Commands[] = {"Q", "QDI", "CKD", "SSP", "GKP", "GCT", "GCP", "GDS", "XSC", "ABT"};
 const char* const kGen1Commands[] = {"Q", "D", "S", "K", "I", "P", "E", "X", "R"};
@@ -821,7 +825,17 @@ bool FrameHandler::CheckPageSize(const ScanRequest& r)
         w = r.width;
         h = r.height;
         if (w == 0 || h == 0) {
+            // A request the device cannot serve: it says so with a device
+            // error (a code of no known condition) and stays ready.
             s_.Violation("empty scan area", now_);
+            bool const gen2 = s_.profile.generation == Generation::kTwo;
+            OutItem item;
+            item.data = gen2 ? gen2_blocks::DeviceError(kCannotServe2) : Bytes{kCannotServe1};
+            item.chunking = session_.chunking;
+            s_.transcript.Add(s_.Event("answer", now_)
+                                  .Add("command", gen2 ? "XSC" : "X")
+                                  .AddHex("bytes", item.data.data(), item.data.size()));
+            session_.out.push_back(std::move(item));
             return false;
         }
     }
@@ -926,9 +940,13 @@ void FrameHandler::Gen2(const std::string& name, const Bytes& frame)
         uint64_t areaH = maxH;
         uint32_t const area = readAhead ? 1 : settings.scanArea.type;
         if (area == 3 || area == 4) {
+            // The size the device will find: the sheet's own when it
+            // straightens the sheet, else the box the skewed sheet covers.
             const Sheet& sheet = s_.NextSheet(source == 1);
-            areaW = std::min(maxW, DeviceModel::State::Pixels(sheet.width, ax));
-            areaH = std::min(maxH, DeviceModel::State::Pixels(sheet.height, ay));
+            bool const deskew = !readAhead && (settings.autoDeskew || area == 4);
+            SheetGeometry const g = GeometryOf(sheet, ax, ay, deskew);
+            areaW = std::min<uint64_t>(maxW, g.boxWidth);
+            areaH = std::min<uint64_t>(maxH, g.boxHeight);
         }
         framed.records = answer_encoders::AnswerProfile(answer_encoders::AnswerKind::Ssp)
                              .Only({0x2001, 0x2002, 0x2003, 0x2004})
@@ -967,16 +985,18 @@ void FrameHandler::Gen2(const std::string& name, const Bytes& frame)
             res = session_.ssp.resolution.x;
         }
         res = p.ActualResolution(res);
-        const Sheet& sheet = s_.NextSheet(feeder);
+        // The two corners of the sheet's leading edge: their distance is
+        // the sheet's width, their slope its skew.
+        SheetGeometry const g = GeometryOf(s_.NextSheet(feeder), res, res);
         framed.records = answer_encoders::AnswerProfile(answer_encoders::AnswerKind::Gds)
                              .Set("resolutionX", res)
                              .Set("resolutionY", res)
-                             .Set("vertexX1", 0)
-                             .Set("vertexY1", 0)
-                             .Set("vertexX2", static_cast<int64_t>(DeviceModel::State::Pixels(sheet.width, res)))
-                             .Set("vertexY2", static_cast<int64_t>(DeviceModel::State::Pixels(sheet.height, res)))
-                             .Set("paperSource", feeder ? 1 : 2)
-                             .Set("sizeInfo", sheet.paperCode)
+                             .Set("vertexX1", std::lround(g.x1))
+                             .Set("vertexY1", std::lround(g.y1))
+                             .Set("vertexX2", std::lround(g.x2))
+                             .Set("vertexY2", std::lround(g.y2))
+                             .Set("paperSource", feeder ? 2 : 1)  // GDS names the flatbed 1, the feeder 2
+                             .Set("sizeInfo", s_.NextSheet(feeder).paperCode)
                              .Set("paperSetDirection", 0)
                              .Set("paperDetectSensorInfo", 0x03)
                              .Records();
@@ -1027,6 +1047,10 @@ void FrameHandler::Gen2(const std::string& name, const Bytes& frame)
             r.width = uint64_t{x.scanArea.width} * r.resX / reqX;
             r.height = uint64_t{x.scanArea.height} * r.resY / reqY;
         }
+        // Area type 4 is the device's size detection with its deskew. A
+        // scan from the panel's settings detects double feeds.
+        r.deskew = !panel && (x.autoDeskew || area == 4);
+        r.multifeedDetect = panel || x.doubleFeedDetection.on;
         r.autoContinuous = !panel && x.autoContinuousScan.execute;
         r.autoTimeout = std::min<uint32_t>(x.autoContinuousScan.timeout, 0xFFFF);
         r.blankRemoval = !panel && x.blankPageRemoval.on;
@@ -1103,10 +1127,22 @@ void FrameHandler::Gen1(const std::string& name, const Bytes& frame)
                           std::to_string(DeviceModel::State::Pixels(max.width, ax)) + ",0," +
                           std::to_string(DeviceModel::State::Pixels(max.height, ay)));
         } else {
-            const Sheet& sheet = s_.NextSheet(source == 1);
+            // The two ends of the sheet's leading edge as far as the device
+            // sees it: within its margins (tenths of a millimetre) at either end.
+            SheetGeometry g = GeometryOf(s_.NextSheet(source == 1), ax, ay);
+            double const dx = g.x2 - g.x1;
+            double const dy = g.y2 - g.y1;
+            double const length = std::hypot(dx, dy);
+            double const inset = p.QRecord().MarginX * ax / 254.0;
+            if (length > 2 * inset) {
+                g.x1 += dx / length * inset;
+                g.y1 += dy / length * inset;
+                g.x2 -= dx / length * inset;
+                g.y2 -= dy / length * inset;
+            }
             r.data = text("R=" + std::to_string(ax) + "," + std::to_string(ay) +
-                          "\nV1=0,0\nV2=" + std::to_string(DeviceModel::State::Pixels(sheet.width, ax)) + "," +
-                          std::to_string(DeviceModel::State::Pixels(sheet.height, ay)) + "\n");
+                          "\nV1=" + std::to_string(std::lround(g.x1)) + "," + std::to_string(std::lround(g.y1)) +
+                          "\nV2=" + std::to_string(std::lround(g.x2)) + "," + std::to_string(std::lround(g.y2)) + "\n");
         }
         break;
     }
@@ -1123,6 +1159,10 @@ void FrameHandler::Gen1(const std::string& name, const Bytes& frame)
         scan.compression = request.compression == 2   ? ScanRequest::kPackBits
                            : request.compression == 3 ? ScanRequest::kJpeg
                                                       : ScanRequest::kRaw;
+        // SKEW_ADJUST, and AUTO_SIZE_SCAN (size detection with deskew);
+        // bit 0 of E switches multifeed detection on.
+        scan.deskew = request.scanType == 1 || request.scanType == 3;
+        scan.multifeedDetect = (request.extra & 1) != 0;
         if (request.scanType == 3) {
             scan.area = ScanRequest::kAuto;
             scan.sizeUnits = true;

@@ -55,8 +55,10 @@ struct ScanRequest {
     bool autoContinuous = false;
     uint32_t autoTimeout = 0;  // seconds
     bool blankRemoval = false;
-    bool sizeUnits = false;    // gen-1 AUTO_SIZE_SCAN: an image-size unit per page
-    bool cornerUnits = false;  // gen-1 CORNER_SCAN: a four-corner unit per page
+    bool deskew = false;           // the device straightens skewed sheets
+    bool multifeedDetect = false;  // a double feed stops the scan
+    bool sizeUnits = false;        // gen-1 AUTO_SIZE_SCAN: an image-size unit per page
+    bool cornerUnits = false;      // gen-1 CORNER_SCAN: a four-corner unit per page
 };
 
 class ScanJob;

@@ -51,21 +51,49 @@ PageContent::PageContent(PixelKind kind, uint32_t width, uint32_t height, uint32
 {
 }
 
+void PageContent::Turn(double x, double y, double sheetWidth, double sheetHeight, double sine, double cosine)
+{
+    turned_ = sheetWidth >= 1 && sheetHeight >= 1;
+    turn_ = Turned{x, y, sheetWidth, sheetHeight, sine, cosine};
+}
+
 void PageContent::Row(uint32_t y, uint8_t* out) const
 {
     uint64_t const bytes = RowBytes(kind_, width_);
-    if (blank_) {
+    if (blank_ && !turned_) {
         std::memset(out, kind_ == PixelKind::kMono ? 0x00 : 0xFF, bytes);
         return;
     }
-    unsigned const row = static_cast<unsigned>(std::min<uint64_t>(kRows - 1, uint64_t{y} * kRows / height_));
+    unsigned const straightRow = static_cast<unsigned>(std::min<uint64_t>(kRows - 1, uint64_t{y} * kRows / height_));
     if (kind_ == PixelKind::kMono) {
         std::memset(out, 0, bytes);
     }
     for (uint32_t x = 0; x < width_; ++x) {
         uint8_t rgb[3];
-        if (row == 0) {
-            unsigned const cell = static_cast<unsigned>(uint64_t{x} * 16 / width_);
+        unsigned row = straightRow;
+        uint64_t across = x;      // the pixel's place along the sheet's width
+        uint64_t wide = width_;   // of so many
+        bool background = false;  // off the sheet
+        if (turned_) {
+            // The pixel's place on the sheet: turned back about the sheet's
+            // top left corner.
+            double const dx = x + 0.5 - turn_.x;
+            double const dy = y + 0.5 - turn_.y;
+            double const u = dx * turn_.cosine + dy * turn_.sine;
+            double const v = dy * turn_.cosine - dx * turn_.sine;
+            background = !(u >= 0 && u < turn_.width && v >= 0 && v < turn_.height);
+            if (!background) {
+                row = std::min(kRows - 1, static_cast<unsigned>(v * kRows / turn_.height));
+                wide = 1u << 20;
+                across = std::min<uint64_t>(wide - 1, static_cast<uint64_t>(u / turn_.width * wide));
+            }
+        }
+        if (background) {
+            rgb[0] = rgb[1] = rgb[2] = 0;
+        } else if (blank_) {
+            rgb[0] = rgb[1] = rgb[2] = 255;
+        } else if (row == 0) {
+            unsigned const cell = static_cast<unsigned>(across * 16 / wide);
             uint8_t const level = (code_ >> cell) & 1 ? 0 : 255;
             rgb[0] = rgb[1] = rgb[2] = level;
         } else if (kind_ == PixelKind::kColor) {

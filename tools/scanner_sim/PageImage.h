@@ -33,6 +33,11 @@ uint16_t BarCode(uint32_t page, bool back);
 class PageContent {
 public:
     PageContent(PixelKind kind, uint32_t width, uint32_t height, uint32_t page, bool back, bool blank);
+    // Draws the picture on a sheet of sheetWidth by sheetHeight pixels
+    // that lies turned in the page, its top left corner at (x, y), its top
+    // edge along (cosine, sine); the page around it is black, the feeder's
+    // backing.
+    void Turn(double x, double y, double sheetWidth, double sheetHeight, double sine, double cosine);
     // Row y (any y: rows past the height repeat the last band) in the PNM
     // order: 1-bit rows MSB first with 1 black, gray bytes, or R, G, B.
     void Row(uint32_t y, uint8_t* out) const;
@@ -46,6 +51,11 @@ private:
     uint32_t height_;
     uint16_t code_;
     bool blank_;
+    struct Turned {
+        double x, y, width, height, sine, cosine;
+    };
+    bool turned_ = false;
+    Turned turn_{};
 };
 
 // A PNM file (P4, P5 or P6) written row by row; its height is what was

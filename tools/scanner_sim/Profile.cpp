@@ -5,7 +5,9 @@
 #include "tools/scanner_sim/Faults.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -88,6 +90,21 @@ std::vector<std::string> Split(const std::string& text, char separator)
         }
         start = at + 1;
     }
+}
+
+// Degrees as "2", "-1.5" or "0.25", within -45..45.
+bool ParseDegrees(const std::string& text, double& degrees)
+{
+    if (text.empty() || text.size() > 16 || text.find_first_not_of("+-.0123456789") != std::string::npos) {
+        return false;
+    }
+    char* end = nullptr;
+    double const value = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size() || !(value >= -45.0 && value <= 45.0)) {
+        return false;
+    }
+    degrees = value;
+    return true;
 }
 
 bool ParseOnOff(const std::string& value, bool& flag)
@@ -183,6 +200,11 @@ bool Sheet::Parse(const std::string& text, Sheet& sheet, std::string& error)
             s.blankFront = true;
         } else if (part == "blank=back") {
             s.blankBack = true;
+        } else if (part.rfind("skew=", 0) == 0) {
+            if (!ParseDegrees(part.substr(5), s.skew)) {
+                error = "a sheet's skew is -45..45 degrees: \"" + part + "\"";
+                return false;
+            }
         } else if (part.rfind("fault=", 0) == 0) {
             SheetFault f;
             std::string spec = part.substr(6);
@@ -219,7 +241,39 @@ bool Sheet::Parse(const std::string& text, Sheet& sheet, std::string& error)
     return true;
 }
 
-std::vector<std::string> Profile::BuiltinNames() { return {"gen2-adf", "gen1-adf", "gen1-fb-adf"}; }
+SheetGeometry GeometryOf(const Sheet& sheet, uint32_t resX, uint32_t resY, bool straightened)
+{
+    // Turned clockwise about its leading left corner, the sheet's top edge
+    // runs along (cos, sin) and its left edge down along (-sin, cos); the
+    // box starts where the turned sheet reaches furthest left and up.
+    SheetGeometry g;
+    double const skew = straightened ? 0.0 : sheet.skew;
+    double const turn = skew * std::acos(-1.0) / 180.0;
+    g.sine = std::sin(turn);
+    g.cosine = std::cos(turn);
+    double const sx = resX / 254.0;  // pixels per tenth of a millimetre
+    double const sy = resY / 254.0;
+    double const w = sheet.width;
+    double const h = sheet.height;
+    double const left = std::max(0.0, h * g.sine);
+    double const top = std::max(0.0, -w * g.sine);
+    g.width = w * sx;
+    g.height = h * sy;
+    g.x1 = left * sx;
+    g.y1 = top * sy;
+    g.x2 = (left + w * g.cosine) * sx;
+    g.y2 = (top + w * g.sine) * sy;
+    if (skew == 0) {
+        g.boxWidth = uint64_t{sheet.width} * resX / 254;
+        g.boxHeight = uint64_t{sheet.height} * resY / 254;
+    } else {
+        g.boxWidth = static_cast<uint64_t>((w * g.cosine + h * std::fabs(g.sine)) * sx);
+        g.boxHeight = static_cast<uint64_t>((h * g.cosine + w * std::fabs(g.sine)) * sy);
+    }
+    return g;
+}
+
+std::vector<std::string> Profile::BuiltinNames() { return {"gen2-adf", "gen2-adf-detect", "gen1-adf", "gen1-fb-adf"}; }
 
 bool Profile::Builtin(const std::string& name, Profile& profile, std::string& error)
 {
@@ -232,12 +286,16 @@ bool Profile::Builtin(const std::string& name, Profile& profile, std::string& er
     p.flatbedDocument.width = 2100;
     p.flatbedDocument.height = 2970;
     p.flatbedDocument.paperCode = 0x12;
-    if (name == "gen2-adf") {
+    if (name == "gen2-adf" || name == "gen2-adf-detect") {
         p.generation = Generation::kTwo;
         p.model = "SIM-DS2 Document Scanner";
         p.node = "sim-ds2";
         p.flatbed = true;
         p.commandVersion = 259;
+        if (name == "gen2-adf-detect") {
+            p.detect = true;
+            p.mac[5] = 0x04;
+        }
     } else if (name == "gen1-adf") {
         p.generation = Generation::kOne;
         p.model = "SIM-D1 Sheetfeed";
@@ -252,7 +310,7 @@ bool Profile::Builtin(const std::string& name, Profile& profile, std::string& er
         p.flatbed = true;
         p.commandVersion = 12;
     } else {
-        error = "no profile named \"" + name + "\" (gen2-adf, gen1-adf, gen1-fb-adf)";
+        error = "no profile named \"" + name + "\" (gen2-adf, gen2-adf-detect, gen1-adf, gen1-fb-adf)";
         return false;
     }
     profile = p;
@@ -421,11 +479,17 @@ Bytes Profile::QData() const
     if (generation == Generation::kTwo) {
         return Bytes{0x10};
     }
+    return gen1::EncodeQData(QRecord());
+}
+
+gen1::QFields Profile::QRecord() const
+{
     gen1::QFields q;
     q.CommandVersion = static_cast<uint8_t>(commandVersion);
     q.ColorType = 0x15;  // black and white, gray, 24-bit colour
     q.DeviceKind = flatbed ? 0 : 1;
-    q.Feature = 0x02;  // document-size detection
+    q.Feature = 0x0A;  // document-size detection (the corners of the leading edge), deskew in the feeder
+    q.MultiFeed = 1;
     q.SimMaxX = static_cast<uint16_t>(feederMax.width);
     q.SimMaxY = static_cast<uint16_t>(feederMax.height);
     if (duplex) {
@@ -436,6 +500,7 @@ Bytes Profile::QData() const
         q.FbMaxX = static_cast<uint16_t>(flatbedMax.width);
         q.FbMaxY = static_cast<uint16_t>(flatbedMax.height);
         q.FbResoX = q.FbResoY = 600;
+        q.MarginX = q.MarginY = 29;  // 2.9 mm on each side, its images and its paper detection alike
     }
     q.SimResoX = q.SimResoY = q.DupResoX = q.DupResoY = 600;
     q.ScanEvent = 0x0F;
@@ -444,7 +509,7 @@ Bytes Profile::QData() const
     for (const auto& [field, value] : qItems) {
         QFieldTable().at(field).second(q, static_cast<uint64_t>(value));
     }
-    return gen1::EncodeQData(q);
+    return q;
 }
 
 answer_encoders::AnswerProfile Profile::QdiAnswer() const
@@ -465,6 +530,24 @@ answer_encoders::AnswerProfile Profile::QdiAnswer() const
         .Set("Compress24bitColor", 0x07)
         .Set("jpegCompressionRate", 80)
         .Set("jpegSamplingFactor", 0x01);
+    if (detect) {
+        // Paper detection on every source (the corners of the leading edge
+        // and the standard size), the device's own size detection and
+        // deskew, both usable alone, and multifeed detection.
+        int const sources = (flatbed ? 0x01 : 0) | (feeder ? 0x02 : 0) | (feeder && duplex ? 0x04 : 0);
+        a.Set("paperSizeDetected", sources)
+            .Set("paperSizeDetectedContentFb", flatbed ? 0x03 : 0)
+            .Set("paperSizeDetectedContentAdf", feeder ? 0x03 : 0)
+            .Set("multiFeedDetect", 0x01)
+            .Set("autoDocumentSize", sources)
+            .Set("autoDocumentSizeInterlocking", 0)
+            .Set("autoDocumentSizeResolutionLimitX", 600)
+            .Set("autoDocumentSizeResolutionLimitY", 600)
+            .Set("deskew", sources)
+            .Set("deskewInterlocking", 0)
+            .Set("deskewResolutionLimitX", 600)
+            .Set("deskewResolutionLimitY", 600);
+    }
     for (const char* source : {"Fb", "Simplex", "Duplex"}) {
         bool const fb = source[0] == 'F';
         if ((fb && !flatbed) || (!fb && !feeder) || (source[0] == 'D' && !duplex)) {

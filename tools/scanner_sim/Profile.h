@@ -1,5 +1,5 @@
-// What the simulated device is: its built-in profiles (a generation-2
-// document scanner and two generation-1 devices), the items a profile file
+// What the simulated device is: its built-in profiles (two generation-2
+// document scanners and two generation-1 devices), the items a profile file
 // or a command line may change, the sheets a job feeds, and the capability
 // answers (Q, QDI, GKP, K) made from them.
 #pragma once
@@ -31,13 +31,31 @@ struct Sheet {
     uint8_t paperCode = 0x14;  // the size code GDS reports (0x14 A6, 0x13 A5, 0x12 A4 ...)
     bool blankFront = false;
     bool blankBack = false;
+    double skew = 0;  // degrees the sheet lies turned clockwise, -45..45
     std::vector<SheetFault> faults;
 
-    // SIZE[:blank|:blank=front|:blank=back][:fault=SPEC[@line=L|@back-line=L]]...
+    // SIZE[:blank|:blank=front|:blank=back][:skew=DEGREES][:fault=SPEC[@line=L|@back-line=L]]...
     // SIZE: A3 A4 A5 A6 B5 LETTER LEGAL CARD, or WxH in millimetres (the
-    // code is then 0x00). False, with a reason, for anything else.
+    // code is then 0x00); DEGREES a decimal number, negative turning the
+    // sheet anticlockwise. False, with a reason, for anything else.
     static bool Parse(const std::string& text, Sheet& sheet, std::string& error);
 };
+
+// Where a sheet lies in the device's picture at a resolution, in pixels:
+// its own size, the box it covers turned by its skew (from the picture's
+// origin), and the two ends of its leading edge, as the device's paper
+// detection reports them (the left end first). A sheet the device
+// straightens lies as if without skew.
+struct SheetGeometry {
+    double width = 0;
+    double height = 0;
+    uint64_t boxWidth = 0;
+    uint64_t boxHeight = 0;
+    double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    double sine = 0;  // of the skew
+    double cosine = 1;
+};
+SheetGeometry GeometryOf(const Sheet& sheet, uint32_t resX, uint32_t resY, bool straightened = false);
 
 enum class Generation { kOne = 1, kTwo = 2 };
 
@@ -66,6 +84,7 @@ struct Profile {
     uint32_t panelResolution = 200;
     std::string panelColor = "C24BIT";  // TEXT, GRAY256 or C24BIT
     bool panelDuplex = false;
+    bool detect = false;       // generation 2: paper, size and multifeed detection and deskew
     uint32_t sheetMs = 0;      // the time the feeder takes to bring in each sheet
     size_t jpegBlock = 16384;  // bytes of JPEG per data block
     int jpegQuality = 92;
@@ -75,7 +94,7 @@ struct Profile {
     std::vector<std::pair<std::string, int64_t>> gkpItems;
     std::vector<std::pair<std::string, int64_t>> qItems;
 
-    // gen2-adf, gen1-adf or gen1-fb-adf.
+    // gen2-adf, gen2-adf-detect, gen1-adf or gen1-fb-adf.
     static bool Builtin(const std::string& name, Profile& profile, std::string& error);
     static std::vector<std::string> BuiltinNames();
 
@@ -96,6 +115,8 @@ struct Profile {
     // The data of the Q answer: one byte 0x10 for generation 2, the 72-byte
     // record for generation 1.
     Bytes QData() const;
+    // The generation-1 record behind it, items applied.
+    gen1::QFields QRecord() const;
     // Tag-length-value records of QDI and GKP (ending in the end tag).
     answer_encoders::AnswerProfile QdiAnswer() const;
     answer_encoders::AnswerProfile GkpAnswer() const;

@@ -190,9 +190,13 @@ void ScanJob::MakePage(uint32_t number, bool back, const Sheet& sheet)
     uint64_t const maxH = DeviceModel::State::Pixels(max.height, request_.resY);
     uint64_t w = maxW;
     uint64_t h = maxH;
+    // A skewed sheet the device does not straighten lies turned in the
+    // picture; its size detection finds the box it covers.
+    bool const turned = sheet.skew != 0 && !request_.deskew;
+    SheetGeometry const g = GeometryOf(sheet, request_.resX, request_.resY, !turned);
     if (request_.area == ScanRequest::kAuto) {
-        w = std::min(maxW, DeviceModel::State::Pixels(sheet.width, request_.resX));
-        h = DeviceModel::State::Pixels(sheet.height, request_.resY);
+        w = std::min<uint64_t>(maxW, g.boxWidth);
+        h = g.boxHeight;
     } else if (request_.area == ScanRequest::kExplicit) {
         w = request_.width;
         h = request_.height;
@@ -206,6 +210,9 @@ void ScanJob::MakePage(uint32_t number, bool back, const Sheet& sheet)
     page->height = static_cast<uint32_t>(std::max<uint64_t>(h, 1));
     page->patches = patches_;
     page->content = std::make_unique<PageContent>(page->kind, page->width, page->height, number, back, page->blank);
+    if (turned) {
+        page->content->Turn(g.x1, g.y1, g.width, g.height, g.sine, g.cosine);
+    }
     page->scratch.resize(RowBytes(page->kind, page->width));
 
     PageRecord record;
@@ -334,6 +341,13 @@ void ScanJob::Apply(Fault& fault, std::deque<OutItem>& out, TimePoint)
         deviceError(errorCode(0x90, 0xC2));
         return;
     case FaultKind::kDoubleFeed:
+        // Without multifeed detection the device feeds on.
+        if (!request_.multifeedDetect) {
+            state_.transcript.Add(state_.Event("fault-unseen", Clock::now())
+                                      .Add("fault", fault.Spec())
+                                      .Add("reason", "multifeed detection off"));
+            return;
+        }
         deviceError(errorCode(0x92, 0xC8));
         return;
     case FaultKind::kStatus13:

@@ -8,7 +8,7 @@
 // C++ use (every member may be called from any thread):
 //
 //   scanner_sim::Simulator::Options options;
-//   options.profile = "gen2-adf";            // or "gen1-adf", "gen1-fb-adf"
+//   options.profile = "gen2-adf";            // or "gen2-adf-detect", "gen1-adf", "gen1-fb-adf"
 //   options.settings = {{"resolutions", "100,200,400,600"}};   // profile items
 //   options.timeScale = 0.1;                 // every delay x 0.1
 //   options.dumpDir = dir;                   // pages as sent, as PNM files
@@ -27,17 +27,25 @@
 // command version 259; "command-version = 258" makes it close after the
 // query) as a document scanner with flatbed and duplex feeder, 600 dpi
 // optical, black and white, gray and colour, raw, PackBits and JPEG.
-// gen1-adf (a feeder-only device) and gen1-fb-adf (flatbed and feeder)
-// answer Q with their 72-byte records. Every profile scans at the
+// gen2-adf-detect is the same device that also detects the paper (the
+// corners of its leading edge and its standard size, GDS), finds the
+// sheet's size itself (AREA=AUTO), deskews (DSKW) and detects double feeds
+// (DTDF). gen1-adf (a feeder-only device) and gen1-fb-adf (flatbed and
+// feeder) answer Q with their 72-byte records: document-size detection
+// (E: the corners of the leading edge), deskew in the feeder (SKEW_ADJUST)
+// and multifeed detection (bit 0 of X's E); with "command-version = 13"
+// also the device's own size detection (AUTO_SIZE_SCAN). Every profile scans at the
 // resolutions of its "resolutions" list, using for a request the largest
 // not above it (300 becomes 200 by default). Items: Profile::Set.
 //
-// Jobs: sheets (Sheet::Parse: a size, blank sides, faults at lines of its
-// own pages) lie in the feeder, outlive connections and are taken one per
+// Jobs: sheets (Sheet::Parse: a size, blank sides, a skew, faults at lines
+// of its own pages) lie in the feeder, outlive connections and are taken one per
 // scanned sheet; a duplex scan sends sheet n's front as page 2n-1 and its
 // back as page 2n in the order Options::duplexOrder gives; the flatbed
 // gives one page. Pages show a bar code of page number and side over 16
-// bands of known levels (PageImage.h). A generation-2 scan with ATCN=ON
+// bands of known levels (PageImage.h); a skewed sheet the device does not
+// straighten lies turned on black in a picture the size of the box it
+// covers. A double feed stops a scan only with multifeed detection on. A generation-2 scan with ATCN=ON
 // that runs out of sheets sends 00 52 with the seconds left each second,
 // goes on with sheets loaded meanwhile, and ends with 00 42 when the time is
 // up or ABT with ATCN=OFF comes; ABT alone stops at a block boundary with
@@ -49,7 +57,8 @@
 // connection events) and Pages(). Frames that are malformed, of the other
 // generation (Q is understood by both), over 64 KiB, or ask for impossible
 // numbers (a page over 1 GiB, resolution outside 1..9600, inverted corners)
-// are violations and get no answer.
+// are violations and get no answer; a scan of an empty area is a violation
+// answered with a device error (XSC 85, X D0).
 //
 // Command line (tools/scanner_sim/scanner_sim_main.cpp, --help):
 //   scanner-sim --addr 127.0.0.2 --profile gen2-adf --sheets 3 --duplex

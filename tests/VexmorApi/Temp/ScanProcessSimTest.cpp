@@ -302,7 +302,10 @@ TEST(ScanProcessSim, DeviceFailuresAndACancelEndOnTheirPages)
             }
             Bench bench(transport, product++, faults);
             ASSERT_TRUE(bench.engine->Ready());
-            ASSERT_EQ(bench.engine->Start(Request(TRUEGRAY)), 0u);
+            // The device stops at a double feed only when asked to detect them.
+            VS_SCANNER_PARAMETERS request = Request(TRUEGRAY);
+            request.enhanced.multifeedDetect = true;
+            ASSERT_EQ(bench.engine->Start(request), 0u);
             Job const job = bench.engine->Run(c.cancelAfter);
             EXPECT_FALSE(job.allEnd);
             EXPECT_EQ(job.failure, c.code) << std::hex << job.failure;

@@ -4,6 +4,7 @@
 // a seed repeats.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -202,6 +203,92 @@ TEST(DeviceModel, TooLongAndBlankPagesHaveTheirEndCodes)
     EXPECT_EQ(pages.at(4).endCode, 0x22);
     for (const Bytes& line : pages.at(4).lines) {
         EXPECT_EQ(line, Bytes(line.size(), 0xFF));
+    }
+}
+
+// A scan of an empty area is a violation the device answers with a device
+// error; a double feed stops a scan only while multifeed detection is on.
+TEST(DeviceModel, AnEmptyAreaGetsADeviceErrorAndAnUndetectedDoubleFeedFeedsOn)
+{
+    for (bool const gen2 : {true, false}) {
+        SCOPED_TRACE(gen2 ? "generation 2" : "generation 1");
+        DeviceModel model(scanner_sim::MakeModelOptions(Small(gen2 ? "gen2-adf" : "gen1-adf")));
+        model.LoadSheets(2);
+        std::string error;
+        ASSERT_TRUE(model.Inject("double-feed@page=1,line=3", error)) << error;
+        simtest::Direct d(model);
+        d.Connect();
+        d.Pull();
+        simtest::Gen2Scan scan2;
+        simtest::Gen1Scan scan1;
+        scan2.area = "10,10,10,200";
+        scan1.area[2] = 0;
+        scan1.scanType = "NORMAL_SCAN";
+        EXPECT_EQ(Hex(d.Exchange(gen2 ? simtest::XscFrame(scan2) : simtest::XFrame(scan1))), gen2 ? "8500" : "d0");
+        EXPECT_EQ(model.GetCounters().violations, 1u);
+        EXPECT_EQ(model.SheetsLeft(), 2u);
+
+        scan2 = simtest::Gen2Scan{};
+        scan1 = simtest::Gen1Scan{};
+        scan2.multifeedDetect = scan1.multifeedDetect = false;
+        if (gen2) {
+            d.Exchange(simtest::SspFrame(scan2));
+        }
+        Bytes const stream = d.Exchange(gen2 ? simtest::XscFrame(scan2) : simtest::XFrame(scan1));
+        auto const pages = simtest::DecodePages(gen2, stream, error);
+        EXPECT_EQ(pages.size(), 4u) << error;
+        EXPECT_EQ(Hex(Bytes(stream.end() - (gen2 ? 2 : 1), stream.end())), gen2 ? "0020" : "80");
+        EXPECT_EQ(model.GetCounters().faultsFired, 1u);
+    }
+}
+
+// A sheet lying 2 degrees askew: GDS reports the ends of its leading edge
+// (as far apart as the sheet is wide, at its slope); the device's size
+// detection finds the box the turned sheet covers, black around it,
+// unless the device straightens it (DSKW=ON).
+TEST(DeviceModel, ASkewedSheetLiesTurnedUnlessTheDeviceStraightensIt)
+{
+    scanner_sim::Sheet sheet;
+    std::string error;
+    ASSERT_TRUE(scanner_sim::Sheet::Parse("A6:skew=2", sheet, error)) << error;
+    EXPECT_FALSE(scanner_sim::Sheet::Parse("A6:skew=46", sheet, error));
+    double const width = 1050 * 100 / 254.0;  // A6 at 100 dpi
+    double const height = 1480 * 100 / 254.0;
+    double const turn = 2 * std::acos(-1.0) / 180;
+    for (bool const deskew : {false, true}) {
+        SCOPED_TRACE(deskew ? "straightened" : "turned");
+        DeviceModel model(scanner_sim::MakeModelOptions(Small()));
+        model.LoadSheets({sheet});
+        simtest::Direct d(model);
+        d.Connect();
+        d.Pull();
+        simtest::Gen2Scan scan;
+        scan.duplex = false;
+        scan.color = "GRAY256";
+        scan.deskew = deskew;
+        d.Exchange(simtest::SspFrame(scan));
+        Bytes const gds = d.Exchange(Frame("GDS"));
+        ASSERT_EQ(gds.size(), 40u);
+        auto word = [&](size_t at) { return static_cast<int>(gds[at] | gds[at + 1] << 8); };
+        double const dx = word(24) - word(20);  // after the 8-byte head and the resolution record
+        double const dy = word(26) - word(22);
+        EXPECT_NEAR(std::hypot(dx, dy), width, 1.5);
+        EXPECT_NEAR(std::atan2(dy, dx), turn, 0.005);
+
+        Bytes const stream = d.Exchange(simtest::XscFrame(scan));
+        auto const pages = simtest::DecodePages(true, stream, error);
+        ASSERT_EQ(pages.size(), 1u) << error;
+        const std::vector<Bytes>& lines = pages.begin()->second.lines;
+        ASSERT_FALSE(lines.empty());
+        double const boxWidth = deskew ? width : width * std::cos(turn) + height * std::sin(turn);
+        double const boxHeight = deskew ? height : height * std::cos(turn) + width * std::sin(turn);
+        EXPECT_NEAR(static_cast<double>(lines.front().size()), boxWidth, 1.5);
+        EXPECT_NEAR(static_cast<double>(lines.size()), boxHeight, 1.5);
+        // The bottom corners: the last band's white, or the black backing.
+        uint8_t const corner = deskew ? 0xFF : 0x00;
+        EXPECT_EQ(lines.back().front(), corner);
+        EXPECT_EQ(lines.back().back(), corner);
+        EXPECT_NE(lines[lines.size() / 2][lines.front().size() / 2], 0x00);
     }
 }
 

@@ -294,13 +294,14 @@ TEST(ScanStream, Gen2AnswersEveryCommand)
     Bytes const gcp = ReadGen2Answer(c);
     EXPECT_EQ(simtest::Hex(Bytes(gcp.begin() + 8, gcp.begin() + 12)), "01311500");
     c.Send(Frame("GDS"));
-    // At the last SSP's 200 dpi: vertices 0,0 and 314,393; feeder, size code 0.
+    // At the last SSP's 200 dpi: the ends of the 40 mm leading edge, 0,0
+    // and 315,0; the feeder (2), size code 0.
     EXPECT_EQ(simtest::Hex(ReadGen2Answer(c)),
               "0047445320000000"
               "01400400c800c800"
               "0240080000000000"
-              "3a018901"
-              "0340040001000003"
+              "3b010000"
+              "0340040002000003"
               "f0f00000");
     c.Send(Frame("ABT"));  // no scan: nothing
     EXPECT_TRUE(c.ReadQuiet(100, 300).empty());
@@ -342,7 +343,7 @@ TEST(ScanStream, Gen1AnswersEveryCommand)
     EXPECT_EQ(simtest::Hex(Bytes(i.begin(), i.begin() + 3)), "001700");
     EXPECT_EQ(std::string(i.begin() + 3, i.end()), actual);
     c.Send(Frame("E", {"R=300,300", "M=CGRAY"}));
-    std::string const detected = "R=200,200\nV1=0,0\nV2=314,393\n";
+    std::string const detected = "R=200,200\nV1=0,0\nV2=315,0\n";  // the ends of the leading edge
     Bytes const e = c.Read(3 + detected.size(), 3000);
     EXPECT_EQ(std::string(e.begin() + 3, e.end()), detected);
     c.Send(Frame("P"));

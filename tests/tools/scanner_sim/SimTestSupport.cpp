@@ -79,9 +79,9 @@ Bytes SspFrame(const Gen2Scan& s)
                                       "LONG=OFF",
                                       "CARR=OFF",
                                       "RMGC=OFF",
-                                      "DTDF=OFF",
+                                      s.multifeedDetect ? "DTDF=ON" : "DTDF=OFF",
                                       "DT4V=OFF",
-                                      "DSKW=OFF",
+                                      s.deskew ? "DSKW=ON" : "DSKW=OFF",
                                       "LSMD=OFF",
                                       std::string("RMBP=") + (s.blankRemoval ? "ON" : "OFF"),
                                       "RMMR=OFF",
@@ -111,9 +111,9 @@ Bytes XFrame(const Gen1Scan& s)
     std::string const res = std::to_string(s.resolution);
     std::string const area = std::to_string(s.area[0]) + "," + std::to_string(s.area[1]) + "," +
                              std::to_string(s.area[2]) + "," + std::to_string(s.area[3]);
-    return Frame("X",
-                 {"R=" + res + "," + res, "M=" + s.color, "C=" + s.compression, "J=MID", "B=50", "N=50", "A=" + area,
-                  std::string("D=") + (s.duplex ? "DUP" : "SIN"), "S=" + s.scanType, "P=0", "E=0", "G=0", "L=0"});
+    return Frame("X", {"R=" + res + "," + res, "M=" + s.color, "C=" + s.compression, "J=MID", "B=50", "N=50",
+                       "A=" + area, std::string("D=") + (s.duplex ? "DUP" : "SIN"), "S=" + s.scanType, "P=0",
+                       s.multifeedDetect ? "E=1" : "E=0", "G=0", "L=0"});
 }
 
 Bytes Direct::Pull(size_t limit, std::vector<size_t>* pieces)

@@ -32,6 +32,8 @@ struct Gen2Scan {
     bool autoContinuous = false;
     unsigned autoTimeout = 0;
     bool blankRemoval = false;
+    bool multifeedDetect = true;
+    bool deskew = false;
 };
 Bytes SspFrame(const Gen2Scan& scan);
 Bytes XscFrame(const Gen2Scan& scan);
@@ -44,6 +46,7 @@ struct Gen1Scan {
     unsigned area[4] = {0, 0, 400, 500};
     bool duplex = true;
     std::string scanType = "AUTO_SIZE_SCAN";
+    bool multifeedDetect = true;
 };
 Bytes XFrame(const Gen1Scan& scan);
 
