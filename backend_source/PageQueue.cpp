@@ -124,6 +124,24 @@ void PageQueue::Close()
     changed_.notify_all();
 }
 
+bool PageQueue::WaitForRoom(int limit, const std::function<bool()>& stop, int checkMs)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        int waiting = 0;
+        for (const PageLink* node = head_; node != nullptr; node = node->next) {
+            waiting += node->filled && !node->handed && node->status == 0 && Deliverable(node) ? 1 : 0;
+        }
+        if (waiting < limit) {
+            return true;
+        }
+        if (stop()) {
+            return false;
+        }
+        changed_.wait_for(lock, std::chrono::milliseconds(checkMs));
+    }
+}
+
 PageLink* PageQueue::Fetch(int n, const std::atomic<int>& cancel, int checkMs, bool* cancelled)
 {
     *cancelled = false;
@@ -147,6 +165,9 @@ PageLink* PageQueue::Fetch(int n, const std::atomic<int>& cancel, int checkMs, b
             break;
         }
         if (Deliverable(node)) {
+            node->handed = true;
+            lock.unlock();
+            changed_.notify_all();  // the reader may be waiting for room
             return node;
         }
         node = node->next;

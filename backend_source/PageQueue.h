@@ -1,5 +1,6 @@
-// The page queue of a scan job: the reader thread appends every page the
-// engine hands over, the front end's thread takes them in order. The last
+// The page queue of a scan job: the reader thread appends the pages the
+// engine hands over, as far as the front end keeps up, and the front end's
+// thread takes them in order. The last
 // node is always an empty tail numbered one above the last page; a consumer
 // asking for it waits until the reader fills it or closes the queue.
 #pragma once
@@ -7,6 +8,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 
 #include "backend_source/My_Scanner.h"
@@ -27,6 +29,11 @@ public:
     bool Add(const vscore::tagVS_SCAN_IMAGEDATA& record, int enginePage, uint32_t status);
     // Reader thread: no page follows; waiting consumers wake.
     void Close();
+    // Reader thread: returns once fewer than limit pages with pixels wait in
+    // the queue that no consumer has fetched yet, or once stop() is true
+    // (looked at every checkMs; false then). Keeps a front end slower than
+    // the scanner from piling pages up here: the rest stay with the engine.
+    bool WaitForRoom(int limit, const std::function<bool()>& stop, int checkMs);
 
     // Front end's thread: the first node numbered n or higher that carries a
     // page to deliver (a non-zero status, or pixels of a page not marked
@@ -53,7 +60,7 @@ private:
     static void Release(PageLink* node);
 
     std::mutex mutex_;
-    std::condition_variable changed_;  // a node was filled or the queue closed
+    std::condition_variable changed_;  // a node was filled or fetched, or the queue closed
     PageLink* head_ = nullptr;         // guarded by mutex_, like every member below
     PageLink* tail_ = nullptr;
     bool closed_ = false;

@@ -38,6 +38,9 @@ constexpr int kIndent = 3;
 constexpr int kMaxLinesPerRead = 257;
 
 enum StepResult { kJobEnded = 0, kNextPage = 1, kStopped = 3 };
+// The reader takes a page from the engine only while fewer than this many
+// wait in the queue for the front end.
+constexpr int kPagesAhead = 2;
 enum GateState { kGateWait, kGateRun, kGateQuit };
 
 std::atomic<bool> g_marginTrace{false};
@@ -217,6 +220,10 @@ void AbortOnce(ScanJob* job)
 // thread.
 StepResult PageStep(My_Scanner* s, ScanJob* job, const BackendTimings& timings, int timeoutMs)
 {
+    // The next page stays with the engine while the front end has not
+    // taken those before it; the page time-out starts after this wait.
+    job->queue->WaitForRoom(
+        kPagesAhead, [s, job] { return Stopping(s, job); }, timings.cancelCheckMs);
     auto start = std::chrono::steady_clock::now();
     int previous = vscore::STANDBY;
     int status = vscore::STANDBY;

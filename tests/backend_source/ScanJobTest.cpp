@@ -300,6 +300,25 @@ TEST_F(ScanJob, CancelReturnsAtOnceAndTheBlockedStartGivesCancelled)
     EXPECT_TRUE(BackendFixture::EveryPageFreedOnce(&why)) << why;
 }
 
+// A front end slower than the scanner leaves the pages it has not reached
+// with the engine: the reader keeps at most two waiting in the queue.
+TEST_F(ScanJob, TheReaderTakesAtMostTwoPagesAheadOfTheFrontEnd)
+{
+    SANE_Handle h =
+        Open("page 8 1 8 fill:1\npage 8 1 8 fill:2\npage 8 1 8 fill:3\npage 8 1 8 fill:4\npage 8 1 8 fill:5\n");
+    ASSERT_EQ(SANE_STATUS_GOOD, sane_vordane5_start(h));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(3u, Ledger("ReadImageData").size());  // the page being read and two more
+    SANE_Status end;
+    for (uint8_t page = 1; page <= 5; ++page) {
+        EXPECT_EQ(std::vector<uint8_t>(8, page), BackendFixture::ReadPage(h, 64, &end));
+        EXPECT_EQ(page < 5 ? SANE_STATUS_GOOD : SANE_STATUS_NO_DOCS, sane_vordane5_start(h));
+    }
+    sane_vordane5_close(h);
+    std::string why;
+    EXPECT_TRUE(BackendFixture::EveryPageFreedOnce(&why)) << why;
+}
+
 // A cancel that comes while sane_start starts the job cancels that job: the
 // start gives CANCELLED and the engine is asked to abort.
 TEST_F(ScanJob, ACancelDuringTheJobStartIsKept)
