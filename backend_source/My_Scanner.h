@@ -53,7 +53,6 @@ struct PageLink {
     int enginePage;     // the engine's number of the page, for FreeImageData
     uint64_t lineDone;  // bytes of the line being delivered
     bool filled;        // the reader has filled the node (guarded by the queue mutex)
-    bool handed;        // a consumer has fetched the node (guarded by the queue mutex)
 };
 
 class PageQueue;

@@ -130,7 +130,7 @@ bool PageQueue::WaitForRoom(int limit, const std::function<bool()>& stop, int ch
     for (;;) {
         int waiting = 0;
         for (const PageLink* node = head_; node != nullptr; node = node->next) {
-            waiting += node->filled && !node->handed && node->status == 0 && Deliverable(node) ? 1 : 0;
+            waiting += node->filled && node->status == 0 && Deliverable(node) ? 1 : 0;
         }
         if (waiting < limit) {
             return true;
@@ -165,9 +165,6 @@ PageLink* PageQueue::Fetch(int n, const std::atomic<int>& cancel, int checkMs, b
             break;
         }
         if (Deliverable(node)) {
-            node->handed = true;
-            lock.unlock();
-            changed_.notify_all();  // the reader may be waiting for room
             return node;
         }
         node = node->next;
@@ -190,6 +187,7 @@ void PageQueue::Remove(PageLink* node)
         }
         *link = node->next;
     }
+    changed_.notify_all();  // the reader may be waiting for room
     Release(node);
 }
 

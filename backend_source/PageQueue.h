@@ -29,10 +29,11 @@ public:
     bool Add(const vscore::tagVS_SCAN_IMAGEDATA& record, int enginePage, uint32_t status);
     // Reader thread: no page follows; waiting consumers wake.
     void Close();
-    // Reader thread: returns once fewer than limit pages with pixels wait in
-    // the queue that no consumer has fetched yet, or once stop() is true
-    // (looked at every checkMs; false then). Keeps a front end slower than
-    // the scanner from piling pages up here: the rest stay with the engine.
+    // Reader thread: returns once fewer than limit pages with pixels are in
+    // the queue (the one a consumer is reading included), or once stop() is
+    // true (looked at every checkMs; false then). Keeps a front end slower
+    // than the scanner from piling pages up here: the rest stay with the
+    // engine.
     bool WaitForRoom(int limit, const std::function<bool()>& stop, int checkMs);
 
     // Front end's thread: the first node numbered n or higher that carries a
@@ -60,7 +61,7 @@ private:
     static void Release(PageLink* node);
 
     std::mutex mutex_;
-    std::condition_variable changed_;  // a node was filled or fetched, or the queue closed
+    std::condition_variable changed_;  // a node was filled or removed, or the queue closed
     PageLink* head_ = nullptr;         // guarded by mutex_, like every member below
     PageLink* tail_ = nullptr;
     bool closed_ = false;

@@ -39,7 +39,7 @@ constexpr int kMaxLinesPerRead = 257;
 
 enum StepResult { kJobEnded = 0, kNextPage = 1, kStopped = 3 };
 // The reader takes a page from the engine only while fewer than this many
-// wait in the queue for the front end.
+// are in the queue: the one the front end reads and the next.
 constexpr int kPagesAhead = 2;
 enum GateState { kGateWait, kGateRun, kGateQuit };
 

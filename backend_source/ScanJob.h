@@ -1,6 +1,6 @@
 // A SANE scan job: the first sane_start of a handle starts the engine's scan
-// and a reader thread that queues the pages the engine hands over, two at
-// most ahead of the front end; each
+// and a reader thread that queues the pages the engine hands over, at most
+// one ahead of the page the front end reads; each
 // sane_start moves to the next page, sane_read copies its lines out, and the
 // job ends when the handle is cancelled and used again, closed or the
 // backend exits.

@@ -246,8 +246,10 @@ void ImageProcessor_Normal::ProcessPage(std::shared_ptr<Page> page, DecodeParame
         try {
             WaitUntilProcessCanStart(page);
             result = Perform(page, decodeParameter, imageProcParam, resolution);
-            // The pages finished before this one, not this one.
-            if (result->GetPage() && GetFinishedImageSizeOnMemory() > spillThreshold_) {
+            // The pages finished before this one and this one together stay
+            // within the threshold in memory; this one goes to a file else.
+            std::shared_ptr<Page> const finished = result->GetPage();
+            if (finished && GetFinishedImageSizeOnMemory() + finished->GetImageSizeOnMemory() > spillThreshold_) {
                 result->GetPage()->StoreImageInTemporaryFileIfPossible();
                 g_ProcessorLog.WriteLog(2, "Process %d's image data has stored in temporary file.", pageNo);
             }

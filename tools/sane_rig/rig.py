@@ -39,7 +39,10 @@ def configured_paths(build):
             text = f.read()
     except OSError as e:
         raise RigError(f"{header}: {e.strerror}; configure the build first") from e
-    paths = dict(re.findall(r'#define (VEXMOR_\w+_DIR) "([^"]*)"', text))
+    # The first definition of each name counts; fallbacks follow it.
+    paths = {}
+    for name, value in re.findall(r'#define (VEXMOR_\w+_DIR) "([^"]*)"', text):
+        paths.setdefault(name, value)
     for key in ("VEXMOR_ETC_DIR", "VEXMOR_OPT_DIR"):
         if key not in paths:
             raise RigError(f"{header} names no {key}")

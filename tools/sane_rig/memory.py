@@ -1,0 +1,112 @@
+"""Memory with a front end slower than the scanner: scanimage writing PNG
+(its encoding is slower than the simulator without device delays) from a
+duplex feeder of A4 sheets in colour, at 300 dpi with 5 and 30 sheets and
+at 600 dpi with 3 and 12, the engine choosing its pages in flight as
+shipped (4 at 300 dpi, 1 at 600 on this machine's processors).
+
+usage: memory.py BUILD [--runs N]
+
+Each count runs N times (3) and keeps the lowest peak RSS of scanimage.
+While it runs, the engine's temporary folder is measured every 10 ms; it
+must be empty once scanimage has ended. A resolution passes when the long
+batch's peak is within one page of the short batch's, and both are within
+2 x page x in flight + 200 MiB (the share of finished pages the engine keeps
+in memory before it moves them to temporary files) + 2 queued pages + 50
+MiB. Prints one line per resolution:
+  slow front end R dpi: S sheets M MiB (temp T MiB), L sheets M MiB (temp T MiB), bound B MiB, ok|over
+"""
+import argparse
+import os
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import rig  # noqa: E402
+
+MIB = 1024 * 1024
+SPILL_THRESHOLD = 0xC800000  # finished pages the engine keeps in memory
+# dpi, sheets of the short and the long batch, pages in flight
+RUNS = ((300, 5, 30, 4), (600, 3, 12, 1))
+
+
+def page_bytes(dpi):
+    width = int(dpi * 210 / 25.4 + 0.5) // 16 * 16
+    height = int(dpi * 297 / 25.4 + 0.5) // 16 * 16
+    return width * height * 3
+
+
+def engine_temp_bytes(temp):
+    """Bytes in the engine's temporary folders under temp (one per process,
+    "Vexmor.FileManager.Temporary.NNNNNNNNNN")."""
+    total = 0
+    try:
+        folders = [n for n in os.listdir(temp) if n.startswith("Vexmor.FileManager.Temporary.")]
+    except OSError:
+        return 0
+    for folder in folders:
+        for base, _, names in os.walk(os.path.join(temp, folder)):
+            for name in names:
+                try:
+                    total += os.lstat(os.path.join(base, name)).st_size
+                except OSError:
+                    pass
+    return total
+
+
+def batch(r, dpi, sheets):
+    """(peak RSS in bytes, peak of the temporary folder in bytes)."""
+    folder = r.fresh(f"slow-{dpi}-{sheets}")
+    temp = r.temp[0] if r.temp else "/tmp"
+    sim_args = ["--profile", "gen2-adf", "--set", "resolutions=100,150,200,300,400,600", "--set", "sheet=A4",
+                "--sheets", str(sheets), "--time-scale", "0"]
+    scan_args = ["--batch=page%d.png", "--format=png", "--source", rig.DUPLEX, "--mode", "24bit Color",
+                 "--resolution", str(dpi), "-x", "210", "-y", "297"]
+    peak_temp = [0]
+
+    def watch():
+        peak_temp[0] = max(peak_temp[0], engine_temp_bytes(temp))
+        return False
+
+    result = r.scan(folder, sim_args, scan_args, timeout=900, dumps=False, interrupt_after=watch)
+    written = sum(1 for n in os.listdir(folder) if n.startswith("page") and n.endswith(".png"))
+    for n in os.listdir(folder):
+        if n.startswith("page"):
+            os.remove(os.path.join(folder, n))
+    if result.exit_code != 0 or written != 2 * sheets:
+        raise rig.RigError(f"{sheets} sheets at {dpi} dpi: exit {result.exit_code}, {written} pages written: "
+                           f"{result.err.strip()[-300:]}")
+    left = engine_temp_bytes(temp)
+    if left:
+        raise rig.RigError(f"{left} bytes left in {temp} after {sheets} sheets at {dpi} dpi")
+    return result.peak_rss_kib * 1024, peak_temp[0]
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("build")
+    parser.add_argument("--runs", type=int, default=3)
+    args = parser.parse_args()
+    rig.end_on_signals()
+    status = 0
+    try:
+        r = rig.Rig(args.build, os.path.join(args.build, "runs"))
+        for dpi, short_sheets, long_sheets, in_flight in RUNS:
+            page = page_bytes(dpi)
+            bound = 2 * page * in_flight + SPILL_THRESHOLD + 2 * page + 50 * MIB
+            short = min((batch(r, dpi, short_sheets) for _ in range(args.runs)), key=lambda x: x[0])
+            long = min((batch(r, dpi, long_sheets) for _ in range(args.runs)), key=lambda x: x[0])
+            ok = long[0] <= short[0] + page and max(short[0], long[0]) <= bound
+            status |= 0 if ok else 1
+            print(f"slow front end {dpi} dpi: {short_sheets} sheets {short[0] / MIB:.0f} MiB (temp "
+                  f"{short[1] / MIB:.0f} MiB), {long_sheets} sheets {long[0] / MIB:.0f} MiB (temp "
+                  f"{long[1] / MIB:.0f} MiB), bound {bound / MIB:.0f} MiB, {'ok' if ok else 'over'}", flush=True)
+    except rig.RigError as e:
+        print(f"memory: {e}", file=sys.stderr)
+        return 1
+    except KeyboardInterrupt:
+        print("memory: interrupted", file=sys.stderr)
+        return 130
+    return status
+
+
+if __name__ == "__main__":
+    sys.exit(main())
