@@ -4,14 +4,10 @@
 #include "backend_source/ScanJob.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <climits>
 #include <condition_variable>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -22,11 +18,10 @@
 #include "backend_source/BugChk.h"
 #include "backend_source/DebugLog.h"
 #include "backend_source/Device.h"
-#include "backend_source/DriverPaths.h"
-#include "backend_source/IniFile.h"
 #include "backend_source/Options.h"
 #include "backend_source/PageQueue.h"
 #include "backend_source/SaneStatus.h"
+#include "backend_source/ScanRequest.h"
 #include "backend_source/Timings.h"
 #include "backend_source/VsSdkWrapper.h"
 
@@ -43,7 +38,6 @@ enum StepResult { kJobEnded = 0, kNextPage = 1, kStopped = 3 };
 constexpr int kPagesAhead = 2;
 enum GateState { kGateWait, kGateRun, kGateQuit };
 
-std::atomic<bool> g_marginTrace{false};
 My_Scanner* g_owner = nullptr;  // front end's thread only
 
 }  // namespace
@@ -67,20 +61,6 @@ struct ScanJob {
 
 namespace {
 
-// Margin trace lines go to standard error only with the trace on.
-void Trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void Trace(const char* format, ...)
-{
-    if (!g_marginTrace.load()) {
-        return;
-    }
-    va_list args;
-    va_start(args, format);
-    std::vfprintf(stderr, format, args);
-    va_end(args);
-    std::fflush(stderr);
-}
-
 const char* StatusName(int status)
 {
     switch (status) {
@@ -99,89 +79,6 @@ const char* StatusName(int status)
     default:
         return "GetScanStatus() UNKNOWN\n";
     }
-}
-
-int32_t ClampToInt32(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)); }
-
-int DpiOfSelectedResolution(const DEVCAP* dc)
-{
-    for (const DevCapResolution& resolution : dc->resolution) {
-        if (resolution.id == dc->resolutionSelected) {
-            return resolution.dpi;
-        }
-    }
-    return 0;
-}
-
-bool ColorTypeOfMode(int mode, vscore::COLORTYPE* type)
-{
-    switch (mode) {
-    case modeBlackWhite:
-        *type = vscore::BLACKWHITE;
-        return true;
-    case modeErrorDiffusion:
-        *type = vscore::ERRDIFFUSION;
-        return true;
-    case modeTrueGray:
-        *type = vscore::TRUEGRAY;
-        return true;
-    case 4:
-        *type = vscore::COLOR256;
-        return true;
-    case modeColor:
-    case modeColorFast:
-        *type = vscore::COLOR24BIT;
-        return true;
-    default:
-        return false;
-    }
-}
-
-// The push-scan decision of the job start, with its log line.
-bool PushScanWanted(const DEVCAP* dc)
-{
-    char callerApp[256] = "";
-    ssize_t length = readlink("/proc/self/exe", callerApp, sizeof callerApp - 1);
-    callerApp[length > 0 ? length : 0] = '\0';
-    char skeyApp[256] = "";
-    get_inifile_string_at(driver_ini_path(), "SKEYAPP", skeyApp, sizeof skeyApp, "");
-    int dsEnable = get_inifile_int_at(driver_ini_path(), "SKEYDSENABLE", 0);
-    writelog(kSource, __LINE__, kIndent, "callerapp = [%s]\nskeyapp = [%s]\ndsenable = %d\n", callerApp, skeyApp,
-             dsEnable);
-    if (!dc->adfSimplex && !dc->adfDuplex) {
-        writelog(kSource, __LINE__, kIndent, "sourceAdfDuplex != TRUE [0]\n");
-        return false;
-    }
-    if (skeyApp[0] != '\0' && std::strcmp(skeyApp, callerApp) != 0) {
-        writelog(kSource, __LINE__, kIndent, "skeyapp is specified but  not matched [0]\n");
-        return false;
-    }
-    if (dsEnable == 1) {
-        writelog(kSource, __LINE__, kIndent, "skeyapp is matched or not specified  [1]\n");
-        return true;
-    }
-    if (dc->deviceCategory == vscore::DOCUMENTSCANNER) {
-        writelog(kSource, __LINE__, kIndent, "DeviceCategory == DOCUMENTSCANNER [0]\n");
-        return false;
-    }
-    writelog(kSource, __LINE__, kIndent, "DeviceCategory != DOCUMENTSCANNER [1]\n");
-    return true;
-}
-
-void LogRequest(const vscore::VS_SCANNER_PARAMETERS& p)
-{
-    const vscore::tagSCANAREAINFO& a = p.scanAreaInfo;
-    writelog(kSource, __LINE__, kIndent, "pScanParam->resolutionX  %d %d\n", p.resolutionX, p.resolutionY);
-    writelog(kSource, __LINE__, kIndent, "pScanParam->colortype  %d\n", p.colortype);
-    writelog(kSource, __LINE__, kIndent, "pScanParam->duplextype  %d\n", p.duplextype);
-    writelog(kSource, __LINE__, kIndent, "pScanParam->paperSource  %d\n", p.paperSource);
-    writelog(kSource, __LINE__, kIndent, "pScanParam->brightness  %d contrast %d\n", p.brightness, p.contrast);
-    writelog(kSource, __LINE__, kIndent, "pScanParam->scanAreaInfo.papertype =%d\n", a.papertype);
-    writelog(kSource, __LINE__, kIndent, "pScanParam->scanAreaInfo.customPaperSize =%d %d (%d)\n",
-             a.customPaperSize.size.x, a.customPaperSize.size.y, a.customPaperSize.unit);
-    writelog(kSource, __LINE__, kIndent, "pScanParam->scanAreaInfo.selectArea =%d %d %d %d (%d)\n",
-             a.selectArea.offsetX, a.selectArea.offsetY, a.selectArea.width, a.selectArea.height, a.selectArea.unit);
-    writelog(kSource, __LINE__, kIndent, "pScanParam->scanAreaInfo.areaSelected =%d\n", a.areaSelected ? 1 : 0);
 }
 
 // The job of a handle and its parts, freed in reverse order; the reader
@@ -320,7 +217,7 @@ SANE_Status JobStart(My_Scanner* s)
     }
     update_parameters(s);
     JobInputs inputs;
-    inputs.push = PushScanWanted(s->devcap);
+    inputs.push = push_scan_wanted(s->devcap);
 
     void* memory = bugchk_calloc(1, sizeof(ScanJob), __LINE__, kSource);
     if (memory == nullptr) {
@@ -346,7 +243,7 @@ SANE_Status JobStart(My_Scanner* s)
         FreeJob(job);
         return status;
     }
-    LogRequest(*job->params);
+    log_scan_request(*job->params);
 
     // The reader exists before the engine scans, so a scan is never left
     // without one; it waits at its gate until StartScanning has succeeded.
@@ -413,193 +310,7 @@ SANE_Status PageStatus(const PageLink* page)
 
 }  // namespace
 
-void scan_set_margin_trace(bool on) { g_marginTrace.store(on); }
-
 My_Scanner* scan_job_owner() { return g_owner; }
-
-SANE_Status fill_scan_parameters(My_Scanner* s, const JobInputs& inputs, vscore::VS_SCANNER_PARAMETERS* p)
-{
-    DEVCAP* dc = s->devcap;
-    int dpi = DpiOfSelectedResolution(dc);
-    vscore::COLORTYPE colorType;
-    if (dpi <= 0 || !ColorTypeOfMode(dc->modeSelected, &colorType)) {
-        writelog(kSource, __LINE__, kIndent, "unknown resolution %d or mode %d\n", dc->resolutionSelected,
-                 dc->modeSelected);
-        return SANE_STATUS_INVAL;
-    }
-    p->resolutionX = static_cast<uint32_t>(dpi);
-    p->resolutionY = static_cast<uint32_t>(dpi);
-    p->colortype = colorType;
-    int source = dc->sourceSelected;
-    bool duplexSource = source == srcAdfLeftDuplex || source == srcAdfRightDuplex || source == srcAdfCenterDuplex ||
-                        source == srcCardSlotDuplex;
-    p->duplextype = duplexSource ? vscore::DUPLEX_LONG : vscore::SIMPLEX;
-    if (source <= srcFlatBedCenter) {
-        p->paperSource = vscore::FLATBED;
-    } else if (source <= srcAdfCenterDuplex) {
-        p->paperSource = vscore::ADF;
-    } else {
-        p->paperSource = vscore::CARDSLOT;
-    }
-    const bool adfCenter = dc->source[srcAdfCenter].offered != 0;
-    const bool adfLeft = dc->source[srcAdfLeft].offered != 0;
-    if (inputs.push) {
-        p->paperSource = vscore::SOURCEAUTO;
-        unsigned char isSet = 0;
-        if (inputs.pushInfo != nullptr) {
-            std::memcpy(&isSet, &inputs.pushInfo->duplex.isSet, 1);
-        }
-        if (isSet != 0) {
-            p->duplextype = inputs.pushInfo->duplex.value;
-            if (p->duplextype != vscore::SIMPLEX) {
-                writelog(kSource, __LINE__, kIndent, "vssdkwrapper_StartScanning PushScan duplex\n");
-                dc->sourceSelected = source = (!adfCenter && adfLeft) ? srcAdfLeftDuplex : srcAdfCenterDuplex;
-            }
-        }
-    }
-
-    // Lengths below are hundredths of a millimetre; the area's edges are
-    // whole millimetres.
-    const bool autoSize = s->val[optSizeDetect].w == SANE_TRUE;
-    const bool flatbedLike =
-        p->paperSource == vscore::FLATBED || (p->paperSource == vscore::SOURCEAUTO && !inputs.adfInserted);
-    vscore::tagSCANAREAINFO& area = p->scanAreaInfo;
-    int64_t maxWidth = dc->flatbedMaxWidth;
-    int64_t maxHeight = dc->flatbedMaxHeight;
-    int64_t customWidth = maxWidth;
-    int64_t customHeight = maxHeight;
-    if (autoSize) {
-        area.papertype = vscore::AUTOSIZE;
-        area.areaSelected = false;
-    } else {
-        area.papertype = vscore::CUSTOMSIZE;
-        area.areaSelected = true;
-        if (flatbedLike) {
-            Trace("max_height FB %d (0.01mm unit)\n", static_cast<int>(maxHeight));
-        } else if (p->duplextype != vscore::SIMPLEX) {
-            maxWidth = customWidth = dc->adfDuplexMaxWidth;
-            maxHeight = customHeight = dc->adfDuplexMaxHeight;
-            if (source == srcAdfLeftDuplex) {
-                customWidth = s->right * 100;
-                customHeight = s->bottom * 100;
-            }
-            Trace("max_height ADF D %d (0.01mm unit)\n", static_cast<int>(maxHeight));
-        } else {
-            maxWidth = customWidth = dc->adfSimplexMaxWidth;
-            maxHeight = customHeight = dc->adfSimplexMaxHeight;
-            Trace("max_height ADF S %d (0.01mm unit)\n", static_cast<int>(maxHeight));
-        }
-    }
-    area.customPaperSize.size.x = static_cast<uint32_t>(std::clamp<int64_t>(customWidth, 0, UINT32_MAX));
-    area.customPaperSize.size.y = static_cast<uint32_t>(std::clamp<int64_t>(customHeight, 0, UINT32_MAX));
-    area.customPaperSize.unit = vscore::MM;
-    int64_t offsetX = s->left * 100;
-    int64_t offsetY = s->top * 100;
-    int64_t width = (s->right - s->left) * 100;
-    int64_t height = (s->bottom - s->top) * 100;
-    const int64_t offsetX0 = offsetX, offsetY0 = offsetY, width0 = width, height0 = height;
-    if (area.papertype == vscore::AUTOSIZE) {
-        area.areaSelected = false;
-    }
-    if (source == srcCardSlot || source == srcCardSlotDuplex) {
-        area.customPaperSize.size.x = static_cast<uint32_t>(std::clamp<int64_t>(s->right * 100, 0, UINT32_MAX));
-        area.customPaperSize.size.y = static_cast<uint32_t>(std::clamp<int64_t>(s->bottom * 100, 0, UINT32_MAX));
-        area.areaSelected = false;
-    }
-
-    enum { kLeft, kCentre, kRight } align = kLeft;
-    if (source == srcFlatBedRight || source == srcAdfRight || source == srcAdfRightDuplex) {
-        align = kRight;
-    } else if (source == srcFlatBedCenter || source == srcAdfCenter || source == srcAdfCenterDuplex) {
-        align = kCentre;
-    }
-    if (inputs.push && inputs.adfInserted) {
-        if (adfCenter) {
-            align = kCentre;
-        } else if (adfLeft) {
-            align = kLeft;
-        }
-    }
-    if (align == kCentre) {
-        offsetX += ((s->left - s->right) * 100 + maxWidth) / 2;
-    } else if (align == kRight) {
-        offsetX += (s->left - s->right) * 100 + maxWidth;
-    }
-    if (!autoSize && offsetX > maxWidth) {
-        writelog(kSource, __LINE__, kIndent, "offsetX %lld beyond the maximum width %lld\n",
-                 static_cast<long long>(offsetX), static_cast<long long>(maxWidth));
-        return SANE_STATUS_INVAL;
-    }
-    if (offsetX < 0) {
-        offsetX = 0;
-    }
-
-    int64_t mLeft = offsetX;
-    int64_t mTop = offsetY;
-    int64_t mRight = maxWidth - offsetX - width;
-    int64_t mBottom = maxHeight - offsetY - height;
-    Trace("m_right = %d(%d - %d - %d) m_bottom = %d(%d - %d - %d)\n", static_cast<int>(mRight),
-          static_cast<int>(maxWidth), static_cast<int>(offsetX), static_cast<int>(width), static_cast<int>(mBottom),
-          static_cast<int>(maxHeight), static_cast<int>(offsetY), static_cast<int>(height));
-    const bool adfLike = !flatbedLike && p->paperSource != vscore::CARDSLOT;
-    if (mLeft < dc->marginLeft) {
-        width -= dc->marginLeft - mLeft;
-    } else if (adfLike) {
-        offsetX -= dc->marginLeft;
-    }
-    if (mTop < dc->marginTop) {
-        height -= dc->marginTop - mTop;
-    }
-    if (mRight < dc->marginRight) {
-        width -= dc->marginRight - mRight;
-        Trace("Right --(%ld)\n", static_cast<long>(dc->marginRight - mRight));
-        if (adfLike && s->right * 100 > maxWidth) {
-            width = maxWidth - s->left * 100;
-        }
-    }
-    if (mBottom < dc->marginBottom) {
-        height -= dc->marginBottom - mBottom;
-        Trace("Bottom --(%ld)\n", static_cast<long>(dc->marginBottom - mBottom));
-    }
-    if (offsetX + width > maxWidth) {
-        width = maxWidth - offsetX;
-    }
-    if (!autoSize && offsetX + width < 0) {
-        writelog(kSource, __LINE__, kIndent, "the area lies left of the device\n");
-        return SANE_STATUS_INVAL;
-    }
-    Trace("offsetX    : %d -> %d (%ld)\n", static_cast<int>(offsetX0), static_cast<int>(offsetX),
-          static_cast<long>(offsetX - offsetX0));
-    Trace("offsetY    : %d -> %d (%ld)\n", static_cast<int>(offsetY0), static_cast<int>(offsetY),
-          static_cast<long>(offsetY - offsetY0));
-    Trace("width      : %d(%d) -> %d (%ld)\n", static_cast<int>(width0), static_cast<int>(maxWidth),
-          static_cast<int>(width), static_cast<long>(width - width0));
-    Trace("height     : %d(%d) -> %d (%ld)\n", static_cast<int>(height0), static_cast<int>(maxHeight),
-          static_cast<int>(height), static_cast<long>(height - height0));
-    if (area.areaSelected && (width <= 0 || height <= 0)) {
-        writelog(kSource, __LINE__, kIndent, "the margins leave no area: %lld x %lld\n", static_cast<long long>(width),
-                 static_cast<long long>(height));
-        return SANE_STATUS_INVAL;
-    }
-    area.selectArea.offsetX = ClampToInt32(offsetX);
-    area.selectArea.offsetY = ClampToInt32(offsetY);
-    area.selectArea.width = ClampToInt32(width);
-    area.selectArea.height = ClampToInt32(height);
-    area.selectArea.unit = vscore::MM;
-
-    p->brightness = dc->brightness;
-    p->contrast = dc->contrast;
-    p->landscapeMode = false;
-    p->enhanced.autocrop = false;
-    p->enhanced.deskew = s->val[optSkewAdjust].w == SANE_TRUE;
-    p->enhanced.multifeedDetect = s->val[optMultiFeedDetect].w == SANE_TRUE;
-    bool remove = false;
-    int level = 0;
-    blank_removal_request(s, &remove, &level);
-    p->enhanced.blankRemoval.remove = remove;
-    p->enhanced.blankRemoval.level = level;
-    return SANE_STATUS_GOOD;
-}
 
 SANE_Status scan_start(My_Scanner* s)
 {

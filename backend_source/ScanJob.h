@@ -13,15 +13,6 @@
 #include "VexmorApi/VexmorApiTypes.h"
 #include "backend_source/My_Scanner.h"
 
-// What the job start learnt besides the options: whether a push scan is
-// asked for, the engine's push-scan record (null when it gave none) and
-// whether a document lies in the feeder.
-struct JobInputs {
-    bool push = false;
-    const PushScanKeyInfo* pushInfo = nullptr;
-    bool adfInserted = false;
-};
-
 // sane_start: starts the job when the handle has none (ending a cancelled
 // one first), gives the previous page back and waits for the next page to
 // deliver. GOOD with a page; NO_DOCS when no page is left, also when the job
@@ -47,13 +38,3 @@ void scan_cancel(My_Scanner* s);
 void scan_end_job(My_Scanner* s);
 // The handle whose job is running, null when none; one engine serves all.
 My_Scanner* scan_job_owner();
-
-// Fills the zeroed scan request p from the handle's options and
-// device-capability copy (push duplex may change the selected source).
-// GOOD, or INVAL for an unknown resolution or mode, an area beyond the
-// device or one that the margins leave empty. Any thread; writes only p and
-// s->devcap->sourceSelected.
-SANE_Status fill_scan_parameters(My_Scanner* s, const JobInputs& inputs, vscore::VS_SCANNER_PARAMETERS* p);
-
-// The margin trace on standard error (on while the debug log is on).
-void scan_set_margin_trace(bool on);
