@@ -156,30 +156,132 @@ char* CopyText(const char* text, SANE_Int size)
     return copy;
 }
 
-void Describe(SANE_Option_Descriptor& d, const char* name, const char* title, const char* desc, SANE_Value_Type type,
-              SANE_Unit unit, SANE_Int cap)
+// Where an option's constraint comes from.
+enum class Constraint { kNone, kModes, kSources, kResolutions, kPercent, kSensitivity, kX, kY };
+// How an option's capabilities follow the device: fixed, active only when
+// the device offers a feature, or the sensitivity's own rule.
+enum class Activity { kFixed, kFeature, kSensitivity };
+
+// One option as the table describes it; size 0 is one SANE word.
+struct OptionRow {
+    int index;
+    const char* name;
+    const char* title;
+    const char* desc;
+    SANE_Value_Type type;
+    SANE_Unit unit;
+    SANE_Int size;
+    SANE_Int cap;
+    Constraint constraint;
+    Activity activity;
+    int feature;  // DevCapFeature of a kFeature option
+};
+
+// Groups carry an empty name, not none: front ends leave out options
+// without a name, group headings included.
+// clang-format off
+constexpr OptionRow kOptionRows[NUM_OPTIONS] = {
+    {optCount, "", "Number of options",
+     "Read-only option that specifies how many options a specific devices supports.",
+     SANE_TYPE_INT, SANE_UNIT_NONE, 0, SANE_CAP_SOFT_DETECT, Constraint::kNone, Activity::kFixed, 0},
+    {optGroupMode, "", "", "", SANE_TYPE_GROUP, SANE_UNIT_NONE, 0, SANE_CAP_ADVANCED, Constraint::kNone,
+     Activity::kFixed, 0},
+    {optMode, "mode", "Scan mode", "Select the scan mode", SANE_TYPE_STRING, SANE_UNIT_NONE, kModeSize,
+     kSelectDetect, Constraint::kModes, Activity::kFixed, 0},
+    {optResolution, "resolution", "Scan resolution", "Sets the resolution of the scanned image.", SANE_TYPE_INT,
+     SANE_UNIT_DPI, 0, kSelectDetect, Constraint::kResolutions, Activity::kFixed, 0},
+    {optScanSrc, "source", "Scan source", "Selects the scan source (such as a document-feeder).", SANE_TYPE_STRING,
+     SANE_UNIT_NONE, kSourceSize, kSelectDetect, Constraint::kSources, Activity::kFixed, 0},
+    {optBrightness, "brightness", "Brightness", "Controls the brightness of the acquired image.", SANE_TYPE_FIXED,
+     SANE_UNIT_PERCENT, 0, kSelectDetect | SANE_CAP_INACTIVE, Constraint::kPercent, Activity::kFixed, 0},
+    {optContrast, "contrast", "Contrast", "Controls the contrast of the acquired image.", SANE_TYPE_FIXED,
+     SANE_UNIT_PERCENT, 0, kSelectDetect | SANE_CAP_INACTIVE, Constraint::kPercent, Activity::kFixed, 0},
+    {optMultiFeedDetect, "MultifeedDetection", "Multifeed Detection", "", SANE_TYPE_BOOL, SANE_UNIT_NONE, 0,
+     kSelectDetect | SANE_CAP_ADVANCED, Constraint::kNone, Activity::kFeature, featureMultiFeed},
+    {optSizeDetect, "AutoDocumentSize", "Auto Document Size", "", SANE_TYPE_BOOL, SANE_UNIT_NONE, 0,
+     kSelectDetect | SANE_CAP_ADVANCED, Constraint::kNone, Activity::kFeature, featureSizeDetect},
+    {optSkewAdjust, "AutoDeskew", "Auto Deskew", "", SANE_TYPE_BOOL, SANE_UNIT_NONE, 0,
+     kSelectDetect | SANE_CAP_ADVANCED, Constraint::kNone, Activity::kFeature, featureSkewAdjust},
+    {optBlankRemoval, "SkipBlankPage", "Skip Blank Page", "", SANE_TYPE_BOOL, SANE_UNIT_NONE, 0,
+     kSelectDetect | SANE_CAP_ADVANCED, Constraint::kNone, Activity::kFeature, featureBlankRemoval},
+    {optBlankRemovalLvl, "SkipBlankPageSensitivity", "Skip Blank Page sensitivity", "", SANE_TYPE_FIXED,
+     SANE_UNIT_PERCENT, 0, 0, Constraint::kSensitivity, Activity::kSensitivity, featureBlankRemoval},
+    {optGroupGeometry, "", "Geometry", "", SANE_TYPE_GROUP, SANE_UNIT_NONE, 0, kSelectDetect, Constraint::kNone,
+     Activity::kFixed, 0},
+    {optTLX, "tl-x", "Top-left x", "Top-left x position of scan area.", SANE_TYPE_FIXED, SANE_UNIT_MM, 0,
+     kSelectDetect, Constraint::kX, Activity::kFixed, 0},
+    {optTLY, "tl-y", "Top-left y", "Top-left y position of scan area.", SANE_TYPE_FIXED, SANE_UNIT_MM, 0,
+     kSelectDetect, Constraint::kY, Activity::kFixed, 0},
+    {optBRX, "br-x", "Bottom-right x", "Bottom-right x position of scan area.", SANE_TYPE_FIXED, SANE_UNIT_MM, 0,
+     kSelectDetect, Constraint::kX, Activity::kFixed, 0},
+    {optBRY, "br-y", "Bottom-right y", "Bottom-right y position of scan area.", SANE_TYPE_FIXED, SANE_UNIT_MM, 0,
+     kSelectDetect, Constraint::kY, Activity::kFixed, 0},
+};
+// clang-format on
+
+// The capabilities of a row on this device: a feature's option is inactive
+// unless the device offers the feature; the sensitivity is selectable only
+// while blank pages are skipped (set_option switches it), and inactive
+// without the feature or its levels.
+SANE_Int CapabilitiesOf(const DEVCAP* dc, const OptionRow& row)
 {
-    d.name = name;
-    d.title = title;
-    d.desc = desc;
-    d.type = type;
-    d.unit = unit;
-    d.size = sizeof(SANE_Word);
-    d.cap = cap;
-    d.constraint_type = SANE_CONSTRAINT_NONE;
+    switch (row.activity) {
+    case Activity::kFeature:
+        return row.cap | (dc->feature[row.feature].offered ? 0 : SANE_CAP_INACTIVE);
+    case Activity::kSensitivity: {
+        bool const levelsMissing =
+            dc->feature[featureBlankRemoval].id == -1 || dc->blankLevelMin == -1 || dc->blankLevelMax == -1;
+        return dc->feature[featureBlankRemoval].offered ? SANE_CAP_ADVANCED | (levelsMissing ? SANE_CAP_INACTIVE : 0)
+                                                        : kSelectDetect | SANE_CAP_INACTIVE | SANE_CAP_ADVANCED;
+    }
+    case Activity::kFixed:
+        break;
+    }
+    return row.cap;
 }
 
-void Range(SANE_Option_Descriptor& d, const SANE_Range* range)
+// Fills the handle's descriptor of a row, with its constraint pointing at
+// the handle's menus and ranges.
+void Describe(My_Scanner* s, const OptionRow& row)
 {
+    SANE_Option_Descriptor& d = s->opt[row.index];
+    d.name = row.name;
+    d.title = row.title;
+    d.desc = row.desc;
+    d.type = row.type;
+    d.unit = row.unit;
+    d.size = row.size != 0 ? row.size : static_cast<SANE_Int>(sizeof(SANE_Word));
+    d.cap = CapabilitiesOf(s->devcap, row);
     d.constraint_type = SANE_CONSTRAINT_RANGE;
-    d.constraint.range = range;
-}
-
-// The feature's BOOL option: inactive unless the device offers it.
-void FeatureOption(SANE_Option_Descriptor& d, const char* name, const char* title, bool offered)
-{
-    Describe(d, name, title, "", SANE_TYPE_BOOL, SANE_UNIT_NONE,
-             kSelectDetect | SANE_CAP_ADVANCED | (offered ? 0 : SANE_CAP_INACTIVE));
+    switch (row.constraint) {
+    case Constraint::kNone:
+        d.constraint_type = SANE_CONSTRAINT_NONE;
+        break;
+    case Constraint::kModes:
+        d.constraint_type = SANE_CONSTRAINT_STRING_LIST;
+        d.constraint.string_list = s->mode_list;
+        break;
+    case Constraint::kSources:
+        d.constraint_type = SANE_CONSTRAINT_STRING_LIST;
+        d.constraint.string_list = s->source_list;
+        break;
+    case Constraint::kResolutions:
+        d.constraint_type = SANE_CONSTRAINT_WORD_LIST;
+        d.constraint.word_list = s->resolution_list;
+        break;
+    case Constraint::kPercent:
+        d.constraint.range = &kPercentRange;
+        break;
+    case Constraint::kSensitivity:
+        d.constraint.range = &kSensitivityRange;
+        break;
+    case Constraint::kX:
+        d.constraint.range = &s->x_range;
+        break;
+    case Constraint::kY:
+        d.constraint.range = &s->y_range;
+        break;
+    }
 }
 
 SANE_Status BuildMenus(My_Scanner* s)
@@ -309,37 +411,13 @@ SANE_Status init_options(My_Scanner* s)
         free_options(s);
         return SANE_STATUS_NO_MEM;
     }
+    for (const OptionRow& row : kOptionRows) {
+        Describe(s, row);
+    }
 
-    SANE_Option_Descriptor* opt = s->opt;
-    Describe(opt[optCount], "", "Number of options",
-             "Read-only option that specifies how many options a specific devices supports.", SANE_TYPE_INT,
-             SANE_UNIT_NONE, SANE_CAP_SOFT_DETECT);
-    s->val[optCount].w = NUM_OPTIONS;
-
-    // Groups carry an empty name, not none: front ends leave out options
-    // without a name, group headings included.
-    Describe(opt[optGroupMode], "", "", "", SANE_TYPE_GROUP, SANE_UNIT_NONE, SANE_CAP_ADVANCED);
-
-    Describe(opt[optMode], "mode", "Scan mode", "Select the scan mode", SANE_TYPE_STRING, SANE_UNIT_NONE,
-             kSelectDetect);
-    opt[optMode].size = kModeSize;
-    opt[optMode].constraint_type = SANE_CONSTRAINT_STRING_LIST;
-    opt[optMode].constraint.string_list = s->mode_list;
     const char* mode = ModeDefault(dc);
     writelog(kSource, __LINE__, kIndent, "MODE : default = %s\n", mode);
-
-    Describe(opt[optResolution], "resolution", "Scan resolution", "Sets the resolution of the scanned image.",
-             SANE_TYPE_INT, SANE_UNIT_DPI, kSelectDetect);
-    opt[optResolution].constraint_type = SANE_CONSTRAINT_WORD_LIST;
-    opt[optResolution].constraint.word_list = s->resolution_list;
-    s->val[optResolution].w = ResolutionDefault(dc);
-
-    Describe(opt[optScanSrc], "source", "Scan source", "Selects the scan source (such as a document-feeder).",
-             SANE_TYPE_STRING, SANE_UNIT_NONE, kSelectDetect);
-    opt[optScanSrc].size = kSourceSize;
-    opt[optScanSrc].constraint_type = SANE_CONSTRAINT_STRING_LIST;
-    opt[optScanSrc].constraint.string_list = s->source_list;
-
+    s->val[optCount].w = NUM_OPTIONS;
     s->val[optMode].s = CopyText(mode, kModeSize);
     s->val[optScanSrc].s = CopyText(SourceDefault(dc), kSourceSize);
     if (s->val[optMode].s == nullptr || s->val[optScanSrc].s == nullptr) {
@@ -347,43 +425,8 @@ SANE_Status init_options(My_Scanner* s)
         free_options(s);
         return SANE_STATUS_NO_MEM;
     }
-
-    Describe(opt[optBrightness], "brightness", "Brightness", "Controls the brightness of the acquired image.",
-             SANE_TYPE_FIXED, SANE_UNIT_PERCENT, kSelectDetect | SANE_CAP_INACTIVE);
-    Range(opt[optBrightness], &kPercentRange);
-    Describe(opt[optContrast], "contrast", "Contrast", "Controls the contrast of the acquired image.", SANE_TYPE_FIXED,
-             SANE_UNIT_PERCENT, kSelectDetect | SANE_CAP_INACTIVE);
-    Range(opt[optContrast], &kPercentRange);
-
-    FeatureOption(opt[optMultiFeedDetect], "MultifeedDetection", "Multifeed Detection",
-                  dc->feature[featureMultiFeed].offered);
-    FeatureOption(opt[optSizeDetect], "AutoDocumentSize", "Auto Document Size", dc->feature[featureSizeDetect].offered);
-    FeatureOption(opt[optSkewAdjust], "AutoDeskew", "Auto Deskew", dc->feature[featureSkewAdjust].offered);
-    FeatureOption(opt[optBlankRemoval], "SkipBlankPage", "Skip Blank Page", dc->feature[featureBlankRemoval].offered);
-
-    bool levelsMissing =
-        dc->feature[featureBlankRemoval].id == -1 || dc->blankLevelMin == -1 || dc->blankLevelMax == -1;
-    SANE_Int sensitivityCap = dc->feature[featureBlankRemoval].offered
-                                  ? SANE_CAP_ADVANCED | (levelsMissing ? SANE_CAP_INACTIVE : 0)
-                                  : kSelectDetect | SANE_CAP_INACTIVE | SANE_CAP_ADVANCED;
-    Describe(opt[optBlankRemovalLvl], "SkipBlankPageSensitivity", "Skip Blank Page sensitivity", "", SANE_TYPE_FIXED,
-             SANE_UNIT_PERCENT, sensitivityCap);
-    Range(opt[optBlankRemovalLvl], &kSensitivityRange);
+    s->val[optResolution].w = ResolutionDefault(dc);
     s->val[optBlankRemovalLvl].w = SANE_FIX(50);
-
-    Describe(opt[optGroupGeometry], "", "Geometry", "", SANE_TYPE_GROUP, SANE_UNIT_NONE, kSelectDetect);
-    Describe(opt[optTLX], "tl-x", "Top-left x", "Top-left x position of scan area.", SANE_TYPE_FIXED, SANE_UNIT_MM,
-             kSelectDetect);
-    Range(opt[optTLX], &s->x_range);
-    Describe(opt[optTLY], "tl-y", "Top-left y", "Top-left y position of scan area.", SANE_TYPE_FIXED, SANE_UNIT_MM,
-             kSelectDetect);
-    Range(opt[optTLY], &s->y_range);
-    Describe(opt[optBRX], "br-x", "Bottom-right x", "Bottom-right x position of scan area.", SANE_TYPE_FIXED,
-             SANE_UNIT_MM, kSelectDetect);
-    Range(opt[optBRX], &s->x_range);
-    Describe(opt[optBRY], "br-y", "Bottom-right y", "Bottom-right y position of scan area.", SANE_TYPE_FIXED,
-             SANE_UNIT_MM, kSelectDetect);
-    Range(opt[optBRY], &s->y_range);
     // The defaults cover the device's whole area, down to the grid step
     // below its edge; an edge in whole millimetres rounds back to it.
     s->val[optBRX].w = OnGrid(s->x_range, SANE_FIX(kDefaultBrX));
