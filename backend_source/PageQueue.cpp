@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "backend_source/BugChk.h"
 #include "backend_source/DebugLog.h"
@@ -77,11 +78,13 @@ void PageQueue::Release(PageLink* node)
 bool PageQueue::Add(const vscore::tagVS_SCAN_IMAGEDATA& record, int enginePage, uint32_t status)
 {
     bool grown = true;
+    unsigned long address = 0;
+    int pagenum = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         PageLink* node = tail_;
-        writelog(kSource, __LINE__, kIndent, "add_page_to_pagelink page = %lx pagenum = %d status = %d\n",
-                 Address(node), node->pagenum, static_cast<int>(status));
+        address = Address(node);
+        pagenum = node->pagenum;
         node->ScannedBmpData = record;
         node->status = status;
         node->done = 0;
@@ -110,18 +113,21 @@ bool PageQueue::Add(const vscore::tagVS_SCAN_IMAGEDATA& record, int enginePage, 
         ++added_;
     }
     changed_.notify_all();
+    writelog(kSource, __LINE__, kIndent, "add_page_to_pagelink page = %lx pagenum = %d status = %d\n", address, pagenum,
+             static_cast<int>(status));
     return grown;
 }
 
 void PageQueue::Close()
 {
+    unsigned tail = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        writelog(kSource, __LINE__, kIndent, "unlock_last_pagelink_mutex unlock page%x mutex\n",
-                 static_cast<unsigned>(tail_->pagenum));
+        tail = static_cast<unsigned>(tail_->pagenum);
         closed_ = true;
     }
     changed_.notify_all();
+    writelog(kSource, __LINE__, kIndent, "unlock_last_pagelink_mutex unlock page%x mutex\n", tail);
 }
 
 bool PageQueue::WaitForRoom(int limit, const std::function<bool()>& stop, int checkMs)
@@ -146,13 +152,20 @@ PageLink* PageQueue::Fetch(int n, const std::atomic<int>& cancel, int checkMs, b
 {
     *cancelled = false;
     std::unique_lock<std::mutex> lock(mutex_);
+    // Log lines are written with the mutex released: only this thread
+    // removes nodes, so the node in hand stays.
+    auto log = [&lock](int line, const char* text, int value) {
+        lock.unlock();
+        writelog(kSource, line, kIndent, text, value);
+        lock.lock();
+    };
     PageLink* node = head_;
     while (node != nullptr) {
         if (node->pagenum < n) {
             node = node->next;
             continue;
         }
-        writelog(kSource, __LINE__, kIndent, "get_page_from_pagelink:lock page = %d\n", node->pagenum);
+        log(__LINE__, "get_page_from_pagelink:lock page = %d\n", node->pagenum);
         while (!node->filled && !(closed_ && node == tail_)) {
             if (cancel.load() != 0) {
                 *cancelled = true;
@@ -160,7 +173,7 @@ PageLink* PageQueue::Fetch(int n, const std::atomic<int>& cancel, int checkMs, b
             }
             changed_.wait_for(lock, std::chrono::milliseconds(checkMs));
         }
-        writelog(kSource, __LINE__, kIndent, "get_page_from_pagelink:unlock\n");
+        log(__LINE__, "get_page_from_pagelink:unlock\n", 0);
         if (!node->filled) {
             break;
         }
@@ -169,6 +182,7 @@ PageLink* PageQueue::Fetch(int n, const std::atomic<int>& cancel, int checkMs, b
         }
         node = node->next;
     }
+    lock.unlock();
     writelog(kSource, __LINE__, kIndent, "get_page_from_pagelink ERROR\n");
     return nullptr;
 }
@@ -219,19 +233,30 @@ void PageQueue::Dump()
     if (loging_mode() == 0) {
         return;
     }
-    std::lock_guard<std::mutex> lock(mutex_);
+    struct Line {
+        unsigned long page, next, pixels;
+        int pagenum, dataSize, done, numOfPixel;
+        uint32_t status;
+    };
+    std::vector<Line> lines;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const PageLink* page = head_; page != nullptr; page = page->next) {
+            lines.push_back({Address(page), Address(page->next), Address(page->ScannedBmpData.pDataPtr), page->pagenum,
+                             static_cast<int>(page->ScannedBmpData.dataSize), static_cast<int>(page->done),
+                             static_cast<int>(page->num_of_pixel), page->status});
+        }
+    }
     writelog(kSource, __LINE__, kIndent, "============print pagelink ==============\n");
-    for (const PageLink* page = head_; page != nullptr; page = page->next) {
-        writelog(kSource, __LINE__, kIndent, "page = %lx\n", Address(page));
-        writelog(kSource, __LINE__, kIndent, "page->pagenum = %d\n", page->pagenum);
-        writelog(kSource, __LINE__, kIndent, "page->status = %x\n", page->status);
-        writelog(kSource, __LINE__, kIndent, "page->next = %lx\n", Address(page->next));
-        writelog(kSource, __LINE__, kIndent, "page->ScannedBmpData.pDataPtr = %lx\n",
-                 Address(page->ScannedBmpData.pDataPtr));
-        writelog(kSource, __LINE__, kIndent, "page->ScannedBmpData.dataSize = %d\n",
-                 static_cast<int>(page->ScannedBmpData.dataSize));
-        writelog(kSource, __LINE__, kIndent, "page->done = %d\n", static_cast<int>(page->done));
-        writelog(kSource, __LINE__, kIndent, "page->num_of_pixel = %d\n", static_cast<int>(page->num_of_pixel));
+    for (const Line& page : lines) {
+        writelog(kSource, __LINE__, kIndent, "page = %lx\n", page.page);
+        writelog(kSource, __LINE__, kIndent, "page->pagenum = %d\n", page.pagenum);
+        writelog(kSource, __LINE__, kIndent, "page->status = %x\n", page.status);
+        writelog(kSource, __LINE__, kIndent, "page->next = %lx\n", page.next);
+        writelog(kSource, __LINE__, kIndent, "page->ScannedBmpData.pDataPtr = %lx\n", page.pixels);
+        writelog(kSource, __LINE__, kIndent, "page->ScannedBmpData.dataSize = %d\n", page.dataSize);
+        writelog(kSource, __LINE__, kIndent, "page->done = %d\n", page.done);
+        writelog(kSource, __LINE__, kIndent, "page->num_of_pixel = %d\n", page.numOfPixel);
         writelog(kSource, __LINE__, kIndent, "================================\n");
     }
 }
