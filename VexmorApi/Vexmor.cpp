@@ -19,6 +19,7 @@
 #include "VexmorApi/Utilities/Exception.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 #include "VexmorApi/Utilities/Singleton.h"
+#include "VexmorApi/Utilities/TestTimeScale.h"
 #include "VexmorApi/Utilities/Timer.h"
 #include "diagnostics/VdCommonDefDescriptor.h"
 #include "diagnostics/VdSdkScanStructsDescriptor.h"
@@ -133,15 +134,6 @@ bool IsValidSelection(const _VS_SELECT_DEVICE_INFO& s)
     }
 }
 
-#ifdef VEXMOR_TEST_HOOKS
-template <class T>
-void Divide(T& ms, double scale)
-{
-    double const value = static_cast<double>(ms) / scale;
-    ms = value < 1.0 ? T{1} : static_cast<T>(value);
-}
-#endif
-
 // The timing table in force: the shipped values, divided in a test build by
 // VEXMOR_TEST_TIME_SCALE (a positive number; every wait stays at least 1 ms).
 // A test build also takes the pages in flight from
@@ -157,19 +149,17 @@ EngineTimings TimingsInForce()
             timings.pagesInFlight = static_cast<unsigned>(count);
         }
     }
-    const char* text = std::getenv("VEXMOR_TEST_TIME_SCALE");
-    char* end = nullptr;
-    double const scale = text != nullptr ? std::strtod(text, &end) : 1.0;
-    if (text == nullptr || end == text || *end != '\0' || !(scale > 0.0) || scale > 1e6) {
+    double const scale = vexmor::TestTimeScale();
+    if (scale == 1.0) {
         return timings;
     }
     for (long* ms :
          {&timings.readTimeoutMs, &timings.shortReadTimeoutMs, &timings.receiveTryMs, &timings.abortAckTimeoutMs}) {
-        Divide(*ms, scale);
+        *ms = vexmor::ScaledWait(*ms, scale);
     }
     for (unsigned long* ms : {&timings.statusPollSleepMs, &timings.rescanDelayMs, &timings.xferStatusPollMs,
                               &timings.mock.pacingMs, &timings.mock.coverMs, &timings.mock.pollMs}) {
-        Divide(*ms, scale);
+        *ms = vexmor::ScaledWait(*ms, scale);
     }
 #endif
     return timings;
