@@ -1,6 +1,7 @@
 // What a device can send for one page, from its capability at the resolution
 // it scans at: the bounds the reading threads hold every size a device
-// announces to before anything is allocated for it.
+// announces to before anything is allocated for it, and the largest image a
+// scan request would make the engine hold for one page.
 #pragma once
 
 #include <cstdint>
@@ -34,5 +35,13 @@ struct DeviceDataLimits {
     // container.
     static DeviceDataLimits For(const VS_SCANNER_CAPABILITY& capability, AXIS resolution);
 };
+
+// The most bytes one page of the request makes the engine hold as one image:
+// the device's image at the resolution it is asked to scan at, before
+// binarising and resolution change, 24 bits a pixel for colour and 8 for
+// everything else, rows padded to 4 bytes. The area is the request's (its
+// selected area, its custom size or its paper's size), bounded by what the
+// device can send; the device's largest where the request leaves it open.
+uint64_t LargestPageImageBytes(const VS_SCANNER_PARAMETERS& request, const VS_SCANNER_CAPABILITY& capability);
 
 }  // namespace vscore
