@@ -403,6 +403,52 @@ TEST_F(EngineSimulator, ARequestNoPageCanHoldIsRefusedBeforeTheDeviceMoves)
     EXPECT_EQ(sim->Counters().commandsByName["X"], 1u);
 }
 
+// Lines half as long as their rows from page 2 on: page 1 comes whole, page
+// 2 fails with the data error instead of rows holding an earlier line's
+// bytes. Lines longer than their rows and lines beyond the page still give
+// the sent pages.
+TEST_F(EngineSimulator, AShortLineFailsItsPageWhileLongAndExtraLinesDoNot)
+{
+    struct Case {
+        const char* profile;
+        vscore::COLORTYPE color;
+        std::vector<std::pair<std::string, std::string>> settings;
+        const char* compression;
+        const char* fault;
+    };
+    const Case cases[] = {
+        {"gen2-adf", vscore::BLACKWHITE, {}, "packbits", "short-lines"},
+        {"gen2-adf", vscore::BLACKWHITE, {{"qdi.CompressBlackWhite", "1"}}, "raw", "short-lines"},
+        {"gen1-adf", vscore::BLACKWHITE, {}, "packbits", "short-lines"},
+        {"gen1-adf", vscore::TRUEGRAY, {{"q.Compression", "0"}}, "packbits", "short-lines"},
+        {"gen2-adf", vscore::BLACKWHITE, {{"qdi.CompressBlackWhite", "1"}}, "raw", "long-lines"},
+        {"gen1-adf", vscore::BLACKWHITE, {}, "packbits", "too-many-lines=5"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.profile) + ", colour type " + std::to_string(c.color) + ", " + c.compression + ", " +
+                     c.fault);
+        std::unique_ptr<Simulator> sim = Make(c.profile, 3, {std::string(c.fault) + "@page=2"}, c.settings);
+        vscore::CVexmor engine{Timings()};
+        Open(engine, Listen(*sim));
+        auto request = engine_driver::Request(100, c.color, vscore::A6);
+        ASSERT_EQ(engine.StartScanning(&request), 0u);
+        Outcome const out = engine_driver::Drain(engine);
+        std::vector<scanner_sim::PageRecord> const sent = sim->Pages();
+        ASSERT_GE(sent.size(), 2u);
+        EXPECT_EQ(sent[1].compression, c.compression);
+        if (std::string(c.fault) != "short-lines") {
+            EXPECT_TRUE(out.allEnd);
+            ExpectSimulatorsPages(out, *sim);
+            continue;
+        }
+        EXPECT_EQ(out.code, 0x40401010u);
+        EXPECT_EQ(out.failedPageNo, 2);
+        ASSERT_EQ(out.pages.size(), 1u);
+        simtest::Pnm const got = AsPnm(out.pages[0]);
+        EXPECT_TRUE(got.pixels == Crop(SentPicture(sent[0]), got.width, got.height).pixels);
+    }
+}
+
 TEST_F(EngineSimulator, ASecondDeviceIsServedOnceTheFirstIsIdle)
 {
     std::unique_ptr<Simulator> first = Make("gen2-adf", 1);
