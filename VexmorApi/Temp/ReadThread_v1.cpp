@@ -219,14 +219,14 @@ bool CReadThread_v1::AppendNewPageIfNeeded(uint8_t compression, const DeviceData
     }
     uint16_t const pageNo = m_pages.GetSelectedPageNo();
     uint32_t const width = NonNegative(m_deviceParameters.scanAreaInfo.selectArea.width);
+    uint32_t const expectedLines = NonNegative(m_deviceParameters.scanAreaInfo.selectArea.height);
     // The area may come from the device's answers.
-    if (!FitsDevice("scan area width", width, limits.maxWidth)) {
+    if (!FitsDevice("scan area width", width, limits.maxWidth) ||
+        !FitsDevice("scan area height", expectedLines, limits.maxHeight)) {
         return false;
     }
     DeviceImageInfo const info(ToResolution(m_deviceParameters.resolutionX),
                                ToResolution(m_deviceParameters.resolutionY), GetDeviceImageInfoColorType(), width);
-    uint32_t const expectedLines =
-        std::min(NonNegative(m_deviceParameters.scanAreaInfo.selectArea.height), limits.maxHeight);
     if (IsLinesCompression(compression)) {
         m_pages.Append(std::make_shared<Page>(std::make_unique<DeviceImageLines>(info, expectedLines), pageNo));
     } else if (compression == kCompressionJpeg) {

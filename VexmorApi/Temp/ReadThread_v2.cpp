@@ -281,12 +281,12 @@ bool CReadThread_v2::MakeImageAndAppendToPageIfNeeded(IMAGE_COMPRESS compression
         return true;
     }
     AXIS const resolution = GetImageResolution();
-    AXIS area = GetImageArea();
+    AXIS const area = GetImageArea();
     // The area may come from the device's answers.
-    if (!FitsDevice("scan area width", area.x, limits.maxWidth)) {
+    if (!FitsDevice("scan area width", area.x, limits.maxWidth) ||
+        !FitsDevice("scan area height", area.y, limits.maxHeight)) {
         return false;
     }
-    area.y = std::min(area.y, limits.maxHeight);
     m_colorType = ToColorType(color);
     uint16_t const pageNo = m_pages.GetSelectedPageNo();
     uint16_t const x = ToResolution(resolution.x);

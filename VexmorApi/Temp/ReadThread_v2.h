@@ -64,7 +64,7 @@ private:
     // One complete block, by what the parser found in it.
     VSRSLT DispatchBlock(const IMAGE_HEADER& header, const PARSE_RESULT& parsed);
     VSRSLT WriteDataBlockToImageDataArray(const IMAGE_HEADER& header);
-    // False (recorded) when the page's area is wider than the device can send.
+    // False (recorded) when the page's area is larger than the device can send.
     bool MakeImageAndAppendToPageIfNeeded(IMAGE_COMPRESS compression, IMAGE_COLOR color,
                                           const DeviceDataLimits& limits);
     void DispatchEndCode(IMAGE_STATUSCODE endCode);
