@@ -38,6 +38,13 @@ enum : int32_t {
     kScanDecCompJpeg = 5,
 };
 
+// What ScanDecWrite answers: 0, or a failure below 0.
+enum : int {
+    kScanDecWriteOk = 0,
+    // The line's data do not reach the end of its row: no row is made of it.
+    kScanDecShortLine = -2,
+};
+
 // Byte orders of 24-bit output rows; any other value is planar.
 enum : int32_t {
     kScanDecOrderRGB = 1,
@@ -94,6 +101,7 @@ public:
     virtual bool ScanDecPageStart(SCANDEC_OPEN* open) = 0;
     // Decodes one line; the rows it completes go into write->pWriteBuff,
     // their count and bytes into the outputs (0 while a row is incomplete).
+    // kScanDecShortLine, with no row, for a line shorter than its row.
     virtual int ScanDecWrite(SCANDEC_WRITE* write, int* decodedLines, unsigned long* decodedBytes) = 0;
     // Flushes the rows still held into write->pWriteBuff (when all three are
     // given) and closes the page; harmless when repeated.

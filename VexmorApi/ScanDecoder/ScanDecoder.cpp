@@ -159,6 +159,10 @@ std::unique_ptr<BitmapImage> ScanDecoder::Proc(std::unique_ptr<DeviceImageLines>
         g_DecodeLog.WriteLog(3, "ScanDecWrite. decodedLine = %d, decodedDataSize = %d result = %ld", rows,
                              static_cast<int>(bytes), static_cast<long>(result));
         ++i;
+        if (result == kScanDecShortLine) {
+            VEXMOR_THROW(kOrigin, "Proc", Exception::InvalidDeviceData,
+                         "line " + std::to_string(i) + " is shorter than its row");
+        }
         if (result < 0) {
             VEXMOR_THROW(kOrigin, "Proc", Exception::RequestToCancel,
                          "failed to scan decode in image line: " + std::to_string(i));

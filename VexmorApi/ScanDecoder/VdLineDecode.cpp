@@ -28,10 +28,11 @@ struct BitReverseTable {
 BitReverseTable const kBitReverse;
 
 // Expands PackBits data into at most outLeft bytes, handing every byte to
-// put(index, value). A control byte that is the last input byte is not run,
-// 0x80 is skipped, and nothing is read beyond inLeft bytes.
+// put(index, value); returns how many it wrote. A control byte that is the
+// last input byte is not run, 0x80 is skipped, and nothing is read beyond
+// inLeft bytes.
 template <class Put>
-void UnpackBits(unsigned char const* in, uint64_t inLeft, uint64_t outLeft, Put put)
+uint64_t UnpackBits(unsigned char const* in, uint64_t inLeft, uint64_t outLeft, Put put)
 {
     uint64_t out = 0;
     while (outLeft > 0 && inLeft > 0) {
@@ -54,6 +55,7 @@ void UnpackBits(unsigned char const* in, uint64_t inLeft, uint64_t outLeft, Put 
             }
         }
     }
+    return out;
 }
 
 // The bytes both an uncompressed line and the row hold.
@@ -179,21 +181,25 @@ unsigned char* CVdLineDecode::DecodeLine(SCANDEC_WRITE* write, unsigned long* si
     unsigned char* const row = row_;
     if (write->nInDataComp == kScanDecCompWhite) {
         std::memset(row, fill_, rowBytes_);
+        lastReach_ = rowBytes_;
         return row;
     }
     if (CScanDecType::IsPackBitsCompress(write->nInDataComp)) {
-        UnpackBits(write->pLineData, DataLength(write), rowBytes_, [row](uint64_t i, unsigned char v) { row[i] = v; });
+        lastReach_ = UnpackBits(write->pLineData, DataLength(write), rowBytes_,
+                                [row](uint64_t i, unsigned char v) { row[i] = v; });
         return row;
     }
     // A whole line is used where it lies; a short one is copied so that no
     // stage reads beyond its data, the rest of the row keeping its bytes.
     if (write->pLineData != nullptr && write->dwLineDataSize >= rowSize) {
+        lastReach_ = write->dwLineDataSize;
         return write->pLineData;
     }
     uint64_t const n = CopyLength(write, rowBytes_);
     if (n != 0) {
         std::memcpy(row, write->pLineData, n);
     }
+    lastReach_ = n;
     return row;
 }
 
@@ -203,14 +209,16 @@ unsigned char* CVdLineDecode::DecodeLineRev(SCANDEC_WRITE* write, unsigned long*
     unsigned char* const row = row_;
     if (write->nInDataComp == kScanDecCompWhite) {
         std::memset(row, fill_, rowBytes_);
+        lastReach_ = rowBytes_;
     } else if (CScanDecType::IsPackBitsCompress(write->nInDataComp)) {
-        UnpackBits(write->pLineData, DataLength(write), rowBytes_,
-                   [row](uint64_t i, unsigned char v) { row[i] = static_cast<unsigned char>(~v); });
+        lastReach_ = UnpackBits(write->pLineData, DataLength(write), rowBytes_,
+                                [row](uint64_t i, unsigned char v) { row[i] = static_cast<unsigned char>(~v); });
     } else {
         uint64_t const n = CopyLength(write, rowBytes_);
         for (uint64_t i = 0; i < n; ++i) {
             row[i] = static_cast<unsigned char>(~write->pLineData[i]);
         }
+        lastReach_ = n;
     }
     return row;
 }
@@ -235,6 +243,7 @@ unsigned char* CVdLineDecode::DecodeAdjusted(SCANDEC_WRITE* write, unsigned long
     unsigned char* const row = row_;
     if (write->nInDataComp == kScanDecCompWhite) {
         std::memset(row, fill_, rowBytes_);
+        lastReach_ = rowBytes_;
         return row;
     }
     unsigned char const* const range = calibration_;
@@ -251,12 +260,13 @@ unsigned char* CVdLineDecode::DecodeAdjusted(SCANDEC_WRITE* write, unsigned long
         }
     };
     if (CScanDecType::IsPackBitsCompress(write->nInDataComp)) {
-        UnpackBits(write->pLineData, DataLength(write), rowBytes_, put);
+        lastReach_ = UnpackBits(write->pLineData, DataLength(write), rowBytes_, put);
     } else {
         uint64_t const n = CopyLength(write, rowBytes_);
         for (uint64_t i = 0; i < n; ++i) {
             put(i, write->pLineData[i]);
         }
+        lastReach_ = n;
     }
     return row;
 }

@@ -33,6 +33,10 @@ public:
     // of a row for plane kinds); a calibration line returns null and leaves
     // *size alone. The row stays valid until the next call.
     unsigned char* LineDecodeWrite(SCANDEC_WRITE* write, unsigned long* size);
+    // How many bytes of its row the last decoded line's data reached (a
+    // white line the whole row); the rest of a row the data do not reach
+    // keeps the bytes it had. Meaningless for a calibration line.
+    uint64_t GetLastLineReach() const { return lastReach_; }
     // Unlocks the buffers; always true.
     bool LineDecodeWriteEnd();
     // Frees the buffers; always true.
@@ -69,7 +73,8 @@ private:
     unsigned char* calibration_ = nullptr;
     uint8_t fill_ = 0xFF;
     DecodeFunc decode_ = nullptr;
-    int mode_ = 0;  // 0 plain, 1 inverted, 2 level-adjusted, 3 both
+    uint64_t lastReach_ = 0;  // GetLastLineReach
+    int mode_ = 0;            // 0 plain, 1 inverted, 2 level-adjusted, 3 both
 };
 
 }  // namespace vscore

@@ -81,6 +81,12 @@ int CVdScanDec::ScanDecWrite(SCANDEC_WRITE* write, int* decodedLines, unsigned l
     *decodedBytes = 0;
     unsigned long size = 0;
     unsigned char* data = LineDecodeWrite(write, &size);
+    if (data != nullptr && size != 0 && GetLastLineReach() < size) {
+        // The rest of the row would be another line's bytes.
+        g_DecodeLog.WriteLog(1, "SCNDEC: line of %llu bytes for a row of %lu",
+                             static_cast<unsigned long long>(GetLastLineReach()), size);
+        return kScanDecShortLine;
+    }
     if (data != nullptr && size != 0) {
         int kind = write->nInDataKind;
         bool complete = true;
@@ -101,7 +107,7 @@ int CVdScanDec::ScanDecWrite(SCANDEC_WRITE* write, int* decodedLines, unsigned l
         }
     }
     g_DecodeLog.WriteLog(3, "<<<<< %s <<<<< ret = %d", "ScanDecWrite", 0);
-    return 0;
+    return kScanDecWriteOk;
 }
 
 int CVdScanDec::ScanDecPageEnd(SCANDEC_WRITE* write, int* decodedLines, unsigned long* decodedBytes)

@@ -146,6 +146,15 @@ bool CPaperSize::IsSupportImageSize(const unsigned int& resolution, const unsign
     return maximum != 0 && length <= maximum;
 }
 
+unsigned int CPaperSize::GetLongestPageLength()
+{
+    unsigned int longest = 0;
+    for (LongPaperLimit const& limit : kLongPaperLimits) {
+        longest = std::max(longest, ConvertRowValue(limit.length, limit.unit, MM));
+    }
+    return longest;
+}
+
 int CPaperSize::AddMarginSize(int size, const UNITTYPE& unit, const DEVICESCANSIZES& margins,
                               const PAPERSOURCESELECT& source)
 {

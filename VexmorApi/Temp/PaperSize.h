@@ -29,6 +29,9 @@ public:
     // 23, 24 with longPaper set) is limited.
     static bool IsSupportImageSize(const unsigned int& resolution, const unsigned int& imageResolution,
                                    const unsigned int& imageLengthPixels, const PAPERTYPE& type, bool longPaper);
+    // The longest page a long-paper scan may have at any resolution, in
+    // 1/100 mm.
+    static unsigned int GetLongestPageLength();
     // size plus twice the x margin of the flatbed (FLATBED) or of the
     // simplex pair (any other source), converted into unit. The pairs hold
     // signed margins as their bit pattern, so a negative margin subtracts.

@@ -11,6 +11,9 @@
 #include <thread>
 
 #include "VexmorApi/ImageProcessor/ImageProcessor_Normal.h"
+#include "VexmorApi/Pages/DeviceImageJpeg.h"
+#include "VexmorApi/Pages/DeviceImageLines.h"
+#include "VexmorApi/Pages/JpegHeader.h"
 #include "VexmorApi/Utilities/Exception.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 #include "VexmorApi/Utilities/Timer.h"
@@ -559,6 +562,42 @@ void CReadThread_base::SetUnreadableData()
     g_ReadLog.WriteLog(1, "Error: Read unknown data");
     m_scanError->SetErrWithDevice(READTHREAD_UNREADABLE_DATA, 1, NextPageNo());
     m_unreadable.store(true);
+}
+
+bool CReadThread_base::FitsDevice(const char* what, uint64_t value, uint64_t limit)
+{
+    if (value <= limit) {
+        return true;
+    }
+    uint16_t const pageNo = NextPageNo();
+    g_ReadLog.WriteLog(1, "Error: The device's %s %llu is beyond the %llu it can send. Page No = %d", what,
+                       static_cast<unsigned long long>(value), static_cast<unsigned long long>(limit), pageNo);
+    m_scanError->SetErr(READTHREAD_DATA_ERROR, pageNo);
+    m_unreadable.store(true);
+    return false;
+}
+
+bool CReadThread_base::FitsDevice(Page& page, const DeviceDataLimits& limits)
+{
+    if (page.HasDeviceImageJpeg()) {
+        std::unique_ptr<DeviceImageJpeg> jpeg = page.GetDeviceImageJpeg();
+        unsigned char const* const stream = jpeg->GetBlockPointer();
+        size_t const size = jpeg->GetBlockSize();
+        bool const fits =
+            FitsDevice("image width", jpeg->GetWidth(), limits.maxWidth) &&
+            FitsDevice("JPEG width", stream ? CJpegHeader::GetWidthPix(stream, size) : 0, limits.maxWidth) &&
+            FitsDevice("JPEG height", stream ? CJpegHeader::GetHeightPix(stream, size) : 0, limits.maxHeight);
+        page.SetImage(std::move(jpeg));
+        return fits;
+    }
+    if (page.HasDeviceImageLines()) {
+        std::unique_ptr<DeviceImageLines> lines = page.GetDeviceImageLines();
+        bool const fits = FitsDevice("image width", lines->GetWidth(), limits.maxWidth) &&
+                          FitsDevice("line count", lines->GetHeight(), limits.maxHeight);
+        page.SetImage(std::move(lines));
+        return fits;
+    }
+    return true;
 }
 
 void CReadThread_base::CloseScanner()

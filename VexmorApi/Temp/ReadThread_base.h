@@ -36,6 +36,7 @@
 
 #include "VexmorApi/Pages/Page.h"
 #include "VexmorApi/ScannerCapability.h"
+#include "VexmorApi/Temp/DeviceDataLimits.h"
 #include "VexmorApi/Temp/EngineTimings.h"
 #include "VexmorApi/Temp/IReadThread.h"
 #include "VexmorApi/Temp/ReadPreparation.h"
@@ -57,6 +58,8 @@ enum : VSRSLT {
     READTHREAD_UNKNOWN_EXCEPTION = 0x30401008,
     READTHREAD_DEVICE_ERROR = 0x1040100B,
     READTHREAD_UNREADABLE_DATA = 0x6040100F,
+    // The device's data contradict what it declared or what it can send.
+    READTHREAD_DATA_ERROR = 0x40401010,
     READTHREAD_INVALID_STATUS = 0xD0,
     // The scanner was closed while the scan had not ended.
     READTHREAD_NOT_READABLE = 0x40500016,
@@ -194,6 +197,17 @@ protected:
     // loop ends whatever was recorded before, since nothing after it can be
     // trusted.
     void SetUnreadableData();
+    // What the device can send at the resolution, by its capability.
+    DeviceDataLimits LimitsAt(AXIS resolution) const { return DeviceDataLimits::For(m_capability, resolution); }
+    // A size the device announced (what: its name) against the most it can
+    // send. Beyond it the page after the last one received fails with
+    // READTHREAD_DATA_ERROR (unless a failure came first) and the receive
+    // loop ends: nothing more of the stream is taken, so nothing grows.
+    // True when the value fits.
+    bool FitsDevice(const char* what, uint64_t value, uint64_t limit);
+    // The complete device image of a page against the limits: its width,
+    // its lines and, for JPEG, the frame's width and height. Reading thread.
+    bool FitsDevice(Page& page, const DeviceDataLimits& limits);
     // ThreadProc is over (the scanner closed); any thread.
     bool IsReceiveLoopEnded() const { return m_loopEnded.load(); }
 
@@ -253,7 +267,8 @@ private:
     std::atomic<bool> m_restartTries{false};
     std::atomic<bool> m_loopRunning{false};  // the receive loop runs: the caller may send
     std::atomic<bool> m_loopEnded{false};    // ThreadProc is over
-    std::atomic<bool> m_unreadable{false};   // the stream was lost (SetUnreadableData)
+    // The stream can no longer be trusted (SetUnreadableData, FitsDevice).
+    std::atomic<bool> m_unreadable{false};
     // The paper source of the scan, known once the device is prepared.
     std::atomic<int32_t> m_paperSource{SOURCEAUTO};
     vdtcl::CTTime m_sleeper;

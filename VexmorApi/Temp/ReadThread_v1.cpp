@@ -169,7 +169,7 @@ VSRSLT CReadThread_v1::DispatchReceivedData(uint8_t* data, uint32_t length, uint
         }
         bool goOn = continues;
         if (kind == LineLast || kind == LineMore) {
-            WriteBlockToPage(unit.lineData);
+            goOn = WriteBlockToPage(unit.lineData) && goOn;
         } else if (!DispatchStatusCode(unit)) {
             // The scan is over: what follows is never dispatched.
             goOn = false;
@@ -207,16 +207,26 @@ void CReadThread_v1::RecordMisfit(uint16_t pageNo, const char* what)
     m_scanError->SetErr(READTHREAD_UNREADABLE_DATA, page);
 }
 
-bool CReadThread_v1::AppendNewPageIfNeeded(uint8_t compression)
+DeviceDataLimits CReadThread_v1::Limits() const
+{
+    return LimitsAt(AXIS{m_deviceParameters.resolutionX, m_deviceParameters.resolutionY});
+}
+
+bool CReadThread_v1::AppendNewPageIfNeeded(uint8_t compression, const DeviceDataLimits& limits)
 {
     if (m_pages.Exists()) {
         return true;
     }
     uint16_t const pageNo = m_pages.GetSelectedPageNo();
-    DeviceImageInfo const info(ToResolution(m_deviceParameters.resolutionX),
-                               ToResolution(m_deviceParameters.resolutionY), GetDeviceImageInfoColorType(),
-                               NonNegative(m_deviceParameters.scanAreaInfo.selectArea.width));
+    uint32_t const width = NonNegative(m_deviceParameters.scanAreaInfo.selectArea.width);
     uint32_t const expectedLines = NonNegative(m_deviceParameters.scanAreaInfo.selectArea.height);
+    // The area may come from the device's answers.
+    if (!FitsDevice("scan area width", width, limits.maxWidth) ||
+        !FitsDevice("scan area height", expectedLines, limits.maxHeight)) {
+        return false;
+    }
+    DeviceImageInfo const info(ToResolution(m_deviceParameters.resolutionX),
+                               ToResolution(m_deviceParameters.resolutionY), GetDeviceImageInfoColorType(), width);
     if (IsLinesCompression(compression)) {
         m_pages.Append(std::make_shared<Page>(std::make_unique<DeviceImageLines>(info, expectedLines), pageNo));
     } else if (compression == kCompressionJpeg) {
@@ -227,19 +237,23 @@ bool CReadThread_v1::AppendNewPageIfNeeded(uint8_t compression)
     return true;
 }
 
-void CReadThread_v1::WriteBlockToPage(const LINEDATA& line)
+bool CReadThread_v1::WriteBlockToPage(const LINEDATA& line)
 {
     uint16_t const pageNo = m_pages.GetSelectedPageNo();
     uint8_t const compression = line.compressionType;
-    if (!AppendNewPageIfNeeded(compression)) {
+    DeviceDataLimits const limits = Limits();
+    if (!AppendNewPageIfNeeded(compression, limits)) {
+        if (ShouldFinishReceiving()) {
+            return false;
+        }
         RecordMisfit(pageNo, "Unknown compression of image data");
-        return;
+        return true;
     }
     std::shared_ptr<Page> const page = m_pages.Get();
     if (page->IsReceivedAllData()) {
         // The page has ended and may be in the scheduler's hands already.
         RecordMisfit(NextPageNo(), "Image data after the page's end");
-        return;
+        return true;
     }
     if (line.data != nullptr && line.length != 0) {
         g_ReadLog.WriteDump(line.data, line.length, compression == kCompressionJpeg ? "DumpJpeg" : "DumpPackBits",
@@ -249,7 +263,12 @@ void CReadThread_v1::WriteBlockToPage(const LINEDATA& line)
         std::unique_ptr<DeviceImageJpeg> image = page->GetDeviceImageJpeg();
         if (!image) {
             RecordMisfit(pageNo, "JPEG data in a page of lines");
-            return;
+            return true;
+        }
+        if (!FitsDevice("JPEG height", line.addedValue32, limits.maxHeight) ||
+            !FitsDevice("page data", uint64_t{image->GetBlockSize()} + line.length, limits.maxPageBytes)) {
+            page->SetImage(std::move(image));
+            return false;
         }
         try {
             image->AppendBlock(line.length, line.data);
@@ -263,12 +282,18 @@ void CReadThread_v1::WriteBlockToPage(const LINEDATA& line)
             throw;
         }
         page->SetImage(std::move(image));
-        return;
+        return true;
     }
     std::unique_ptr<DeviceImageLines> image = page->GetDeviceImageLines();
     if (!image) {
         RecordMisfit(pageNo, "Line data in a JPEG page");
-        return;
+        return true;
+    }
+    if (!FitsDevice("line data", line.length, limits.maxLineBytes) ||
+        !FitsDevice("line count", uint64_t{image->GetHeight()} + 1, limits.maxHeight) ||
+        !FitsDevice("page data", uint64_t{image->GetByteSize()} + line.length, limits.maxPageBytes)) {
+        page->SetImage(std::move(image));
+        return false;
     }
     try {
         if (line.allWhite) {
@@ -283,6 +308,7 @@ void CReadThread_v1::WriteBlockToPage(const LINEDATA& line)
         throw;
     }
     page->SetImage(std::move(image));
+    return true;
 }
 
 bool CReadThread_v1::DispatchStatusCode(const SCANIMAGEINFO& unit)
@@ -302,6 +328,9 @@ bool CReadThread_v1::DispatchStatusCode(const SCANIMAGEINFO& unit)
         if (!page) {
             RecordMisfit(pageNo, "Page end without page data");
             return true;
+        }
+        if (!FitsDevice(*page, Limits())) {
+            return false;
         }
         // Throws for a second end of the page, before anything changes.
         page->NotifyRecivedAllData();
@@ -328,11 +357,17 @@ bool CReadThread_v1::DispatchStatusCode(const SCANIMAGEINFO& unit)
                            VdCommonDefDescriptor::GetAxisString(corners.points[3]).c_str());
         return true;
     }
-    case kImageSize:
+    case kImageSize: {
+        DeviceDataLimits const limits = Limits();
+        if (!FitsDevice("image width", unit.imageSize.width, limits.maxWidth) ||
+            !FitsDevice("image height", unit.imageSize.height, limits.maxHeight)) {
+            return false;
+        }
         m_imageSizes[pageNo] = ImageSize{unit.imageSize.width, unit.imageSize.height};
         g_ReadLog.WriteLog(2, "Received image info: image size = {%d, %d}", unit.imageSize.width,
                            unit.imageSize.height);
         return true;
+    }
     default:
         m_scanError->SetErrWithDevice(READTHREAD_DEVICE_ERROR, code, NextPageNo());
         EndStream();

@@ -65,14 +65,20 @@ public:
     static DeviceImageLines::CompressionType ConvertToDeviceImageLinesCompressionType(uint8_t compression);
 
 private:
-    // Writes a line or a JPEG block into its page; false when it does not
-    // fit the page (recorded for the page).
-    void WriteBlockToPage(const LINEDATA& line);
+    // Writes a line or a JPEG block into its page (one that does not fit
+    // the page is recorded for it); false when the block is beyond what the
+    // device can send, which ends the stream.
+    bool WriteBlockToPage(const LINEDATA& line);
     // Makes the selected page with an image for the compression when the
-    // store lacks it; false for a compression that has no image kind.
-    bool AppendNewPageIfNeeded(uint8_t compression);
-    // False once the scan is over (its end, a cancel, a device error): the
-    // scanner is closed and nothing after the code is dispatched.
+    // store lacks it; false for a compression that has no image kind, or
+    // (recorded) for an area larger than the device can send.
+    bool AppendNewPageIfNeeded(uint8_t compression, const DeviceDataLimits& limits);
+    // What the device can send at the resolution it scans at.
+    DeviceDataLimits Limits() const;
+    // False once the scan is over (its end, a cancel, a device error, a
+    // size beyond what the device can send): nothing after the code is
+    // dispatched, and the scanner is closed (at once, or as the receive
+    // loop ends).
     bool DispatchStatusCode(const SCANIMAGEINFO& unit);
     void AppendToImageProcessorIfPossible();
     // Hands the complete pages on in page order: one at a time, or for a

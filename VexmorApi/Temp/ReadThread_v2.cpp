@@ -274,13 +274,19 @@ VSRSLT CReadThread_v2::DispatchBlock(const IMAGE_HEADER& header, const PARSE_RES
     return 0;
 }
 
-void CReadThread_v2::MakeImageAndAppendToPageIfNeeded(IMAGE_COMPRESS compression, IMAGE_COLOR color)
+bool CReadThread_v2::MakeImageAndAppendToPageIfNeeded(IMAGE_COMPRESS compression, IMAGE_COLOR color,
+                                                      const DeviceDataLimits& limits)
 {
     if (m_pages.Exists()) {
-        return;
+        return true;
     }
     AXIS const resolution = GetImageResolution();
     AXIS const area = GetImageArea();
+    // The area may come from the device's answers.
+    if (!FitsDevice("scan area width", area.x, limits.maxWidth) ||
+        !FitsDevice("scan area height", area.y, limits.maxHeight)) {
+        return false;
+    }
     m_colorType = ToColorType(color);
     uint16_t const pageNo = m_pages.GetSelectedPageNo();
     uint16_t const x = ToResolution(resolution.x);
@@ -298,6 +304,7 @@ void CReadThread_v2::MakeImageAndAppendToPageIfNeeded(IMAGE_COMPRESS compression
             std::make_unique<DeviceImageJpeg>(x, y, DeviceImageInfo::Color, area.x, area.y), pageNo));
         break;
     }
+    return true;
 }
 
 uint32_t CReadThread_v2::ExpectedHeight(bool& limits) const
@@ -327,7 +334,11 @@ VSRSLT CReadThread_v2::WriteDataBlockToImageDataArray(const IMAGE_HEADER& header
     bool const white = !header.hasImageType;
     IMAGE_COMPRESS const compression = white ? IMAGE_COMPRESS_NONE : header.compress;
     IMAGE_COLOR const color = white ? ToDeviceColor(m_deviceParameters.colortype) : header.color;
-    MakeImageAndAppendToPageIfNeeded(compression, color);
+    DeviceDataLimits const limits = LimitsAt(GetImageResolution());
+    if (!FitsDevice("image width", header.width, limits.maxWidth) ||
+        !MakeImageAndAppendToPageIfNeeded(compression, color, limits)) {
+        return 0;  // recorded; the stream ends here
+    }
     uint16_t const pageNo = m_pages.GetSelectedPageNo();
     std::shared_ptr<Page> const page = m_pages.Get();
     // A page that ended is with the image processor: its image is no longer
@@ -338,7 +349,7 @@ VSRSLT CReadThread_v2::WriteDataBlockToImageDataArray(const IMAGE_HEADER& header
     unsigned int const userResolution = m_userParameters.resolutionY;
     unsigned int const deviceResolution = m_deviceParameters.resolutionY;
     bool const longPaper = m_capability.commandVersion == CommandVersion_KELP2;
-    bool limits = false;
+    bool limitsHeight = false;
     if (compression == IMAGE_COMPRESS_JPEG) {
         std::unique_ptr<DeviceImageJpeg> image = page->GetDeviceImageJpeg();
         if (!image) {
@@ -351,14 +362,19 @@ VSRSLT CReadThread_v2::WriteDataBlockToImageDataArray(const IMAGE_HEADER& header
             page->SetTerminatedPage();
             return 0;
         }
-        uint32_t const expected = ExpectedHeight(limits);
+        if (!FitsDevice("JPEG height", lineCount, limits.maxHeight) ||
+            !FitsDevice("page data", uint64_t{image->GetBlockSize()} + header.dataSize, limits.maxPageBytes)) {
+            page->SetImage(std::move(image));
+            return 0;
+        }
+        uint32_t const expected = ExpectedHeight(limitsHeight);
         g_ReadLog.WriteDump(header.data, static_cast<int>(header.dataSize), "DumpJpeg", pageNo);
         image->AppendBlock(header.dataSize, header.data);
         if (header.width != 0) {
             image->SetWidth(header.width);
         }
         if (lineCount != 0) {
-            image->SetHeight(limits && lineCount > expected ? expected : lineCount);
+            image->SetHeight(limitsHeight && lineCount > expected ? expected : lineCount);
         }
         page->SetImage(std::move(image));
         return 0;
@@ -374,8 +390,14 @@ VSRSLT CReadThread_v2::WriteDataBlockToImageDataArray(const IMAGE_HEADER& header
         page->SetTerminatedPage();
         return 0;
     }
-    uint32_t const expected = ExpectedHeight(limits);
-    if (!(limits && lineCount > expected)) {
+    uint32_t const expected = ExpectedHeight(limitsHeight);
+    if (!(limitsHeight && lineCount > expected)) {
+        if (!FitsDevice("line data", header.dataSize, limits.maxLineBytes) ||
+            !FitsDevice("line count", lineCount, limits.maxHeight) ||
+            !FitsDevice("page data", uint64_t{image->GetByteSize()} + header.dataSize, limits.maxPageBytes)) {
+            page->SetImage(std::move(image));
+            return 0;
+        }
         if (white) {
             image->AppendLine(WhiteLineColor(image->GetColorType()), DeviceImageLines::CompressionNoData, 0, nullptr);
         } else {
@@ -404,6 +426,9 @@ bool CReadThread_v2::CompleteSelectedPage(bool blank)
         // The device found the page blank before it sent anything.
         page = std::make_shared<Page>(pageNo);
         m_pages.Append(page);
+    }
+    if (!FitsDevice(*page, LimitsAt(GetImageResolution()))) {
+        return false;
     }
     // Throws for a second end of the page, before anything of it changes.
     page->NotifyRecivedAllData();
@@ -524,6 +549,11 @@ void CReadThread_v2::DispatchDataInfo(const IMAGE_HEADER& header, const PARSE_RE
     g_ReadLog.WriteLog(1, "DispatchDataInfo status = %d, pageNo = %d", static_cast<int>(result.dataInfoKind),
                        header.pageNo);
     if (result.dataInfoKind == 0) {
+        DeviceDataLimits const limits = LimitsAt(GetImageResolution());
+        if (!FitsDevice("image width", header.width, limits.maxWidth) ||
+            !FitsDevice("image height", header.height, limits.maxHeight)) {
+            return;
+        }
         if (header.width != 0) {
             m_infoStore.SetWidth(header.pageNo, header.width);
         }

@@ -64,7 +64,9 @@ private:
     // One complete block, by what the parser found in it.
     VSRSLT DispatchBlock(const IMAGE_HEADER& header, const PARSE_RESULT& parsed);
     VSRSLT WriteDataBlockToImageDataArray(const IMAGE_HEADER& header);
-    void MakeImageAndAppendToPageIfNeeded(IMAGE_COMPRESS compression, IMAGE_COLOR color);
+    // False (recorded) when the page's area is larger than the device can send.
+    bool MakeImageAndAppendToPageIfNeeded(IMAGE_COMPRESS compression, IMAGE_COLOR color,
+                                          const DeviceDataLimits& limits);
     void DispatchEndCode(IMAGE_STATUSCODE endCode);
     void DispatchStatusCode(const PARSE_RESULT& result);
     void DispatchDataInfo(const IMAGE_HEADER& header, const PARSE_RESULT& result);
@@ -77,7 +79,8 @@ private:
     // side goes on alone.
     void FinishToAppendPages();
     // The selected page ends; a blank end of a page that sent nothing makes
-    // an empty blank page.
+    // an empty blank page. False (recorded) for a page beyond what the
+    // device can send.
     bool CompleteSelectedPage(bool blank);
     DecodeParameter CreateDecodeParameter(const VS_SCANNER_PARAMETERS& user, const VS_SCANNER_PARAMETERS& device);
     SCANAREA CalcScanAreaToPixel(const tagSCANAREAINFO& area, const EDGECUTPARAM& edgeCut, AXIS userResolution,

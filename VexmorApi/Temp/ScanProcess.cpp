@@ -10,6 +10,7 @@
 
 #include "VexmorApi/Pages/BitmapImage.h"
 #include "VexmorApi/Temp/ConvertUnit.h"
+#include "VexmorApi/Temp/DeviceDataLimits.h"
 #include "VexmorApi/Temp/PaperSize.h"
 #include "VexmorApi/Temp/ReadThread_v1.h"
 #include "VexmorApi/Temp/ReadThread_v2.h"
@@ -176,8 +177,14 @@ VSRSLT CScanProcess::StartScan(VS_SCANNER_PARAMETERS parameters, VS_SCANNER_CAPA
         ready = m_initialized && m_status.load() < 1;
         deviceAccess = m_deviceAccess;
     }
+    uint64_t pageBytes = 0;
     if (ready && !commandFacade) {
         ret = SCANPROC_NOT_SCANNING;
+    } else if (ready &&
+               (pageBytes = LargestPageImageBytes(parameters, capability)) > DeviceDataLimits::kMaxContainerBytes) {
+        g_ScanDevApiLog.WriteLog(1, "Error: A page of %llu bytes is more than the engine can hold",
+                                 static_cast<unsigned long long>(pageBytes));
+        ret = SCANPROC_PAGE_TOO_LARGE;
     } else if (ready) {
         {
             // The counters of a running scan stay until a new one starts.

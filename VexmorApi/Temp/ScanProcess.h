@@ -37,6 +37,9 @@ enum : VSRSLT {
     // A protocol generation without a reading thread.
     SCANPROC_UNKNOWN_GENERATION = 0x1010000E,
     SCANPROC_NO_CAPS = 0x30100007,
+    // One page of the request is an image larger than a byte container
+    // holds (4 GiB): refused before anything is sent to the device.
+    SCANPROC_PAGE_TOO_LARGE = 0x30100014,
     SCANPROC_NO_DEVICE_ACCESS = 0x70100003,
     SCANPROC_NO_COMMAND_FACADE = 0x70100004,
     SCANPROC_NULL_ARGUMENT = 0x7010000A,
@@ -105,7 +108,10 @@ public:
     // Starts a scan of the capability's protocol generation. Refused
     // (SCANPROC_START_REFUSED, the running scan untouched) unless
     // initialised and ready; SCANPROC_NOT_SCANNING without a facade;
-    // SCANPROC_UNKNOWN_GENERATION. An earlier reading thread is ended
+    // SCANPROC_UNKNOWN_GENERATION; SCANPROC_PAGE_TOO_LARGE, with nothing
+    // sent and the running scan untouched, when a page of the request would
+    // be larger than the engine can hold (LargestPageImageBytes beyond
+    // 4 GiB). An earlier reading thread is ended
     // (cancelled and joined) and destroyed first, then the new one started;
     // its refusal code is returned, and an exception it throws for a
     // feature the engine does not offer passes through, the process staying

@@ -78,6 +78,8 @@ const char* Exception::TypeText(Type type)
         return "RequestToCancel";
     case Other:
         return "Other";
+    case InvalidDeviceData:
+        return "InvalidDeviceData";
     case Undefined:
     default:
         return "Undefined";
@@ -102,6 +104,8 @@ VSRSLT Exception::TypeResult(Type type)
         return 0x01000010;
     case Undefined:
         return 0xC040100E;
+    case InvalidDeviceData:
+        return 0x40401010;  // the reading thread's READTHREAD_DATA_ERROR
     case Other:
     default:
         return 0x10403003;

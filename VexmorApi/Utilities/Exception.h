@@ -32,6 +32,8 @@ public:
         RequestToCancel = 6,
         Undefined = 7,
         Other = 8,
+        // The device's data contradict what it declared or what it can send.
+        InvalidDeviceData = 9,
     };
 
     Exception(Type type, std::string const& message);

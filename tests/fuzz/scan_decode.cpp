@@ -1,8 +1,8 @@
 // A small page built from the input through the scan decoder: colour type,
 // width up to 512, resolutions, half turn, height limit and area, then lines
-// of any line colour, compression and length. Set-up and area failures are
-// engine exceptions; anything else, a bad read or an image whose rows do not
-// hold its pixels is a finding.
+// of any line colour, compression and length. Set-up, area and short-line
+// failures are engine exceptions; anything else, a bad read or an image
+// whose rows do not hold its pixels is a finding.
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -88,7 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size)
             Check(sum <= 255u * image->GetPixelSize());
         }
     } catch (Exception const&) {
-        // Set-up refused, a zero resolution, or an area beyond the width.
+        // Set-up refused, a zero resolution, an area beyond the width, or a
+        // line shorter than its row.
     }
     return 0;
 }

@@ -6,13 +6,17 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <string>
 #include <thread>
 
 #include "VexmorApi/Vexmor.h"
 #include "tests/VexmorApi/Utilities/LogHome.h"
 #include "tests/support/engine_driver/EngineDriver.h"
+#include "tests/support/gen1_encoders/Gen1Wire.h"
 #include "tests/support/mock_recording/MockRecording.h"
 
 namespace {
@@ -82,6 +86,26 @@ bool WaitForStatus(vscore::IVexmorApi& engine, vscore::SCANAPISTATUS status)
 }
 
 uint32_t BitsPerPixel(PixelKind kind) { return kind == PixelKind::kMono ? 1 : kind == PixelKind::kGray ? 8 : 24; }
+
+// A field of /proc/self/status in kB (VmRSS, VmHWM); 0 when missing.
+uint64_t StatusKb(const std::string& field)
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(field + ":", 0) == 0) {
+            return std::strtoull(line.c_str() + field.size() + 1, nullptr, 10);
+        }
+    }
+    return 0;
+}
+
+// The peak resident memory starts again from the current one, where the
+// kernel allows it; else the old peak stays the baseline.
+void ResetPeakRss()
+{
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+}
 
 class EngineReplay : public LogHome {
 protected:
@@ -157,6 +181,67 @@ TEST_F(EngineReplay, RecordingsOfBothGenerationsGiveTheBuildersPixels)
         Clock::time_point const begin = Clock::now();
         engine.UnInitialize();
         EXPECT_LT(Clock::now() - begin, std::chrono::seconds(2));
+        folder_.Remove("Q");
+    }
+}
+
+// A device announces a page 2^31 pixels wide (both generations' size
+// units) and sends one short line for it: the page fails with the data
+// error at once, nothing is allocated for the width, and the engine ends
+// at once.
+TEST_F(EngineReplay, APageWiderThanTheDeviceCanSendFailsAtOnceWithoutGrowing)
+{
+    gen1::AddedInfo page1;
+    mock_recording::Bytes gen1Stream = gen1::ImageSizeUnit(page1, 0x80000000u, 16);
+    for (const mock_recording::Bytes& unit : {gen1::LineUnit(0x40, page1, mock_recording::Bytes(100, 0xFF)),
+                                              gen1::PageEndUnit(page1), mock_recording::Bytes{0x80}}) {
+        gen1Stream.insert(gen1Stream.end(), unit.begin(), unit.end());
+    }
+    // Size info (width 0x80000000, height 16), one gray line of 100 bytes,
+    // the page's end and the job's end: 132 bytes.
+    mock_recording::Bytes gen2Stream{0x00, 0x11, 0x01, 0x00, 0x00, 0x00, 0x00, 0x80, 0x10, 0x00, 0x00, 0x00, 0x00,
+                                     0x01, 0x01, 0x00, 0x01, 0x00, 0x64, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00};
+    gen2Stream.insert(gen2Stream.end(), 100, 0xFF);
+    for (uint8_t byte : {0x00, 0x21, 0x01, 0x00, 0x00, 0x20}) {
+        gen2Stream.push_back(byte);
+    }
+    ASSERT_EQ(gen2Stream.size(), 132u);
+    struct Case {
+        int generation;
+        const mock_recording::Bytes& stream;
+    };
+    for (const Case& c : {Case{2, gen2Stream}, Case{1, gen1Stream}}) {
+        SCOPED_TRACE("generation " + std::to_string(c.generation));
+        Job job;
+        job.resolution = 150;
+        job.pages = {mock_recording::Page::Pattern(PixelKind::kGray, 1240, 16, 1)};
+        if (c.generation == 2) {
+            mock_recording::WriteGeneration2(folder_, job);
+            folder_.Write("XSC", c.stream);
+        } else {
+            mock_recording::WriteGeneration1(folder_, job);
+            folder_.Write("X", c.stream);
+        }
+        vscore::CVexmor engine{Timings()};
+        Open(engine);
+        auto request = engine_driver::Request(150, vscore::TRUEGRAY, vscore::A4);
+        ResetPeakRss();
+        uint64_t const baselineKb = std::max(StatusKb("VmRSS"), StatusKb("VmHWM"));
+        Clock::time_point const begin = Clock::now();
+        ASSERT_EQ(engine.StartScanning(&request), 0u);
+        engine_driver::Outcome const out = engine_driver::Drain(engine);
+        double const seconds = std::chrono::duration<double>(out.endedAt - begin).count();
+        uint64_t const grownKb = StatusKb("VmHWM") - std::min(baselineKb, StatusKb("VmHWM"));
+        std::printf("generation %d: 0x%08X after %.3f s, peak resident memory %.1f MiB above the baseline\n",
+                    c.generation, out.code, seconds, grownKb / 1024.0);
+        EXPECT_EQ(out.code, 0x40401010u);
+        EXPECT_EQ(out.failedPageNo, 1);
+        EXPECT_TRUE(out.pages.empty());
+        EXPECT_LT(seconds, 5.0);
+        EXPECT_LT(grownKb, 100u * 1024);
+        Clock::time_point const end = Clock::now();
+        engine.UnInitialize();
+        EXPECT_LT(Clock::now() - end, std::chrono::seconds(2));
         folder_.Remove("Q");
     }
 }

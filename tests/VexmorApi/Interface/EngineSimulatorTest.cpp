@@ -363,6 +363,92 @@ TEST_F(EngineSimulator, EachDeviceFaultEndsTheScanOnItsPageWithItsCode)
     }
 }
 
+// A request whose page the engine could not hold as one image (9600 dpi
+// over the whole flatbed: 8-bit and 24-bit images beyond 4 GiB) is refused
+// with a memory code at once, in every colour type, before any command goes
+// to the device; a small area at the same resolution scans.
+TEST_F(EngineSimulator, ARequestNoPageCanHoldIsRefusedBeforeTheDeviceMoves)
+{
+    std::unique_ptr<Simulator> sim =
+        Make("gen1-fb-adf", 0, {}, {{"resolutions", "100,150,200,300,400,600,1200,2400,4800,9600"}});
+    vscore::CVexmor engine{Timings()};
+    Open(engine, Listen(*sim));
+    auto area = [](int32_t width, int32_t height, vscore::COLORTYPE color) {
+        auto request = engine_driver::Request(9600, color, vscore::CUSTOMSIZE, vscore::SIMPLEX, vscore::FLATBED);
+        request.scanAreaInfo.customPaperSize = {{21590, 29700}, vscore::MM};
+        request.scanAreaInfo.areaSelected = true;
+        request.scanAreaInfo.selectArea = {0, 0, width, height, vscore::MM};
+        return request;
+    };
+    uint64_t const commands = sim->Counters().commands;
+    for (vscore::COLORTYPE color : {vscore::AUTOCOLOR, vscore::BLACKWHITE, vscore::ERRDIFFUSION, vscore::TRUEGRAY,
+                                    vscore::COLOR256, vscore::COLOR24BIT}) {
+        SCOPED_TRACE("colour type " + std::to_string(color));
+        auto request = area(21590, 29700, color);
+        engine_driver::Clock::time_point const begin = engine_driver::Clock::now();
+        EXPECT_EQ(engine.StartScanning(&request), 0x30100014u);
+        EXPECT_LT(engine_driver::Clock::now() - begin, std::chrono::seconds(1));
+        EXPECT_EQ(engine.GetScanStatus(), vscore::STANDBY);
+    }
+    EXPECT_EQ(sim->Counters().commands, commands) << "nothing went to the device";
+    EXPECT_EQ(sim->Counters().commandsByName["X"], 0u);
+
+    auto request = area(1000, 1000, vscore::TRUEGRAY);
+    ASSERT_EQ(engine.StartScanning(&request), 0u);
+    Outcome const out = engine_driver::Drain(engine);
+    EXPECT_TRUE(out.allEnd);
+    ASSERT_EQ(out.pages.size(), 1u);
+    EXPECT_EQ(out.pages[0].record.resolutionX, 9600u);
+    EXPECT_GE(out.pages[0].record.width, 3700u);
+    EXPECT_EQ(sim->Counters().commandsByName["X"], 1u);
+}
+
+// Lines half as long as their rows from page 2 on: page 1 comes whole, page
+// 2 fails with the data error instead of rows holding an earlier line's
+// bytes. Lines longer than their rows and lines beyond the page still give
+// the sent pages.
+TEST_F(EngineSimulator, AShortLineFailsItsPageWhileLongAndExtraLinesDoNot)
+{
+    struct Case {
+        const char* profile;
+        vscore::COLORTYPE color;
+        std::vector<std::pair<std::string, std::string>> settings;
+        const char* compression;
+        const char* fault;
+    };
+    const Case cases[] = {
+        {"gen2-adf", vscore::BLACKWHITE, {}, "packbits", "short-lines"},
+        {"gen2-adf", vscore::BLACKWHITE, {{"qdi.CompressBlackWhite", "1"}}, "raw", "short-lines"},
+        {"gen1-adf", vscore::BLACKWHITE, {}, "packbits", "short-lines"},
+        {"gen1-adf", vscore::TRUEGRAY, {{"q.Compression", "0"}}, "packbits", "short-lines"},
+        {"gen2-adf", vscore::BLACKWHITE, {{"qdi.CompressBlackWhite", "1"}}, "raw", "long-lines"},
+        {"gen1-adf", vscore::BLACKWHITE, {}, "packbits", "too-many-lines=5"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.profile) + ", colour type " + std::to_string(c.color) + ", " + c.compression + ", " +
+                     c.fault);
+        std::unique_ptr<Simulator> sim = Make(c.profile, 3, {std::string(c.fault) + "@page=2"}, c.settings);
+        vscore::CVexmor engine{Timings()};
+        Open(engine, Listen(*sim));
+        auto request = engine_driver::Request(100, c.color, vscore::A6);
+        ASSERT_EQ(engine.StartScanning(&request), 0u);
+        Outcome const out = engine_driver::Drain(engine);
+        std::vector<scanner_sim::PageRecord> const sent = sim->Pages();
+        ASSERT_GE(sent.size(), 2u);
+        EXPECT_EQ(sent[1].compression, c.compression);
+        if (std::string(c.fault) != "short-lines") {
+            EXPECT_TRUE(out.allEnd);
+            ExpectSimulatorsPages(out, *sim);
+            continue;
+        }
+        EXPECT_EQ(out.code, 0x40401010u);
+        EXPECT_EQ(out.failedPageNo, 2);
+        ASSERT_EQ(out.pages.size(), 1u);
+        simtest::Pnm const got = AsPnm(out.pages[0]);
+        EXPECT_TRUE(got.pixels == Crop(SentPicture(sent[0]), got.width, got.height).pixels);
+    }
+}
+
 TEST_F(EngineSimulator, ASecondDeviceIsServedOnceTheFirstIsIdle)
 {
     std::unique_ptr<Simulator> first = Make("gen2-adf", 1);

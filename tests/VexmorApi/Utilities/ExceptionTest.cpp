@@ -80,6 +80,7 @@ TEST(Exception, TypeTextAndResultTable)
         {6, "RequestToCancel", 0x01000010},
         {7, "Undefined", 0xC040100E},
         {8, "Other", 0x10403003},
+        {9, "InvalidDeviceData", 0x40401010},
         {42, "Undefined", 0x10403003},
         {-1, "Undefined", 0x10403003},
     };
