@@ -45,6 +45,7 @@ constexpr StatusRow kRows[] = {
     // an allocation failure.
     {0x30402001, kCode, SANE_STATUS_IO_ERROR, "a page that did not decode or could not be held"},
     {0x70403004, kCode, SANE_STATUS_IO_ERROR, "page data that decoding or enhancement could not take"},
+    {0x30100014, kCode, SANE_STATUS_NO_MEM, "a page of the request would not fit in memory"},
     {0x50000090, kCode, SANE_STATUS_NO_DOCS, "the feeder is empty"},
     {0x50000091, kCode, SANE_STATUS_JAMMED, "paper jam"},
     {0x50000092, kCode, SANE_STATUS_JAMMED, "double feed"},

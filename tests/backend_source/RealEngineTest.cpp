@@ -159,6 +159,32 @@ TEST_P(RealEngine, ASecondFrontEndOnADeviceInUseSaysDeviceBusy)
     EXPECT_NE(std::string::npos, r.err.find("Device busy")) << r.err;
 }
 
+// 9600 dpi over the whole flatbed makes pages no byte container holds: the
+// start is refused with NO_MEM at once, in every mode, before any scan
+// command; 9600 dpi over 10 x 10 mm scans.
+TEST_P(RealEngine, ARequestNoPageCanHoldIsRefusedBeforeTheDeviceMoves)
+{
+    SimSetup setup;
+    setup.profile = "gen1-fb-adf";
+    setup.settings = {{"resolutions", "100,200,300,600,1200,2400,4800,9600"}};
+    Scanner scanner(f_, GetParam(), setup);
+    for (const char* mode : {"Black & White", "True Gray", "24bit Color[Fast]"}) {  // the modes it offers
+        SCOPED_TRACE(mode);
+        auto const start = std::chrono::steady_clock::now();
+        Result const r = f_.Run({"scanimage", "-d", scanner.Device(), "--source", "FlatBed", "--mode", mode,
+                                 "--resolution", "9600", "-o", "large.pnm"});
+        double const seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::printf("%s: refused, scanimage ended after %.2f s\n", mode, seconds);
+        EXPECT_NE(std::string::npos, r.err.find("sane_start: Out of memory")) << r.err;
+        EXPECT_LE(seconds, 5.0);
+        EXPECT_EQ(0, Count(scanner.Transcript(), "\"event\":\"scan\"")) << "the device was told to scan";
+    }
+    Result const r = f_.Run({"scanimage", "-d", scanner.Device(), "--source", "FlatBed", "--mode", "True Gray",
+                             "--resolution", "9600", "-x", "10", "-y", "10", "-o", "small.pnm"});
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ(1, Count(scanner.Transcript(), "\"event\":\"scan\""));
+}
+
 INSTANTIATE_TEST_SUITE_P(Transports, RealEngine, testing::Values(Transport::kNetwork, Transport::kUsb),
                          [](const testing::TestParamInfo<Transport>& info) { return Name(info.param); });
 

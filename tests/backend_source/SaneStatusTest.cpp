@@ -32,6 +32,8 @@ TEST(SaneStatus, EachCodeGivesTheStatusThatNamesItsFault)
         // The backend's own findings.
         {kStatusPageTimedOut, SANE_STATUS_IO_ERROR}, {kStatusPageInconsistent, SANE_STATUS_IO_ERROR},
         {kStatusNoPageAtAll, SANE_STATUS_NO_DOCS},
+        // A request whose page would not fit in memory, refused before the device moves.
+        {0x30100014, SANE_STATUS_NO_MEM},
         // By class: memory, a bad request, state, resources, files, anything undefined.
         {0x30500007, SANE_STATUS_NO_MEM}, {0x30100007, SANE_STATUS_NO_MEM}, {0x70300002, SANE_STATUS_INVAL},
         {0x7010000A, SANE_STATUS_INVAL}, {0x10100001, SANE_STATUS_IO_ERROR}, {0x20100006, SANE_STATUS_IO_ERROR},

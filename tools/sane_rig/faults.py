@@ -79,6 +79,11 @@ FAULTS = [
     Fault("double feed", ["--fault", "double-feed@page=2,line=20"], "JAMMED", 1,
           profile="gen2-adf-detect", options=("--MultifeedDetection=yes",)),
     Fault("corrupt JPEG", ["--fault", "jpeg-corrupt@page=2"], "IO_ERROR", 1),
+    # Lines shorter than their rows from line 30 of page 2 on, in line art.
+    Fault("short lines (generation 2)", ["--fault", "short-lines@page=2,line=30"], "IO_ERROR", 1,
+          options=("--mode", "Black & White")),
+    Fault("short lines (generation 1)", ["--fault", "short-lines@page=2,line=30"], "IO_ERROR", 1,
+          profile="gen1-adf", options=("--mode", "Black & White")),
     Fault("the device's stop key", ["--fault", "stop-key@page=2,line=20"], "CANCELLED", 1),
     Fault("Ctrl-C in the middle of a page", ["--fault", "stall=3000@page=2,line=40"], "CANCELLED", 1,
           interrupt=True),
