@@ -22,20 +22,66 @@ uint32_t ReadLong(const unsigned char* p)
            (static_cast<uint32_t>(p[3]) << 24);
 }
 
-// How one status byte is read: its log line and level, its optional fields
-// and what it reports.
-struct StatusRow {
-    const char* text;
-    int level;
-    IMAGE_FORMATTYPE format;
-};
-
 constexpr IMAGE_FORMATTYPE kPageNo{true, false, false, false, false};
 constexpr IMAGE_FORMATTYPE kImage{true, true, true, false, false};
 constexpr IMAGE_FORMATTYPE kNothing{false, false, false, false, false};
 constexpr IMAGE_FORMATTYPE kPageSize{true, false, false, true, false};
 constexpr IMAGE_FORMATTYPE kPageType{true, true, false, false, false};
 constexpr IMAGE_FORMATTYPE kTimer{false, false, false, false, true};
+
+// What a status byte reports.
+enum class Report { kStatusCode, kDataInfo, kStopped, kFinishWaiting, kTimer, kRemainingTime, kFailed };
+
+// How one status byte is read: its log line and level, its optional fields
+// and what it reports (value: the status code or the kind of the report).
+struct StatusRow {
+    unsigned char code;
+    const char* text;
+    int level;
+    IMAGE_FORMATTYPE format;
+    Report report;
+    int value;
+};
+
+// clang-format off
+constexpr StatusRow kStatusRows[] = {
+    {0x00, "XSC status code = 0x%02x : Status is [ white line data ]", 3, kPageNo, Report::kStatusCode,
+     IMAGE_STATUS_WHITE_LINE},
+    {0x01, "XSC status code = 0x%02x : Status is [ line data ]", 3, kImage, Report::kStatusCode, IMAGE_STATUS_LINE},
+    {0x02, "XSC status code = 0x%02x : Status is [ block data ]", 3, kImage, Report::kStatusCode, IMAGE_STATUS_BLOCK},
+    {0x03, "XSC status code = 0x%02x : Status is [ edge white line data ]", 3, kPageNo, Report::kStatusCode,
+     IMAGE_STATUS_EDGE_WHITE_LINE},
+    {0x04, "XSC status code = 0x%02x : Status is [ edge line data ]", 3, kImage, Report::kStatusCode,
+     IMAGE_STATUS_EDGE_LINE},
+    {0x11, "XSC status code = 0x%02x : Status is [ width and height size info ]", 2, kPageSize, Report::kDataInfo, 0},
+    {0x12, "XSC status code = 0x%02x : Status is [ result of color number check info ]", 2, kPageType,
+     Report::kDataInfo, 1},
+    {0x20, "XSC status code = 0x%02x : Status is [ all page end ]", 2, kNothing, Report::kStatusCode,
+     IMAGE_STATUS_ALL_PAGE_END},
+    {0x21, "XSC status code = 0x%02x : Status is [ 1 page end ]", 2, kPageNo, Report::kStatusCode,
+     IMAGE_STATUS_PAGE_END},
+    {0x22, "XSC status code = 0x%02x : Status is [ blank 1 page end ]", 2, kPageNo, Report::kStatusCode,
+     IMAGE_STATUS_BLANK_PAGE_END},
+    {0x23, "XSC status code = 0x%02x : Status is [ 1 page too long end ]", 2, kPageNo, Report::kStatusCode,
+     IMAGE_STATUS_PAGE_TOO_LONG_END},
+    {0x24, "XSC status code = 0x%02x : Status is [ edge 1 page end ]", 2, kPageNo, Report::kStatusCode,
+     IMAGE_STATUS_EDGE_PAGE_END},
+    {0x25, "XSC status code = 0x%02x : Status is [ blank edge 1 page end ]", 2, kPageNo, Report::kStatusCode,
+     IMAGE_STATUS_BLANK_EDGE_PAGE_END},
+    {0x40, "XSC status code = 0x%02x : Status is [ stop by cancel command ]", 2, kNothing, Report::kStopped, 0},
+    {0x41, "XSC status code = 0x%02x : Status is [ stop by stop-key ]", 2, kNothing, Report::kStopped, 1},
+    {0x42, "XSC status code = 0x%02x : Status is [ finish waiting document ]", 2, kNothing, Report::kFinishWaiting, 0},
+    {0x50, "XSC status code = 0x%02x : Status is [ timer restart ]", 2, kTimer, Report::kTimer, 0},
+    {0x51, "XSC status code = 0x%02x : Status is [ timer extend ]", 2, kTimer, Report::kTimer, 1},
+    {0x52, "XSC status code = 0x%02x : Status is [ remaining time ]", 2, kTimer, Report::kRemainingTime, 0},
+    {0x71, "Error: XSC status code = 0x%02x : Status is [ fail in detect of document size ]", 1, kPageSize,
+     Report::kFailed, 0},
+    {0x72, "Error: XSC status code = 0x%02x : Status is [ fail in color auto check ]", 1, kPageNo, Report::kFailed, 1},
+    {0x73, "Error: XSC status code = 0x%02x : Status is [ fail in remove blank page check ]", 1, kPageNo,
+     Report::kFailed, 2},
+    {0x74, "Error: XSC status code = 0x%02x : Status is [ fail in analize deskew ]", 1, kPageNo, Report::kFailed, 3},
+};
+// clang-format on
 
 // Logs that the block goes on beyond the bytes received.
 int NeedMore()
@@ -44,11 +90,123 @@ int NeedMore()
     return CParseExeCmdRes_v2::kParseNeedMore;
 }
 
-// Marks the block as an image block or page end of kind code.
-void SetStatusCode(IMAGE_HEADER* header, PARSE_RESULT* result, IMAGE_STATUSCODE code)
+// Records in header and result what a status byte reports.
+void Apply(const StatusRow& row, IMAGE_HEADER* header, PARSE_RESULT* result)
 {
-    result->hasStatusCode = true;
-    header->statusCode = code;
+    switch (row.report) {
+    case Report::kStatusCode:
+        result->hasStatusCode = true;
+        header->statusCode = static_cast<IMAGE_STATUSCODE>(row.value);
+        break;
+    case Report::kDataInfo:
+        result->hasDataInfo = true;
+        result->dataInfoKind = row.value;
+        break;
+    case Report::kStopped:
+        result->stopped = true;
+        result->stopKind = row.value;
+        break;
+    case Report::kFinishWaiting:
+        result->finishWaiting = true;
+        break;
+    case Report::kTimer:
+        result->timer = true;
+        result->timerKind = row.value;
+        break;
+    case Report::kRemainingTime:
+        result->remainingTime = true;
+        break;
+    case Report::kFailed:
+        result->failed = true;
+        result->failKind = row.value;
+        break;
+    }
+}
+
+// A block being read: where the next field starts, what is left of the
+// bytes received, and where the block ends so far.
+struct BlockCursor {
+    unsigned char* at;
+    unsigned long remaining;
+    unsigned char* end;
+
+    bool Has(unsigned long n) const { return remaining >= n; }
+    void Skip(unsigned int n) { CParseExeCmdRes_v2::ShiftNextDataPointer(&at, &remaining, &end, n); }
+};
+
+// The data size and line count, then the data itself, which must fit the
+// reading thread's buffer: waiting for a block that cannot would stall the
+// scan until the buffer is full.
+int ReadDataField(const unsigned char* data, BlockCursor& c, IMAGE_HEADER* header)
+{
+    if (!c.Has(8)) {
+        return NeedMore();
+    }
+    header->dataSize = ReadLong(c.at);
+    header->lineCount = ReadLong(c.at + 4);
+    c.Skip(8);
+    uint64_t const blockSize = static_cast<uint64_t>(c.at - data) + header->dataSize;
+    if (blockSize > CParseExeCmdRes_v2::kReceiveBufferSize) {
+        g_ReadLog.WriteLog(1, "Error: XSC data size is too large. size = %u", header->dataSize);
+        return CParseExeCmdRes_v2::kParseUnreadable;
+    }
+    if (!c.Has(header->dataSize)) {
+        return NeedMore();
+    }
+    header->data = c.at;
+    c.Skip(header->dataSize);
+    return CParseExeCmdRes_v2::kParseComplete;
+}
+
+// The optional fields the status calls for, in their fixed order.
+int ReadFields(const unsigned char* data, const IMAGE_FORMATTYPE& format, BlockCursor& c, IMAGE_HEADER* header,
+               PARSE_RESULT* result)
+{
+    if (format.hasPageNo) {
+        if (!c.Has(2)) {
+            return NeedMore();
+        }
+        header->pageNo = ReadWord(c.at);
+        c.Skip(2);
+    }
+    if (format.hasImageType) {
+        if (!c.Has(2)) {
+            return NeedMore();
+        }
+        // Only the first byte means something; the second is padding.
+        header->direction = CParseExeCmdRes_v2::GetImageDirectionType(c.at[0]);
+        header->compress = CParseExeCmdRes_v2::GetImageCompressType(c.at[0]);
+        header->color = CParseExeCmdRes_v2::GetImageColorType(c.at[0]);
+        header->hasImageType = true;
+        c.Skip(2);
+    }
+    if (format.hasData) {
+        int const outcome = ReadDataField(data, c, header);
+        if (outcome != CParseExeCmdRes_v2::kParseComplete) {
+            return outcome;
+        }
+    }
+    if (format.hasSize) {
+        if (!c.Has(8)) {
+            return NeedMore();
+        }
+        header->width = ReadLong(c.at);
+        header->height = ReadLong(c.at + 4);
+        c.Skip(8);
+    }
+    if (format.hasTimer) {
+        if (!c.Has(2)) {
+            return NeedMore();
+        }
+        uint16_t const value = ReadWord(c.at);
+        if (result->timer) {
+            result->timerValue = value;
+        } else if (result->remainingTime) {
+            result->remainingTimeValue = value;
+        }
+        c.Skip(2);
+    }
+    return CParseExeCmdRes_v2::kParseComplete;
 }
 
 }  // namespace
@@ -66,93 +224,35 @@ int CParseExeCmdRes_v2::ParseXSCcmdImageDataInfo(unsigned char* data, unsigned l
     *next = data;
     // The block's end moves with the cursor and is handed out only once the
     // block is complete.
-    unsigned char* cursor = data;
-    unsigned char* blockEnd = data;
-    unsigned long remaining = length;
+    BlockCursor c{data, length, data};
 
     // A device-error block is the result byte and a status byte, both needed
     // before the block counts as read.
-    if (!IsEnoughNextDataSize(&remaining, 1) || (data[0] != 0 && !IsEnoughNextDataSize(&remaining, 2))) {
+    if (!c.Has(1) || (data[0] != 0 && !c.Has(2))) {
         return NeedMore();
     }
     if (data[0] != 0) {
         result->deviceError = true;
         result->resultCode = data[0];
         g_ReadLog.WriteLog(1, "Error: XSC result code = 0x%02X", data[0]);
-        ShiftNextDataPointer(&cursor, &remaining, &blockEnd, 2);
-        *next = blockEnd;
+        c.Skip(2);
+        *next = c.end;
         return kParseComplete;
     }
-    ShiftNextDataPointer(&cursor, &remaining, &blockEnd, 1);
-    if (!IsEnoughNextDataSize(&remaining, 1)) {
+    c.Skip(1);
+    if (!c.Has(1)) {
         return NeedMore();
     }
-
     IMAGE_FORMATTYPE format{};
-    if (!SetImageDataFormat(cursor, &format, header, result)) {
+    if (!SetImageDataFormat(c.at, &format, header, result)) {
         return kParseUnreadable;
     }
-    ShiftNextDataPointer(&cursor, &remaining, &blockEnd, 1);
-
-    if (format.hasPageNo) {
-        if (!IsEnoughNextDataSize(&remaining, 2)) {
-            return NeedMore();
-        }
-        header->pageNo = ReadWord(cursor);
-        ShiftNextDataPointer(&cursor, &remaining, &blockEnd, 2);
+    c.Skip(1);
+    int const outcome = ReadFields(data, format, c, header, result);
+    if (outcome != kParseComplete) {
+        return outcome;
     }
-    if (format.hasImageType) {
-        if (!IsEnoughNextDataSize(&remaining, 2)) {
-            return NeedMore();
-        }
-        // Only the first byte means something; the second is padding.
-        header->direction = GetImageDirectionType(cursor[0]);
-        header->compress = GetImageCompressType(cursor[0]);
-        header->color = GetImageColorType(cursor[0]);
-        header->hasImageType = true;
-        ShiftNextDataPointer(&cursor, &remaining, &blockEnd, 2);
-    }
-    if (format.hasData) {
-        if (!IsEnoughNextDataSize(&remaining, 8)) {
-            return NeedMore();
-        }
-        header->dataSize = ReadLong(cursor);
-        header->lineCount = ReadLong(cursor + 4);
-        ShiftNextDataPointer(&cursor, &remaining, &blockEnd, 8);
-        // Waiting for a block that cannot fit the reading thread's buffer
-        // would stall the scan until the buffer is full.
-        uint64_t const blockSize = static_cast<uint64_t>(cursor - data) + header->dataSize;
-        if (blockSize > kReceiveBufferSize) {
-            g_ReadLog.WriteLog(1, "Error: XSC data size is too large. size = %u", header->dataSize);
-            return kParseUnreadable;
-        }
-        if (!IsEnoughNextDataSize(&remaining, header->dataSize)) {
-            return NeedMore();
-        }
-        header->data = cursor;
-        ShiftNextDataPointer(&cursor, &remaining, &blockEnd, header->dataSize);
-    }
-    if (format.hasSize) {
-        if (!IsEnoughNextDataSize(&remaining, 8)) {
-            return NeedMore();
-        }
-        header->width = ReadLong(cursor);
-        header->height = ReadLong(cursor + 4);
-        ShiftNextDataPointer(&cursor, &remaining, &blockEnd, 8);
-    }
-    if (format.hasTimer) {
-        if (!IsEnoughNextDataSize(&remaining, 2)) {
-            return NeedMore();
-        }
-        uint16_t const value = ReadWord(cursor);
-        if (result->timer) {
-            result->timerValue = value;
-        } else if (result->remainingTime) {
-            result->remainingTimeValue = value;
-        }
-        ShiftNextDataPointer(&cursor, &remaining, &blockEnd, 2);
-    }
-    *next = blockEnd;
+    *next = c.end;
     g_ReadLog.WriteLog(3, "<<<<< %s <<<<<", kParseFunc);
     return kParseComplete;
 }
@@ -165,119 +265,18 @@ bool CParseExeCmdRes_v2::SetImageDataFormat(unsigned char* status, IMAGE_FORMATT
     }
     *format = kNothing;
     unsigned char const code = *status;
-    StatusRow row{nullptr, 0, kNothing};
-    switch (code) {
-    case 0x00:
-        row = {"XSC status code = 0x%02x : Status is [ white line data ]", 3, kPageNo};
-        SetStatusCode(header, result, IMAGE_STATUS_WHITE_LINE);
-        break;
-    case 0x01:
-        row = {"XSC status code = 0x%02x : Status is [ line data ]", 3, kImage};
-        SetStatusCode(header, result, IMAGE_STATUS_LINE);
-        break;
-    case 0x02:
-        row = {"XSC status code = 0x%02x : Status is [ block data ]", 3, kImage};
-        SetStatusCode(header, result, IMAGE_STATUS_BLOCK);
-        break;
-    case 0x03:
-        row = {"XSC status code = 0x%02x : Status is [ edge white line data ]", 3, kPageNo};
-        SetStatusCode(header, result, IMAGE_STATUS_EDGE_WHITE_LINE);
-        break;
-    case 0x04:
-        row = {"XSC status code = 0x%02x : Status is [ edge line data ]", 3, kImage};
-        SetStatusCode(header, result, IMAGE_STATUS_EDGE_LINE);
-        break;
-    case 0x10:
-        // Accepted and ignored: the block is the two bytes alone.
-        return true;
-    case 0x11:
-        row = {"XSC status code = 0x%02x : Status is [ width and height size info ]", 2, kPageSize};
-        result->hasDataInfo = true;
-        result->dataInfoKind = 0;
-        break;
-    case 0x12:
-        row = {"XSC status code = 0x%02x : Status is [ result of color number check info ]", 2, kPageType};
-        result->hasDataInfo = true;
-        result->dataInfoKind = 1;
-        break;
-    case 0x20:
-        row = {"XSC status code = 0x%02x : Status is [ all page end ]", 2, kNothing};
-        SetStatusCode(header, result, IMAGE_STATUS_ALL_PAGE_END);
-        break;
-    case 0x21:
-        row = {"XSC status code = 0x%02x : Status is [ 1 page end ]", 2, kPageNo};
-        SetStatusCode(header, result, IMAGE_STATUS_PAGE_END);
-        break;
-    case 0x22:
-        row = {"XSC status code = 0x%02x : Status is [ blank 1 page end ]", 2, kPageNo};
-        SetStatusCode(header, result, IMAGE_STATUS_BLANK_PAGE_END);
-        break;
-    case 0x23:
-        row = {"XSC status code = 0x%02x : Status is [ 1 page too long end ]", 2, kPageNo};
-        SetStatusCode(header, result, IMAGE_STATUS_PAGE_TOO_LONG_END);
-        break;
-    case 0x24:
-        row = {"XSC status code = 0x%02x : Status is [ edge 1 page end ]", 2, kPageNo};
-        SetStatusCode(header, result, IMAGE_STATUS_EDGE_PAGE_END);
-        break;
-    case 0x25:
-        row = {"XSC status code = 0x%02x : Status is [ blank edge 1 page end ]", 2, kPageNo};
-        SetStatusCode(header, result, IMAGE_STATUS_BLANK_EDGE_PAGE_END);
-        break;
-    case 0x40:
-        row = {"XSC status code = 0x%02x : Status is [ stop by cancel command ]", 2, kNothing};
-        result->stopped = true;
-        result->stopKind = 0;
-        break;
-    case 0x41:
-        row = {"XSC status code = 0x%02x : Status is [ stop by stop-key ]", 2, kNothing};
-        result->stopped = true;
-        result->stopKind = 1;
-        break;
-    case 0x42:
-        row = {"XSC status code = 0x%02x : Status is [ finish waiting document ]", 2, kNothing};
-        result->finishWaiting = true;
-        break;
-    case 0x50:
-        row = {"XSC status code = 0x%02x : Status is [ timer restart ]", 2, kTimer};
-        result->timer = true;
-        result->timerKind = 0;
-        break;
-    case 0x51:
-        row = {"XSC status code = 0x%02x : Status is [ timer extend ]", 2, kTimer};
-        result->timer = true;
-        result->timerKind = 1;
-        break;
-    case 0x52:
-        row = {"XSC status code = 0x%02x : Status is [ remaining time ]", 2, kTimer};
-        result->remainingTime = true;
-        break;
-    case 0x71:
-        row = {"Error: XSC status code = 0x%02x : Status is [ fail in detect of document size ]", 1, kPageSize};
-        result->failed = true;
-        result->failKind = 0;
-        break;
-    case 0x72:
-        row = {"Error: XSC status code = 0x%02x : Status is [ fail in color auto check ]", 1, kPageNo};
-        result->failed = true;
-        result->failKind = 1;
-        break;
-    case 0x73:
-        row = {"Error: XSC status code = 0x%02x : Status is [ fail in remove blank page check ]", 1, kPageNo};
-        result->failed = true;
-        result->failKind = 2;
-        break;
-    case 0x74:
-        row = {"Error: XSC status code = 0x%02x : Status is [ fail in analize deskew ]", 1, kPageNo};
-        result->failed = true;
-        result->failKind = 3;
-        break;
-    default:
-        return false;
+    if (code == 0x10) {
+        return true;  // accepted and ignored: the block is the two bytes alone
     }
-    *format = row.format;
-    g_ReadLog.WriteLog(row.level, row.text, code);
-    return true;
+    for (const StatusRow& row : kStatusRows) {
+        if (row.code == code) {
+            Apply(row, header, result);
+            *format = row.format;
+            g_ReadLog.WriteLog(row.level, row.text, code);
+            return true;
+        }
+    }
+    return false;
 }
 
 bool CParseExeCmdRes_v2::ShiftNextDataPointer(unsigned char** cursor, unsigned long* length, unsigned char** next,
