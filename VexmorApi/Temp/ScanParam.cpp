@@ -267,24 +267,10 @@ _SCANCMD_GROUNDCOLORREMOVAL DecideGroundColorRemoval(const VS_SCANNER_PARAMETERS
     return removal;
 }
 
-}  // namespace
-
-_SCANCMD_SCANPARAM CScanParam::ConvertScanParameterToSend(const VS_SCANNER_PARAMETERS& original,
-                                                          const CDeviceCapsForPreparation& caps) const
+// Where the paper is taken from; a card slot scan asks for plastic cards
+// from the automatic source.
+void SetPaperSource(const VS_SCANNER_PARAMETERS& request, _SCANCMD_SCANPARAM& param)
 {
-    VS_SCANNER_CAPABILITY const capability = caps.Get();
-    VS_SCANNER_PARAMETERS request = original;
-    const tagVS_ADVANCEDSCAN& advanced = request.enhanced;
-    PAPERTYPE const paper = request.scanAreaInfo.papertype;
-
-    _SCANCMD_SCANPARAM param;
-    ClearRecord(&param);
-
-    request.colortype = DecideColorType(request, capability);
-    bool const fourCorner = IsFourCornerDetection(request, capability);
-    bool const overScan = IsOverScanForFitting(request, capability);
-
-    param.osInfo = SCANCMD_OS_LNX;
     switch (request.paperSource) {
     case FLATBED:
         param.paperSource = SCANCMD_PAPERSOURCE_FB;
@@ -300,19 +286,28 @@ _SCANCMD_SCANPARAM CScanParam::ConvertScanParameterToSend(const VS_SCANNER_PARAM
         param.paperSource = SCANCMD_PAPERSOURCE_AUTO;
         break;
     }
+}
 
+// The request's resolution, held within the device's range for four-corner
+// detection.
+void SetResolution(const VS_SCANNER_PARAMETERS& request, const VS_SCANNER_CAPABILITY& capability,
+                   _SCANCMD_SCANPARAM& param)
+{
     param.resolution = {request.resolutionX, request.resolutionY, 0};
-    if (fourCorner) {
+    if (IsFourCornerDetection(request, capability)) {
         const CORNERDETECT& corner = capability.cornerDetect;
         param.resolution.x = ClampResolution(request.resolutionX, corner.resolutionDpiMin.x, corner.resolutionDpiMax.x);
         param.resolution.y = ClampResolution(request.resolutionY, corner.resolutionDpiMin.y, corner.resolutionDpiMax.y);
     }
-    param.colorType = ToDeviceColorType(request.colortype, capability);
-    param.scanArea.type = DecideAreaType(request, capability);
-    param.margin = DecideMargin(request, caps, capability);
-    param.duplexScan.duplex = request.duplextype != SIMPLEX;
-    param.duplexScan.back = false;
+}
 
+// Brightness and contrast by colour type; beyond line art and error
+// diffusion only with tone adjustment, which older devices and document
+// scanners without automatic or custom tones get.
+void SetTone(const VS_SCANNER_PARAMETERS& original, const VS_SCANNER_PARAMETERS& request,
+             const VS_SCANNER_CAPABILITY& capability, _SCANCMD_SCANPARAM& param)
+{
+    const tagVS_ADVANCEDSCAN& advanced = request.enhanced;
     switch (request.colortype) {
     case BLACKWHITE:
         param.brightness = request.brightness;
@@ -331,13 +326,19 @@ _SCANCMD_SCANPARAM CScanParam::ConvertScanParameterToSend(const VS_SCANNER_PARAM
         }
         break;
     }
+}
 
+// The levels of automatic colour detection, and the line-art threshold:
+// automatic, or a manual level the device takes.
+void SetColorDetectionAndThreshold(const VS_SCANNER_PARAMETERS& request, const VS_SCANNER_CAPABILITY& capability,
+                                   _SCANCMD_SCANPARAM& param)
+{
+    const tagVS_ADVANCEDSCAN& advanced = request.enhanced;
     if (capability.autoColor.cap == SUPPORT) {
         param.autoColorLevel = true;
         param.monoColorDetectLevel = static_cast<uint32_t>(advanced.autoColorLevel.monoColorDetectLevel);
         param.monoGrayDetectLevel = static_cast<uint32_t>(advanced.autoColorLevel.monoGrayDetectLevel);
     }
-
     const MONOTHRESHOLDSUPPORT& threshold = capability.monoThreshold;
     if (advanced.monoThreshold.autoThreshold) {
         param.monoThreshold.autoThreshold = true;
@@ -347,7 +348,13 @@ _SCANCMD_SCANPARAM CScanParam::ConvertScanParameterToSend(const VS_SCANNER_PARAM
         param.monoThreshold.manualThreshold = true;
         param.monoThreshold.level = advanced.monoThreshold.manualLevel;
     }
+}
 
+// JPEG where the colour type allows it (with a rate for the devices that
+// take one), else PackBits, else none.
+void SetCompression(const VS_SCANNER_PARAMETERS& request, const VS_SCANNER_CAPABILITY& capability,
+                    _SCANCMD_SCANPARAM& param)
+{
     const COMPRESSIONTYPES& compression = CompressionEntry(request.colortype, capability.supportCompressionType);
     if (compression.jpeg) {
         param.compression = SCANCMD_COMPRESSION_JPEG;
@@ -358,7 +365,15 @@ _SCANCMD_SCANPARAM CScanParam::ConvertScanParameterToSend(const VS_SCANNER_PARAM
         param.compression = compression.packbits ? SCANCMD_COMPRESSION_RLENGTH : SCANCMD_COMPRESSION_NONE;
     }
     param.jpegSamplingFactor = SCANCMD_JPEG_SAMPLING_420;
+}
 
+// Plastic cards (both sides), the pages to transfer, cropping, long paper
+// and the carrier sheet.
+void SetPaperHandling(const VS_SCANNER_PARAMETERS& request, const VS_SCANNER_CAPABILITY& capability,
+                      _SCANCMD_SCANPARAM& param)
+{
+    const tagVS_ADVANCEDSCAN& advanced = request.enhanced;
+    PAPERTYPE const paper = request.scanAreaInfo.papertype;
     if (advanced.plasticCard.execute) {
         param.paperType = SCANCMD_PAPER_PCARD;
         param.duplexScan.duplex = true;
@@ -377,33 +392,45 @@ _SCANCMD_SCANPARAM CScanParam::ConvertScanParameterToSend(const VS_SCANNER_PARAM
         param.carrierSheet.on = true;
         param.carrierSheet.autoMode = capability.carrierSheet.skipOffsetSystem == AUTOSKIP;
     }
+}
 
-    param.groundColorRemoval =
-        DecideGroundColorRemoval(request, ToDeviceColorType(request.colortype, capability), capability);
-
-    if (advanced.multifeedDetect && capability.multifeedDetect.cap == SUPPORT) {
-        param.doubleFeedDetection.on = true;
-        if (capability.multifeedDetect.detectionLevel.cap == SUPPORT) {
-            param.doubleFeedDetection.levelGiven = true;
-            param.doubleFeedDetection.level = 0;
-        }
-        const DOUBLEFEEDERRORSYSTEM& onError = capability.errorSystem.errorDoublefeed;
-        if (onError.cap == SUPPORT) {
-            param.feedMotion.on = true;
-            if (onError.scanStop) {
-                param.feedMotion.stop = true;
-            } else if (onError.continuousScan) {
-                param.feedMotion.continueFeed = true;
-            } else {
-                param.feedMotion.on = false;
-            }
+// Double-feed detection with its level and the feeder's reaction, as far as
+// the device offers them.
+void SetDoubleFeedDetection(const VS_SCANNER_PARAMETERS& request, const VS_SCANNER_CAPABILITY& capability,
+                            _SCANCMD_SCANPARAM& param)
+{
+    if (!request.enhanced.multifeedDetect || capability.multifeedDetect.cap != SUPPORT) {
+        return;
+    }
+    param.doubleFeedDetection.on = true;
+    if (capability.multifeedDetect.detectionLevel.cap == SUPPORT) {
+        param.doubleFeedDetection.levelGiven = true;
+        param.doubleFeedDetection.level = 0;
+    }
+    const DOUBLEFEEDERRORSYSTEM& onError = capability.errorSystem.errorDoublefeed;
+    if (onError.cap == SUPPORT) {
+        param.feedMotion.on = true;
+        if (onError.scanStop) {
+            param.feedMotion.stop = true;
+        } else if (onError.continuousScan) {
+            param.feedMotion.continueFeed = true;
+        } else {
+            param.feedMotion.on = false;
         }
     }
+}
 
+// What the device does to the pages itself: double-feed detection, deskew
+// (not while it over-scans for fitting), blank-page removal, moire
+// removal within its resolution, quiet and continuous scanning, cropping.
+void SetDeviceEnhancements(const VS_SCANNER_PARAMETERS& request, const VS_SCANNER_CAPABILITY& capability,
+                           _SCANCMD_SCANPARAM& param)
+{
+    const tagVS_ADVANCEDSCAN& advanced = request.enhanced;
+    SetDoubleFeedDetection(request, capability, param);
     param.autoDeskew = advanced.deskew && capability.deskew.cap == SUPPORT &&
-                       !capability.deskew.interlock.isNotSingleUsed && !overScan;
+                       !capability.deskew.interlock.isNotSingleUsed && !IsOverScanForFitting(request, capability);
     param.landscapeMode = request.landscapeMode;
-
     if (advanced.blankRemoval.remove && capability.blankRemoval.cap == SUPPORT) {
         param.blankPageRemoval.on = true;
         if (capability.blankRemoval.blankLevel.cap == SUPPORT) {
@@ -411,17 +438,43 @@ _SCANCMD_SCANPARAM CScanParam::ConvertScanParameterToSend(const VS_SCANNER_PARAM
             param.blankPageRemoval.level = advanced.blankRemoval.level;
         }
     }
-
     if (advanced.moireRemoval) {
         const MOIREREMOVALCAPABILITY& moire = capability.moireRemoval;
         param.moireRemoval = moire.moireCap == SUPPORT && param.resolution.x <= moire.moireMaxResolution.x &&
                              param.resolution.y <= moire.moireMaxResolution.y;
     }
-
     param.quietScan = advanced.quietMode;
     param.autoContinuousScan = {advanced.autoContinuousScan.execute, advanced.autoContinuousScan.timeout,
                                 advanced.autoContinuousScan.feedDelay};
     param.autoCrop = advanced.autocrop;
+}
+
+}  // namespace
+
+_SCANCMD_SCANPARAM CScanParam::ConvertScanParameterToSend(const VS_SCANNER_PARAMETERS& original,
+                                                          const CDeviceCapsForPreparation& caps) const
+{
+    VS_SCANNER_CAPABILITY const capability = caps.Get();
+    VS_SCANNER_PARAMETERS request = original;
+    request.colortype = DecideColorType(request, capability);
+
+    _SCANCMD_SCANPARAM param;
+    ClearRecord(&param);
+    param.osInfo = SCANCMD_OS_LNX;
+    SetPaperSource(request, param);
+    SetResolution(request, capability, param);
+    param.colorType = ToDeviceColorType(request.colortype, capability);
+    param.scanArea.type = DecideAreaType(request, capability);
+    param.margin = DecideMargin(request, caps, capability);
+    param.duplexScan.duplex = request.duplextype != SIMPLEX;
+    param.duplexScan.back = false;
+    SetTone(original, request, capability, param);
+    SetColorDetectionAndThreshold(request, capability, param);
+    SetCompression(request, capability, param);
+    SetPaperHandling(request, capability, param);
+    param.groundColorRemoval =
+        DecideGroundColorRemoval(request, ToDeviceColorType(request.colortype, capability), capability);
+    SetDeviceEnhancements(request, capability, param);
     return param;
 }
 
