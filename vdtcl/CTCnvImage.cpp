@@ -54,17 +54,18 @@ uint16_t DpiField(int dpi) { return static_cast<uint16_t>(std::min(dpi, 65535));
 // Decodes from memory when the library can, else through an anonymous
 // temporary file.
 template <class Binder>
-unsigned char* DecodeWith(Binder& binder, unsigned char const* data, unsigned long length, jpeg_info_t& info)
+unsigned char* DecodeWith(Binder& binder, unsigned char const* data, unsigned long length, jpeg_info_t& info,
+                          jpeg_rows_target_t const* target = nullptr)
 {
     if (binder.HasMemorySource())
-        return binder.DecodeJpegImage(nullptr, data, length, info);
+        return binder.DecodeJpegImage(nullptr, data, length, info, target);
     FILE* file = tmpfile();
     if (file == nullptr)
         return nullptr;
     unsigned char* rows = nullptr;
     if (fwrite(data, 1, length, file) == length && fflush(file) == 0) {
         rewind(file);
-        rows = binder.DecodeJpegImage(file, nullptr, 0, info);
+        rows = binder.DecodeJpegImage(file, nullptr, 0, info, target);
     }
     fclose(file);
     return rows;
@@ -138,6 +139,18 @@ unsigned char* CTCnvImage::DecodeImage(unsigned char const* data, unsigned long 
     }
     ReleaseLibJpeg();
     return m_decoded;
+}
+
+bool CTCnvImage::DecodeImageInto(unsigned char const* data, unsigned long length, jpeg_rows_target_t const& target,
+                                 jpeg_info_t& info)
+{
+    info = jpeg_info_t{};
+    if (data == nullptr || length == 0 || !LoadLibJpeg())
+        return false;
+    unsigned char* const rows = m_useJpeg80 ? DecodeWith(m_jpeg80, data, length, info, &target)
+                                            : DecodeWith(m_jpeg62, data, length, info, &target);
+    ReleaseLibJpeg();
+    return rows != nullptr;
 }
 
 unsigned long CTCnvImage::GetDecodedImageSize(int& width, int& height, int& bytesPerRow) const

@@ -56,6 +56,14 @@ public:
     // bad arguments, without libjpeg, or when the stream does not decode into
     // a complete image.
     unsigned char* DecodeImage(unsigned char const* data, unsigned long length, pixelformat_t format);
+    // Decodes a JPEG stream as the library delivers it (red, green, blue, or
+    // gray for one component) straight into rows that target provides,
+    // padded to 4 bytes with the padding set to 0, without the copy that
+    // DecodeImage makes; fills info. False where DecodeImage answers null;
+    // the block target gave is the caller's either way. The converter's own
+    // decoded image is not touched.
+    bool DecodeImageInto(unsigned char const* data, unsigned long length, jpeg_rows_target_t const& target,
+                         jpeg_info_t& info);
     // Size of the decoded image; byte size 0 and all outputs 0 without one.
     unsigned long GetDecodedImageSize(int& width, int& height, int& bytesPerRow) const;
     pixelformat_t GetDecodedImagePixelFormat() const;

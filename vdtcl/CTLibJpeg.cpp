@@ -87,7 +87,8 @@ struct TTLibJpeg<Abi>::DecodeJob {
     FILE* file;
     unsigned char const* data;
     unsigned long length;
-    unsigned char* rows;  // calloc; freed by the caller unless complete
+    jpeg_rows_target_t const* target;  // null: the rows come from calloc
+    unsigned char* rows;               // calloc's are freed by the caller unless complete
     uint64_t stride;
     uint32_t width, height, rowsRead;
     int components;
@@ -248,14 +249,23 @@ void TTLibJpeg<Abi>::DecodeSteps(void* p)
     job.width = cinfo->output_width;
     job.height = cinfo->output_height;
     job.components = components;
-    job.rows = static_cast<unsigned char*>(calloc(static_cast<size_t>(job.stride * job.height), 1));
+    const size_t bytes = static_cast<size_t>(job.stride * job.height);
+    if (job.target != nullptr)
+        job.rows = job.target->allocate(job.target->context, bytes);
+    else
+        job.rows = static_cast<unsigned char*>(calloc(bytes, 1));
     if (job.rows == nullptr)
         return;
+    // A caller's block is not zeroed: the padding of each row is.
+    const uint64_t used = uint64_t{job.width} * static_cast<uint64_t>(components);
+    const bool pad = job.target != nullptr && used < job.stride;
     job.ctx->readingRows = true;
     while (job.rowsRead < job.height) {
         unsigned char* row = job.rows + job.rowsRead * job.stride;
         if (lib.m_readScanlines(cinfo, &row, 1) != 1)
             return;
+        if (pad)
+            memset(row + used, 0, static_cast<size_t>(job.stride - used));
         job.rowsRead++;
     }
     job.ctx->readingRows = false;
@@ -269,7 +279,7 @@ void TTLibJpeg<Abi>::DecodeSteps(void* p)
 
 template <class Abi>
 unsigned char* TTLibJpeg<Abi>::DecodeJpegImage(FILE* file, unsigned char const* data, unsigned long length,
-                                               jpeg_info_t& out)
+                                               jpeg_info_t& out, jpeg_rows_target_t const* target)
 {
     FreeScanLinesBuffer();
     if (m_version == 0)
@@ -289,18 +299,21 @@ unsigned char* TTLibJpeg<Abi>::DecodeJpegImage(FILE* file, unsigned char const* 
     job.file = file;
     job.data = data;
     job.length = length;
+    job.target = target;
     Guarded(ctx, DecodeSteps, &job);
     m_destroyDecompress(&cinfo);
     if (!job.complete) {
-        free(job.rows);
+        if (target == nullptr)
+            free(job.rows);
         return nullptr;
     }
-    m_scanLines = job.rows;
+    if (target == nullptr)
+        m_scanLines = job.rows;
     out.width = static_cast<int>(job.width);
     out.bytesPerRow = static_cast<unsigned long>(job.stride);
     out.height = static_cast<int>(job.height);
     out.components = job.components;
-    return m_scanLines;
+    return job.rows;
 }
 
 template <class Abi>

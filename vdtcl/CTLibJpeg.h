@@ -27,6 +27,15 @@ struct jpeg_info_t {
     uint16_t dpiY;
 };
 
+// Rows that the caller provides for a decode: allocate is called at most
+// once, after the header, with the bytes of all padded rows; the block it
+// answers (null: no memory) is the caller's whatever the decode's outcome.
+// It must not throw: it runs between the library's frames.
+struct jpeg_rows_target_t {
+    void* context;
+    unsigned char* (*allocate)(void* context, size_t bytes);
+};
+
 // The libjpeg binder of one ABI. Bound by LoadLibJpeg, unbound by
 // ReleaseLibJpeg or the destructor. One thread at a time.
 template <class Abi>
@@ -59,8 +68,11 @@ public:
     // the next decode or release, and fills out; null when the library is not
     // bound, the stream is broken or ends before its last row, it has other
     // than 1 or 3 components, or its size exceeds kMaxDecodedBytes. A stream
-    // that lacks only its end marker after all rows decodes.
-    unsigned char* DecodeJpegImage(FILE* file, unsigned char const* data, unsigned long length, jpeg_info_t& out);
+    // that lacks only its end marker after all rows decodes. With a target,
+    // the rows go straight into the target's block (the padding of each row
+    // set to 0) and stay the caller's; the binder keeps none.
+    unsigned char* DecodeJpegImage(FILE* file, unsigned char const* data, unsigned long length, jpeg_info_t& out,
+                                   jpeg_rows_target_t const* target = nullptr);
 
     // Encodes info.height rows of info.width pixels with info.components (1
     // gray, 3 red-green-blue) into file as baseline JPEG with JFIF density in

@@ -58,7 +58,7 @@ void BytesFile::SetBytes(unsigned size, unsigned char const* data)
     file_.Remove();
     file_.WriteBinary(size, data);
     // Only now: data may be the memory copy's own bytes.
-    memory_.reset();
+    DropMemoryCopy();
 }
 
 unsigned char* BytesFile::GetBytesPointer()
@@ -80,5 +80,15 @@ void BytesFile::SaveBytesToFileIfBytesOnMemory()
     if (memory_ && memory_->GetByteSize() != 0) {
         SetBytes(memory_->GetByteSize(), memory_->GetBytesPointer());
     }
-    memory_.reset();
+    DropMemoryCopy();
+}
+
+void BytesFile::DropMemoryCopy()
+{
+    // The bytes are in the file: the copy's block is unmapped, not kept for
+    // reuse, so that keeping a page in a file frees its memory.
+    if (memory_) {
+        memory_->ReleaseUncached();
+        memory_.reset();
+    }
 }

@@ -43,6 +43,8 @@ public:
     void SaveBytesToFileIfBytesOnMemory();
 
 private:
+    void DropMemoryCopy();
+
     Type type_;
     File file_;
     std::unique_ptr<BytesMemory> memory_;  // empty until the bytes are asked for

@@ -73,7 +73,7 @@ void BytesMemory::SetBytes(unsigned size, unsigned char const* data)
         std::memcpy(fresh.get(), data, size);
         block_ = std::move(fresh);
         capacity_ = size;
-    } else if (size != 0) {
+    } else if (size != 0 && data != block_.get()) {
         std::memmove(block_.get(), data, size);
     }
     size_ = size;
@@ -115,14 +115,38 @@ void BytesMemory::ShrinkCapacityToFit()
 
 void BytesMemory::Reallocate(unsigned newCapacity, unsigned char const* extra, unsigned count)
 {
-    unique_bytes fresh = make_unique_bytes(newCapacity);
-    if (size_ != 0) {
-        std::memcpy(fresh.get(), block_.get(), size_);
+    // A mapped block grows by moving its pages, not its bytes; extra may lie
+    // in it and then moves along.
+    uintptr_t const old = reinterpret_cast<uintptr_t>(block_.get());
+    uintptr_t const source = reinterpret_cast<uintptr_t>(extra);
+    bool const inside = block_ && count != 0 && source >= old && source - old < capacity_;
+    if (ResizeMappedBytes(block_, newCapacity)) {
+        if (inside) {
+            extra = block_.get() + (source - old);
+        }
+    } else {
+        unique_bytes fresh = make_unique_bytes(newCapacity);
+        if (size_ != 0) {
+            std::memcpy(fresh.get(), block_.get(), size_);
+        }
+        if (count != 0) {
+            std::memcpy(fresh.get() + size_, extra, count);
+        }
+        block_ = std::move(fresh);
+        capacity_ = newCapacity;
+        size_ += count;
+        return;
     }
     if (count != 0) {
-        std::memcpy(fresh.get() + size_, extra, count);
+        std::memmove(block_.get() + size_, extra, count);
     }
-    block_ = std::move(fresh);
     capacity_ = newCapacity;
     size_ += count;
+}
+
+void BytesMemory::ReleaseUncached()
+{
+    ReleaseBytesUncached(std::move(block_));
+    capacity_ = 0;
+    size_ = 0;
 }

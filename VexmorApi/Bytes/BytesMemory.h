@@ -36,12 +36,15 @@ public:
     void ExpandCapacity(unsigned capacity);
     // Cuts the block to the bytes in use.
     void ShrinkCapacityToFit();
+    // Frees the block at once, past the reuse cache of page blocks, and
+    // leaves the container empty: for bytes that were moved to a file.
+    void ReleaseUncached();
 
 private:
-    // Moves the contents into a new block of newCapacity bytes and appends
-    // count bytes of extra behind them. The new block is made before the old
-    // one is released, so a failure leaves the container as it was and extra
-    // may point into the old block.
+    // Moves the contents into a block of newCapacity bytes (the same mapped
+    // block remapped, or a new one) and appends count bytes of extra behind
+    // them. A failure leaves the container as it was; extra may point into
+    // the old block.
     void Reallocate(unsigned newCapacity, unsigned char const* extra, unsigned count);
 
     unsigned capacity_ = 0;

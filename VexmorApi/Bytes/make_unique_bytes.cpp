@@ -1,10 +1,16 @@
-// Heap blocks of the byte containers.
+// Heap blocks of the byte containers: malloc below 1 MiB, mappings of their
+// own above, and the reuse cache of mapped blocks while a scan runs.
 #include "VexmorApi/Bytes/make_unique_bytes.h"
 
+#include <sanitizer/asan_interface.h>
 #include <sys/mman.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <iterator>
+#include <map>
 #include <mutex>
 #include <unordered_map>
 
@@ -23,34 +29,131 @@ std::atomic<BytesAllocator> g_allocator{nullptr};
 // would grow with the number of page threads instead of the pages in flight.
 constexpr size_t kMappedBlockMinimum = 1u << 20;
 
-// Blocks handed out by mmap, with their lengths; guarded by g_mappedMutex.
-// Blocks adopted from malloc are never in it. A plain pointer, so that the
-// table outlives every static container that may still free a block.
-std::mutex g_mappedMutex;
-std::unordered_map<void*, size_t>* g_mappedBlocks = nullptr;
+// The mapped blocks. A block is live from its hand-out to its release; while
+// a scan runs, a released block is cached (poisoned) until a request of its
+// length takes it again or the cache is emptied. Lengths are whole pages.
+struct MappedBlocks {
+    std::unordered_map<void*, size_t> live;  // block -> length
+    std::multimap<size_t, void*> cached;     // length -> block
+    size_t liveBytes = 0;                    // includes lengths about to be mapped
+    size_t cachedBytes = 0;
+    // The highest liveBytes since reuse began; cachedBytes + liveBytes never
+    // exceed it, so the cache keeps no more than the scan itself once held.
+    size_t highWater = 0;
+    unsigned reusers = 0;  // BeginPageBlockReuse calls not yet ended
+};
 
-// Frees the table when the library ends (unloaded by dlclose, as the engine
-// is at every sane_exit) and no block is mapped any more; with blocks still
-// mapped it stays for the containers destroyed later.
+// Guards g_mapped and everything in it. Blocks adopted from malloc are never
+// in it. A plain pointer, so that the table outlives every static container
+// that may still free a block.
+std::mutex g_mappedMutex;
+MappedBlocks* g_mapped = nullptr;
+
+size_t PageSize()
+{
+    static size_t const page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    return page;
+}
+
+size_t WholePages(size_t request) { return (request + PageSize() - 1) / PageSize() * PageSize(); }
+
+// Unmaps every cached block; under g_mappedMutex.
+void EmptyCache(MappedBlocks& mapped)
+{
+    for (auto const& [length, block] : mapped.cached) {
+        ASAN_UNPOISON_MEMORY_REGION(block, length);
+        munmap(block, length);
+    }
+    mapped.cached.clear();
+    mapped.cachedBytes = 0;
+}
+
+// Unmaps cached blocks, the largest first, until cached plus live bytes are
+// within the high-water mark again; under g_mappedMutex.
+void TrimCache(MappedBlocks& mapped)
+{
+    mapped.highWater = std::max(mapped.highWater, mapped.liveBytes);
+    while (mapped.cachedBytes + mapped.liveBytes > mapped.highWater && !mapped.cached.empty()) {
+        auto const largest = std::prev(mapped.cached.end());
+        ASAN_UNPOISON_MEMORY_REGION(largest->second, largest->first);
+        munmap(largest->second, largest->first);
+        mapped.cachedBytes -= largest->first;
+        mapped.cached.erase(largest);
+    }
+}
+
+// At the end of the library (unloaded by dlclose, as the engine is at every
+// sane_exit) the cache goes; the table goes too when no block is mapped any
+// more, else it stays for the containers destroyed later.
 struct MappedBlocksReaper {
     ~MappedBlocksReaper()
     {
         std::lock_guard<std::mutex> lock(g_mappedMutex);
-        if (g_mappedBlocks != nullptr && g_mappedBlocks->empty()) {
-            delete g_mappedBlocks;
-            g_mappedBlocks = nullptr;
+        if (g_mapped == nullptr) {
+            return;
+        }
+        g_mapped->reusers = 0;
+        EmptyCache(*g_mapped);
+        if (g_mapped->live.empty()) {
+            delete g_mapped;
+            g_mapped = nullptr;
         }
     }
 };
 
 // The table, made on first use; under g_mappedMutex.
-std::unordered_map<void*, size_t>& MappedBlocks()
+MappedBlocks& Mapped()
 {
     static MappedBlocksReaper reaper;
-    if (g_mappedBlocks == nullptr) {
-        g_mappedBlocks = new std::unordered_map<void*, size_t>();
+    if (g_mapped == nullptr) {
+        g_mapped = new MappedBlocks();
     }
-    return *g_mappedBlocks;
+    return *g_mapped;
+}
+
+// A cached block of exactly length bytes, now live; null when there is none.
+void* TakeCached(size_t length)
+{
+    std::lock_guard<std::mutex> lock(g_mappedMutex);
+    MappedBlocks& mapped = Mapped();
+    auto const found = mapped.cached.find(length);
+    if (found == mapped.cached.end()) {
+        return nullptr;
+    }
+    void* const block = found->second;
+    try {
+        mapped.live.emplace(block, length);
+    } catch (...) {
+        return nullptr;  // it stays cached
+    }
+    mapped.cached.erase(found);
+    mapped.cachedBytes -= length;
+    mapped.liveBytes += length;
+    ASAN_UNPOISON_MEMORY_REGION(block, length);
+    return block;
+}
+
+void* MapBlock(size_t length)
+{
+    {
+        std::lock_guard<std::mutex> lock(g_mappedMutex);
+        MappedBlocks& mapped = Mapped();
+        mapped.liveBytes += length;
+        TrimCache(mapped);
+    }
+    void* block = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    std::lock_guard<std::mutex> lock(g_mappedMutex);
+    MappedBlocks& mapped = Mapped();
+    if (block != MAP_FAILED) {
+        try {
+            mapped.live.emplace(block, length);
+            return block;
+        } catch (...) {
+            munmap(block, length);
+        }
+    }
+    mapped.liveBytes -= length;
+    return nullptr;
 }
 
 void* AllocateBlock(size_t request)
@@ -58,42 +161,111 @@ void* AllocateBlock(size_t request)
     if (request < kMappedBlockMinimum) {
         return std::malloc(request);
     }
-    void* block = mmap(nullptr, request, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (block == MAP_FAILED) {
-        return nullptr;
-    }
-    try {
-        std::lock_guard<std::mutex> lock(g_mappedMutex);
-        MappedBlocks().emplace(block, request);
-    } catch (...) {
-        munmap(block, request);
-        return nullptr;
-    }
-    return block;
+    size_t const length = WholePages(request);
+    void* const reused = TakeCached(length);
+    return reused != nullptr ? reused : MapBlock(length);
 }
 
-}  // namespace
-
-void bytes_deleter::operator()(unsigned char* block) const
+// Frees a block of either kind; a mapped one goes to the cache while a scan
+// runs, unless uncached.
+void ReleaseBlock(unsigned char* block, bool uncached)
 {
     if (block == nullptr) {
         return;
     }
-    size_t mapped = 0;
+    size_t length = 0;
     {
         std::lock_guard<std::mutex> lock(g_mappedMutex);
-        if (g_mappedBlocks != nullptr) {
-            auto found = g_mappedBlocks->find(block);
-            if (found != g_mappedBlocks->end()) {
-                mapped = found->second;
-                g_mappedBlocks->erase(found);
+        if (g_mapped != nullptr) {
+            auto const found = g_mapped->live.find(block);
+            if (found != g_mapped->live.end()) {
+                length = found->second;
+                g_mapped->live.erase(found);
+                g_mapped->liveBytes -= length;
+                if (!uncached && g_mapped->reusers != 0) {
+                    try {
+                        g_mapped->cached.emplace(length, block);
+                        g_mapped->cachedBytes += length;
+                        ASAN_POISON_MEMORY_REGION(block, length);
+                        return;
+                    } catch (...) {
+                        // Unmapped below.
+                    }
+                }
             }
         }
     }
-    if (mapped != 0) {
-        munmap(block, mapped);
+    if (length != 0) {
+        munmap(block, length);
     } else {
         std::free(block);
+    }
+}
+
+}  // namespace
+
+void bytes_deleter::operator()(unsigned char* block) const { ReleaseBlock(block, false); }
+
+void ReleaseBytesUncached(unique_bytes block) { ReleaseBlock(block.release(), true); }
+
+bool ResizeMappedBytes(unique_bytes& block, unsigned size)
+{
+    if (size < kMappedBlockMinimum || !block) {
+        return false;
+    }
+    size_t const length = WholePages(size);
+    std::unordered_map<void*, size_t>::node_type entry;
+    {
+        std::lock_guard<std::mutex> lock(g_mappedMutex);
+        if (g_mapped == nullptr) {
+            return false;
+        }
+        auto const found = g_mapped->live.find(block.get());
+        if (found == g_mapped->live.end()) {
+            return false;
+        }
+        if (found->second == length) {
+            return true;
+        }
+        // The entry leaves the table while the pages move; the block is the
+        // caller's alone, so no other thread looks for it meanwhile.
+        entry = g_mapped->live.extract(found);
+        g_mapped->liveBytes = g_mapped->liveBytes - entry.mapped() + length;
+        TrimCache(*g_mapped);
+    }
+    void* const moved = mremap(block.get(), entry.mapped(), length, MREMAP_MAYMOVE);
+    std::lock_guard<std::mutex> lock(g_mappedMutex);
+    MappedBlocks& mapped = Mapped();
+    if (moved == MAP_FAILED) {
+        mapped.liveBytes = mapped.liveBytes - length + entry.mapped();
+        mapped.live.insert(std::move(entry));
+        return false;
+    }
+    entry.key() = moved;
+    entry.mapped() = length;
+    mapped.live.insert(std::move(entry));
+    (void)block.release();
+    block.reset(static_cast<unsigned char*>(moved));
+    return true;
+}
+
+void BeginPageBlockReuse()
+{
+    std::lock_guard<std::mutex> lock(g_mappedMutex);
+    MappedBlocks& mapped = Mapped();
+    if (mapped.reusers++ == 0) {
+        mapped.highWater = mapped.liveBytes;
+    }
+}
+
+void EndPageBlockReuse()
+{
+    std::lock_guard<std::mutex> lock(g_mappedMutex);
+    if (g_mapped == nullptr || g_mapped->reusers == 0) {
+        return;
+    }
+    if (--g_mapped->reusers == 0) {
+        EmptyCache(*g_mapped);
     }
 }
 

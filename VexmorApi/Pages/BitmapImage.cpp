@@ -78,12 +78,14 @@ void BitmapImage::RemovePaddingFor4BytesAlignmentIfPadded()
     uint64_t const stride = GetBytesPerRow();
     uint64_t const row = info_.GetBytesPerRow();
     uint32_t const height = info_.GetHeight();
-    unsigned char const* source = GetPixelsPointer();
-    BytesMemory packed(static_cast<unsigned>(row * height));
-    for (uint32_t y = 0; y < height; ++y) {
-        packed.AppendBytes(static_cast<unsigned>(row), source + y * stride);
+    // In place, top row first: a row only moves towards the start, over
+    // bytes already moved or its own. A file-backed image is rewritten in
+    // its file by the SetBytes.
+    unsigned char* pixels = GetPixelsPointer();
+    for (uint32_t y = 1; y < height; ++y) {
+        std::memmove(pixels + y * row, pixels + y * stride, row);
     }
-    pixels_->SetBytes(packed.GetByteSize(), packed.GetBytesPointer());
+    pixels_->SetBytes(static_cast<unsigned>(row * height), pixels);
 }
 
 void BitmapImage::AppendWhiteLines(uint32_t count)

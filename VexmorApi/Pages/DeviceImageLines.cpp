@@ -56,6 +56,25 @@ void DeviceImageLines::AppendLine(LineColorType color, CompressionType compressi
     lineInfos_.push_back(LineInfo{color, compression, offset, length});
 }
 
+void DeviceImageLines::AdoptLines(std::unique_ptr<Bytes> block, uint32_t count, uint32_t length, LineColorType color,
+                                  CompressionType compression)
+{
+    if (bytes_ || !lineInfos_.empty()) {
+        VEXMOR_THROW(kOrigin, "AdoptLines", Exception::InvalidSequence, "the image already holds lines");
+    }
+    uint64_t const size = uint64_t{count} * length;
+    if (!block || block->GetByteSize() < size) {
+        VEXMOR_THROW(kOrigin, "AdoptLines", Exception::InvalidArgument,
+                     "a block of " + std::to_string(block ? block->GetByteSize() : 0) + " bytes for " +
+                         std::to_string(count) + " lines of " + std::to_string(length) + " bytes");
+    }
+    lineInfos_.reserve(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        lineInfos_.push_back(LineInfo{color, compression, static_cast<uint32_t>(uint64_t{i} * length), length});
+    }
+    bytes_ = std::move(block);
+}
+
 DeviceImageLines::LineColorType DeviceImageLines::GetLineColorType(uint32_t lineNum) const
 {
     if (lineNum >= lineInfos_.size()) {

@@ -49,6 +49,13 @@ public:
     // first line when nothing was reserved. Throws FailedToAllocateMemory
     // when the block would pass the containers' 32-bit size.
     void AppendLine(LineColorType color, CompressionType compression, uint32_t length, unsigned char const* data);
+    // Takes block as the image's data: count lines of length bytes each,
+    // back to back from its start, recorded with the color and compression
+    // given; for a decoder that wrote the rows in place. The image must hold
+    // no data and no lines yet (else InvalidSequence), and the block at least
+    // count x length bytes (else InvalidArgument).
+    void AdoptLines(std::unique_ptr<Bytes> block, uint32_t count, uint32_t length, LineColorType color,
+                    CompressionType compression);
     // The number of line records.
     uint32_t GetHeight() const { return static_cast<uint32_t>(lineInfos_.size()); }
     // Throw InvalidArgument "Invalid array index - lineInfos_.size(): " ...

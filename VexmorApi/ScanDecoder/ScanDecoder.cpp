@@ -114,6 +114,10 @@ std::unique_ptr<BitmapImage> ScanDecoder::Proc(std::unique_ptr<DeviceImageLines>
     if (!lines) {
         VEXMOR_THROW(kOrigin, "Proc", Exception::InvalidArgument, "No device image lines.");
     }
+    if (std::unique_ptr<BitmapImage> rows = TakeRowsAsBitmap(*lines, outResolution, maxHeight, invert, area)) {
+        g_DecodeLog.WriteLog(2, "<<<<< %s <<<<<", "Proc");
+        return rows;
+    }
     DeviceImageInfo const info = lines->GetDeviceImageInfo();
     uint32_t const outWidth = CalculateOutWidth(outResolution, info.GetResolutionX(), info.GetWidth());
     uint64_t const inRow = info.CalcWidthBytesFor4BytesAlignment();
@@ -201,6 +205,61 @@ std::unique_ptr<BitmapImage> ScanDecoder::Proc(std::unique_ptr<DeviceImageLines>
                                              std::move(output));
     }
     return CreateWidthAdjustedImage(std::move(output), info, outResolution, outWidth, appended, *area);
+}
+
+std::unique_ptr<BitmapImage> ScanDecoder::TakeRowsAsBitmap(DeviceImageLines& lines, unsigned short outResolution,
+                                                           unsigned int maxHeight, InvertDirection invert,
+                                                           std::shared_ptr<DecodeParameter::Area> const& area)
+{
+    DeviceImageInfo const info = lines.GetDeviceImageInfo();
+    uint32_t const count = lines.GetHeight();
+    if (area || invert != InvertNormal || count == 0 || maxHeight == 0 || info.GetWidth() == 0 ||
+        info.GetResolutionX() != outResolution || info.GetResolutionY() != outResolution) {
+        return nullptr;
+    }
+    // The kinds whose rows the line decoder passes on unchanged: red, green,
+    // blue (a blue-first row would be turned round), or gray bytes.
+    unsigned bits = 0;
+    auto wholeRow = [&](DeviceImageLines::LineColorType color) {
+        return bits == 24 ? color == DeviceImageLines::LineRgbRow
+                          : color == DeviceImageLines::LineTrueGray || color == DeviceImageLines::LineGrayRow;
+    };
+    if (info.GetColorType() == DeviceImageInfo::Color) {
+        bits = 24;
+    } else if (info.GetColorType() == DeviceImageInfo::TrueGray) {
+        bits = 8;
+    } else {
+        return nullptr;
+    }
+    uint64_t const used = uint64_t{info.GetWidth()} * (bits / 8);
+    uint64_t const row = ImageInfo::GetBytesPerRowFor4BytesAlignment(info.GetWidth(), bits);
+    if (lines.GetByteSizeOnFile() != 0 || row * count > lines.GetByteSizeOnMemory()) {
+        return nullptr;
+    }
+    unsigned char const* const first = lines.GetLineHeadPointer(0);
+    for (uint32_t i = 0; i < count; ++i) {
+        if (!wholeRow(lines.GetLineColorType(i)) || lines.GetCompressionType(i) != DeviceImageLines::CompressionNone ||
+            lines.GetLineLength(i) != row) {
+            return nullptr;
+        }
+        unsigned char const* const line = lines.GetLineHeadPointer(i);
+        if (line != first + i * row) {
+            return nullptr;
+        }
+        // The decoder's rows carry zero padding.
+        for (uint64_t k = used; k < row; ++k) {
+            if (line[k] != 0) {
+                return nullptr;
+            }
+        }
+    }
+    uint32_t const height = std::min(count, maxHeight);
+    std::unique_ptr<Bytes> pixels = lines.ReadBlock();
+    pixels->SetBytes(static_cast<unsigned>(row * height), pixels->GetBytesPointer());
+    g_DecodeLog.WriteLog(2, "ScanDec rows as they are: %d lines of %d bytes", static_cast<int>(height),
+                         static_cast<int>(row));
+    return std::make_unique<BitmapImage>(ConvertImageInfo(info, outResolution, info.GetWidth(), height),
+                                         std::move(pixels));
 }
 
 SCANDEC_OPEN ScanDecoder::CreateScanDecOpen(DeviceImageLines const& lines, unsigned short outResolution,

@@ -62,6 +62,15 @@ public:
     static bool IsInsideSelectedArea(std::shared_ptr<DecodeParameter::Area> const& area, uint32_t row);
 
 private:
+    // The lines' block itself as the bitmap, where the line decoder would
+    // only copy it: every line an uncompressed whole row of the output
+    // (red-green-blue or 8-bit gray), back to back at the output's 4-byte
+    // row length with the padding 0, at the output resolution, neither
+    // turned nor cut to an area, the block in memory. Null, with the lines
+    // untouched, for any other page.
+    static std::unique_ptr<BitmapImage> TakeRowsAsBitmap(DeviceImageLines& lines, unsigned short outResolution,
+                                                         unsigned int maxHeight, InvertDirection invert,
+                                                         std::shared_ptr<DecodeParameter::Area> const& area);
     static SCANDEC_OPEN CreateScanDecOpen(DeviceImageLines const& lines, unsigned short outResolution,
                                           uint32_t outWidth);
     static void CreateScanDecWrite(ScanDecWriteWrapper& wrapper, SCANDEC_OPEN const& open, InvertDirection invert);

@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
+#include "VexmorApi/Bytes/make_unique_bytes.h"
 #include "VexmorApi/Pages/BitmapImage.h"
 #include "VexmorApi/Temp/ConvertUnit.h"
 #include "VexmorApi/Temp/DeviceDataLimits.h"
@@ -81,7 +83,13 @@ uint32_t LengthInPixels(uint32_t resolution, uint32_t length, UNITTYPE unit)
 
 CScanProcess::CScanProcess(const EngineTimings& timings) : m_timings(timings) { SetReadThreadFactory({}); }
 
-CScanProcess::~CScanProcess() { UnInitialize(); }
+CScanProcess::~CScanProcess()
+{
+    UnInitialize();
+    if (m_reusingPageBlocks) {
+        EndPageBlockReuse();
+    }
+}
 
 void CScanProcess::SetReadThreadFactory(ReadThreadFactory factory)
 {
@@ -204,6 +212,10 @@ VSRSLT CScanProcess::StartScan(VS_SCANNER_PARAMETERS parameters, VS_SCANNER_CAPA
             m_readThread = std::move(thread);
             if (ret == 0) {
                 m_status.store(1);
+                if (!m_reusingPageBlocks) {
+                    BeginPageBlockReuse();
+                    m_reusingPageBlocks = true;
+                }
             }
         }
     }
@@ -217,6 +229,7 @@ std::unique_ptr<IReadThread> CScanProcess::CreateScanReadClassInstances(SCANCMD_
     g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>> Command Generaion = %d", kFunc, static_cast<int>(generation));
     ReadThreadPtr old;
     ReadThreadFactory factory;
+    bool reused = false;
     {
         Lock lock(m_mutex);
         old = std::move(m_readThread);
@@ -225,6 +238,7 @@ std::unique_ptr<IReadThread> CScanProcess::CreateScanReadClassInstances(SCANCMD_
         // on that their scan is gone.
         ++m_scan;
         factory = m_factory;
+        reused = std::exchange(m_reusingPageBlocks, false);
     }
     if (old) {
         // The cancel first, then the join: the device ends its scan (or the
@@ -232,6 +246,9 @@ std::unique_ptr<IReadThread> CScanProcess::CreateScanReadClassInstances(SCANCMD_
         // last holder destroys it, which waits for its page processes.
         old->End();
         old.reset();
+    }
+    if (reused) {
+        EndPageBlockReuse();
     }
     std::unique_ptr<IReadThread> thread = factory(generation);
     g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<<", kFunc);
@@ -416,11 +433,19 @@ void CScanProcess::EndReadThread(const ReadThreadPtr& thread, uint64_t scan)
     }
     unsigned const elapsed = Singleton<Timer>::GetInstance()->Stop();
     g_ScanDevApiLog.WriteLog(1, "End read thread. Timer Stop [%d]: %d msec", ThreadNumber(), static_cast<int>(elapsed));
-    Lock lock(m_mutex);
-    // A scan started meanwhile is not ended by the end of this one.
-    if (scan == m_scan) {
-        m_status.store(0);
-        g_ScanDevApiLog.WriteLog(2, "Set m_status Ready");
+    bool reused = false;
+    {
+        Lock lock(m_mutex);
+        // A scan started meanwhile is not ended by the end of this one.
+        if (scan == m_scan) {
+            m_status.store(0);
+            g_ScanDevApiLog.WriteLog(2, "Set m_status Ready");
+            reused = std::exchange(m_reusingPageBlocks, false);
+        }
+    }
+    // The pages still held are unmapped when freed from now on.
+    if (reused) {
+        EndPageBlockReuse();
     }
 }
 

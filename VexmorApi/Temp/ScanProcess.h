@@ -203,6 +203,9 @@ private:
     // Counts the scans started, so that a read begun before a new scan
     // started knows its page is stale. Guarded by m_mutex.
     uint64_t m_scan = 0;
+    // A started scan reuses freed page blocks (BeginPageBlockReuse) until it
+    // ends, a new scan replaces it or this object goes. Guarded by m_mutex.
+    bool m_reusingPageBlocks = false;
     mutable std::mutex m_mutex;
     // Held through StartScan alone, so that two starts never interleave.
     std::mutex m_startMutex;

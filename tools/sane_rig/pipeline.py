@@ -14,8 +14,13 @@ beyond the fixed delays. Each measure runs a batch of 2 and one of 2 + N
 sheets, best of two; pages/s is N over the difference of their times, which
 takes the set-up of a run (loading, discovery, the device's queries) out.
 The peak RSS is scanimage's own (ru_maxrss of the longer run as shipped),
-beside the bound 2 x page x in flight + 50 MiB. Prints one line per count:
-  pipeline N in flight: R pages/s, S pages/s beyond the fixed waits, peak RSS M MiB, bound B MiB
+beside the bound 2 x page x in flight + 50 MiB. The CPU per page is
+scanimage's user and system time (rusage of the child) beyond the fixed
+waits, the 2 + N sheet batch less the 2-sheet one (the one of the two runs
+with the least CPU each), over N. Prints one line per count:
+  pipeline N in flight: R pages/s, S pages/s beyond the fixed waits, peak RSS M MiB, bound B MiB,
+  CPU per page U ms user, Y ms system
+(on one line).
 """
 import argparse
 import os
@@ -48,6 +53,10 @@ def batch(r, sheets, in_flight, scale):
     return result
 
 
+def cpu(result):
+    return result.user_seconds + result.system_seconds
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("build")
@@ -59,14 +68,21 @@ def main():
         for in_flight in (1, 2, 4):
             rates = {}
             for scale in (1, 10):
-                short = min((batch(r, 2, in_flight, scale) for _ in range(2)), key=lambda x: x.seconds)
-                long = min((batch(r, 2 + args.pages, in_flight, scale) for _ in range(2)), key=lambda x: x.seconds)
+                shorts = [batch(r, 2, in_flight, scale) for _ in range(2)]
+                longs = [batch(r, 2 + args.pages, in_flight, scale) for _ in range(2)]
+                short = min(shorts, key=lambda x: x.seconds)
+                long = min(longs, key=lambda x: x.seconds)
                 rates[scale] = args.pages / max(long.seconds - short.seconds, 1e-6)
                 if scale == 1:
                     rss = long.peak_rss_kib / 1024
+                else:
+                    least = (min(shorts, key=cpu), min(longs, key=cpu))
+                    user = (least[1].user_seconds - least[0].user_seconds) * 1000 / args.pages
+                    system = (least[1].system_seconds - least[0].system_seconds) * 1000 / args.pages
             bound = (2 * PAGE_BYTES * in_flight + 50 * 1024 * 1024) / (1024 * 1024)
             print(f"pipeline {in_flight} in flight: {rates[1]:.2f} pages/s, {rates[10]:.2f} pages/s beyond the "
-                  f"fixed waits, peak RSS {rss:.0f} MiB, bound {bound:.0f} MiB", flush=True)
+                  f"fixed waits, peak RSS {rss:.0f} MiB, bound {bound:.0f} MiB, CPU per page {user:.1f} ms user, "
+                  f"{system:.1f} ms system", flush=True)
     except rig.RigError as e:
         print(f"pipeline: {e}", file=sys.stderr)
         return 1

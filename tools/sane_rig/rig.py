@@ -111,6 +111,8 @@ class Result:
         self.out = ""
         self.err = ""
         self.peak_rss_kib = 0   # scanimage's, from its own accounting
+        self.user_seconds = 0.0  # scanimage's CPU time in user mode
+        self.system_seconds = 0.0  # and in the kernel on its behalf
         self.sim_log = ""
 
 
@@ -231,6 +233,8 @@ class Rig:
                     status, usage = waited[1], waited[2]
                     result.exit_code = os.waitstatus_to_exitcode(status)
                     result.peak_rss_kib = usage.ru_maxrss
+                    result.user_seconds = usage.ru_utime
+                    result.system_seconds = usage.ru_stime
                     proc.returncode = result.exit_code
                     break
                 elapsed = time.monotonic() - start
