@@ -132,10 +132,11 @@ public:
     // connection (DEVACS_*), a page that could not be processed (its engine
     // exception's code) or a READTHREAD_* code.
     virtual VSRSLT ReadImageData(tagVS_SCAN_IMAGEDATA* image, int* pageNumber) = 0;
-    // The application's cancel: the reading thread sends the device its
-    // abort command (at once when the device is free). Returns at once;
-    // meant for another thread than the one reading. True, or false when the
-    // scan process never had a scan.
+    // The application's cancel: recorded; the abort command goes to the
+    // device from the reading thread at its next receive try, or for an
+    // outside device at once from this thread when the device is free.
+    // Never waits for the device's I/O; meant for another thread than the
+    // one reading. True, or false when the scan process never had a scan.
     virtual bool AbortScanning() = 0;
     // Ends an automatic continuous scan's wait for the next document, as
     // AbortScanning does a scan.
