@@ -6,6 +6,7 @@
 
 #include "VexmorApi/VexmorApiTypes.h"
 
+// Both classes: static and stateless, any thread; texts are returned by value.
 class BarcodeTypeTransformer {
 public:
     // The kind's name, "Unknown" for a value that has none.
@@ -17,6 +18,7 @@ public:
 
 class PatchcodeTypeTransformer {
 public:
+    // The same for patch-code kinds.
     static std::string ToString(vscore::PATCHCODE_TYPE type);
     static vscore::PATCHCODE_TYPE FromString(const std::string& text);
 };

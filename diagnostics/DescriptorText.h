@@ -11,6 +11,9 @@
 namespace vscore {
 namespace descriptor {
 
+// Every function is stateless (any thread) and returns a new string; the
+// texts and tables passed in stay the caller's.
+
 // One labelled value of a record text; the label carries its ": " and any
 // blanks that align the values of its group.
 struct Item {

@@ -8,7 +8,8 @@
 
 namespace vscore {
 
-// Static operations only; a value without a name prints "Unknown".
+// Static operations only, stateless (any thread); each returns a new
+// string, and a value without a name prints "Unknown".
 class DeviceCapabilityEnumDescriptor {
 public:
     static std::string GetScanCmdGenerationString(SCANCMD_GENERATION value);

@@ -41,7 +41,8 @@ public:
     // Any thread may read the count.
     uint32_t GetSavedFileCount() const;
     // The live list of completed names (zero-terminated blocks owned by the
-    // writer); valid while the writer lives, grown by each completed file.
+    // writer); valid while the writer lives, grown by each completed file,
+    // so read it on the thread that saves.
     std::vector<char*> const& GetFileList() const { return fileList_; }
     std::string GetFileName() const { return baseName_; }
     // The base name, the number in decimal and the extension; empty when

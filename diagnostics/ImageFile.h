@@ -39,13 +39,16 @@ public:
     // also for a page whose rows do not fit its byte size. One thread of
     // pages at a time.
     bool Save(vscore::COLORTYPE colorType, vscore::tagVS_SCAN_IMAGEDATA const& image, bool lastPage);
-    // Ends what the writer still holds open.
+    // Ends what the writer still holds open. The thread that saves.
     bool Finish();
     // The name of completed file number index, counted from 1; null outside
-    // 1 to the count. The text lives as long as this object.
+    // 1 to the count. The text lives as long as this object. The thread
+    // that saves.
     char const* GetFileName(uint32_t index) const;
+    // Any thread.
     uint32_t GetSavedFileCount() const;
-    // The live list of completed names, owned by this object.
+    // The live list of completed names, owned by this object and grown by
+    // each completed file: read it on the thread that saves.
     std::vector<char*> const& GetFileList() const;
 
 private:

@@ -9,7 +9,8 @@
 
 namespace vscore {
 
-// Static operations only; each returns a new string and never fails.
+// Static operations only, stateless (any thread); each returns a new string
+// and never fails.
 class VdCommonDefDescriptor {
 public:
     // Enumerations; a value without a name prints "Unknown" unless noted.

@@ -9,7 +9,8 @@
 
 namespace vscore {
 
-// Static operations only; each returns a new string and never fails.
+// Static operations only, stateless (any thread); each returns a new string
+// and never fails.
 class VdSdkScanStructsDescriptor {
 public:
     // "{", the sections, "}" without a final line feed. The paper-type list

@@ -162,6 +162,200 @@ void ClearIsolatedCells(uint8_t* map, int64_t across, int64_t rows)
     }
 }
 
+// The colour analysis's chroma and gray bounds, shifted into bins.
+struct ColorBounds {
+    int32_t chromaLow;
+    int32_t chromaHigh;
+    int32_t grayLow;
+    int32_t grayHigh;
+    bool OutsideChroma(int64_t v) const { return v < chromaLow || v > chromaHigh; }
+};
+
+// The bins of each byte, from low to high inclusive, that count as the
+// background colour.
+struct BackgroundWindow {
+    int32_t low[3];
+    int32_t high[3];
+    bool Contains(int32_t b0, int32_t b1, int32_t b2) const
+    {
+        return b0 >= low[0] && b0 <= high[0] && b1 >= low[1] && b1 <= high[1] && b2 >= low[2] && b2 <= high[2];
+    }
+};
+
+// The cells of a page by kind; a cell with too few pixels off the
+// background is in none.
+struct CellTally {
+    uint64_t color = 0;
+    uint64_t mono = 0;
+    uint64_t gray = 0;
+};
+
+// Background: the first largest bin of each byte, over every fourth row
+// (every row from a file); in each row the column counter advances by 4
+// per pixel taken, so the pixels come from the left part of the row. One
+// pass of its own: 0, or the code to return.
+int32_t EstimateBackground(RowSource& rows, const Image& image, const Grid& grid, int32_t shift, int64_t bins,
+                           int64_t background[3])
+{
+    uint64_t histograms[3][256] = {};
+    Pass pass(rows);
+    if (const int32_t code = pass.Begin(); code != kSipOk)
+        return code;
+    const int32_t step = image.pixelStep;
+    const int64_t rowStep = rows.InMemory() ? 4 : 1;
+    for (int64_t y = grid.top; y <= grid.bottom; y += rowStep) {
+        const uint8_t* p = rows.Row(y);
+        if (p == nullptr)
+            return kRowFailure;
+        p += grid.left * step;
+        for (int64_t x = grid.left; x < grid.right; x += 4, p += step) {
+            ++histograms[0][p[0] >> shift];
+            ++histograms[1][p[1] >> shift];
+            ++histograms[2][p[2] >> shift];
+        }
+    }
+    for (int k = 0; k < 3; ++k)
+        background[k] = FirstLargestBin(histograms[k], bins);
+    return kSipOk;
+}
+
+// The page's kind decided by its background alone: colour when the
+// background's chroma lies outside the chroma bounds, gray when its
+// luminance lies strictly between the gray bounds; none leaves it to the
+// cells.
+int32_t KindFromBackground(const SipByteLut& lut, const int64_t background[3], int32_t shift, const ColorBounds& bounds)
+{
+    const uint8_t level[3] = {static_cast<uint8_t>(background[0] << shift),
+                              static_cast<uint8_t>(background[1] << shift),
+                              static_cast<uint8_t>(background[2] << shift)};
+    if (bounds.OutsideChroma(SipChromaBlue(lut, level) >> shift) ||
+        bounds.OutsideChroma(SipChromaRed(lut, level) >> shift))
+        return kSipComponentColor;
+    const int32_t backgroundY = SipLuminance(lut, level) >> shift;
+    if (backgroundY > bounds.grayLow && backgroundY < bounds.grayHigh)
+        return kSipComponentGray;
+    return kSipComponentNone;
+}
+
+// The background tolerance around each byte's background bin.
+BackgroundWindow MakeBackgroundWindow(const Variant& variant, const tagSIPDETECTCOLORTYPESETTING& setting,
+                                      const int64_t background[3], int32_t shift, int64_t bins)
+{
+    const int64_t tolerance =
+        variant.toleranceInLevels ? (setting.backgroundTolerance >> shift) : setting.backgroundTolerance;
+    const int64_t upper = variant.toleranceInLevels ? bins - 1 : bins;
+    BackgroundWindow window;
+    for (int k = 0; k < 3; ++k) {
+        window.low[k] = static_cast<int32_t>(std::clamp<int64_t>(background[k] - tolerance, 0, 256));
+        window.high[k] = static_cast<int32_t>(std::clamp<int64_t>(std::min(background[k] + tolerance, upper), -1, 256));
+    }
+    return window;
+}
+
+// Adds one row of a cell row: each pixel off the background counts in its
+// cell (counts holds, per cell, the pixels, their blue chroma sum and their
+// red chroma sum) and in its cell's luminance histogram.
+void AccumulateColorRow(const Image& image, const Grid& grid, const uint8_t* row, int32_t shift, int64_t bins,
+                        const BackgroundWindow& window, int64_t* counts, uint32_t* luminance)
+{
+    const SipByteLut& lut = image.colorLut;
+    const int32_t step = image.pixelStep;
+    const uint8_t* p = row + grid.left * step;
+    for (int64_t c = 0; c < grid.across; ++c) {
+        int64_t* cell = counts + c * 3;
+        uint32_t* h = luminance + c * bins;
+        for (int64_t x = 0; x < grid.cellWidth; ++x, p += step) {
+            if (window.Contains(p[0] >> shift, p[1] >> shift, p[2] >> shift))
+                continue;
+            ++cell[0];
+            cell[1] += SipChromaBlue(lut, p) >> shift;
+            cell[2] += SipChromaRed(lut, p) >> shift;
+            ++h[SipLuminance(lut, p) >> shift];
+        }
+    }
+}
+
+// Classifies the cells of one finished cell row: colour by their mean
+// chroma; otherwise, with more than `enough` pixels off the background,
+// mono or gray by the share of those pixels whose luminance lies strictly
+// between the gray bounds.
+void ClassifyCellRow(const Grid& grid, const int64_t* counts, const uint32_t* luminance, int64_t bins,
+                     const ColorBounds& bounds, uint64_t enough, int32_t monoCellThreshold, CellTally* tally)
+{
+    for (int64_t c = 0; c < grid.across; ++c) {
+        const int64_t* cell = counts + c * 3;
+        const uint64_t counted = cell[0];
+        if (counted == 0)
+            continue;
+        if (bounds.OutsideChroma(static_cast<int64_t>(cell[1] / counted)) ||
+            bounds.OutsideChroma(static_cast<int64_t>(cell[2] / counted))) {
+            ++tally->color;
+        } else if (static_cast<uint64_t>(counted) > enough) {
+            const uint32_t* h = luminance + c * bins;
+            uint64_t middle = 0;
+            for (int64_t b = std::max<int64_t>(int64_t{bounds.grayLow} + 1, 0);
+                 b < std::min<int64_t>(bounds.grayHigh, bins); ++b)
+                middle += h[b];
+            if (10000 - static_cast<int64_t>(PerTenThousand(middle, static_cast<uint64_t>(counted))) >
+                monoCellThreshold)
+                ++tally->mono;
+            else
+                ++tally->gray;
+        }
+    }
+}
+
+// Cells: a second pass over the grid, one cell row at a time. 0, or the
+// code to return.
+int32_t TallyCells(RowSource& rows, const Image& image, const Variant& variant, const Grid& grid,
+                   const tagSIPDETECTCOLORTYPESETTING& setting, const ColorBounds& bounds,
+                   const BackgroundWindow& window, CellTally* tally)
+{
+    const int32_t shift = setting.histogramShift;
+    const int64_t bins = 256 >> shift;
+    auto counts = Allocate<int64_t>(static_cast<uint64_t>(grid.across) * 3);
+    auto luminance = Allocate<uint32_t>(static_cast<uint64_t>(grid.across) * bins);
+    if (!counts || !luminance)
+        return variant.noMemory;
+    const uint64_t enough = static_cast<uint64_t>(grid.cellWidth) * static_cast<uint64_t>(grid.cellHeight) / 10;
+    Pass pass(rows);
+    if (const int32_t code = pass.Begin(); code != kSipOk)
+        return code;
+    for (int64_t r = 0; r < grid.rows; ++r) {
+        std::fill_n(counts.get(), grid.across * 3, int64_t{0});
+        std::fill_n(luminance.get(), grid.across * bins, 0u);
+        const int64_t first = grid.top + r * grid.cellHeight;
+        for (int64_t y = first; y < first + grid.cellHeight; ++y) {
+            const uint8_t* row = rows.Row(y);
+            if (row == nullptr)
+                return kRowFailure;
+            AccumulateColorRow(image, grid, row, shift, bins, window, counts.get(), luminance.get());
+        }
+        ClassifyCellRow(grid, counts.get(), luminance.get(), bins, bounds, enough, setting.monoCellThreshold, tally);
+    }
+    return kSipOk;
+}
+
+// The page's kind from its cells: mono when no cell was classified; colour
+// when the colour cells reach their share (of the grid or of the classified
+// cells, by variant); gray when the gray cells exceed theirs of the gray and
+// mono cells; otherwise mono.
+int32_t KindFromCells(const CellTally& tally, const Variant& variant, const Grid& grid,
+                      const tagSIPDETECTCOLORTYPESETTING& setting)
+{
+    const uint64_t classified = tally.color + tally.mono + tally.gray;
+    if (classified == 0)
+        return kSipComponentMono;
+    const uint64_t whole =
+        variant.colorRatioOverGrid ? static_cast<uint64_t>(grid.across) * static_cast<uint64_t>(grid.rows) : classified;
+    if (static_cast<int64_t>(PerTenThousand(tally.color, whole)) >= setting.colorPageThreshold)
+        return kSipComponentColor;
+    if (tally.gray + tally.mono != 0 &&
+        static_cast<int64_t>(PerTenThousand(tally.gray, tally.gray + tally.mono)) > setting.grayPageThreshold)
+        return kSipComponentGray;
+    return kSipComponentMono;
+}
+
 }  // namespace
 
 double EdgeLength(const tagSIPPOINT& a, const tagSIPPOINT& b)
@@ -310,130 +504,20 @@ int32_t AnalyzeColor(RowSource& rows, const Image& image, const Variant& variant
         code != kSipOk)
         return code;
     const int64_t bins = 256 >> shift;
-    const int32_t step = image.pixelStep;
-    const SipByteLut& lut = image.colorLut;
-
-    // Background: the first largest bin of each byte, over every fourth row
-    // (every row from a file); in each row the column counter advances by 4
-    // per pixel taken, so the pixels come from the left part of the row.
     int64_t background[3];
-    {
-        uint64_t histograms[3][256] = {};
-        Pass pass(rows);
-        if (const int32_t code = pass.Begin(); code != kSipOk)
-            return code;
-        const int64_t rowStep = rows.InMemory() ? 4 : 1;
-        for (int64_t y = grid.top; y <= grid.bottom; y += rowStep) {
-            const uint8_t* p = rows.Row(y);
-            if (p == nullptr)
-                return kRowFailure;
-            p += grid.left * step;
-            for (int64_t x = grid.left; x < grid.right; x += 4, p += step) {
-                ++histograms[0][p[0] >> shift];
-                ++histograms[1][p[1] >> shift];
-                ++histograms[2][p[2] >> shift];
-            }
-        }
-        for (int k = 0; k < 3; ++k)
-            background[k] = FirstLargestBin(histograms[k], bins);
-    }
-    const uint8_t level[3] = {static_cast<uint8_t>(background[0] << shift),
-                              static_cast<uint8_t>(background[1] << shift),
-                              static_cast<uint8_t>(background[2] << shift)};
-    const int32_t chromaLow = setting.chromaLow >> shift;
-    const int32_t chromaHigh = setting.chromaHigh >> shift;
-    const int32_t grayLow = setting.grayLow >> shift;
-    const int32_t grayHigh = setting.grayHigh >> shift;
-    auto outsideChroma = [&](int64_t v) { return v < chromaLow || v > chromaHigh; };
-    if (outsideChroma(SipChromaBlue(lut, level) >> shift) || outsideChroma(SipChromaRed(lut, level) >> shift)) {
-        *result = kSipComponentColor;
-        return kSipOk;
-    }
-    const int32_t backgroundY = SipLuminance(lut, level) >> shift;
-    if (backgroundY > grayLow && backgroundY < grayHigh) {
-        *result = kSipComponentGray;
-        return kSipOk;
-    }
-
-    // Cells: pixels away from the background colour in any byte are counted
-    // with their chroma and luminance.
-    const int64_t tolerance =
-        variant.toleranceInLevels ? (setting.backgroundTolerance >> shift) : setting.backgroundTolerance;
-    const int64_t upper = variant.toleranceInLevels ? bins - 1 : bins;
-    int32_t low[3], high[3];
-    for (int k = 0; k < 3; ++k) {
-        low[k] = static_cast<int32_t>(std::clamp<int64_t>(background[k] - tolerance, 0, 256));
-        high[k] = static_cast<int32_t>(std::clamp<int64_t>(std::min(background[k] + tolerance, upper), -1, 256));
-    }
-    auto counts = Allocate<int64_t>(static_cast<uint64_t>(grid.across) * 3);
-    auto luminance = Allocate<uint32_t>(static_cast<uint64_t>(grid.across) * bins);
-    if (!counts || !luminance)
-        return variant.noMemory;
-    uint64_t colorCells = 0, monoCells = 0, grayCells = 0;
-    const uint64_t enough = static_cast<uint64_t>(grid.cellWidth) * static_cast<uint64_t>(grid.cellHeight) / 10;
-    Pass pass(rows);
-    if (const int32_t code = pass.Begin(); code != kSipOk)
+    if (const int32_t code = EstimateBackground(rows, image, grid, shift, bins, background); code != kSipOk)
         return code;
-    for (int64_t r = 0; r < grid.rows; ++r) {
-        std::fill_n(counts.get(), grid.across * 3, int64_t{0});
-        std::fill_n(luminance.get(), grid.across * bins, 0u);
-        const int64_t first = grid.top + r * grid.cellHeight;
-        for (int64_t y = first; y < first + grid.cellHeight; ++y) {
-            const uint8_t* p = rows.Row(y);
-            if (p == nullptr)
-                return kRowFailure;
-            p += grid.left * step;
-            for (int64_t c = 0; c < grid.across; ++c) {
-                int64_t* cell = counts.get() + c * 3;
-                uint32_t* h = luminance.get() + c * bins;
-                for (int64_t x = 0; x < grid.cellWidth; ++x, p += step) {
-                    const int32_t b0 = p[0] >> shift, b1 = p[1] >> shift, b2 = p[2] >> shift;
-                    if (b0 >= low[0] && b0 <= high[0] && b1 >= low[1] && b1 <= high[1] && b2 >= low[2] && b2 <= high[2])
-                        continue;
-                    ++cell[0];
-                    cell[1] += SipChromaBlue(lut, p) >> shift;
-                    cell[2] += SipChromaRed(lut, p) >> shift;
-                    ++h[SipLuminance(lut, p) >> shift];
-                }
-            }
-        }
-        for (int64_t c = 0; c < grid.across; ++c) {
-            const int64_t* cell = counts.get() + c * 3;
-            const uint64_t counted = cell[0];
-            if (counted == 0)
-                continue;
-            if (outsideChroma(static_cast<int64_t>(cell[1] / counted)) ||
-                outsideChroma(static_cast<int64_t>(cell[2] / counted))) {
-                ++colorCells;
-            } else if (static_cast<uint64_t>(counted) > enough) {
-                const uint32_t* h = luminance.get() + c * bins;
-                uint64_t middle = 0;
-                for (int64_t b = std::max<int64_t>(int64_t{grayLow} + 1, 0); b < std::min<int64_t>(grayHigh, bins); ++b)
-                    middle += h[b];
-                if (10000 - static_cast<int64_t>(PerTenThousand(middle, static_cast<uint64_t>(counted))) >
-                    setting.monoCellThreshold)
-                    ++monoCells;
-                else
-                    ++grayCells;
-            }
-        }
-    }
-
-    const uint64_t classified = colorCells + monoCells + grayCells;
-    if (classified == 0) {
-        *result = kSipComponentMono;
+    const ColorBounds bounds{setting.chromaLow >> shift, setting.chromaHigh >> shift, setting.grayLow >> shift,
+                             setting.grayHigh >> shift};
+    if (const int32_t kind = KindFromBackground(image.colorLut, background, shift, bounds); kind != kSipComponentNone) {
+        *result = kind;
         return kSipOk;
     }
-    const uint64_t whole =
-        variant.colorRatioOverGrid ? static_cast<uint64_t>(grid.across) * static_cast<uint64_t>(grid.rows) : classified;
-    if (static_cast<int64_t>(PerTenThousand(colorCells, whole)) >= setting.colorPageThreshold) {
-        *result = kSipComponentColor;
-    } else if (grayCells + monoCells != 0 &&
-               static_cast<int64_t>(PerTenThousand(grayCells, grayCells + monoCells)) > setting.grayPageThreshold) {
-        *result = kSipComponentGray;
-    } else {
-        *result = kSipComponentMono;
-    }
+    const BackgroundWindow window = MakeBackgroundWindow(variant, setting, background, shift, bins);
+    CellTally tally;
+    if (const int32_t code = TallyCells(rows, image, variant, grid, setting, bounds, window, &tally); code != kSipOk)
+        return code;
+    *result = KindFromCells(tally, variant, grid, setting);
     return kSipOk;
 }
 

@@ -95,16 +95,19 @@ namespace vscore {
 class IScanDec {
 public:
     virtual ~IScanDec() = default;
+    // True when the decoder can take a page.
     virtual bool ScanDecOpen() = 0;
     // Sets up the page and fills the result fields of open; false when a
     // stage cannot be set up.
     virtual bool ScanDecPageStart(SCANDEC_OPEN* open) = 0;
-    // Decodes one line; the rows it completes go into write->pWriteBuff,
-    // their count and bytes into the outputs (0 while a row is incomplete).
-    // kScanDecShortLine, with no row, for a line shorter than its row.
+    // Decodes one line; the rows it completes go into write->pWriteBuff
+    // (the caller's, overwritten by the next call), their count and bytes
+    // into the outputs (0 while a row is incomplete). 0; kScanDecShortLine,
+    // with no row, for a line shorter than its row; another negative value
+    // when the line cannot be decoded (the caller then gives up the page).
     virtual int ScanDecWrite(SCANDEC_WRITE* write, int* decodedLines, unsigned long* decodedBytes) = 0;
     // Flushes the rows still held into write->pWriteBuff (when all three are
-    // given) and closes the page; harmless when repeated.
+    // given) and closes the page; harmless when repeated. 0.
     virtual int ScanDecPageEnd(SCANDEC_WRITE* write, int* decodedLines, unsigned long* decodedBytes) = 0;
 };
 

@@ -119,7 +119,7 @@ public:
     // calls its dispatcher.
     ~CReadThread_base() override;
 
-    // Before Start only.
+    // Before Start only, on the owner's thread.
     void SetTimings(const EngineTimings& timings) { m_timings = timings; }
     void SetReadPreparationFactory(ReadPreparationFactory factory);
     void SetImageProcessTaskFactory(std::shared_ptr<ImageProcessTaskFactory> factory);
@@ -133,11 +133,13 @@ public:
     // ---- CThread_Base
     // A receive loop still running is asked to cancel first, so the join
     // waits for the device's answer (or its time-out) rather than for the
-    // full read time-out.
+    // full read time-out. The owner's threads; never the reading thread.
     bool End() override;
+    // The reading thread itself: prepares the device, scans and receives
+    // until the scan ends, then closes the scanner.
     void ThreadProc() override;
 
-    // ---- IReadThread
+    // ---- IReadThread (the contracts and threads are IReadThread's)
     VSRSLT Start(VS_SCANNER_PARAMETERS parameters, std::shared_ptr<CScanCmd> commandFacade, IDeviceAccess* deviceAccess,
                  VS_SCANNER_CAPABILITY capability) override;
     void SetPCCancelFlag() override;
@@ -149,7 +151,9 @@ public:
     // Waits for the device-I/O lock (at most one receive try).
     VSRSLT GetColorProfile(void** data, int* size, int bitsPerPixel) override;
 
-    // ---- For the generation classes, on the reading thread.
+    // ---- For the generation classes. DispatchReceivedData runs on the
+    // reading thread; ConvertDeviceErrorToVSRSLT also on the callers'
+    // threads (GetVSRSLTCode), so it must only read.
     // Consumes the complete units at the start of data; an incomplete unit
     // at the end comes back as a new array (SaveDataToEscapeBuffer) in rest
     // with its length, which the caller frees; rest stays null otherwise. A

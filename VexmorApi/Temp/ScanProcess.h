@@ -150,7 +150,8 @@ public:
     // thread.
     uint16_t GetRemainingWaitTime();
     // The scan's colour profile for the depth of the page last delivered
-    // (0 before any). The bytes stay the reading thread's.
+    // (0 before any). The bytes stay the reading thread's: valid until the
+    // next StartScan or this object's end.
     // SCANPROC_NULL_ARGUMENT, SCANPROC_NOT_SCANNING without a reading thread.
     VSRSLT GetIccProfile(void** data, int* size);
     // The bitmap the latest scan request asks for (all zero but the bits
