@@ -1,19 +1,22 @@
 """Memory with a front end slower than the scanner: scanimage writing PNG
 (its encoding is slower than the simulator without device delays) from a
-duplex feeder of A4 sheets in colour, at 300 dpi with 5 and 30 sheets and
-at 600 dpi with 3 and 12, the engine choosing its pages in flight as
+duplex feeder of A4 sheets in colour, at 300 dpi with 5, 30 and 60 sheets
+and at 600 dpi with 3, 12 and 24, the engine choosing its pages in flight as
 shipped (4 at 300 dpi, 1 at 600 on this machine's processors).
 
 usage: memory.py BUILD [--runs N]
 
 Each count runs N times (3) and keeps the lowest peak RSS of scanimage.
 While it runs, the engine's temporary folder is measured every 10 ms; it
-must be empty once scanimage has ended. A resolution passes when the long
-batch's peak is within one page of the short batch's, and both are within
+must be empty once scanimage has ended. A resolution passes when the
+longest batch's peak is within one page of the next shorter one's (memory
+stops growing once the engine is as far ahead of the front end as its
+share of finished pages lets it be, which a short batch never reaches),
+and every peak is within
 2 x page x in flight + 200 MiB (the share of finished pages the engine keeps
 in memory before it moves them to temporary files) + 2 queued pages + 50
 MiB. Prints one line per resolution:
-  slow front end R dpi: S sheets M MiB (temp T MiB), L sheets M MiB (temp T MiB), bound B MiB, ok|over
+  slow front end R dpi: S sheets M MiB (temp T MiB), ..., bound B MiB, ok|over
 """
 import argparse
 import os
@@ -24,8 +27,8 @@ import rig  # noqa: E402
 
 MIB = 1024 * 1024
 SPILL_THRESHOLD = 0xC800000  # finished pages the engine keeps in memory
-# dpi, sheets of the short and the long batch, pages in flight
-RUNS = ((300, 5, 30, 4), (600, 3, 12, 1))
+# dpi, sheets of each batch, pages in flight
+RUNS = ((300, (5, 30, 60), 4), (600, (3, 12, 24), 1))
 
 
 def page_bytes(dpi):
@@ -89,16 +92,16 @@ def main():
     status = 0
     try:
         r = rig.Rig(args.build, os.path.join(args.build, "runs"))
-        for dpi, short_sheets, long_sheets, in_flight in RUNS:
+        for dpi, counts, in_flight in RUNS:
             page = page_bytes(dpi)
             bound = 2 * page * in_flight + SPILL_THRESHOLD + 2 * page + 50 * MIB
-            short = min((batch(r, dpi, short_sheets) for _ in range(args.runs)), key=lambda x: x[0])
-            long = min((batch(r, dpi, long_sheets) for _ in range(args.runs)), key=lambda x: x[0])
-            ok = long[0] <= short[0] + page and max(short[0], long[0]) <= bound
+            peaks = [min((batch(r, dpi, sheets) for _ in range(args.runs)), key=lambda x: x[0]) for sheets in counts]
+            ok = peaks[-1][0] <= peaks[-2][0] + page and all(rss <= bound for rss, _ in peaks)
             status |= 0 if ok else 1
-            print(f"slow front end {dpi} dpi: {short_sheets} sheets {short[0] / MIB:.0f} MiB (temp "
-                  f"{short[1] / MIB:.0f} MiB), {long_sheets} sheets {long[0] / MIB:.0f} MiB (temp "
-                  f"{long[1] / MIB:.0f} MiB), bound {bound / MIB:.0f} MiB, {'ok' if ok else 'over'}", flush=True)
+            figures = ", ".join(f"{sheets} sheets {rss / MIB:.0f} MiB (temp {temp / MIB:.0f} MiB)"
+                                for sheets, (rss, temp) in zip(counts, peaks))
+            print(f"slow front end {dpi} dpi: {figures}, bound {bound / MIB:.0f} MiB, {'ok' if ok else 'over'}",
+                  flush=True)
     except rig.RigError as e:
         print(f"memory: {e}", file=sys.stderr)
         return 1

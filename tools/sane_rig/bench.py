@@ -1,0 +1,330 @@
+"""The benchmark table behind scripts/bench: runs the benchmark tools of a
+Release scan tree and the whole-pipeline and slow-front-end runs, measures
+the anchors, and prints one Markdown table with every figure beside an
+anchor of the same run, their ratio and the goal; writes the table and a
+PNG chart of pages/s against pages in flight to OUT.
+
+usage: bench.py BUILD OUT ROOT
+"""
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+
+build, out, root = sys.argv[1], sys.argv[2], sys.argv[3]
+tools = os.path.join(build, "tools")
+rows = []  # (figure, ours, anchor, anchor figure, ratio, goal, met)
+
+
+def run(name, argv, env=None):
+    """Runs a tool, keeps its output in out/NAME.txt, returns it."""
+    print(f"running {name} ...", file=sys.stderr, flush=True)
+    full_env = dict(os.environ, **(env or {}))
+    done = subprocess.run(argv, env=full_env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    with open(os.path.join(out, name + ".txt"), "w") as f:
+        f.write(done.stdout)
+    if done.returncode != 0:
+        print(f"{name} exited with {done.returncode}; see {out}/{name}.txt", file=sys.stderr)
+    return done.stdout
+
+
+def row(figure, ours, anchor, anchor_figure, ratio, goal, met):
+    verdict = "" if met is None else ("met" if met else "**not met**")
+    rows.append((figure, ours, anchor, anchor_figure, f"{ratio:.2f}" if ratio is not None else "-", goal, verdict))
+
+
+def no_figure(figure, anchor, why):
+    rows.append((figure, why, anchor, "-", "-", "", "**not measured**"))
+
+
+# Own JPEG decoder against libjpeg-turbo with SIMD and with JSIMD_FORCENONE=1.
+text = run("bench_jpeg_decode", [os.path.join(tools, "bench_jpeg_decode", "bench_jpeg_decode")])
+found = False
+for line in text.splitlines():
+    fields = line.split()
+    if len(fields) < 9 or not line.startswith("A4 "):
+        continue
+    jd, band, simd, scalar = (float(v) for v in fields[-8:-4])
+    page = " ".join(fields[:-8])
+    found = True
+    for what, ours in (("own decoder", jd), ("own decoder, band reads", band)):
+        row(f"JPEG decode, {page}: {what}", f"{ours:.1f} MP/s", "libjpeg-turbo SIMD", f"{simd:.1f} MP/s",
+            ours / simd, "≥ 0.5", ours / simd >= 0.5)
+        row(f"JPEG decode, {page}: {what}", f"{ours:.1f} MP/s", "libjpeg-turbo JSIMD_FORCENONE=1",
+            f"{scalar:.1f} MP/s", ours / scalar, "≥ 1.0", ours / scalar >= 1.0)
+if not found:
+    no_figure("JPEG decode", "libjpeg-turbo", "the tool printed no figures")
+
+# ImageMagick's anchors get memory enough to keep a 600-dpi page's pixel
+# cache in memory: Debian's policy (256 MiB) moves it to disk, which would
+# time the disk rather than the resampling.
+policy = os.path.join(out, "magick")
+os.makedirs(policy, exist_ok=True)
+with open(os.path.join(policy, "policy.xml"), "w") as f:
+    f.write('<policymap>\n'
+            '  <policy domain="resource" name="memory" value="4GiB"/>\n'
+            '  <policy domain="resource" name="map" value="8GiB"/>\n'
+            '  <policy domain="resource" name="area" value="1GP"/>\n'
+            '</policymap>\n')
+magick_env = {"MAGICK_CONFIGURE_PATH": policy}
+
+# Resolution change: the scan decoder against ImageMagick and libvips, each
+# on one thread and less its own load-and-save run (the tool does that).
+text = run("bench_scan_decode", [os.path.join(tools, "bench_scan_decode", "bench_scan_decode"), "2"], magick_env)
+pattern = re.compile(r"^\S+ (\d+) -> (\d+)\s+(\d+)-bit\s+([\d.]+)s\s+(-?[\d.]+)s\s+(-?[\d.]+)s")
+found = False
+for line in text.splitlines():
+    m = pattern.match(line)
+    if not m:
+        continue
+    found = True
+    dpi_in, dpi_out, bits = m.group(1), m.group(2), m.group(3)
+    ours = float(m.group(4))
+    for anchor, seconds in (("ImageMagick -resize, 1 thread", float(m.group(5))),
+                            ("libvips resize, 1 thread", float(m.group(6)))):
+        figure = f"resolution change A4 {dpi_in} → {dpi_out} dpi, {bits}-bit"
+        if seconds <= 0:
+            no_figure(figure, anchor, "anchor did not run")
+            continue
+        ratio = seconds / ours
+        row(figure, f"{ours:.3f} s", anchor, f"{seconds:.3f} s", ratio, "≥ 0.5", ratio >= 0.5)
+if not found:
+    no_figure("resolution change", "ImageMagick, libvips", "the tool printed no figures")
+
+# Rotation by 2 degrees (bilinear): the image library's figure from
+# bench_imagelib, the anchors timed here on a page of the same size and
+# depth, less their load-and-save-only runs.
+text = run("bench_imagelib", [os.path.join(tools, "bench_imagelib", "bench_imagelib"), "1"])
+ours_rotation = {}
+for line in text.splitlines():
+    m = re.match(r"^rotate 2 deg (\d+) to \d+ A4 (\d+) dpi\s+([\d.]+) pages/s", line)
+    if m:
+        ours_rotation[(int(m.group(2)), int(m.group(1)))] = float(m.group(3))
+
+
+def best_of(argv, runs, env=None):
+    best = None
+    for _ in range(runs):
+        start = time.perf_counter()
+        done = subprocess.run(argv, env=dict(os.environ, **(env or {})), stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL)
+        if done.returncode != 0:
+            return None
+        elapsed = time.perf_counter() - start
+        best = elapsed if best is None else min(best, elapsed)
+    return best
+
+
+def write_page(path, dpi, bits):
+    """A4 at dpi: a white page with dark lines of 'text' and a grey patch."""
+    width, height = 2480 * dpi // 300, 3508 * dpi // 300
+    channels = 3 if bits == 24 else 1
+    row_bytes = bytearray(b"\xf8" * (width * channels))
+    text_row = bytearray(row_bytes)
+    for x in range(width // 10, width * 9 // 10):
+        if (x // (dpi // 30)) % 3 != 2:
+            text_row[x * channels:(x + 1) * channels] = b"\x20" * channels
+    with open(path, "wb") as f:
+        f.write(f"P{6 if channels == 3 else 5}\n{width} {height}\n255\n".encode())
+        for y in range(height):
+            in_text = (y // (dpi // 12)) % 2 == 0 and height // 10 < y < height * 9 // 10
+            f.write(text_row if in_text and (y // (dpi // 100)) % 3 != 0 else row_bytes)
+
+
+print("running rotation anchors ...", file=sys.stderr, flush=True)
+with tempfile.TemporaryDirectory() as scratch:
+    for dpi in (300, 600):
+        for bits in (24, 8):
+            ours = ours_rotation.get((dpi, bits))
+            figure = f"rotation 2° A4 {dpi} dpi, {bits}-bit"
+            page = os.path.join(scratch, "page.ppm" if bits == 24 else "page.pgm")
+            result = os.path.join(scratch, "out.ppm" if bits == 24 else "out.pgm")
+            write_page(page, dpi, bits)
+            magick = ["convert", "-limit", "thread", "1", page]
+            vips_env = {"VIPS_CONCURRENCY": "1"}
+            anchors = (
+                ("ImageMagick -distort SRT (bilinear), 1 thread",
+                 best_of(magick + ["-virtual-pixel", "white", "-interpolate", "bilinear", "-filter", "point",
+                                   "-distort", "SRT", "2", result], 2, magick_env),
+                 best_of(magick + [result], 2, magick_env)),
+                ("libvips rotate (bilinear), 1 thread",
+                 best_of(["vips", "rotate", page, result, "2"], 2, vips_env),
+                 best_of(["vips", "copy", page, result], 2, vips_env)),
+            )
+            for anchor, turned, copied in anchors:
+                if ours is None:
+                    no_figure(figure, anchor, "bench_imagelib printed no rotation figure")
+                elif turned is None or copied is None:
+                    no_figure(figure, anchor, "anchor did not run")
+                else:
+                    seconds = max(turned - copied, 1e-6)
+                    ratio = ours * seconds
+                    row(figure, f"{1 / ours:.3f} s", anchor, f"{seconds:.3f} s", ratio, "≥ 0.5", ratio >= 0.5)
+
+# Loopback reads through libvelloc and its network plug-in against a plain
+# recv loop on the same scripted scanner.
+text = run("net-throughput", [os.path.join(tools, "net_throughput", "net-throughput"), "--bytes", "256M",
+                              "--rounds", "5"])
+rates = dict(re.findall(r"^(baseline|plug-in)\s+received .* ([\d.]+) MB/s;", text, re.M))
+if "baseline" in rates and "plug-in" in rates:
+    ours, anchor = float(rates["plug-in"]), float(rates["baseline"])
+    row("loopback read through libvelloc", f"{ours:.0f} MB/s", "plain socket reader", f"{anchor:.0f} MB/s",
+        ours / anchor, "≥ 0.8", ours / anchor >= 0.8)
+else:
+    no_figure("loopback read through libvelloc", "plain socket reader", "the tool printed no figures")
+
+# sane_read of a 600-dpi A4 colour page against memcpy of it in the same chunks.
+text = run("bench_sane_read", [os.path.join(tools, "bench_sane_read", "bench_sane_read")])
+m = re.search(r"sane_read ([\d.]+) MB/s, memcpy ([\d.]+) MB/s", text)
+if m:
+    ours, anchor = float(m.group(1)), float(m.group(2))
+    row("sane_read, A4 600 dpi colour, 32 KiB buffer", f"{ours:.0f} MB/s", "memcpy of the page",
+        f"{anchor:.0f} MB/s", ours / anchor, "≥ 0.5", ours / anchor >= 0.5)
+else:
+    no_figure("sane_read", "memcpy of the page", "the tool printed no figures")
+
+# The per-page scheduler with the real decode and enhancement tasks: pages/s
+# with 1, 2 and 4 pages in flight (beside 1 in flight) and the peak RSS
+# beside 2 x page x in flight + 50 MiB.
+text = run("bench_image_processor", [os.path.join(tools, "bench_image_processor", "bench_image_processor"), "20"])
+pattern = re.compile(r"^(\d+) dpi (gray|colour), (\d) in flight\s+([\d.]+)\s+\d+\s+\d+\s+(\d+) MiB\s+\d+ MiB\s+"
+                     r"(\d+) MiB")
+scheduler = {}
+for line in text.splitlines():
+    m = pattern.match(line)
+    if m:
+        scheduler[(int(m.group(1)), m.group(2), int(m.group(3)))] = (float(m.group(4)), float(m.group(5)),
+                                                                     float(m.group(6)))
+if (300, "colour", 1) in scheduler:
+    single = scheduler[(300, "colour", 1)][0]
+    for n in (1, 2, 4):
+        if (300, "colour", n) not in scheduler:
+            continue
+        rate, rss, bound = scheduler[(300, "colour", n)]
+        figure = f"scheduler, A4 300 dpi colour raw lines, {n} in flight"
+        goal = "≥ 10 pages/s" if n == 4 else ""
+        row(figure + ": pages/s", f"{rate:.1f} pages/s", "1 in flight", f"{single:.1f} pages/s", rate / single,
+            goal, rate >= 10 if n == 4 else None)
+        row(figure + ": peak RSS", f"{rss:.0f} MiB", "2 × page × in flight + 50 MiB", f"{bound:.0f} MiB",
+            rss / bound, "≤ 1.0", rss <= bound)
+else:
+    no_figure("scheduler", "1 in flight", "the tool printed no figures")
+
+# The floor of a page's CPU: libjpeg-turbo decoding the JPEG stream the
+# simulator sends for the pipeline's page, plus one memcpy of the decoded
+# page, in buffers already faulted in; the least any driver must do.
+text = run("bench_page_floor", [os.path.join(tools, "bench_page_floor", "bench_page_floor")])
+m = re.search(r"^floor A4 300 dpi colour: ([\d.]+) ms CPU per page", text, re.M)
+floor = float(m.group(1)) if m else None
+
+# The whole pipeline, scanner simulator -> scanimage, A4 300 dpi colour,
+# with 1, 2 and 4 pages in flight, without the device's delays: pages/s as
+# shipped, and beyond the stack's fixed waits (the status query's 100 ms and
+# the backend's 200 ms poll divided by 10; goal >= 10, or at one page in
+# flight within 10 % of the scheduler alone), scanimage's peak RSS beside
+# 2 x page x in flight + 50 MiB, and scanimage's CPU per page beyond the
+# fixed waits beside the floor (goal: within 3 x) with its system share
+# (goal: system no more than user).
+text = run("pipeline", [sys.executable, os.path.join(root, "tools", "sane_rig", "pipeline.py"), build])
+pipeline = {}
+for m in re.finditer(r"^pipeline (\d) in flight: ([\d.]+) pages/s, ([\d.]+) pages/s beyond the fixed waits, "
+                     r"peak RSS (\d+) MiB, bound (\d+) MiB, CPU per page (-?[\d.]+) ms user, (-?[\d.]+) ms system",
+                     text, re.M):
+    pipeline[int(m.group(1))] = tuple(float(m.group(i)) for i in range(2, 8))
+if 1 in pipeline:
+    for n, (shipped, beyond, rss, bound, user, system) in sorted(pipeline.items()):
+        figure = f"whole pipeline simulator → scanimage, A4 300 dpi colour, {n} in flight"
+        row(figure + ": pages/s beyond the fixed waits", f"{beyond:.1f} pages/s", "as shipped (100 ms per "
+            "status query, 200 ms poll)", f"{shipped:.1f} pages/s", beyond / shipped, "≥ 10 pages/s", beyond >= 10)
+        if n == 1 and (300, "colour", 1) in scheduler:
+            alone = scheduler[(300, "colour", 1)][0]
+            row(figure + ": pages/s beyond the fixed waits", f"{beyond:.1f} pages/s", "scheduler alone, 1 in flight",
+                f"{alone:.1f} pages/s", beyond / alone, "≥ 0.9, or ≥ 10 pages/s", beyond >= 10 or beyond >= 0.9 * alone)
+        row(figure + ": peak RSS", f"{rss:.0f} MiB", "2 × page × in flight + 50 MiB", f"{bound:.0f} MiB",
+            rss / bound, "≤ 1.0", rss <= bound)
+        total = user + system
+        share = f"{100 * system / total:.0f} %" if total > 0 else "-"
+        if floor is None:
+            no_figure(figure + ": CPU per page", "floor", "bench_page_floor printed no figure")
+        else:
+            row(figure + ": CPU per page, user + system", f"{total:.1f} ms (system {share})",
+                "floor: libjpeg-turbo decode + one memcpy", f"{floor:.1f} ms", floor / total if total > 0 else None,
+                "≥ 0.33 (within 3 × the floor)", total <= 3 * floor)
+        row(figure + ": system CPU per page", f"{system:.1f} ms", "user CPU per page", f"{user:.1f} ms",
+            user / system if system > 0 else None, "≥ 1.0 (system ≤ user)", system <= user)
+else:
+    no_figure("whole pipeline simulator → scanimage", "as shipped", "the run failed; see pipeline.txt")
+pipeline_shipped = {n: v[0] for n, v in pipeline.items()}
+pipeline = {n: v[1] for n, v in pipeline.items()}
+
+# A front end slower than the scanner (scanimage writing PNG, duplex A4
+# colour, the simulator without delays): scanimage's peak RSS for short and
+# long batches beside the bound 2 x page x in flight + the engine's share of
+# finished pages (200 MiB) + 2 queued pages + 50 MiB; goal: within the
+# bound, and the longest batch within one page of the next shorter one.
+text = run("memory", [sys.executable, os.path.join(root, "tools", "sane_rig", "memory.py"), build])
+found = False
+for m in re.finditer(r"^slow front end (\d+) dpi: (.*), bound (\d+) MiB, (ok|over)$", text, re.M):
+    found = True
+    batches = re.findall(r"(\d+) sheets (\d+) MiB \(temp (\d+) MiB\)", m.group(2))
+    bound = float(m.group(3))
+    longest = max(float(rss) for _, rss, _ in batches)
+    figures = ", ".join(f"{sheets} sheets {rss} MiB" for sheets, rss, _ in batches)
+    temp = max(int(t) for _, _, t in batches)
+    row(f"slow front end (PNG), A4 {m.group(1)} dpi colour duplex: peak RSS", figures + f" (temporary files "
+        f"at most {temp} MiB)", "2 × page × in flight + 200 MiB + 2 pages + 50 MiB", f"{bound:.0f} MiB",
+        longest / bound, "≤ 1.0, longest batch within a page of the next", m.group(4) == "ok")
+if not found:
+    no_figure("slow front end (PNG)", "bound", "the run failed; see memory.txt")
+
+lines = ["| Figure | Ours | Anchor (same run) | Anchor's figure | Ratio | Goal | |",
+         "|---|---:|---|---:|---:|---|---|"]
+lines += ["| " + " | ".join(r) + " |" for r in rows]
+lines.append("")
+lines.append("Ratio: ours over the anchor as speeds (above 1: faster than the anchor); for peak RSS, ours over "
+             "the bound; for CPU per page, the anchor's time over ours. Times are per page, best of the runs; "
+             "anchors run on one thread, less their load-and-save-only runs, ImageMagick with memory enough for a "
+             "600-dpi page. CPU per page is scanimage's user and system time, a 12-sheet batch less a 2-sheet one "
+             "over 10 pages, beyond the fixed waits.")
+table = "\n".join(lines) + "\n"
+with open(os.path.join(out, "bench.md"), "w") as f:
+    f.write(table)
+
+# The chart: pages/s against pages in flight, one line per page kind.
+data = os.path.join(out, "pages_in_flight.dat")
+with open(data, "w") as f:
+    for dpi, kind in ((300, "gray"), (300, "colour"), (600, "gray"), (600, "colour")):
+        f.write(f'"scheduler, {dpi} dpi {kind}"\n')
+        for n in (1, 2, 4):
+            if (dpi, kind, n) in scheduler:
+                f.write(f"{n} {scheduler[(dpi, kind, n)][0]}\n")
+        f.write("\n\n")
+    if pipeline:
+        f.write('"whole pipeline, 300 dpi colour, beyond the fixed waits"\n')
+        for n, rate in sorted(pipeline.items()):
+            f.write(f"{n} {rate}\n")
+        f.write("\n\n")
+        f.write('"whole pipeline, 300 dpi colour, as shipped"\n')
+        for n, rate in sorted(pipeline_shipped.items()):
+            f.write(f"{n} {rate}\n")
+        f.write("\n\n")
+chart = os.path.join(out, "pages_in_flight.png")
+series = 4 + (2 if pipeline else 0)
+script = f"""set terminal pngcairo size 800,500
+set output '{chart}'
+set title 'Pages per second against pages in flight (A4)'
+set xlabel 'pages in flight'
+set ylabel 'pages/s'
+set xtics (1, 2, 4)
+set key left top
+set grid
+plot for [i=0:{series - 1}] '{data}' index i using 1:2 with linespoints lw 2 title columnheader(1)
+"""
+done = subprocess.run(["gnuplot"], input=script, text=True, stderr=subprocess.PIPE)
+if done.returncode != 0:
+    print("gnuplot failed: " + done.stderr, file=sys.stderr)
+
+print(table)
+print(f"written: {os.path.join(out, 'bench.md')}, {chart}")
