@@ -13,7 +13,7 @@
 #include "VexmorApi/DeviceAccess/DeviceList.h"
 #include "VexmorApi/IVexmorApi.h"
 #include "VexmorApi/ScannerCapability.h"
-#include "VexmorApi/Temp/EngineTimings.h"
+#include "VexmorApi/Utilities/EngineTimings.h"
 #include "VexmorApi/VexmorApiTypes.h"
 #include "devaccess/DeviceAccessInterfaces.h"
 #include "vdtcl/TTString.h"

@@ -8,7 +8,7 @@
 #include <memory>
 #include <new>
 
-#include "VexmorApi/Temp/SaturatingCast.h"
+#include "VexmorApi/Utilities/SaturatingCast.h"
 
 namespace sipanalysis {
 namespace {

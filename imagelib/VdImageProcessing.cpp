@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "VexmorApi/Temp/SaturatingCast.h"
+#include "VexmorApi/Utilities/SaturatingCast.h"
 #include "imagelib/SipComponentAnalysis.h"
 #include "imagelib/SipTypes.h"
 

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "VexmorApi/DeviceAccess/DeviceAccessMock.h"
-#include "VexmorApi/Temp/EngineTimings.h"
+#include "VexmorApi/Utilities/EngineTimings.h"
 #include "devaccess/DeviceAccessInterfaces.h"
 #include "vdtcl/CTDynLib.h"
 #include "vdtcl/TTString.h"

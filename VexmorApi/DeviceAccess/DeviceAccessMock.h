@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "VexmorApi/DeviceAccess/ScannerMock.h"
-#include "VexmorApi/Temp/EngineTimings.h"
+#include "VexmorApi/Utilities/EngineTimings.h"
 #include "devaccess/DeviceAccessInterfaces.h"
 
 namespace vscore {

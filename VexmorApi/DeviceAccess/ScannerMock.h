@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "VexmorApi/Temp/EngineTimings.h"
+#include "VexmorApi/Utilities/EngineTimings.h"
 #include "vdtcl/CTTime.h"
 
 // One simulated device, made by OpenScanner and destroyed by CloseScanner.

@@ -6,7 +6,7 @@
 
 #include "VexmorApi/Temp/ConvertUnit.h"
 #include "VexmorApi/Temp/PaperSize.h"
-#include "VexmorApi/Temp/SaturatingCast.h"
+#include "VexmorApi/Utilities/SaturatingCast.h"
 
 namespace vscore {
 

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "VexmorApi/Temp/SaturatingCast.h"
+#include "VexmorApi/Utilities/SaturatingCast.h"
 
 namespace vscore {
 

@@ -7,7 +7,7 @@
 #include <iterator>
 
 #include "VexmorApi/Temp/ConvertUnit.h"
-#include "VexmorApi/Temp/SaturatingCast.h"
+#include "VexmorApi/Utilities/SaturatingCast.h"
 
 namespace vscore {
 

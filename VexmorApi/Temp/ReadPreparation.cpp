@@ -10,12 +10,12 @@
 #include "VexmorApi/Temp/PaperSize.h"
 #include "VexmorApi/Temp/PaperTypeAndOrientation.h"
 #include "VexmorApi/Temp/ResultTrace.h"
-#include "VexmorApi/Temp/SaturatingCast.h"
 #include "VexmorApi/Temp/ScanArea.h"
 #include "VexmorApi/Temp/ScanCmdRes.h"
 #include "VexmorApi/Temp/ScanParam.h"
 #include "VexmorApi/Utilities/Exception.h"
 #include "VexmorApi/Utilities/OutputLog.h"
+#include "VexmorApi/Utilities/SaturatingCast.h"
 
 namespace vscore {
 

@@ -37,10 +37,10 @@
 #include "VexmorApi/Pages/Page.h"
 #include "VexmorApi/ScannerCapability.h"
 #include "VexmorApi/Temp/DeviceDataLimits.h"
-#include "VexmorApi/Temp/EngineTimings.h"
 #include "VexmorApi/Temp/IReadThread.h"
 #include "VexmorApi/Temp/ReadPreparation.h"
 #include "VexmorApi/Temp/ScanError.h"
+#include "VexmorApi/Utilities/EngineTimings.h"
 #include "vdtcl/CTTime.h"
 
 class ImageProcessor;

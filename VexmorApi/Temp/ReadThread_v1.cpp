@@ -9,9 +9,9 @@
 #include <string>
 
 #include "VexmorApi/ImageProcessor/ImageProcessor.h"
-#include "VexmorApi/Temp/SaturatingCast.h"
 #include "VexmorApi/Utilities/Exception.h"
 #include "VexmorApi/Utilities/OutputLog.h"
+#include "VexmorApi/Utilities/SaturatingCast.h"
 #include "VexmorApi/Utilities/Timer.h"
 #include "diagnostics/VdCommonDefDescriptor.h"
 

@@ -11,9 +11,9 @@
 #include "VexmorApi/ImageProcessor/ImageProcessor.h"
 #include "VexmorApi/Temp/ConvertUnit.h"
 #include "VexmorApi/Temp/PaperSize.h"
-#include "VexmorApi/Temp/SaturatingCast.h"
 #include "VexmorApi/Utilities/Exception.h"
 #include "VexmorApi/Utilities/OutputLog.h"
+#include "VexmorApi/Utilities/SaturatingCast.h"
 #include "VexmorApi/Utilities/Timer.h"
 
 namespace vscore {

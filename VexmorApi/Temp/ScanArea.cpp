@@ -8,7 +8,7 @@
 
 #include "VexmorApi/Temp/ConvertUnit.h"
 #include "VexmorApi/Temp/PaperSize.h"
-#include "VexmorApi/Temp/SaturatingCast.h"
+#include "VexmorApi/Utilities/SaturatingCast.h"
 
 namespace vscore {
 

@@ -5,8 +5,8 @@
 
 #include "VexmorApi/Temp/ConvertUnit.h"
 #include "VexmorApi/Temp/PaperSize.h"
-#include "VexmorApi/Temp/SaturatingCast.h"
 #include "VexmorApi/Utilities/Exception.h"
+#include "VexmorApi/Utilities/SaturatingCast.h"
 
 namespace vscore {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "VexmorApi/Temp/EngineTimings.h"
+#include "VexmorApi/Utilities/EngineTimings.h"
 #include "tests/support/mock_recording/MockRecording.h"
 
 namespace mocktest {
