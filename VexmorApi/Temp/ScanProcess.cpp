@@ -307,13 +307,20 @@ VSRSLT CScanProcess::ReadImageFromReadThread(const ReadThreadPtr& thread, uint64
         std::unique_ptr<tagVS_SCAN_IMAGEDATA> filed = CreateVsImageData(*data.image, pixels);
         filed->isMaxLengthCut = data.terminated;
         filed->paperSource = static_cast<PAPERSOURCESELECT>(data.paperSource);
-        Lock lock(m_mutex);
-        stale = scan != m_scan;
+        {
+            Lock lock(m_mutex);
+            stale = scan != m_scan;
+            if (!stale) {
+                *record = *filed;
+                m_lastBitsPerPixel = static_cast<uint8_t>(filed->bitsPerPixel);
+                // A page of the same number still held comes out here and
+                // is destroyed (perhaps its temporary file removed) after
+                // the mutex is released.
+                std::swap(m_pixelDataMap[pageNo], pixels);
+                std::swap(m_imageDataMap[pageNo], filed);
+            }
+        }
         if (!stale) {
-            *record = *filed;
-            m_lastBitsPerPixel = static_cast<uint8_t>(filed->bitsPerPixel);
-            m_pixelDataMap[pageNo] = std::move(pixels);
-            m_imageDataMap[pageNo] = std::move(filed);
             g_ScanDevApiLog.WriteLog(2, "pScanBmpData = 0x%X", Address(record));
         }
     } else if (data.blank) {
@@ -321,12 +328,17 @@ VSRSLT CScanProcess::ReadImageFromReadThread(const ReadThreadPtr& thread, uint64
         auto blank = std::make_unique<tagVS_SCAN_IMAGEDATA>();
         std::memset(static_cast<void*>(blank.get()), 0, sizeof(*blank));
         blank->isBlankPage = true;
+        std::unique_ptr<Bytes> held;  // destroyed after the mutex is released
         Lock lock(m_mutex);
         stale = scan != m_scan;
         if (!stale) {
             record->isBlankPage = true;
-            m_pixelDataMap.erase(pageNo);
-            m_imageDataMap[pageNo] = std::move(blank);
+            auto const found = m_pixelDataMap.find(pageNo);
+            if (found != m_pixelDataMap.end()) {
+                held = std::move(found->second);
+                m_pixelDataMap.erase(found);
+            }
+            std::swap(m_imageDataMap[pageNo], blank);
         }
     } else {
         ret = thread->GetVSRSLTCode();
@@ -372,9 +384,21 @@ std::unique_ptr<tagVS_SCAN_IMAGEDATA> CScanProcess::CreateVsImageData(BitmapImag
 
 void CScanProcess::FreeImageData(uint16_t pageNo)
 {
+    // The page's pixels, perhaps a temporary file whose removal is file
+    // I/O, are destroyed after the mutex is released.
+    std::unique_ptr<Bytes> pixels;
+    std::unique_ptr<tagVS_SCAN_IMAGEDATA> record;
     Lock lock(m_mutex);
-    m_pixelDataMap.erase(pageNo);
-    m_imageDataMap.erase(pageNo);
+    auto const held = m_pixelDataMap.find(pageNo);
+    if (held != m_pixelDataMap.end()) {
+        pixels = std::move(held->second);
+        m_pixelDataMap.erase(held);
+    }
+    auto const filed = m_imageDataMap.find(pageNo);
+    if (filed != m_imageDataMap.end()) {
+        record = std::move(filed->second);
+        m_imageDataMap.erase(filed);
+    }
     ReleaseBarcodes(pageNo);
     m_patchcodeMap.erase(pageNo);
 }
