@@ -3,7 +3,9 @@
 // white pages, and its failures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "PageImages.h"
@@ -176,6 +178,44 @@ TEST(ScanDecoder, ASelectedAreaKeepsItsRowsAndColumns)
     ExpectFailure(
         [&] { Decode(MakeLines(DeviceImageInfo::TrueGray, 300, 8, rows), 300, 5, vscore::InvertNormal, beyond); },
         Exception::InvalidArgument, "Invalid selected area.", "CreateWidthAdjustedImage");
+}
+
+// Pages whose lines are already the output's rows (red-green-blue or gray at
+// the 4-byte row length, zero padding, same resolution) are handed on as
+// they are; the result must equal the line decoder's, which a selected area
+// of the whole page goes through.
+TEST(ScanDecoder, RowsHandedOnAsTheyAreEqualTheLineDecodersRows)
+{
+    struct Case {
+        DeviceImageInfo::ColorType type;
+        DeviceImageLines::LineColorType color;
+        uint32_t bytesPerPixel;
+    };
+    for (Case const c : {Case{DeviceImageInfo::Color, DeviceImageLines::LineRgbRow, 3},
+                         Case{DeviceImageInfo::TrueGray, DeviceImageLines::LineTrueGray, 1}}) {
+        for (uint32_t width : {1u, 7u, 64u, 333u}) {
+            SCOPED_TRACE(std::to_string(c.bytesPerPixel) + " bytes a pixel, width " + std::to_string(width));
+            uint32_t const height = 9;
+            size_t const used = size_t{width} * c.bytesPerPixel;
+            std::vector<Bytes> rows = PatternRows((used + 3) / 4 * 4, height, width);
+            for (Bytes& row : rows) {
+                std::fill(row.begin() + static_cast<long>(used), row.end(), 0);
+            }
+            for (uint32_t maxHeight : {height, height - 4}) {
+                auto lines = MakeLines(c.type, 300, width, rows, c.color);
+                unsigned char const* const block = lines->GetLineHeadPointer(0);
+                std::unique_ptr<BitmapImage> const direct = Decode(std::move(lines), 300, maxHeight);
+                EXPECT_EQ(direct->GetPixelsPointer(), block) << "the rows were copied";
+                auto whole = std::make_shared<Area>(Area{0, 0, width, maxHeight});
+                std::unique_ptr<BitmapImage> const decoded =
+                    Decode(MakeLines(c.type, 300, width, rows, c.color), 300, maxHeight, vscore::InvertNormal, whole);
+                EXPECT_TRUE(direct->GetImageInfo().IsEqual(decoded->GetImageInfo()));
+                ASSERT_EQ(direct->GetPixelSize(), decoded->GetPixelSize());
+                EXPECT_TRUE(std::equal(direct->GetPixelsPointer(), direct->GetPixelsPointer() + direct->GetPixelSize(),
+                                       decoded->GetPixelsPointer()));
+            }
+        }
+    }
 }
 
 TEST(ScanDecoder, ThreePlaneLinesGiveOneRow)
