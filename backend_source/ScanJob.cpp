@@ -113,8 +113,8 @@ void AbortOnce(ScanJob* job)
 
 // One page step of the reader: polls until the engine has a page or ends,
 // then takes the page; a cancel seen while polling aborts the scan. The
-// page time-out applies until then, the abort's own bound after it. Reader
-// thread.
+// page time-out applies until then, the abort's own bound after it; a
+// time-out gives the scan up and aborts it too. Reader thread.
 StepResult PageStep(My_Scanner* s, ScanJob* job, const BackendTimings& timings, int timeoutMs)
 {
     // The next page stays with the engine while the front end has not
@@ -142,6 +142,8 @@ StepResult PageStep(My_Scanner* s, ScanJob* job, const BackendTimings& timings, 
         auto elapsed = std::chrono::steady_clock::now() - start;
         if (elapsed > std::chrono::milliseconds(limitMs)) {
             writelog(kSource, __LINE__, kIndent, "reader time-out after %d ms\n", limitMs);
+            // The scan is given up: the device is told to stop as well.
+            AbortOnce(job);
             // A device that fell silent has not ended the job: the page
             // waited for fails with an I/O error rather than the queue
             // ending as if the feeder were empty.

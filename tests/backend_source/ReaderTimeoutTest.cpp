@@ -56,6 +56,7 @@ TEST_F(ReaderTimeout, TheReaderGivesUpAfterTheTimeOutOfTheResolution)
         auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
         EXPECT_GE(ms.count(), c.atLeastMs);
         EXPECT_LT(ms.count(), c.belowMs);
+        EXPECT_EQ(1u, fakeengine::Ledger("AbortScanning").size());  // the scan given up is stopped too
         sane_vordane5_exit();
         std::string why;
         EXPECT_TRUE(BackendFixture::EveryPageFreedOnce(&why)) << why;
