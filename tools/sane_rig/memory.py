@@ -59,8 +59,7 @@ def batch(r, dpi, sheets):
     """(peak RSS in bytes, peak of the temporary folder in bytes)."""
     folder = r.fresh(f"slow-{dpi}-{sheets}")
     temp = r.temp[0] if r.temp else "/tmp"
-    sim_args = ["--profile", "gen2-adf", "--set", "resolutions=100,150,200,300,400,600", "--set", "sheet=A4",
-                "--sheets", str(sheets), "--time-scale", "0"]
+    sim_args = rig.A4_FEEDER + ["--sheets", str(sheets), "--time-scale", "0"]
     scan_args = ["--batch=page%d.png", "--format=png", "--source", rig.DUPLEX, "--mode", "24bit Color",
                  "--resolution", str(dpi), "-x", "210", "-y", "297"]
     peak_temp = [0]
@@ -70,13 +69,7 @@ def batch(r, dpi, sheets):
         return False
 
     result = r.scan(folder, sim_args, scan_args, timeout=900, dumps=False, interrupt_after=watch)
-    written = sum(1 for n in os.listdir(folder) if n.startswith("page") and n.endswith(".png"))
-    for n in os.listdir(folder):
-        if n.startswith("page"):
-            os.remove(os.path.join(folder, n))
-    if result.exit_code != 0 or written != 2 * sheets:
-        raise rig.RigError(f"{sheets} sheets at {dpi} dpi: exit {result.exit_code}, {written} pages written: "
-                           f"{result.err.strip()[-300:]}")
+    rig.drop_pages(folder, result, 2 * sheets, ".png", f"{sheets} sheets at {dpi} dpi")
     left = engine_temp_bytes(temp)
     if left:
         raise rig.RigError(f"{left} bytes left in {temp} after {sheets} sheets at {dpi} dpi")

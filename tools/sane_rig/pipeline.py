@@ -37,22 +37,14 @@ SPILL_THRESHOLD = 0xC800000  # finished pages the engine keeps in memory
 
 def batch(r, sheets, in_flight, scale):
     folder = r.fresh(f"pipeline-{in_flight}-{sheets}")
-    sim_args = ["--profile", "gen2-adf", "--set", "resolutions=100,150,200,300,400,600", "--set", "sheet=A4",
-                "--sheets", str(sheets), "--time-scale", "0"]
+    sim_args = rig.A4_FEEDER + ["--sheets", str(sheets), "--time-scale", "0"]
     scan_args = ["--batch=page%d.pnm", "--format=pnm", "--source", rig.SIMPLEX, "--mode", "24bit Color",
                  "--resolution", "300", "-x", "210", "-y", "297"]
     env = {"VEXMOR_BENCH_PAGES_IN_FLIGHT": str(in_flight)}
     if scale != 1:
         env["VEXMOR_TEST_TIME_SCALE"] = str(scale)
     result = r.scan(folder, sim_args, scan_args, env=env, timeout=600, dumps=False)
-    written = sum(1 for n in os.listdir(folder) if n.startswith("page") and n.endswith(".pnm"))
-    if result.exit_code != 0 or written != sheets:
-        raise rig.RigError(f"{sheets} sheets with {in_flight} in flight: exit {result.exit_code}, "
-                           f"{written} pages written: {result.err.strip()[-300:]}")
-    # The pages themselves are not kept: 25 MiB each.
-    for n in os.listdir(folder):
-        if n.startswith("page"):
-            os.remove(os.path.join(folder, n))
+    rig.drop_pages(folder, result, sheets, ".pnm", f"{sheets} sheets with {in_flight} in flight")
     return result
 
 

@@ -116,6 +116,20 @@ class Result:
         self.sim_log = ""
 
 
+# The simulator's A4 feeder, as the benchmark runs use it.
+A4_FEEDER = ["--profile", "gen2-adf", "--set", "resolutions=100,150,200,300,400,600", "--set", "sheet=A4"]
+
+
+def drop_pages(folder, result, expected, ending, what):
+    """Removes the pages a batch wrote (pageN.ENDING, tens of MiB each) and
+    raises RigError unless scanimage exited 0 after writing expected."""
+    pages = [n for n in os.listdir(folder) if n.startswith("page") and n.endswith(ending)]
+    for n in pages:
+        os.remove(os.path.join(folder, n))
+    if result.exit_code != 0 or len(pages) != expected:
+        raise RigError(f"{what}: exit {result.exit_code}, {len(pages)} pages written: {result.err.strip()[-300:]}")
+
+
 class Rig:
     """One folder of runs: build is the scan tree, work a folder under it."""
 
