@@ -25,7 +25,7 @@ struct BARCODE_OUTPUT;
 // Nothing is called back. Only the destructor needs every other call to
 // have ended.
 //
-// The device serves one command at a time: CheckConnection,
+// The device serves one command at a time: SelectDevice, CheckConnection,
 // QueryDeviceCapabilities, GetPushScanParameter, QueryAdfState and
 // StartScanning first end a scan whose reading thread still runs (one the
 // caller gave up without reading it to its end): it is cancelled and

@@ -538,6 +538,9 @@ VSRSLT CVexmor::SelectDevice(_VS_SELECT_DEVICE_INFO& selection)
         if (!IsValidSelection(wanted)) {
             return APIERR_BAD_SELECTION;
         }
+        // A scan given up on the current device ends before its parts can
+        // be dropped for another one.
+        EndUnjoinedScan();
         std::unique_lock<std::mutex> lock(m_mutex);
         auto const idle = [this] { return !m_scanProcess || m_scanProcess->IsIdle(); };
         bool const another = m_scanCmd && std::memcmp(&wanted, &m_facadeSelection, sizeof wanted) != 0;

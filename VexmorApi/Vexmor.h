@@ -145,7 +145,8 @@ private:
     // The first step of every operation that sends the device a command
     // outside a scan: a scan whose reading thread still runs is cancelled
     // and joined first (CScanProcess::EndUnjoinedScan), so that thread and
-    // the command never use the device at once. The caller holds a Use.
+    // the command never use the device at once. Holds no lock of this
+    // object while it waits; the caller must not hold m_mutex.
     void EndUnjoinedScan();
     // Ends the scan, waits until no call uses the parts, drops them and
     // closes the device; with freeAccess also frees the device access, with
