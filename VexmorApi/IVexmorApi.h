@@ -25,6 +25,13 @@ struct BARCODE_OUTPUT;
 // Nothing is called back. Only the destructor needs every other call to
 // have ended.
 //
+// The device serves one command at a time: SelectDevice, CheckConnection,
+// QueryDeviceCapabilities, GetPushScanParameter, QueryAdfState and
+// StartScanning first end a scan whose reading thread still runs (one the
+// caller gave up without reading it to its end): it is cancelled and
+// joined, which blocks until the device acknowledges the cancel or the
+// engine gives up on it (10 s), and the pages it held are dropped.
+//
 // Result codes: 0 is success. No exception leaves an operation: an
 // allocation failure gives APIERR_OUT_OF_MEMORY, an engine exception the
 // code of its type (Exception::GetVSRSLT), any other exception
@@ -135,8 +142,13 @@ public:
     // The application's cancel: recorded; the abort command goes to the
     // device from the reading thread at its next receive try, or for an
     // outside device at once from this thread when the device is free.
-    // Never waits for the device's I/O; meant for another thread than the
-    // one reading. True, or false when the scan process never had a scan.
+    // From then on no page the scan holds is handed out: GetScanStatus
+    // reports RECEIVING until the device has stopped (or the engine gave up
+    // on its acknowledgement), then the held pages are dropped together and
+    // it reports XFERREADY for the cancel's code, or ALLEND when the device
+    // had sent every page before it could be stopped. Never waits for the
+    // device's I/O; meant for another thread than the one reading. True, or
+    // false when the scan process never had a scan.
     virtual bool AbortScanning() = 0;
     // Ends an automatic continuous scan's wait for the next document, as
     // AbortScanning does a scan.

@@ -367,6 +367,13 @@ std::shared_ptr<CScanProcess> CVexmor::CurrentScanProcess()
     return m_scanProcess;
 }
 
+void CVexmor::EndUnjoinedScan()
+{
+    if (std::shared_ptr<CScanProcess> const process = CurrentScanProcess()) {
+        process->EndUnjoinedScan();
+    }
+}
+
 VSRSLT CVexmor::Prepare(Parts& parts, bool withScanProcess)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -531,6 +538,9 @@ VSRSLT CVexmor::SelectDevice(_VS_SELECT_DEVICE_INFO& selection)
         if (!IsValidSelection(wanted)) {
             return APIERR_BAD_SELECTION;
         }
+        // A scan given up on the current device ends before its parts can
+        // be dropped for another one.
+        EndUnjoinedScan();
         std::unique_lock<std::mutex> lock(m_mutex);
         auto const idle = [this] { return !m_scanProcess || m_scanProcess->IsIdle(); };
         bool const another = m_scanCmd && std::memcmp(&wanted, &m_facadeSelection, sizeof wanted) != 0;
@@ -581,6 +591,7 @@ bool CVexmor::CheckConnection()
     Enter(1, kFunc);
     bool const ret = GuardValue(kFunc, false, [&] {
         Use use(*this);
+        EndUnjoinedScan();
         std::shared_ptr<CScanCmd> cmd;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
@@ -603,6 +614,7 @@ VSRSLT CVexmor::QueryDeviceCapabilities(unsigned apiGeneration, void* record)
     g_ScanDevApiLog.WriteLog(1, ">>>>> %s >>>>> API Generation = %d", kFunc, static_cast<int>(apiGeneration));
     VSRSLT const ret = GuardCode(kFunc, [&]() -> VSRSLT {
         Use use(*this);
+        EndUnjoinedScan();
         Parts parts;
         devif_type interfaceType;
         {
@@ -652,6 +664,7 @@ VSRSLT CVexmor::GetPushScanParameter(unsigned apiGeneration, void* record)
             return APIERR_NULL_ARGUMENT;
         }
         Use use(*this);
+        EndUnjoinedScan();
         bool initialized = false;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
@@ -697,6 +710,7 @@ VSRSLT CVexmor::GetPushScanParameter(unsigned apiGeneration, void* record)
 AdfState CVexmor::CheckAdf(bool useBindTime, unsigned bindTime)
 {
     Use use(*this);
+    EndUnjoinedScan();
     std::shared_ptr<CScanCmd> cmd;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -754,6 +768,8 @@ VSRSLT CVexmor::StartScanning(VS_SCANNER_PARAMETERS* parameters)
     Enter(1, kFunc);
     VSRSLT const ret = GuardCode(kFunc, [&]() -> VSRSLT {
         Use use(*this);
+        // Before the timer starts: the previous scan's end is not this one's.
+        EndUnjoinedScan();
         g_ScanDevApiLog.WriteLog(1, "Start scanning. Timer Start [%d]", ThreadNumber());
         Singleton<Timer>::GetInstance()->Start();
         if (parameters == nullptr) {

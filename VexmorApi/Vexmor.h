@@ -142,6 +142,12 @@ private:
     VSRSLT QueryCapability(Parts& parts, VS_SCANNER_CAPABILITY* record);
     AdfState CheckAdf(bool useBindTime, unsigned bindTime);
     std::shared_ptr<CScanProcess> CurrentScanProcess();
+    // The first step of every operation that sends the device a command
+    // outside a scan: a scan whose reading thread still runs is cancelled
+    // and joined first (CScanProcess::EndUnjoinedScan), so that thread and
+    // the command never use the device at once. Holds no lock of this
+    // object while it waits; the caller must not hold m_mutex.
+    void EndUnjoinedScan();
     // Ends the scan, waits until no call uses the parts, drops them and
     // closes the device; with freeAccess also frees the device access, with
     // finalize then runs the singleton finalizers. The caller holds no Use.

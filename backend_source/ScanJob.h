@@ -34,7 +34,11 @@ void scan_cancel(My_Scanner* s);
 // Ends the handle's job: the reader aborts the scan as for a cancel, is
 // waited for (at most until the engine gives up on the device's
 // acknowledgement), every queued page goes back once and the job is freed.
-// A handle without a job is left as it is. Front end's thread.
+// A reader that gave the scan up on its page time-out has asked the engine
+// to abort it and ended at once; the engine's own scan then ends before its
+// next command reaches the device (the next job's first engine call waits
+// for it, as long as the acknowledgement time-out at most). A handle
+// without a job is left as it is. Front end's thread.
 void scan_end_job(My_Scanner* s);
 // The handle whose job is running, null when none; one engine serves all.
 My_Scanner* scan_job_owner();

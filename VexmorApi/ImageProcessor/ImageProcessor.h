@@ -60,6 +60,11 @@ public:
     virtual void WaitUntilProcessIsFinished(unsigned short pageNo) = 0;
     virtual void WaitUntilAllProcessesAreFinished() = 0;
     virtual void CancelAllProcesses() = 0;
+    // Cancels every page, waits for their threads and lets go of every page
+    // the processor holds (device data, images, their temporary files); the
+    // pages' results read Cancel from then on and the counts stay. For a
+    // scan whose remaining pages nobody will take.
+    virtual void DropAllPages() = 0;
     virtual std::shared_ptr<Result> GetResult(unsigned short pageNo) = 0;
     virtual size_t GetResultCount() = 0;
     virtual bool IsFinishedProcess(unsigned short pageNo) = 0;

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "VexmorApi/ImageProcessor/NormalTaskFactory.h"
 #include "VexmorApi/Utilities/Exception.h"
@@ -127,6 +128,29 @@ void ImageProcessor_Normal::CancelAllProcesses()
     cancel_.store(true);
     decodeQueue_.CancelAllTasks();
     enhanceQueue_.CancelAllTasks();
+}
+
+void ImageProcessor_Normal::DropAllPages()
+{
+    CancelAllProcesses();
+    WaitUntilAllProcessesAreFinished();
+    // Destroyed here, after the locks: a page's temporary file goes with it.
+    std::vector<std::shared_ptr<Page>> dropped;
+    std::vector<std::shared_ptr<Result>> replaced;
+    {
+        std::lock_guard<std::recursive_mutex> threadLock(threadMapMutex_);
+        std::lock_guard<std::mutex> resultLock(resultMutex_);
+        // The slots stay, so the count of added pages does not change.
+        for (std::shared_ptr<Page>& page : pages_) {
+            dropped.push_back(std::move(page));
+        }
+        for (auto& entry : results_) {
+            if (entry.second && entry.second->GetPage()) {
+                replaced.push_back(std::exchange(entry.second, Result::CreateCancelResult()));
+            }
+        }
+    }
+    g_ProcessorLog.WriteLog(1, "Dropped the %zu pages of the scan.", dropped.size());
 }
 
 std::shared_ptr<ImageProcessor::Result> ImageProcessor_Normal::GetResult(unsigned short pageNo)

@@ -58,6 +58,8 @@ public:
     // One-way: pages not yet inside their enhancement end with a Cancel
     // result, running tasks at their next cancel check.
     void CancelAllProcesses() override;
+    // Any thread but a page's own; the pages go after the locks are let go.
+    void DropAllPages() override;
     // The page's result, kept by the processor and shared with the caller.
     // Throws InvalidSequence "Process of N page is not existed." for a page
     // never added, "Process of N page is not finished." while it executes,

@@ -5,6 +5,7 @@
 
 #include <exception>
 #include <new>
+#include <utility>
 
 #include "VexmorApi/Temp/ResultTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
@@ -20,13 +21,25 @@ VSRSLT FailureCode(VSRSLT code, VSRSLT fallback) { return code != 0 ? code : fal
 
 }  // namespace
 
-CCmdDevAccess::~CCmdDevAccess() { FreeReceiveBuffer(); }
+CCmdDevAccess::~CCmdDevAccess()
+{
+    std::lock_guard<std::mutex> receiving(receiveMutex_);
+    std::lock_guard<std::mutex> io(ioMutex_);
+    FreeReceiveBuffer();
+}
 
 void CCmdDevAccess::SetPointerToDeviceAccess(IDeviceAccess* deviceAccess)
 {
+    std::lock_guard<std::mutex> lock(ioMutex_);
     if (deviceAccess_ == nullptr && deviceAccess != nullptr) {
         deviceAccess_ = deviceAccess;
     }
+}
+
+bool CCmdDevAccess::HasDeviceAccess()
+{
+    std::lock_guard<std::mutex> lock(ioMutex_);
+    return deviceAccess_ != nullptr;
 }
 
 bool CCmdDevAccess::ConfirmConnection(IDeviceAccess* deviceAccess, _DEV_IDENTIFIER& identifier)
@@ -65,11 +78,8 @@ bool CCmdDevAccess::OpenDevice(IDeviceAccess* deviceAccess, _DEV_IDENTIFIER& ide
 
 bool CCmdDevAccess::IsOpenDevice()
 {
-    if (deviceAccess_ == nullptr) {
-        return false;
-    }
     std::lock_guard<std::mutex> lock(ioMutex_);
-    return deviceAccess_->IsOpenScanner();
+    return deviceAccess_ != nullptr && deviceAccess_->IsOpenScanner();
 }
 
 void CCmdDevAccess::CloseDevice()
@@ -77,13 +87,13 @@ void CCmdDevAccess::CloseDevice()
     // The exit line reads ret[bool] = 0 whatever happened.
     bool const logged = false;
     ResultTrace<bool> trace(g_ScanDevApiLog, "CloseDevice", logged, 1);
+    // A receive under way ends first: the buffer it fills goes here.
+    std::lock_guard<std::mutex> receiving(receiveMutex_);
+    std::lock_guard<std::mutex> io(ioMutex_);
     if (deviceAccess_ == nullptr) {
         g_ScanDevApiLog.WriteLog(1, "Error: IDeviceAccess instance does not exist.");
-    } else if (IsOpenDevice()) {
-        {
-            std::lock_guard<std::mutex> lock(ioMutex_);
-            deviceAccess_->CloseScanner();
-        }
+    } else if (deviceAccess_->IsOpenScanner()) {
+        deviceAccess_->CloseScanner();
         // A later SetPointerToDeviceAccess or OpenDevice installs one again.
         deviceAccess_ = nullptr;
         FreeReceiveBuffer();
@@ -94,18 +104,24 @@ VSRSLT CCmdDevAccess::SendCommand(const char* frame, int count)
 {
     VSRSLT ret = CMDERR_BAD_ARGUMENT;
     ResultTrace<VSRSLT> trace(g_ScanDevApiLog, "SendCommand", ret, 1);
-    if (deviceAccess_ == nullptr) {
-        g_ScanDevApiLog.WriteLog(1, "Error: IDeviceAccess instance does not exist.");
-        ret = CMDERR_NO_DEVICE_ACCESS;
-    } else if (frame != nullptr && count > 0) {
-        int sent;
-        uint32_t detail;
-        {
-            std::lock_guard<std::mutex> lock(ioMutex_);
+    bool held = false;
+    int sent = 0;
+    uint32_t detail = 0;
+    if (frame != nullptr && count > 0) {
+        std::lock_guard<std::mutex> lock(ioMutex_);
+        held = deviceAccess_ != nullptr;
+        if (held) {
             sent = deviceAccess_->SendData(reinterpret_cast<const unsigned char*>(frame), count, 0);
             ret = deviceAccess_->GetLastErrorCode();
             detail = deviceAccess_->GetDetailLastErr();
         }
+    } else {
+        held = HasDeviceAccess();
+    }
+    if (!held) {
+        g_ScanDevApiLog.WriteLog(1, "Error: IDeviceAccess instance does not exist.");
+        ret = CMDERR_NO_DEVICE_ACCESS;
+    } else if (frame != nullptr && count > 0) {
         // A frame sent in part is a frame the device never saw; a device
         // access that reports nothing for it was stopped by its time-out.
         if (sent != count) {
@@ -124,7 +140,8 @@ VSRSLT CCmdDevAccess::RecvCmdResult(unsigned char* result, unsigned char* status
     VSRSLT ret = 0;
     int const needed = result != nullptr ? 2 : 1;
     int total = 0;
-    if (deviceAccess_ == nullptr) {
+    std::lock_guard<std::mutex> receiving(receiveMutex_);
+    if (!HasDeviceAccess()) {
         g_ScanDevApiLog.WriteLog(1, "Error: IDeviceAccess instance does not exist.");
         ret = CMDERR_NO_DEVICE_ACCESS;
     } else if (status == nullptr || timeoutMs <= 0) {
@@ -184,7 +201,8 @@ VSRSLT CCmdDevAccess::RecvCmdResponse(CMDRESINFO& info, long timeoutMs, bool len
 
 VSRSLT CCmdDevAccess::ReceiveAnswer(CMDRESINFO& info, long timeoutMs, bool lengthCountsItself)
 {
-    if (deviceAccess_ == nullptr) {
+    std::lock_guard<std::mutex> receiving(receiveMutex_);
+    if (!HasDeviceAccess()) {
         g_ScanDevApiLog.WriteLog(1, "Error: IDeviceAccess instance does not exist.");
         return CMDERR_NO_DEVICE_ACCESS;
     }
@@ -262,8 +280,10 @@ bool CCmdDevAccess::CallWithIdentifier(IDeviceAccess* deviceAccess, IdentifierCa
         g_ScanDevApiLog.WriteLog(1, "Error: Invalid pointer to IDeviceAccess instance.");
         return false;
     }
-    SetPointerToDeviceAccess(deviceAccess);
     std::lock_guard<std::mutex> lock(ioMutex_);
+    if (deviceAccess_ == nullptr) {
+        deviceAccess_ = deviceAccess;
+    }
     result = (deviceAccess_->*call)(identifier);
     detail = deviceAccess_->GetDetailLastErr();
     return true;
@@ -272,6 +292,12 @@ bool CCmdDevAccess::CallWithIdentifier(IDeviceAccess* deviceAccess, IdentifierCa
 int CCmdDevAccess::Receive(int offset, int room, long timeoutMs, VSRSLT& code, uint32_t& detail)
 {
     std::lock_guard<std::mutex> lock(ioMutex_);
+    if (deviceAccess_ == nullptr) {
+        // Closed by another thread between two receives of this answer.
+        code = CMDERR_NO_DEVICE_ACCESS;
+        detail = 0;
+        return -1;
+    }
     int const got = deviceAccess_->ReceiveData(receiveBuffer_.get() + offset, room, room, timeoutMs);
     code = deviceAccess_->GetLastErrorCode();
     detail = deviceAccess_->GetDetailLastErr();
@@ -294,7 +320,9 @@ void CCmdDevAccess::DiscardPendingData(long timeoutMs)
 bool CCmdDevAccess::AllocReceiveBuffer()
 {
     if (!receiveBuffer_) {
-        receiveBuffer_.reset(new (std::nothrow) unsigned char[kReceiveBufferSize]);
+        std::unique_ptr<unsigned char[]> made(new (std::nothrow) unsigned char[kReceiveBufferSize]);
+        std::lock_guard<std::mutex> lock(ioMutex_);
+        receiveBuffer_ = std::move(made);
         receiveBufferSize_ = receiveBuffer_ ? kReceiveBufferSize : 0;
     }
     return receiveBuffer_ != nullptr;

@@ -24,6 +24,12 @@ enum : VSRSLT {
     CMDERR_INVALID_SIGNATURE = 0x10210043,  // the echoed command differs from the one sent
 };
 
+// Threads: the engine's interface thread and a scan's reading thread call
+// it in turn, and the abort command goes out from either while the other
+// receives; every operation may therefore run beside any other. Nothing
+// another thread may use is changed or freed outside ioMutex_, so a close
+// that comes while another thread sends or receives makes that call fail
+// with CMDERR_NO_DEVICE_ACCESS, never touch what the close let go.
 class CCmdDevAccess {
 public:
     // The receive buffer's size; an answer must be strictly smaller.
@@ -69,26 +75,38 @@ private:
     // AssembleAnswerFrame reports the answer complete, refused or too big,
     // or a receive brings nothing.
     VSRSLT ReceiveAnswer(CMDRESINFO& info, long timeoutMs, bool lengthCountsItself);
+    // With receiveMutex_ held (takes ioMutex_ to install the buffer).
     bool AllocReceiveBuffer();
+    // With receiveMutex_ and ioMutex_ held.
     void FreeReceiveBuffer();
     // One ReceiveData into the buffer at offset with room bytes; code and
-    // detail are the errors the device access left for this very call.
+    // detail are the errors the device access left for this very call. With
+    // receiveMutex_ held; -1 with CMDERR_NO_DEVICE_ACCESS when the device
+    // access went meanwhile.
     int Receive(int offset, int room, long timeoutMs, VSRSLT& code, uint32_t& detail);
     // Reads and drops whatever the device still sends, for at most
-    // timeoutMs.
+    // timeoutMs. With receiveMutex_ held.
     void DiscardPendingData(long timeoutMs);
+    // Whether a device access is held, read under ioMutex_.
+    bool HasDeviceAccess();
     static void DumpAnswer(CMDRESINFO const& info, unsigned char const* buffer, int size);
 
-    // Lent; never deleted here. Set and cleared only by open and close,
-    // which never overlap a transfer; the sending and the receiving thread
-    // only read it, so it needs no lock.
+    // Lent; never deleted here. Guarded by ioMutex_: open and close set and
+    // clear it, and the abort goes out from another thread while the
+    // reading thread or the caller's thread uses the channel, so every read
+    // of it is made under the lock of the call it serves.
     IDeviceAccess* deviceAccess_ = nullptr;
-    // Used by the receiving thread alone (the abort only sends).
+    // Guarded by receiveMutex_, which each receive holds for its whole
+    // answer (the answer's pointers point into the buffer), and freed only
+    // with ioMutex_ held too.
     std::unique_ptr<unsigned char[]> receiveBuffer_;
     int receiveBufferSize_ = 0;
+    // Taken before ioMutex_, never after it: one receive at a time, and a
+    // close waits for the receive under way.
+    std::mutex receiveMutex_;
     // Held around each call into the device access together with the
-    // last-error read that belongs to it: the abort command is sent from
-    // another thread while the reading thread receives.
+    // last-error read that belongs to it, and around every change of
+    // deviceAccess_ and the receive buffer.
     std::mutex ioMutex_;
 };
 

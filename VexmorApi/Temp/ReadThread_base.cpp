@@ -219,6 +219,7 @@ VSRSLT CReadThread_base::Start(VS_SCANNER_PARAMETERS parameters, std::shared_ptr
         m_loopRunning.store(false);
         m_loopEnded.store(false);
         m_unreadable.store(false);
+        m_pagesDropped.store(false);
         m_paperSource.store(SOURCEAUTO);
         if (!CThread_Base::Start()) {
             g_ScanDevApiLog.WriteLog(1, "Error: Start thread failed");
@@ -258,7 +259,9 @@ bool CReadThread_base::DropCompletePagesAfterPcError()
 {
     g_ReadLog.WriteLog(1, "Lap Time [%d]: %d msec", ThreadNumber(),
                        static_cast<int>(Singleton<Timer>::GetInstance()->GetLapTime()));
-    if (!m_scanError->IsPcErr()) {
+    // After an error on this side, or once the application cancelled: the
+    // pages completed from now on would only be dropped at the scan's end.
+    if (!m_scanError->IsPcErr() && !IsCancelRequested()) {
         return false;
     }
     uint16_t const added = AddedPageCount();
@@ -295,7 +298,11 @@ bool CReadThread_base::End()
     if (IsStarted() && !m_loopEnded.load()) {
         SetPCCancelFlag();
     }
-    return CThread_Base::End();
+    bool const ended = CThread_Base::End();
+    if (IsCancelRequested()) {
+        DropHeldPages();
+    }
+    return ended;
 }
 
 // ---------------------------------------------------------------------------
@@ -734,6 +741,12 @@ bool CReadThread_base::IsAbortSent() const
     return m_abortSent;
 }
 
+bool CReadThread_base::IsCancelRequested() const
+{
+    Lock lock(m_abortMutex);
+    return m_abortRequest == AbortCancel;
+}
+
 bool CReadThread_base::TakeAbortAckTimeout(bool triesRanOut)
 {
     Lock lock(m_abortMutex);
@@ -758,6 +771,9 @@ SCANAPISTATUS CReadThread_base::GetReadStatus(uint16_t pageNo)
     vdtcl::CTTime::Sleep_ms(m_timings.statusPollSleepMs);
     if (!IsStarted() || !m_scanError || !m_imageProcessor) {
         return STANDBY;
+    }
+    if (IsCancelRequested()) {
+        return CancelledReadStatus(pageNo);
     }
     SCANSTATUS const status = m_scanError->Get();
     if (status.canceledPageNo == pageNo) {
@@ -822,6 +838,38 @@ SCANAPISTATUS CReadThread_base::GetReadStatus(uint16_t pageNo)
     }
     g_ScanDevApiLog.WriteLog(3, "Waiting return WAITINGNEXTPAGE");
     return WAITINGNEXTPAGE;
+}
+
+SCANAPISTATUS CReadThread_base::CancelledReadStatus(uint16_t pageNo)
+{
+    // The pages the engine read ahead are not handed out one by one after a
+    // cancel: they go together once the device has stopped (or the engine
+    // gave up on its acknowledgement), so ending the scan costs the same
+    // however far the device got ahead of the caller.
+    if (!m_loopEnded.load()) {
+        g_ScanDevApiLog.WriteLog(3, "Cancel requested, waiting for the scan to end");
+        return RECEIVING;
+    }
+    DropHeldPages();
+    SCANSTATUS const status = m_scanError->Get();
+    if (status.status != 0 || status.deviceErr != 0) {
+        g_ScanDevApiLog.WriteLog(1, "cancel return XFERREADY, page:%d", pageNo);
+        return XFERREADY;
+    }
+    // The device had sent every page before the cancel could stop it.
+    g_ScanDevApiLog.WriteLog(1, "All Page End return ALLEND, page:%d", pageNo);
+    return ALLEND;
+}
+
+void CReadThread_base::DropHeldPages()
+{
+    if (!m_loopEnded.load() || m_pagesDropped.exchange(true)) {
+        return;
+    }
+    if (m_imageProcessor) {
+        m_imageProcessor->DropAllPages();
+    }
+    m_pages.Erase([](uint16_t, const Page&) { return true; });
 }
 
 bool CReadThread_base::HasUnreportedFailure(const SCANSTATUS& status, uint16_t pageNo) const

@@ -133,7 +133,8 @@ public:
     // ---- CThread_Base
     // A receive loop still running is asked to cancel first, so the join
     // waits for the device's answer (or its time-out) rather than for the
-    // full read time-out. The owner's threads; never the reading thread.
+    // full read time-out. A cancelled scan then lets go of the pages it
+    // still holds. The owner's threads; never the reading thread.
     bool End() override;
     // The reading thread itself: prepares the device, scans and receives
     // until the scan ends, then closes the scanner.
@@ -181,13 +182,16 @@ protected:
     // Pages handed to the scheduler so far.
     uint16_t AddedPageCount() const;
     // The start of each hand-over to the scheduler: logs the lap time and,
-    // after an error on this side, drops the complete pages not handed on
-    // yet and answers true (nothing is to be handed on). Reading thread.
+    // after an error on this side or once the application cancelled, drops
+    // the complete pages not handed on yet and answers true (nothing is to
+    // be handed on). Reading thread.
     bool DropCompletePagesAfterPcError();
     // Closes the scanner under the device-I/O lock.
     void CloseScanner();
     // Whether the engine has sent the abort or finish command of this scan.
     bool IsAbortSent() const;
+    // Whether the application asked to cancel this scan (not to finish it).
+    bool IsCancelRequested() const;
     // The scan command again (after an edge pre-scan), under the device-I/O
     // lock, after the rescan delay.
     VSRSLT Rescan();
@@ -255,6 +259,14 @@ private:
     std::shared_ptr<Page> GetPageFromProcessor(uint16_t pageNo);
     void SetReadTimeout(int64_t milliseconds);
     bool HasUnreportedFailure(const SCANSTATUS& status, uint16_t pageNo) const;
+    // The status of every page once the application cancelled: nothing
+    // until the receive loop has ended, then the pages still held go and
+    // the scan's failure (the cancel) or its end is reported. Caller's
+    // thread.
+    SCANAPISTATUS CancelledReadStatus(uint16_t pageNo);
+    // Once the receive loop has ended: the image processor's and the
+    // store's pages go, with their temporary files; the first call does it.
+    void DropHeldPages();
 
     EngineTimings m_timings;
     ReadPreparationFactory m_preparationFactory;
@@ -273,6 +285,8 @@ private:
     std::atomic<bool> m_loopEnded{false};    // ThreadProc is over
     // The stream can no longer be trusted (SetUnreadableData, FitsDevice).
     std::atomic<bool> m_unreadable{false};
+    // The pages of a cancelled scan have been let go (DropHeldPages).
+    std::atomic<bool> m_pagesDropped{false};
     // The paper source of the scan, known once the device is prepared.
     std::atomic<int32_t> m_paperSource{SOURCEAUTO};
     vdtcl::CTTime m_sleeper;

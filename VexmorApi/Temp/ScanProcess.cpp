@@ -473,6 +473,16 @@ void CScanProcess::EndReadThread(const ReadThreadPtr& thread, uint64_t scan)
     }
 }
 
+void CScanProcess::EndUnjoinedScan()
+{
+    uint64_t scan = 0;
+    ReadThreadPtr const thread = CurrentReadThread(&scan);
+    if (thread && thread->IsStarted()) {
+        g_ScanDevApiLog.WriteLog(1, "The scan still running ends before the device is used");
+        EndReadThread(thread, scan);
+    }
+}
+
 bool CScanProcess::AbortScan()
 {
     ReadThreadPtr const thread = CurrentReadThread();

@@ -142,6 +142,14 @@ public:
     // process ready. The engine object calls it at ALLEND. Blocks until the
     // receive loop has ended.
     void EndReadThread();
+    // Before the device is used for anything but the scan: a scan whose
+    // reading thread has not been joined yet was given up by the caller (a
+    // page time-out of its own, a front end that went on after a fault); it
+    // is asked to cancel and joined, as EndReadThread does, so that its
+    // reading thread and the new command never use the device at once.
+    // Blocks at most until the device acknowledges the cancel or the
+    // acknowledgement time-out ends the scan. Nothing without such a scan.
+    void EndUnjoinedScan();
     // The application's cancel or finish request; false without a reading
     // thread.
     bool AbortScan();

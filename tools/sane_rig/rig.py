@@ -114,6 +114,7 @@ class Result:
         self.user_seconds = 0.0  # scanimage's CPU time in user mode
         self.system_seconds = 0.0  # and in the kernel on its behalf
         self.sim_log = ""
+        self.ended_at = 0.0     # when scanimage's end was seen, time.time()
 
 
 # The simulator's A4 feeder, as the benchmark runs use it.
@@ -262,6 +263,7 @@ class Rig:
                     os.killpg(proc.pid, signal.SIGINT)
                 time.sleep(0.01)
             result.seconds = time.monotonic() - start
+            result.ended_at = time.time()
             with open(os.path.join(folder, "scanimage.out"), errors="replace") as f:
                 result.out = f.read()
             with open(os.path.join(folder, "scanimage.err"), errors="replace") as f:

@@ -594,6 +594,12 @@ DeviceModel::Output DeviceModel::Produce(uint8_t* buffer, size_t capacity, TimeP
             session->out.pop_front();
             continue;
         case OutItem::kStall:
+            // A stream's stall (stall-until-stop) ends when the scan is
+            // stopped; any other lasts.
+            if (item.stream && session->job && session->job->Cancelled()) {
+                session->out.pop_front();
+                continue;
+            }
             return o;
         case OutItem::kClose:
         case OutItem::kReset:

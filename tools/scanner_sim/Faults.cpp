@@ -87,6 +87,7 @@ const std::vector<Entry>& Entries()
         {{"long-lines", FaultKind::kLongLines, false, false, true, "lines 16 bytes too long"}, ValueKind::kNone, 0},
         {{"too-many-lines", FaultKind::kTooManyLines, false, false, true, "=N: N lines past the height (16)"}, ValueKind::kCount, 16},
         {{"stall", FaultKind::kStall, false, false, true, "=MS: silence for MS ms (0: for good)"}, ValueKind::kOptionalMs, 0},
+        {{"stall-until-stop", FaultKind::kStallUntilStop, false, false, true, "silence until ABT or R stops the scan"}, ValueKind::kNone, 0},
         {{"stall-after-extend", FaultKind::kStallAfterExtend, false, false, true, "=S: 00 51 S 00, then silence"}, ValueKind::kCount, 30},
         {{"jpeg-corrupt", FaultKind::kJpegCorrupt, false, false, true, "corrupt JPEG data"}, ValueKind::kNone, 0},
         {{"jpeg-no-eoi", FaultKind::kJpegNoEoi, false, false, true, "JPEG without EOI"}, ValueKind::kNone, 0},

@@ -73,6 +73,7 @@ enum class FaultKind {
     kLongLines,         // lines 16 bytes too long, likewise
     kTooManyLines,      // =N: N (default 16) lines after the page's last
     kStall,             // =MS: nothing more for MS milliseconds (0, the default: never)
+    kStallUntilStop,    // nothing more until the host stops the scan (ABT or R), whose reply then follows
     kStallAfterExtend,  // =S: gen-2 00 51 (timer extend, S seconds, default 30), then nothing more
     kJpegCorrupt,       // the entropy-coded data of JPEG pages overwritten after the scan header
     kJpegNoEoi,         // JPEG pages without their end marker

@@ -249,12 +249,19 @@ void TcpFront::ReadInput(TimePoint now)
 }
 
 // Sends what the model has due, a piece at a time, while the socket takes
-// it; returns when to look again.
+// it; returns when to look again. The host's commands are read between the
+// pieces, as a device reads its command pipe while it streams: a host that
+// keeps up never fills the socket, so waiting for that would leave an abort
+// unread until the stream pauses.
 TimePoint TcpFront::WriteOutput(TimePoint now)
 {
     uint8_t buffer[kPiece];
     wantWrite_ = false;
     while (connFd_ >= 0 && !stop_) {
+        ReadInput(Clock::now());
+        if (connFd_ < 0) {
+            break;
+        }
         if (pendingAt_ >= pending_.size()) {
             DeviceModel::Output const o = model_.Produce(buffer, sizeof buffer, now);
             if (o.action != Action::kNone) {

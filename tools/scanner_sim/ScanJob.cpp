@@ -404,6 +404,14 @@ void ScanJob::Apply(Fault& fault, std::deque<OutItem>& out, TimePoint)
         out.push_back(item);
         return;
     }
+    case FaultKind::kStallUntilStop: {
+        // A stream item: the stop ends it, the commands are read meanwhile.
+        OutItem item;
+        item.kind = OutItem::kStall;
+        item.stream = true;
+        out.push_back(item);
+        return;
+    }
     case FaultKind::kStallAfterExtend: {
         Queue(out, gen2_blocks::Timer(0x51, static_cast<uint16_t>(fault.value)));
         OutItem item;

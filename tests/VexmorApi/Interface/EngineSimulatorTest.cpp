@@ -363,6 +363,39 @@ TEST_F(EngineSimulator, EachDeviceFaultEndsTheScanOnItsPageWithItsCode)
     }
 }
 
+// A caller that gives a scan up while the device is silent (as the
+// backend's page time-out does: an abort, no further read) and goes on at
+// once: the feeder check and the next scan wait for the old reading thread,
+// which is still sending its abort and waiting for an acknowledgement that
+// never comes, instead of meeting it on the device; the next scan then
+// delivers its pages. Both transports.
+TEST_F(EngineSimulator, ACommandAfterAScanGivenUpWaitsForItsReadingThread)
+{
+    for (bool const usb : {false, true}) {
+        SCOPED_TRACE(usb ? "USB" : "network");
+        fakeusb::Reset();
+        std::unique_ptr<Simulator> sim = Make("gen2-adf", 3, {"stall@page=2"});
+        vscore::_VS_SELECT_DEVICE_INFO const selection = usb ? Attach(*sim, 0x0301) : Listen(*sim);
+        vscore::CVexmor engine{FaultTimings()};
+        Open(engine, selection);
+        auto request = engine_driver::Request(100, vscore::TRUEGRAY, vscore::A6);
+        ASSERT_EQ(engine.StartScanning(&request), 0u);
+        engine_driver::Options first;
+        first.onPage = [](const engine_driver::Page&) { return false; };
+        ASSERT_EQ(engine_driver::Drain(engine, first).pages.size(), 1u);
+        sim->WaitFor([](const scanner_sim::Counters& c) { return c.faultsFired >= 1; }, 5000);
+        EXPECT_TRUE(engine.AbortScanning());
+        EXPECT_EQ(engine.QueryAdfState(), AdfDocumentPresent);
+        ASSERT_EQ(engine.StartScanning(&request), 0u);
+        Outcome const out = engine_driver::Drain(engine);
+        EXPECT_TRUE(out.allEnd);
+        EXPECT_EQ(out.pages.size(), 1u) << "the sheet left in the feeder";
+        engine.UnInitialize();
+        EXPECT_EQ(sim->Counters().violations, 0u);
+        sim->Stop();
+    }
+}
+
 // A request whose page the engine could not hold as one image (9600 dpi
 // over the whole flatbed: 8-bit and 24-bit images beyond 4 GiB) is refused
 // with a memory code at once, in every colour type, before any command goes

@@ -617,6 +617,32 @@ TEST(Faults, AbortEndsAtABlockBoundaryWithItsReply)
     }
 }
 
+// A device that holds its stream until it is told to stop: nothing comes
+// however long the host waits, and the stop's reply follows the stop at once.
+TEST(Faults, StallUntilStopHoldsTheStreamUntilTheAbort)
+{
+    for (bool const gen2 : {true, false}) {
+        SCOPED_TRACE(gen2 ? "generation 2" : "generation 1");
+        DeviceModel model(scanner_sim::MakeModelOptions(Small(gen2)));
+        model.LoadSheets(2);
+        std::string error;
+        ASSERT_TRUE(model.Inject("stall-until-stop@bytes=3000", error)) << error;
+        simtest::Direct d(model);
+        d.Connect();
+        d.Pull();
+        if (!gen2) {
+            d.Exchange(Frame("S", {"ADF"}));
+        }
+        d.Send(gen2 ? simtest::XscFrame(simtest::Gen2Scan{}) : simtest::XFrame(simtest::Gen1Scan{}));
+        Bytes const before = d.Pull();
+        EXPECT_GE(before.size(), 3000u);
+        EXPECT_TRUE(d.Pull().empty());
+        d.Send(gen2 ? Frame("ABT") : Frame("R"));
+        EXPECT_EQ(Hex(d.Pull()), gen2 ? "0040" : "83");
+        EXPECT_EQ(model.GetCounters().violations, 0u);
+    }
+}
+
 TEST(Faults, BadSpecsAreRefusedWithAReason)
 {
     const std::pair<bool, const char*> bad[] = {

@@ -147,6 +147,32 @@ TEST(TcpFront, AHostClosingAnywhereLeavesTheDeviceWorking)
 }
 
 // Stop ends the front while a host is connected and the device stalls.
+// A host that keeps up with the stream never fills the socket: the device
+// still reads its commands between the pieces it sends, so an abort ends a
+// full feeder's stream after the unit in flight, not at its end.
+TEST(TcpFront, AnAbortIsAnsweredWhilePagesStream)
+{
+    Simulator::Options o = Small();
+    o.settings.push_back({"sheet-ms", "0"});
+    Simulator sim(o);
+    sim.LoadSheets(400);
+    std::string error;
+    ASSERT_TRUE(sim.ListenTcp("", Simulator::kDataPort, error)) << error;
+    RawClient c;
+    ASSERT_TRUE(c.Connect(sim.Address(), sim.Port()));
+    EXPECT_EQ(Text(c.Read(6, 3000)), kOk);
+    c.Send(simtest::XscFrame(simtest::Gen2Scan{}));
+    EXPECT_EQ(c.Read(1 << 20, 5000).size(), 1u << 20);
+    uint64_t const begun = sim.Counters().pages;
+    c.Send(Frame("ABT"));
+    Bytes const rest = c.ReadQuiet(500, 60000);
+    ASSERT_GE(rest.size(), 2u);
+    EXPECT_EQ(Hex(Bytes(rest.end() - 2, rest.end())), "0040") << "the abort's reply ends the stream";
+    scanner_sim::Counters after = sim.Counters();
+    EXPECT_EQ(after.commandsByName["ABT"], 1u);
+    EXPECT_LE(after.pages, begun + 4) << "pages begun after the abort was sent";
+}
+
 TEST(TcpFront, StopEndsAStalledSessionAtOnce)
 {
     Simulator sim(Small());

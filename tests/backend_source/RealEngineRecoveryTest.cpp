@@ -1,0 +1,132 @@
+// A front end that goes on after something went wrong, over the real engine
+// and the scanner simulator (RealEngineFixture.h), both protocol generations
+// over the network and USB: after a page time-out (on a later page and on
+// the first), a device fault, a cancel or an abort the device never answers,
+// sane_cancel and sane_start on the same handle scan the next page or fail
+// with a status, and the engine's old scan has ended before the new one
+// touches the device. The calls come from the sane_probe program, which is
+// built with this tree's sanitizers.
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "tests/backend_source/RealEngineFixture.h"
+
+namespace {
+
+using namespace realengine;
+
+struct Device {
+    Transport transport;
+    const char* profile;
+};
+
+std::string NameOf(const testing::TestParamInfo<Device>& info)
+{
+    return std::string(info.param.transport == Transport::kNetwork ? "network_" : "usb_") +
+           (std::string(info.param.profile) == "gen2-adf" ? "gen2" : "gen1");
+}
+
+// The status word of one probe action's line ("start IO_ERROR ms=...").
+std::string StatusOf(const std::string& out, const std::string& action, int occurrence)
+{
+    size_t at = 0;
+    for (int i = 0; i <= occurrence; ++i) {
+        at = out.find("\n" + action + " ", at == 0 ? 0 : at + 1);
+        if (at == std::string::npos) {
+            return "(missing)";
+        }
+    }
+    size_t const from = at + action.size() + 2;
+    return out.substr(from, out.find(' ', from) - from);
+}
+
+// How often the backend's debug log names a match of pattern.
+int Matches(const std::string& log, const char* pattern)
+{
+    std::regex const re(pattern);
+    return static_cast<int>(std::distance(std::sregex_iterator(log.begin(), log.end(), re), std::sregex_iterator()));
+}
+
+class Recovery : public RealEngineWith<Device> {};
+
+TEST_P(Recovery, CancelAndStartAfterAFaultScanAgainOrFail)
+{
+    bool const gen2 = std::string(GetParam().profile) == "gen2-adf";
+    std::string const abort = gen2 ? "ABT" : "R";
+    struct Case {
+        const char* what;
+        std::vector<std::string> faults;
+        std::vector<std::pair<std::string, std::string>> settings;
+        bool firstPage;       // the first start delivers a page
+        const char* failure;  // what the start after it gives
+        const char* restart;  // what the start after the cancel gives ("" for either GOOD or the failure)
+    };
+    const std::vector<Case> cases = {
+        {"silent after page 1", {"stall@page=2"}, {}, true, "IO_ERROR", "GOOD"},
+        {"silent before page 1, the stop unanswered",
+         {"abort-reply=none@cmd=" + abort},
+         {{"sheet-ms", "600000"}},
+         false,
+         "IO_ERROR",
+         ""},
+        {"a jam in page 2", {"jam@page=2,line=20"}, {}, true, "JAMMED", "GOOD"},
+        // A sheet a second keeps sheets in the feeder for the next job.
+        {"a cancel after page 1, the stop unanswered",
+         {"abort-reply=none@cmd=" + abort},
+         {{"sheet-ms", "100000"}},
+         true,
+         "",
+         "GOOD"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SimSetup setup;
+        setup.profile = GetParam().profile;
+        setup.sheets = 4;
+        setup.faults = c.faults;
+        setup.settings = c.settings;
+        Scanner scanner(f_, GetParam().transport, setup);
+        // The product's time-outs a quarter: a 2.5-s page time-out and
+        // acknowledgement time-out, room enough for a sanitizer build.
+        f_.Env("VEXMOR_TEST_TIME_SCALE", "4");
+        f_.Env("kavrun5_debuglog", "2");
+        std::vector<std::string> argv = {FrontEnd::ProbeProgram(), FrontEnd::BackendLibrary(), "init",
+                                         "open:" + scanner.Device().substr(9)};
+        if (c.firstPage) {
+            argv.insert(argv.end(), {"start", "read:65536"});
+        }
+        // A cancel case cancels after its page; the others meet the fault.
+        if (c.failure[0] != '\0') {
+            argv.push_back("start");
+        }
+        argv.insert(argv.end(), {"cancel", "start", "read:65536", "close", "exit"});
+        Result const r = f_.Run(argv, 120);
+        ASSERT_EQ(0, r.exitCode) << r.out << r.err;
+        EXPECT_NE(r.out.find("\nexit  ms="), std::string::npos) << r.out;
+        int start = 0;
+        if (c.firstPage) {
+            EXPECT_EQ("GOOD", StatusOf(r.out, "start", start++)) << r.out;
+            EXPECT_EQ("EOF", StatusOf(r.out, "read:65536", 0)) << r.out;
+        }
+        if (c.failure[0] != '\0') {
+            EXPECT_EQ(c.failure, StatusOf(r.out, "start", start++)) << r.out;
+        }
+        std::string const again = StatusOf(r.out, "start", start);
+        if (c.restart[0] != '\0') {
+            EXPECT_EQ(c.restart, again) << r.out;
+        } else {
+            EXPECT_TRUE(again == "GOOD" || again == c.failure) << r.out;
+        }
+        // Every engine page the backend took went back once.
+        EXPECT_EQ(Matches(r.err, R"(engine page \d+ read: 0\b)"), Matches(r.err, R"(engine page \d+ given back)"))
+            << r.err;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Devices, Recovery,
+                         testing::Values(Device{Transport::kNetwork, "gen2-adf"}, Device{Transport::kUsb, "gen2-adf"},
+                                         Device{Transport::kNetwork, "gen1-adf"}, Device{Transport::kUsb, "gen1-adf"}),
+                         NameOf);
+
+}  // namespace
