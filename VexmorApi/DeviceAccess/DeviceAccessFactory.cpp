@@ -5,6 +5,7 @@
 #include <new>
 
 #include "vdtcl/CTModulePath.h"
+#include "vdtcl/TestLibraryDir.h"
 
 namespace vscore {
 
@@ -46,6 +47,11 @@ void CDeviceAccessFactory::FreeDeviceAccessInstance()
 
 vdtcl::TTString<char> CDeviceAccessFactory::GenerateModulePathInCurrentFolder(const char* name)
 {
+#ifdef VEXMOR_TEST_HOOKS
+    if (name != nullptr && name[0] != '\0') {
+        return vdtcl::TTString<char>(vdtcl::TestLibraryFile(name).c_str());
+    }
+#endif
     return vdtcl::CTModulePath::GenerateModuleFileName(CDynLib_base().GetMyModuleHandle(), name);
 }
 
