@@ -23,7 +23,8 @@ constexpr VSRSLT kVsNullArgument = 0x7010000A;
 void* OpenEngineLibrary()
 {
 #ifdef VEXMOR_TEST_HOOKS
-    return dlopen(vdtcl::TestLibraryFile(VORDANE5_ENGINE_LIBRARY).c_str(), RTLD_LAZY);
+    char path[vdtcl::kTestLibraryPathSize];
+    return dlopen(vdtcl::TestLibraryFile(VORDANE5_ENGINE_LIBRARY, path), RTLD_LAZY);
 #else
     return dlopen(VORDANE5_ENGINE_LIBRARY, RTLD_LAZY);
 #endif

@@ -49,7 +49,8 @@ vdtcl::TTString<char> CDeviceAccessFactory::GenerateModulePathInCurrentFolder(co
 {
 #ifdef VEXMOR_TEST_HOOKS
     if (name != nullptr && name[0] != '\0') {
-        return vdtcl::TTString<char>(vdtcl::TestLibraryFile(name).c_str());
+        char path[vdtcl::kTestLibraryPathSize];
+        return vdtcl::TTString<char>(vdtcl::TestLibraryFile(name, path));
     }
 #endif
     return vdtcl::CTModulePath::GenerateModuleFileName(CDynLib_base().GetMyModuleHandle(), name);

@@ -165,7 +165,8 @@ IDevAccsLowLevel* CDeviceAccess::GetDevAccsLowLevelInterface(const _DEV_IDENTIFI
         vdtcl::CTDynLib<IDevAccsLowLevel>& holder = devif == DEVIF_USB ? m_usbLibrary : m_netLibrary;
         const char* name = devif == DEVIF_USB ? kUsbLibraryName : kNetLibraryName;
 #ifdef VEXMOR_TEST_HOOKS
-        plugin = holder.GetInterface(vdtcl::TestLibraryFile(name).c_str());
+        char path[vdtcl::kTestLibraryPathSize];
+        plugin = holder.GetInterface(vdtcl::TestLibraryFile(name, path));
 #else
         plugin = holder.GetInterface(name);
 #endif
