@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "backend_source/DebugLog.h"
+#include "vdtcl/TestLibraryDir.h"
 
 void* dlhandle = nullptr;
 vscore::IVexmorApi* pp = nullptr;
@@ -16,6 +17,18 @@ namespace {
 
 // A required pointer argument is null.
 constexpr VSRSLT kVsNullArgument = 0x7010000A;
+
+// The engine's file: its bare name, left to the dynamic loader's search; a
+// test build may name its folder instead.
+void* OpenEngineLibrary()
+{
+#ifdef VEXMOR_TEST_HOOKS
+    char path[vdtcl::kTestLibraryPathSize];
+    return dlopen(vdtcl::TestLibraryFile(VORDANE5_ENGINE_LIBRARY, path), RTLD_LAZY);
+#else
+    return dlopen(VORDANE5_ENGINE_LIBRARY, RTLD_LAZY);
+#endif
+}
 
 void WriteLoaderError()
 {
@@ -32,7 +45,7 @@ VSRSLT vssdkwrapper_Initialize(const char* bundleIdentifier, bool isStiAccess)
         vssdkwrapper_UnInitialize();
     }
     dlerror();
-    dlhandle = dlopen(VORDANE5_ENGINE_LIBRARY, RTLD_LAZY);
+    dlhandle = OpenEngineLibrary();
     if (dlhandle == nullptr) {
         WriteLoaderError();
         return kVsNoEngine;

@@ -6,6 +6,9 @@
 #   <VEXMOR_ETC_DIR>                   kavrun5.ini (kept when present; the new one beside it as .dist)
 #   <VEXMOR_OPT_DIR>/models            empty: model files come with the scanners' data
 #   <VEXMOR_NETSETUP_DIR>              netsetup-cli, netsetup-gtk; <prefix>/<bindir> links to them
+#   <prefix>/<mandir>/man5             sane-vordane5.5, the backend's manual page
+# install_manifest.txt lists every file and link written (the two lists and
+# the settings file too), so removing what it lists undoes the install.
 # The engine and the backend load these libraries by bare name, so they go to
 # a folder of their own that the dynamic loader is told about: the names
 # stay out of the distribution's library folders and the layout works with
@@ -48,6 +51,11 @@ function(_vexmor_install_rules)
     endif()
   endforeach()
   install(DIRECTORY DESTINATION ${VEXMOR_OPT_DIR}/models)
+  # The backend's manual page, naming the folders of this build.
+  if(TARGET sane_vordane5)
+    configure_file(${CMAKE_SOURCE_DIR}/backend_source/sane-vordane5.5.in ${CMAKE_BINARY_DIR}/sane-vordane5.5 @ONLY)
+    install(FILES ${CMAKE_BINARY_DIR}/sane-vordane5.5 DESTINATION ${CMAKE_INSTALL_MANDIR}/man5)
+  endif()
 
   # The steps that depend on the prefix given at install time or on what is
   # already installed.

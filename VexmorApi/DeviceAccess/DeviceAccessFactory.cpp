@@ -5,6 +5,7 @@
 #include <new>
 
 #include "vdtcl/CTModulePath.h"
+#include "vdtcl/TestLibraryDir.h"
 
 namespace vscore {
 
@@ -46,6 +47,12 @@ void CDeviceAccessFactory::FreeDeviceAccessInstance()
 
 vdtcl::TTString<char> CDeviceAccessFactory::GenerateModulePathInCurrentFolder(const char* name)
 {
+#ifdef VEXMOR_TEST_HOOKS
+    if (name != nullptr && name[0] != '\0') {
+        char path[vdtcl::kTestLibraryPathSize];
+        return vdtcl::TTString<char>(vdtcl::TestLibraryFile(name, path));
+    }
+#endif
     return vdtcl::CTModulePath::GenerateModuleFileName(CDynLib_base().GetMyModuleHandle(), name);
 }
 

@@ -44,7 +44,8 @@ public:
 
     // The file to load for a module of the stack: the bare name on this
     // platform, so the dynamic loader's search path is tried first and the
-    // running program's folder second.
+    // running program's folder second. A test build takes it from the folder
+    // VEXMOR_TEST_LIBRARY_DIR names, when set (vdtcl/TestLibraryDir.h).
     static vdtcl::TTString<char> GenerateModulePathInCurrentFolder(const char* name);
 
     // The waits of mocks made from now on.

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "devaccess/dispatcher/VellocEntry.h"
+#include "vdtcl/TestLibraryDir.h"
 
 namespace vscore {
 
@@ -162,7 +163,13 @@ IDevAccsLowLevel* CDeviceAccess::GetDevAccsLowLevelInterface(const _DEV_IDENTIFI
     IDevAccsLowLevel*& plugin = devif == DEVIF_USB ? m_usb : m_net;
     if (plugin == nullptr) {
         vdtcl::CTDynLib<IDevAccsLowLevel>& holder = devif == DEVIF_USB ? m_usbLibrary : m_netLibrary;
-        plugin = holder.GetInterface(devif == DEVIF_USB ? kUsbLibraryName : kNetLibraryName);
+        const char* name = devif == DEVIF_USB ? kUsbLibraryName : kNetLibraryName;
+#ifdef VEXMOR_TEST_HOOKS
+        char path[vdtcl::kTestLibraryPathSize];
+        plugin = holder.GetInterface(vdtcl::TestLibraryFile(name, path));
+#else
+        plugin = holder.GetInterface(name);
+#endif
     }
     return plugin;
 }

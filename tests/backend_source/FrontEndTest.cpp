@@ -144,6 +144,9 @@ TEST_F(FrontEndTest, NoScannerOrNoEngineGivesAnEmptyList)
     EXPECT_TRUE(DeviceLines(r.out).empty()) << r.out;
 
     // Without "libvexmor.so.3" sane_init fails; the loader's text is shown.
+#ifndef VEXMOR_TEST_HOOKS
+    GTEST_SKIP() << "built without VEXMOR_TEST_HOOKS: the loader's search would find an installed engine";
+#endif
     f_.Registered("DEVICE=office , XY-100 , 1 , IP-ADDRESS=127.0.0.2\n");
     f_.EngineDirs({});
     r = f_.Run({"scanimage", "-L"});

@@ -23,6 +23,7 @@ Layout Configured()
     layout.etcDir = VEXMOR_ETC_DIR;
     layout.optDir = VEXMOR_OPT_DIR;
     layout.netsetupDir = INSTALL_NETSETUP_DIR;
+    layout.manDir = INSTALL_MANDIR;
     return layout;
 }
 
@@ -55,6 +56,24 @@ Outcome InstallStaged(const std::string& staging, mode_t mask)
     outcome.exitCode = pid < 0 ? -1 : testprocess::Wait(pid, 120 * 1000);
     outcome.output = ScratchDir::Read(log);
     return outcome;
+}
+
+std::vector<std::string> Manifest()
+{
+    std::vector<std::string> lines;
+    const std::string text = ScratchDir::Read(BuildDir() + "/install_manifest.txt");
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        if (end > start) {
+            lines.push_back(text.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+    return lines;
 }
 
 }  // namespace installtest

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 namespace installtest {
 
@@ -20,6 +21,7 @@ struct Layout {
     std::string etcDir;          // the settings folder
     std::string optDir;          // the package folder with models/
     std::string netsetupDir;     // the setup tools
+    std::string manDir;          // the manual pages (man5/sane-vordane5.5)
 };
 Layout Configured();
 
@@ -39,5 +41,8 @@ struct Outcome {
 // cmake --install of this tree with DESTDIR=staging, run under the given
 // umask.
 Outcome InstallStaged(const std::string& staging, mode_t mask);
+// The lines of this tree's install_manifest.txt, as its latest install
+// wrote them (paths without DESTDIR).
+std::vector<std::string> Manifest();
 
 }  // namespace installtest

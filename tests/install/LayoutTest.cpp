@@ -1,9 +1,10 @@
 // The staged install (DESTDIR, umask 0): exactly the files and folders of
 // the layout, nothing writable by others, the installed libraries the ones
 // this tree built, the loader's and SANE's lists naming the final folders;
-// a second install keeps the user's settings file; and the terminal setup
-// tool, started through its link in the programs folder, finds its
-// companion files beside its real folder.
+// install_manifest.txt naming exactly the files and links written; a second
+// install keeps the user's settings file (and leaves it out of the
+// manifest); and the terminal setup tool, started through its link in the
+// programs folder, finds its companion files beside its real folder.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -63,6 +64,7 @@ std::map<std::string, char> Expected(const Layout& l)
     kinds[l.ldconfDir + "/vordane5.conf"] = 'f';
     kinds[l.etcDir + "/kavrun5.ini"] = 'f';
     kinds[l.optDir + "/models"] = 'd';
+    kinds[l.manDir + "/man5/sane-vordane5.5"] = 'f';
     for (const char* tool : {"netsetup-cli", "netsetup-gtk"}) {
         kinds[l.netsetupDir + "/" + tool] = 'f';
         if (l.toolLinks) {
@@ -134,6 +136,22 @@ TEST_F(StagedInstall, TheTreeHoldsTheLayoutAndNothingElse)
     }
 }
 
+// Removing what install_manifest.txt lists undoes the install: it names
+// every file and link below the staging folder, and nothing else.
+TEST_F(StagedInstall, TheManifestListsEveryFileTheInstallWrote)
+{
+    Install();
+    std::set<std::string> written;
+    for (const auto& [path, kind] : Walk(root_).kinds) {
+        if (kind != 'd') {
+            written.insert(path);
+        }
+    }
+    const std::vector<std::string> lines = installtest::Manifest();
+    EXPECT_EQ(written, std::set<std::string>(lines.begin(), lines.end()));
+    EXPECT_EQ(written.size(), lines.size()) << "a file listed twice";
+}
+
 TEST_F(StagedInstall, AnotherInstallKeepsTheSettingsFile)
 {
     Install();
@@ -143,6 +161,12 @@ TEST_F(StagedInstall, AnotherInstallKeepsTheSettingsFile)
     Install();
     EXPECT_EQ("LOG=3\n", ScratchDir::Read(settings));
     EXPECT_EQ(Template(), ScratchDir::Read(dist));
+    // The user's file is not the install's: removing what the manifest
+    // lists keeps it.
+    const std::vector<std::string> manifest = installtest::Manifest();
+    const std::set<std::string> listed(manifest.begin(), manifest.end());
+    EXPECT_EQ(1u, listed.count(layout_.etcDir + "/kavrun5.ini.dist"));
+    EXPECT_EQ(0u, listed.count(layout_.etcDir + "/kavrun5.ini"));
 
     // A settings file equal to the defaults needs no copy beside it.
     std::remove(dist.c_str());

@@ -4,12 +4,16 @@
 // LD_LIBRARY_PATH nor SANE_CONFIG_DIR set, find the installed libraries,
 // backend and settings file. Listing a scanner needs the engine object: that
 // case runs once libvexmor.so.3 exports CreateInstance, against the scanner
-// simulator on 127.0.0.x. Nothing of the machine's own tree changes.
+// simulator on 127.0.0.x. man finds the manual page. Removing what
+// install_manifest.txt lists, then ldconfig, leaves neither a loader entry
+// nor a backend SANE's dll backend would look for. Nothing of the machine's
+// own tree changes.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -64,6 +68,13 @@ if [ -n "$PRELOAD" ]; then
 fi
 SANE_DEBUG_DLL=4 timeout 60 scanimage -L >scanimage.out 2>scanimage.err
 echo $? >scanimage.rc
+unset LD_PRELOAD
+command -v man >/dev/null && man -w sane-vordane5 >man.txt 2>&1
+# The usual way to undo a CMake install.
+xargs rm -f <"$BUILD/install_manifest.txt"
+ldconfig
+ldconfig -p >ldconfig-after.txt
+SANE_DEBUG_DLL=4 timeout 60 scanimage -L >/dev/null 2>scanimage-after.err
 exit 0
 )SH";
 
@@ -92,6 +103,9 @@ struct Listing {
     int scanimageStatus = -1;
     std::string out;
     std::string err;
+    std::string manPage;           // man -w sane-vordane5 (empty without man)
+    std::string loaderCacheAfter;  // ldconfig -p after the uninstall
+    std::string errAfter;          // scanimage -L's dll messages after it
 };
 
 class SystemInstall : public testing::Test {
@@ -148,6 +162,9 @@ protected:
         run.scanimageStatus = rc.empty() ? -1 : std::atoi(rc.c_str());
         run.out = ScratchDir::Read(dir_ / "scanimage.out");
         run.err = ScratchDir::Read(dir_ / "scanimage.err");
+        run.manPage = ScratchDir::Read(dir_ / "man.txt");
+        run.loaderCacheAfter = ScratchDir::Read(dir_ / "ldconfig-after.txt");
+        run.errAfter = ScratchDir::Read(dir_ / "scanimage-after.err");
         return run;
     }
 
@@ -180,6 +197,20 @@ TEST_F(SystemInstall, TheLoaderAndScanimageFindTheInstalledFiles)
         EXPECT_NE(std::string::npos, run.err.find(layout_.libDir + "/libvexmor.so.3: undefined symbol: CreateInstance"))
             << run.err;
     }
+    if (access("/usr/bin/man", X_OK) == 0 &&
+        (layout_.manDir == "/usr/local/share/man" || layout_.manDir == "/usr/share/man")) {
+        // man may name it through a link (/usr/local/man -> share/man).
+        std::string found = run.manPage.substr(0, run.manPage.find('\n'));
+        EXPECT_EQ(std::filesystem::weakly_canonical(layout_.manDir + "/man5/sane-vordane5.5"),
+                  std::filesystem::weakly_canonical(found))
+            << run.manPage;
+    }
+    // Uninstalled by the manifest: the loader knows none of the names, and
+    // SANE's dll backend no longer looks for "vordane5".
+    EXPECT_FALSE(run.loaderCacheAfter.empty());
+    EXPECT_EQ(std::string::npos, run.loaderCacheAfter.find("vordane5")) << run.loaderCacheAfter;
+    EXPECT_NE(std::string::npos, run.errAfter.find("[dll]")) << run.errAfter;
+    EXPECT_EQ(std::string::npos, run.errAfter.find("vordane5")) << run.errAfter;
 }
 
 TEST_F(SystemInstall, ScanimageListsASimulatedScanner)

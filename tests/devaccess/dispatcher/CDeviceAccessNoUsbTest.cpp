@@ -1,4 +1,5 @@
-// The dispatcher when only the network plug-in can be found.
+// The dispatcher when only the network plug-in can be found: it takes its
+// plug-ins from a folder that holds only the network stub.
 #include <gtest/gtest.h>
 
 #include "tests/devaccess/dispatcher/DispatcherTestSupport.h"
@@ -8,6 +9,9 @@ namespace {
 
 TEST_F(DispatcherTest, MissingUsbPluginFailsEnumerationWithAnEmptyList)
 {
+#ifndef VEXMOR_TEST_HOOKS
+    GTEST_SKIP() << "built without VEXMOR_TEST_HOOKS: the loader's search would find an installed USB plug-in";
+#endif
     pluginlog::Set("net.EnumerateDevices.records", 2);
     std::unique_ptr<vscore::IDeviceAccess> dispatcher = NewDispatcher();
     const std::vector<vscore::_ENUM_DEV_INFO>* list = nullptr;

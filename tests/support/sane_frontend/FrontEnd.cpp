@@ -183,6 +183,12 @@ Result FrontEnd::Run(const std::vector<std::string>& argv, int timeoutSeconds)
     libraryPath.push_back(SANE_FRONTEND_FAKE_LIBUSB_DIR);
     std::string env = "export SANE_CONFIG_DIR=./sane\n";
     env += "export LD_LIBRARY_PATH=" + Quote(Join(libraryPath, ":")) + "\n";
+    if (engineDirs_.empty()) {
+        // The backend of a test build takes the engine from this empty
+        // folder alone: the loader's own search would find an installed one.
+        mkdir((dir_ / "no-engine").c_str(), 0755);
+        env += "export VEXMOR_TEST_LIBRARY_DIR=" + Quote(dir_ / "no-engine") + "\n";
+    }
     env += "export VEXMOR_FAKE_ENGINE_SCRIPT=./engine.script VEXMOR_FAKE_ENGINE_LEDGER=./ledger\n";
     env += "export FAKE_LIBUSB_DEVICES=./usb.devices\n";
     std::vector<std::string> preload;

@@ -60,7 +60,8 @@ public:
     void Engine(const std::string& script);
     void UsbDevices(const std::string& lines);
     // The folders searched for "libvexmor.so.3" (the fake engine's by
-    // default; an empty list leaves the engine out).
+    // default; an empty list leaves the engine out, also when one is
+    // installed, in a backend built with VEXMOR_TEST_HOOKS).
     void EngineDirs(const std::vector<std::string>& dirs);
     void Env(const std::string& name, const std::string& value);
     // A library the program loads first (after the sanitizer runtimes of a
