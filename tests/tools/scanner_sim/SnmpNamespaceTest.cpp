@@ -15,6 +15,18 @@ namespace {
 
 using scanner_sim::Simulator;
 
+// For a device that answers: far above any delay of a busy machine (the
+// first request on a new LAN also waits for its address resolution), so a
+// late answer is never taken for a lost one.
+vscore::NetTimings Patient()
+{
+    vscore::NetTimings t;
+    t.snmpAnswerWaitMs = 3000;
+    t.presenceRetryWaitMs = 50;
+    return t;
+}
+
+// For a device that stays silent: the tries run out soon.
 vscore::NetTimings Short()
 {
     vscore::NetTimings t;
@@ -46,7 +58,7 @@ TEST(SimulatorOnALan, PresenceAndDiscoveryAnswerWithTheProfile)
     ASSERT_TRUE(sim.ServeSnmp(161, error, &lan.Device(0))) << error;
     std::string const address = nettest::TestLan::DeviceAddress(0);
 
-    vscore::CNetDeviceAccess access(Short());
+    vscore::CNetDeviceAccess access(Patient());
     uint32_t presence = 1;
     const std::vector<vscore::_ENUM_DEV_INFO>* list = nullptr;
     unsigned count = 0;
@@ -74,13 +86,14 @@ TEST(SimulatorOnALan, PresenceAndDiscoveryAnswerWithTheProfile)
 
     // Silent: the presence check gives up.
     ASSERT_TRUE(sim.Inject("snmp-silent", error)) << error;
+    vscore::CNetDeviceAccess impatient(Short());
     ASSERT_TRUE(lan.Client().RunInside(
         [&] {
             vscore::_DEV_IDENTIFIER id{};
             id.kind = vscore::DEVID_KIND_ADDRESS;
             id.devif = vscore::DEVIF_NET;
             id.name = address.c_str();
-            presence = access.ConfirmConnection(id);
+            presence = impatient.ConfirmConnection(id);
         },
         error))
         << error;
