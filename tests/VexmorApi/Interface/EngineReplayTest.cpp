@@ -278,6 +278,14 @@ mock_recording::Bytes ProgressiveDeclaring(uint16_t width, uint16_t height)
     return jpeg;
 }
 
+// The stream with bytes before its frame header's marker, which a decoder
+// passes over.
+mock_recording::Bytes Behind(const mock_recording::Bytes& before, mock_recording::Bytes jpeg)
+{
+    jpeg.insert(jpeg.begin() + 89, before.begin(), before.end());
+    return jpeg;
+}
+
 // One gray page of one JPEG block as each generation sends it: the page's
 // size (1240 x rows), the block with rows as its line count, the page's end
 // and the job's end.
@@ -308,10 +316,9 @@ mock_recording::Bytes Gen1JpegPage(const mock_recording::Bytes& jpeg, uint32_t r
 
 // A progressive frame is bounded like a baseline one before anything is
 // decoded: 20000 x 20000 fails at once with the data error without growing
-// the engine. Within the bounds it is decoded, and its rows must all come
-// from the stream: a frame of 1240 x 1754 whose scans hold 16 x 16 pixels
-// fails the page instead of giving rows the device never sent, while the
-// same scans under their own 16 x 16 frame give the page.
+// the engine, also where stray and fill bytes stand before its marker. Within the bounds it is decoded, and its rows
+// must all come from the stream: a frame of 1240 x 1754 whose scans hold 16 x 16 pixels fails the page instead of
+// giving rows the device never sent, while the same scans under their own 16 x 16 frame give the page.
 TEST_F(EngineReplay, AProgressiveFrameIsBoundedAndItsRowsMustComeFromTheStream)
 {
     struct Case {
@@ -322,6 +329,8 @@ TEST_F(EngineReplay, AProgressiveFrameIsBoundedAndItsRowsMustComeFromTheStream)
     };
     const Case cases[] = {
         {"20000 x 20000", ProgressiveDeclaring(20000, 20000), 16, 0x40401010},
+        {"20000 x 20000 behind stray and fill bytes",
+         Behind({0x00, 0x12, 0xFF, 0xFF}, ProgressiveDeclaring(20000, 20000)), 16, 0x40401010},
         {"1240 x 1754 holding 16 x 16", ProgressiveDeclaring(1240, 1754), 1754, 0x30402001},
         {"16 x 16", kProgressive16, 16, 0},
     };
