@@ -71,8 +71,9 @@ private:
     ~FileManager() override;
 
     // The folder's lock file, made under a name of its own, locked and only
-    // then given kLockFileName; its descriptor, or -1 where the file system
-    // cannot lock (the folder then has no lock file and is never swept).
+    // then given kLockFileName; its descriptor, or -1 where that fails (the
+    // file system cannot lock: the folder then has no lock file and is never
+    // swept). Never throws.
     static int LockTemporaryDirectory(std::string const& directory);
     static void UnlockTemporaryDirectory(int lockFd);
     // The folder the exit hook removes (this process's), and no longer.

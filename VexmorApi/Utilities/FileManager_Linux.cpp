@@ -208,8 +208,7 @@ int FileManager::LockTemporaryDirectory(std::string const& directory)
 {
     int dirFd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (dirFd < 0) {
-        VEXMOR_THROW(kOrigin, "LockTemporaryDirectory", Exception::FailedToOperateDirectory,
-                     "failed to lock directory: " + directory);
+        return -1;
     }
     int lockFd = openat(dirFd, kLockStagingName, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (lockFd >= 0 &&
@@ -250,9 +249,9 @@ void FileManager::RemoveAbandonedTemporaryDirectories(std::string const& root)
         }
         int const lockFd = openat(dirFd, kLockFileName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         struct stat lock;
-        // The lock is held while the folder goes: no other sweep takes it
-        // meanwhile, and once its file is gone the folder reads as unlocked
-        // to no one.
+        // The lock is held while the folder goes, so no other sweep takes
+        // it meanwhile; once the lock file is gone, a sweep finds none and
+        // leaves whatever is still there alone.
         if (lockFd >= 0 && fstat(lockFd, &lock) == 0 && S_ISREG(lock.st_mode) && lock.st_uid == user &&
             flock(lockFd, LOCK_EX | LOCK_NB) == 0) {
             int const contentsFd = dup(dirFd);
