@@ -21,25 +21,24 @@ ErrorContext* ContextOf(CommonFields* cinfo) { return reinterpret_cast<ErrorCont
 // Fatal error: leave the library.
 void ErrorExit(CommonFields* cinfo) { longjmp(ContextOf(cinfo)->jump, 1); }
 
-// Warnings are counted, never printed. A warning raised while the source
-// refills is the library ending a stream that ran dry; a data warning after
-// that means the decoder wanted bytes the stream did not have. A data
-// warning while rows are decoded (a marker or a bad code inside the scan
-// data) means the library made up the rows from there on.
+// Warnings are counted, never printed, and each one fails the decode, with
+// one exception: the warning the source raises while it refills, when the
+// stream has run dry and the library ends it with an end marker of its own
+// (JWRN_JPEG_EOF), once row reading has begun. A stream that lacks only its
+// end marker meets it there; a decoder that then still wanted bits raises a
+// data warning of its own (JWRN_HIT_MARKER), which fails. Before the rows
+// (while the header is read, or while decompression starts and absorbs every
+// scan of a progressive or multi-scan frame) a dry source means scans the
+// stream never held, so it fails too.
 void EmitMessage(CommonFields* cinfo, int level)
 {
     if (level >= 0)
         return;
     ErrorContext* ctx = ContextOf(cinfo);
     ctx->mgr.num_warnings++;
-    if (ctx->inFill) {
-        ctx->sourceExhausted = true;
+    if (ctx->inFill && ctx->readingRows)
         return;
-    }
-    if (ctx->sourceExhausted)
-        ctx->warningsAfterExhausted++;
-    if (ctx->readingRows)
-        ctx->warningsInRows++;
+    ctx->failingWarnings++;
 }
 
 void OutputMessage(CommonFields*) {}
@@ -227,7 +226,7 @@ void TTLibJpeg<Abi>::DecodeSteps(void* p)
     job.ctx->libraryFill = cinfo->src->fill_input_buffer;
     cinfo->src->fill_input_buffer = FillInputBuffer;
 
-    if (lib.m_readHeader(cinfo, 1) != jpegabi::kHeaderOk)
+    if (lib.m_readHeader(cinfo, 1) != jpegabi::kHeaderOk || job.ctx->failingWarnings != 0)
         return;
     if (cinfo->num_components != 1 && cinfo->num_components != 3)
         return;
@@ -236,7 +235,7 @@ void TTLibJpeg<Abi>::DecodeSteps(void* p)
     if (RowBytes(cinfo->image_width, static_cast<uint64_t>(cinfo->num_components)) * cinfo->image_height >
         kMaxDecodedBytes)
         return;
-    if (!lib.m_startDecompress(cinfo))
+    if (!lib.m_startDecompress(cinfo) || job.ctx->failingWarnings != 0)
         return;
     const int components = cinfo->output_components;
     if (components != 1 && components != 3)
@@ -262,19 +261,18 @@ void TTLibJpeg<Abi>::DecodeSteps(void* p)
     job.ctx->readingRows = true;
     while (job.rowsRead < job.height) {
         unsigned char* row = job.rows + job.rowsRead * job.stride;
-        if (lib.m_readScanlines(cinfo, &row, 1) != 1)
+        // Rows filled in after the data ran out or went bad are not the page.
+        if (lib.m_readScanlines(cinfo, &row, 1) != 1 || job.ctx->failingWarnings != 0)
             return;
         if (pad)
             memset(row + used, 0, static_cast<size_t>(job.stride - used));
         job.rowsRead++;
     }
-    job.ctx->readingRows = false;
-    // Rows filled in after the data ran out or went bad are not the page.
-    if (job.ctx->warningsAfterExhausted != 0 || job.ctx->warningsInRows != 0)
+    // The markers after the scan: a further scan, bytes that are no marker
+    // or a fatal error there fail the page as well.
+    if (!lib.m_finishDecompress(cinfo) || job.ctx->failingWarnings != 0)
         return;
     job.complete = true;
-    // Trailing markers only: a failure here no longer affects the rows.
-    lib.m_finishDecompress(cinfo);
 }
 
 template <class Abi>

@@ -66,7 +66,8 @@ public:
     // data/length (needs HasMemorySource). Answers the rows (gray or red,
     // green, blue as the library delivers them), owned by the binder until
     // the next decode or release, and fills out; null when the library is not
-    // bound, the stream is broken or ends before its last row, it has other
+    // bound, the stream is broken or ends before its last row, the library
+    // warns about it at any stage (header, start, rows, end), it has other
     // than 1 or 3 components, or its size exceeds kMaxDecodedBytes. A stream
     // that lacks only its end marker after all rows decodes. With a target,
     // the rows go straight into the target's block (the padding of each row

@@ -107,16 +107,14 @@ struct alignas(8) CompressT {
 
 // Error manager of one codec call: the library's manager first (the library
 // sees only that), then what the binder needs to jump back out of a fatal
-// error and to tell a stream that ended early.
+// error and to tell the warnings that fail a decode.
 struct ErrorContext {
     ErrorMgr mgr;
     jmp_buf jump;
     int (*libraryFill)(CommonFields* cinfo);  // the source manager's own refill
     bool inFill;                              // inside libraryFill
-    bool sourceExhausted;                     // the source ran dry and was ended by the library
-    unsigned long warningsAfterExhausted;     // data warnings issued after that
-    bool readingRows;                         // between the first and the last row read
-    unsigned long warningsInRows;             // data warnings issued meanwhile, outside refills
+    bool readingRows;                         // from the first row read on
+    unsigned long failingWarnings;            // warnings that fail the decode
 };
 
 }  // namespace jpegabi

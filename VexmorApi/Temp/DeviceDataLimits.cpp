@@ -101,6 +101,53 @@ DeviceDataLimits DeviceDataLimits::For(const VS_SCANNER_CAPABILITY& capability, 
     return limits;
 }
 
+bool JpegFrame::Find(const unsigned char* data, size_t size, JpegFrame& frame)
+{
+    if (data == nullptr || size < 2 || data[0] != 0xFF || data[1] != 0xD8) {
+        return false;
+    }
+    size_t pos = 2;
+    for (;;) {
+        // The next marker: anything up to a 0xFF is passed over, then the
+        // fill bytes; 0xFF 0x00 is no marker.
+        while (pos < size && data[pos] != 0xFF) {
+            ++pos;
+        }
+        while (pos < size && data[pos] == 0xFF) {
+            ++pos;
+        }
+        if (pos >= size) {
+            return false;
+        }
+        uint8_t const code = data[pos++];
+        if (code == 0x00 || code == 0x01 || (code >= 0xD0 && code <= 0xD7)) {
+            continue;  // stuffed zero, TEM and RSTn: no length
+        }
+        if (code == 0xD8 || code == 0xD9 || code == 0xDA) {
+            return false;  // SOI again, EOI or SOS before any frame
+        }
+        if (size - pos < 2) {
+            return false;
+        }
+        unsigned const length = (unsigned{data[pos]} << 8) | data[pos + 1];
+        bool const isFrame = code >= 0xC0 && code <= 0xCF && code != 0xC4 && code != 0xC8 && code != 0xCC;
+        if (isFrame) {
+            // Length, precision, height, width and component count.
+            if (size - pos < 8) {
+                return false;
+            }
+            frame.offset = pos - 2;
+            frame.marker = code;
+            frame.height = (uint32_t{data[pos + 3]} << 8) | data[pos + 4];
+            frame.width = (uint32_t{data[pos + 5]} << 8) | data[pos + 6];
+            frame.components = data[pos + 7];
+            return true;
+        }
+        // A length below 2 is taken as 2: only the length field is passed.
+        pos += std::max(length, 2u);
+    }
+}
+
 uint64_t LargestPageImageBytes(const VS_SCANNER_PARAMETERS& request, const VS_SCANNER_CAPABILITY& capability)
 {
     VS_SCANNER_PARAMETERS const adjusted = CAdjustScanSetting::ConvertUserSetting(request, capability);

@@ -4,6 +4,7 @@
 // scan request would make the engine hold for one page.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "VexmorApi/ScannerCapability.h"
@@ -34,6 +35,24 @@ struct DeviceDataLimits {
     // does not give, or a zero resolution, is bounded only by the byte
     // container.
     static DeviceDataLimits For(const VS_SCANNER_CAPABILITY& capability, AXIS resolution);
+};
+
+// The frame header of a JPEG stream as a decoder meets it, for the size check
+// of a received page: the first start-of-frame marker of any kind (SOF0 to
+// SOF15 but DHT 0xC4, JPG 0xC8 and DAC 0xCC) before the first scan. The
+// markers are walked the way a decoder reads them: SOI first; bytes before a
+// marker and the fill bytes 0xFF are passed over; RSTn and TEM carry no
+// length; every other segment is stepped over by its length field.
+struct JpegFrame {
+    size_t offset = 0;   // of the marker's 0xFF in the stream
+    uint8_t marker = 0;  // 0xC0 ... 0xCF
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t components = 0;
+
+    // False when the stream does not start with SOI, reaches a scan or its
+    // end before a frame header, or ends inside the frame header's fields.
+    static bool Find(const unsigned char* data, size_t size, JpegFrame& frame);
 };
 
 // The most bytes one page of the request makes the engine hold as one image:

@@ -590,10 +590,23 @@ bool CReadThread_base::FitsDevice(Page& page, const DeviceDataLimits& limits)
         std::unique_ptr<DeviceImageJpeg> jpeg = page.GetDeviceImageJpeg();
         unsigned char const* const stream = jpeg->GetBlockPointer();
         size_t const size = jpeg->GetBlockSize();
-        bool const fits =
-            FitsDevice("image width", jpeg->GetWidth(), limits.maxWidth) &&
-            FitsDevice("JPEG width", stream ? CJpegHeader::GetWidthPix(stream, size) : 0, limits.maxWidth) &&
-            FitsDevice("JPEG height", stream ? CJpegHeader::GetHeightPix(stream, size) : 0, limits.maxHeight);
+        bool fits = FitsDevice("image width", jpeg->GetWidth(), limits.maxWidth);
+        // The frame a decoder will take, whatever its kind (baseline,
+        // progressive, arithmetic ...): a decoder allocates by its size. A
+        // stream with bytes but no frame a decoder could take is refused too.
+        JpegFrame frame;
+        if (fits && stream != nullptr && size != 0) {
+            if (!JpegFrame::Find(stream, size, frame)) {
+                uint16_t const pageNo = NextPageNo();
+                g_ReadLog.WriteLog(1, "Error: The device's JPEG stream has no frame header. Page No = %d", pageNo);
+                m_scanError->SetErr(READTHREAD_DATA_ERROR, pageNo);
+                m_unreadable.store(true);
+                fits = false;
+            } else {
+                fits = FitsDevice("JPEG width", frame.width, limits.maxWidth) &&
+                       FitsDevice("JPEG height", frame.height, limits.maxHeight);
+            }
+        }
         page.SetImage(std::move(jpeg));
         return fits;
     }

@@ -11,16 +11,25 @@ namespace {
 constexpr char kOrigin[] = "VexmorApi/Utilities/FileManager";
 }  // namespace
 
-FileManager::FileManager() : temporaryDirectory_(CreateTemporaryDirectory(Path::GetTempDirectoryPath())) {}
+FileManager::FileManager()
+{
+    std::string const root = Path::GetTempDirectoryPath();
+    RemoveAbandonedTemporaryDirectories(root);
+    temporaryDirectory_ = CreateTemporaryDirectory(root);
+    lockFd_ = LockTemporaryDirectory(temporaryDirectory_);
+    RemoveAtExit(temporaryDirectory_);
+}
 
 FileManager::~FileManager()
 {
+    KeepAtExit(temporaryDirectory_);
     try {
         if (ExistsDirectory(temporaryDirectory_)) {
             RemoveDirectory(temporaryDirectory_);
         }
     } catch (...) {
     }
+    UnlockTemporaryDirectory(lockFd_);
 }
 
 std::string FileManager::CreateTemporaryFilePath()

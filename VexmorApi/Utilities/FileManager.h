@@ -42,6 +42,16 @@ public:
     // with mode 0700, taking the first number whose name is free; an existing
     // entry of that name is never reused. Returns its path.
     static std::string CreateTemporaryDirectory(std::string const& root);
+    // The lock file in each temporary folder of a manager: locked (flock)
+    // from the moment it has this name until the manager or its process
+    // ends, so a folder whose lock file can be locked belongs to no one.
+    static constexpr char kLockFileName[] = ".lock";
+    // Removes the temporary folders under root that a manager of a process
+    // now gone left behind (the process was killed or crashed): real folders
+    // of that name, of this user, whose lock file is there and not locked.
+    // A folder without a lock file, and any folder whose lock is held, in
+    // this process or another, stays. Never throws; any thread.
+    static void RemoveAbandonedTemporaryDirectories(std::string const& root);
 
     // The path of the next temporary file in the manager's folder,
     // "%010d.tmp" by a counter (a stale file of that name is removed). The
@@ -51,12 +61,27 @@ public:
     std::string GetTemporaryDirectoryPath() const { return temporaryDirectory_; }
 
 private:
-    // Makes the temporary folder under Path::GetTempDirectoryPath().
+    // Clears away what managers of ended processes left under
+    // Path::GetTempDirectoryPath(), makes the temporary folder there and
+    // locks it. A normal exit of the process that made it (not of a forked
+    // child) removes the folder when the manager has not: the process-exit
+    // hook, registered once per process.
     FileManager();
     // Removes the temporary folder with its contents; never throws.
     ~FileManager() override;
 
+    // The folder's lock file, made under a name of its own, locked and only
+    // then given kLockFileName; its descriptor, or -1 where that fails (the
+    // file system cannot lock: the folder then has no lock file and is never
+    // swept). Never throws.
+    static int LockTemporaryDirectory(std::string const& directory);
+    static void UnlockTemporaryDirectory(int lockFd);
+    // The folder the exit hook removes (this process's), and no longer.
+    static void RemoveAtExit(std::string const& directory);
+    static void KeepAtExit(std::string const& directory);
+
     std::mutex mutex_;
-    std::string const temporaryDirectory_;
-    int counter_ = 0;  // guarded by mutex_
+    std::string temporaryDirectory_;  // set by the constructor only
+    int lockFd_ = -1;                 // the folder's lock file, held for the manager's life
+    int counter_ = 0;                 // guarded by mutex_
 };

@@ -1,13 +1,19 @@
 // Folder operations of the file manager over POSIX: existence, creation,
-// link-safe recursive removal, listing and the private temporary folder.
+// link-safe recursive removal, listing, the private temporary folder with its
+// lock, the sweep of folders whose process is gone and the process-exit hook.
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "VexmorApi/Utilities/Exception.h"
 #include "VexmorApi/Utilities/FileManager.h"
@@ -82,7 +88,183 @@ void RemoveContents(int dirFd, std::string const& path, char const* function)
     }
 }
 
+constexpr char kTemporaryPrefix[] = "Vexmor.FileManager.Temporary.";
+// The lock file's name until it is locked: a sweep never takes it for a lock.
+constexpr char kLockStagingName[] = ".lock.new";
+
+// Empties the directory open at dirFd (owned by this call) as RemoveContents
+// does, without throwing; false when anything stayed.
+bool EmptyQuietly(int dirFd)
+{
+    DIR* dir = fdopendir(dirFd);
+    if (dir == nullptr) {
+        close(dirFd);
+        return false;
+    }
+    bool emptied = true;
+    while (dirent* entry = readdir(dir)) {
+        if (IsDotOrDotDot(entry->d_name)) {
+            continue;
+        }
+        if (IsRealDirectory(dirfd(dir), entry)) {
+            int childFd = openat(dirfd(dir), entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            emptied = childFd >= 0 && EmptyQuietly(childFd) && emptied;
+            emptied = unlinkat(dirfd(dir), entry->d_name, AT_REMOVEDIR) == 0 && emptied;
+        } else {
+            emptied = unlinkat(dirfd(dir), entry->d_name, 0) == 0 && emptied;
+        }
+    }
+    closedir(dir);
+    return emptied;
+}
+
+// Removes the folder at path (a link is not followed) with everything in
+// it; a writer that adds a file meanwhile makes it try again, a few times.
+// Only system calls: safe while the process ends.
+void RemoveDirectoryQuietly(char const* path)
+{
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        int dirFd = open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (dirFd < 0) {
+            return;  // gone already
+        }
+        EmptyQuietly(dirFd);
+        if (rmdir(path) == 0 || errno == ENOENT) {
+            return;
+        }
+    }
+}
+
+// A name the manager gives its folders: the prefix and ten digits.
+bool IsTemporaryDirectoryName(char const* name)
+{
+    size_t const prefix = sizeof kTemporaryPrefix - 1;
+    if (std::strncmp(name, kTemporaryPrefix, prefix) != 0 || std::strlen(name) != prefix + 10) {
+        return false;
+    }
+    for (size_t i = prefix; i < prefix + 10; ++i) {
+        if (name[i] < '0' || name[i] > '9') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The folder the exit hook removes. Plain data that no destructor touches,
+// so the hook may run at any point of the process's end; the path is taken
+// out under the mutex, so it is removed at most once.
+struct ExitRemoval {
+    pthread_mutex_t mutex;
+    std::atomic<pid_t> owner;  // the process that made the folder
+    bool registered;           // guarded by mutex
+    char path[PATH_MAX];       // guarded by mutex; empty: nothing to remove
+};
+ExitRemoval g_exitRemoval = {PTHREAD_MUTEX_INITIALIZER, {0}, false, {}};
+
+// The process-exit hook (atexit; in the shared engine library also run when
+// the library is unloaded). A forked child that exits leaves the folder to
+// the process that made it.
+void RemoveTemporaryDirectoryAtExit()
+{
+    if (g_exitRemoval.owner.load() != getpid()) {
+        return;
+    }
+    char path[PATH_MAX];
+    pthread_mutex_lock(&g_exitRemoval.mutex);
+    std::memcpy(path, g_exitRemoval.path, sizeof path);
+    g_exitRemoval.path[0] = '\0';
+    pthread_mutex_unlock(&g_exitRemoval.mutex);
+    if (path[0] != '\0') {
+        RemoveDirectoryQuietly(path);
+    }
+}
+
 }  // namespace
+
+void FileManager::RemoveAtExit(std::string const& directory)
+{
+    if (directory.size() >= PATH_MAX) {
+        return;  // no path the system takes; nothing is made under it
+    }
+    pthread_mutex_lock(&g_exitRemoval.mutex);
+    std::memcpy(g_exitRemoval.path, directory.c_str(), directory.size() + 1);
+    g_exitRemoval.owner.store(getpid());
+    if (!g_exitRemoval.registered) {
+        g_exitRemoval.registered = std::atexit(RemoveTemporaryDirectoryAtExit) == 0;
+    }
+    pthread_mutex_unlock(&g_exitRemoval.mutex);
+}
+
+void FileManager::KeepAtExit(std::string const& directory)
+{
+    pthread_mutex_lock(&g_exitRemoval.mutex);
+    if (directory == g_exitRemoval.path) {
+        g_exitRemoval.path[0] = '\0';
+    }
+    pthread_mutex_unlock(&g_exitRemoval.mutex);
+}
+
+int FileManager::LockTemporaryDirectory(std::string const& directory)
+{
+    int dirFd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dirFd < 0) {
+        return -1;
+    }
+    int lockFd = openat(dirFd, kLockStagingName, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (lockFd >= 0 &&
+        (flock(lockFd, LOCK_EX | LOCK_NB) != 0 || renameat(dirFd, kLockStagingName, dirFd, kLockFileName) != 0)) {
+        close(lockFd);
+        unlinkat(dirFd, kLockStagingName, 0);
+        lockFd = -1;
+    }
+    close(dirFd);
+    return lockFd;
+}
+
+void FileManager::UnlockTemporaryDirectory(int lockFd)
+{
+    if (lockFd >= 0) {
+        close(lockFd);
+    }
+}
+
+void FileManager::RemoveAbandonedTemporaryDirectories(std::string const& root)
+{
+    DirStream stream(opendir(root.c_str()));
+    if (!stream.dir) {
+        return;
+    }
+    int const rootFd = dirfd(stream.dir);
+    uid_t const user = geteuid();
+    while (dirent* entry = readdir(stream.dir)) {
+        struct stat info;
+        if (!IsTemporaryDirectoryName(entry->d_name) ||
+            fstatat(rootFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(info.st_mode) ||
+            info.st_uid != user) {
+            continue;
+        }
+        int const dirFd = openat(rootFd, entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (dirFd < 0) {
+            continue;
+        }
+        int const lockFd = openat(dirFd, kLockFileName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        struct stat lock;
+        // The lock is held while the folder goes, so no other sweep takes
+        // it meanwhile; once the lock file is gone, a sweep finds none and
+        // leaves whatever is still there alone.
+        if (lockFd >= 0 && fstat(lockFd, &lock) == 0 && S_ISREG(lock.st_mode) && lock.st_uid == user &&
+            flock(lockFd, LOCK_EX | LOCK_NB) == 0) {
+            int const contentsFd = dup(dirFd);
+            if (contentsFd >= 0 && EmptyQuietly(contentsFd)) {
+                unlinkat(rootFd, entry->d_name, AT_REMOVEDIR);
+            }
+        }
+        if (lockFd >= 0) {
+            close(lockFd);
+        }
+        close(dirFd);
+    }
+}
 
 bool FileManager::ExistsDirectory(std::string const& path)
 {

@@ -19,7 +19,18 @@ std::string Path::GetDesktopDirectoryPath()
     return home ? home : "";
 }
 
-std::string Path::GetTempDirectoryPath() { return VEXMOR_TEMP_DIR; }
+std::string Path::GetTempDirectoryPath()
+{
+#ifdef VEXMOR_TEST_HOOKS
+    // A test build lets a test keep the engine's temporary folders in a
+    // folder of its own (an absolute path).
+    char const* folder = std::getenv("VEXMOR_TEST_TEMP_DIR");
+    if (folder != nullptr && folder[0] == '/') {
+        return folder;
+    }
+#endif
+    return VEXMOR_TEMP_DIR;
+}
 
 std::string Path::GetCurrentDirectoryPath()
 {

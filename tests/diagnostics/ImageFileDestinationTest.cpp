@@ -19,6 +19,7 @@
 #include "ScratchDir.h"
 #include "VexmorApi/Utilities/FileManager.h"
 #include "diagnostics/ImageFile.h"
+#include "tests/VexmorApi/Utilities/TemporaryFiles.h"
 
 namespace {
 
@@ -58,7 +59,7 @@ protected:
     void TearDown() override
     {
         if (!IsSkipped()) {
-            EXPECT_TRUE(std::filesystem::is_empty(Staging()));
+            EXPECT_TRUE(TemporaryFilesLeft().empty());
         }
         Singleton<FileManager>::Destroy();
     }

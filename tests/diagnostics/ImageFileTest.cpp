@@ -13,6 +13,7 @@
 #include "ScratchDir.h"
 #include "VexmorApi/Utilities/FileManager.h"
 #include "diagnostics/ImageFile.h"
+#include "tests/VexmorApi/Utilities/TemporaryFiles.h"
 #include "vdtcl/CTCnvImage.h"
 
 namespace {
@@ -51,7 +52,7 @@ protected:
     {
         // Nothing staged may be left behind; the folder goes with the manager.
         std::string const staging = Singleton<FileManager>::GetInstance()->GetTemporaryDirectoryPath();
-        EXPECT_TRUE(std::filesystem::is_empty(staging));
+        EXPECT_TRUE(TemporaryFilesLeft().empty()) << staging;
         Singleton<FileManager>::Destroy();
     }
     ImageFile::Parameter Param(int format, std::string const& name, bool numbered) const
@@ -204,7 +205,7 @@ TEST_F(ImageFileTest, AFailedPageEndsTheDocument)
     for (TestPage const* bad : {&shortPage, &unpadded}) {
         ASSERT_TRUE(file.Save(vscore::TRUEGRAY, good.record, false));
         EXPECT_FALSE(file.Save(vscore::TRUEGRAY, bad->record, false));
-        EXPECT_TRUE(std::filesystem::is_empty(Singleton<FileManager>::GetInstance()->GetTemporaryDirectoryPath()));
+        EXPECT_TRUE(TemporaryFilesLeft().empty());
         vdtcl::CTCnvImage other;
         vdtcl::CTImgDataBox box;
         ASSERT_TRUE(box.AllocImageDataMemory(8, 8, vdtcl::CTImgDataInfo::kColorGray, 0));

@@ -1,12 +1,14 @@
 // JPEG header access on arbitrary bytes: the getters never read outside the
 // block, a found segment lies wholly in it, and patching the height of a copy
-// changes only the two height bytes of its frame header.
+// changes only the two height bytes of its frame header. The size check's
+// frame lookup reports a frame of any kind whose fields lie in the block.
 #include <cstring>
 #include <initializer_list>
 #include <memory>
 
 #include "FuzzInput.h"
 #include "VexmorApi/Pages/JpegHeader.h"
+#include "VexmorApi/Temp/DeviceDataLimits.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size)
 {
@@ -21,6 +23,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size)
             size_t const at = static_cast<size_t>(segment - p);
             Check(at >= 2 && at + 2 + CJpegHeader::GetSegmentDataLength(segment, size - at) <= size);
         }
+    }
+    vscore::JpegFrame frame;
+    if (vscore::JpegFrame::Find(p, size, frame)) {
+        unsigned char const* f = p + frame.offset;
+        Check(frame.offset >= 2 && frame.offset + 10 <= size && f[0] == 0xFF && f[1] == frame.marker);
+        Check(frame.marker >= 0xC0 && frame.marker <= 0xCF && frame.marker != 0xC4 && frame.marker != 0xC8 &&
+              frame.marker != 0xCC);
+        Check(frame.height == (unsigned{f[5]} << 8 | f[6]) && frame.width == (unsigned{f[7]} << 8 | f[8]) &&
+              frame.components == f[9]);
     }
 
     std::unique_ptr<unsigned char[]> const copy = ExactCopy(input, size);

@@ -12,6 +12,7 @@
 #include "FakeScnImgProc.h"
 #include "VexmorApi/ImageEnhance/VdScnImgProcessor.h"
 #include "VexmorApi/Utilities/FileManager.h"
+#include "tests/VexmorApi/Utilities/TemporaryFiles.h"
 
 namespace {
 
@@ -29,10 +30,7 @@ std::string TemporaryFolder() { return Singleton<FileManager>::GetInstance()->Ge
 
 class Bridge : public ::testing::Test {
 protected:
-    void TearDown() override
-    {
-        EXPECT_TRUE(std::filesystem::is_empty(TemporaryFolder())) << "temporary files left behind";
-    }
+    void TearDown() override { EXPECT_TRUE(TemporaryFilesLeft().empty()) << "temporary files left behind"; }
 };
 
 // A 24-bit page whose top half is black and whose bottom half is white.
@@ -148,7 +146,7 @@ TEST_F(Bridge, FailedRunsKeepTheInputPageAndReportTheirCode)
         unsigned int result = 0;
         EXPECT_EQ(VdScnImgProcessor().ColorConvert(std::move(page), {vscore::TRUEGRAY, -1}, result).get(), same);
         EXPECT_EQ(result, f.result) << std::hex << f.result;
-        EXPECT_TRUE(std::filesystem::is_empty(TemporaryFolder()));
+        EXPECT_TRUE(TemporaryFilesLeft().empty());
     }
 }
 

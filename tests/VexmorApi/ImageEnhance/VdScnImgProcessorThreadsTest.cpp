@@ -12,6 +12,7 @@
 #include "FakeScnImgProc.h"
 #include "VexmorApi/ImageEnhance/VdScnImgProcessor.h"
 #include "VexmorApi/Utilities/FileManager.h"
+#include "tests/VexmorApi/Utilities/TemporaryFiles.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ TEST(VdScnImgProcessorThreads, ConcurrentConversionsRunTheLibraryOneAtATime)
     EXPECT_EQ(fake.Made(), kPages);
     EXPECT_EQ(fake.MaxAlive(), 1);
     EXPECT_EQ(fake.Alive(), 0);
-    EXPECT_TRUE(std::filesystem::is_empty(Singleton<FileManager>::GetInstance()->GetTemporaryDirectoryPath()));
+    EXPECT_TRUE(TemporaryFilesLeft().empty());
 }
 
 }  // namespace

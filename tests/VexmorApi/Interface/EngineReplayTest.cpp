@@ -17,6 +17,7 @@
 #include "tests/VexmorApi/Utilities/LogHome.h"
 #include "tests/support/engine_driver/EngineDriver.h"
 #include "tests/support/gen1_encoders/Gen1Wire.h"
+#include "tests/support/gen2_block_encoder/Gen2BlockEncoder.h"
 #include "tests/support/mock_recording/MockRecording.h"
 
 namespace {
@@ -243,6 +244,136 @@ TEST_F(EngineReplay, APageWiderThanTheDeviceCanSendFailsAtOnceWithoutGrowing)
         engine.UnInitialize();
         EXPECT_LT(Clock::now() - end, std::chrono::seconds(2));
         folder_.Remove("Q");
+    }
+}
+
+// A progressive (SOF2) gray JPEG of 16 x 16 pixels as cjpeg -progressive
+// writes it: 283 bytes, its frame header at offset 89.
+const mock_recording::Bytes kProgressive16 = {
+    0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 0x4A, 0x46, 0x49, 0x46, 0x00, 0x01, 0x01, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00,
+    0x00, 0xFF, 0xDB, 0x00, 0x43, 0x00, 0x08, 0x06, 0x06, 0x07, 0x06, 0x05, 0x08, 0x07, 0x07, 0x07, 0x09, 0x09, 0x08,
+    0x0A, 0x0C, 0x14, 0x0D, 0x0C, 0x0B, 0x0B, 0x0C, 0x19, 0x12, 0x13, 0x0F, 0x14, 0x1D, 0x1A, 0x1F, 0x1E, 0x1D, 0x1A,
+    0x1C, 0x1C, 0x20, 0x24, 0x2E, 0x27, 0x20, 0x22, 0x2C, 0x23, 0x1C, 0x1C, 0x28, 0x37, 0x29, 0x2C, 0x30, 0x31, 0x34,
+    0x34, 0x34, 0x1F, 0x27, 0x39, 0x3D, 0x38, 0x32, 0x3C, 0x2E, 0x33, 0x34, 0x32, 0xFF, 0xC2, 0x00, 0x0B, 0x08, 0x00,
+    0x10, 0x00, 0x10, 0x01, 0x01, 0x11, 0x00, 0xFF, 0xC4, 0x00, 0x14, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x06, 0xFF, 0xDA, 0x00, 0x08, 0x01, 0x01, 0x00, 0x00, 0x00,
+    0x01, 0x3A, 0xF0, 0x1B, 0xCF, 0xFF, 0xC4, 0x00, 0x14, 0x10, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x20, 0xFF, 0xDA, 0x00, 0x08, 0x01, 0x01, 0x00, 0x01, 0x05, 0x02, 0x1F,
+    0xFF, 0xC4, 0x00, 0x14, 0x10, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x20, 0xFF, 0xDA, 0x00, 0x08, 0x01, 0x01, 0x00, 0x06, 0x3F, 0x02, 0x1F, 0xFF, 0xC4, 0x00, 0x14, 0x10,
+    0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x20, 0xFF, 0xDA,
+    0x00, 0x08, 0x01, 0x01, 0x00, 0x01, 0x3F, 0x21, 0x1F, 0xFF, 0xDA, 0x00, 0x08, 0x01, 0x01, 0x00, 0x00, 0x00, 0x10,
+    0x0F, 0xFF, 0xC4, 0x00, 0x14, 0x10, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x20, 0xFF, 0xDA, 0x00, 0x08, 0x01, 0x01, 0x00, 0x01, 0x3F, 0x10, 0x1F, 0xFF, 0xD9};
+
+// The progressive stream with its frame header declaring width x height;
+// its scans still hold 16 x 16 pixels.
+mock_recording::Bytes ProgressiveDeclaring(uint16_t width, uint16_t height)
+{
+    mock_recording::Bytes jpeg = kProgressive16;
+    jpeg[94] = static_cast<uint8_t>(height >> 8);
+    jpeg[95] = static_cast<uint8_t>(height);
+    jpeg[96] = static_cast<uint8_t>(width >> 8);
+    jpeg[97] = static_cast<uint8_t>(width);
+    return jpeg;
+}
+
+// The stream with bytes before its frame header's marker, which a decoder
+// passes over.
+mock_recording::Bytes Behind(const mock_recording::Bytes& before, mock_recording::Bytes jpeg)
+{
+    jpeg.insert(jpeg.begin() + 89, before.begin(), before.end());
+    return jpeg;
+}
+
+// One gray page of one JPEG block as each generation sends it: the page's
+// size (1240 x rows), the block with rows as its line count, the page's end
+// and the job's end.
+mock_recording::Bytes Gen2JpegPage(const mock_recording::Bytes& jpeg, uint32_t rows)
+{
+    mock_recording::Bytes stream = gen2_blocks::SizeInfo(1, 1240, rows);
+    for (const mock_recording::Bytes& block :
+         {gen2_blocks::JpegBlock(1, gen2_blocks::ImageType(false, gen2_blocks::kJpeg, gen2_blocks::kGray), jpeg, rows),
+          gen2_blocks::PageEnd(1), gen2_blocks::AllPagesEnd()}) {
+        stream.insert(stream.end(), block.begin(), block.end());
+    }
+    return stream;
+}
+
+mock_recording::Bytes Gen1JpegPage(const mock_recording::Bytes& jpeg, uint32_t rows)
+{
+    gen1::AddedInfo page1;
+    mock_recording::Bytes stream = gen1::ImageSizeUnit(page1, 1240, rows);
+    gen1::AddedInfo withHeight = page1;
+    withHeight.hasValue32 = true;
+    withHeight.value32 = rows;
+    for (const mock_recording::Bytes& unit :
+         {gen1::LineUnit(0x60, withHeight, jpeg), gen1::PageEndUnit(page1), mock_recording::Bytes{0x80}}) {
+        stream.insert(stream.end(), unit.begin(), unit.end());
+    }
+    return stream;
+}
+
+// A progressive frame is bounded like a baseline one before anything is
+// decoded: 20000 x 20000 fails at once with the data error without growing
+// the engine, also where stray and fill bytes stand before its marker. Within the bounds it is decoded, and its rows
+// must all come from the stream: a frame of 1240 x 1754 whose scans hold 16 x 16 pixels fails the page instead of
+// giving rows the device never sent, while the same scans under their own 16 x 16 frame give the page.
+TEST_F(EngineReplay, AProgressiveFrameIsBoundedAndItsRowsMustComeFromTheStream)
+{
+    struct Case {
+        const char* what;
+        mock_recording::Bytes jpeg;
+        uint32_t rows;  // the page's size info and line count
+        VSRSLT code;
+    };
+    const Case cases[] = {
+        {"20000 x 20000", ProgressiveDeclaring(20000, 20000), 16, 0x40401010},
+        {"20000 x 20000 behind stray and fill bytes",
+         Behind({0x00, 0x12, 0xFF, 0xFF}, ProgressiveDeclaring(20000, 20000)), 16, 0x40401010},
+        {"1240 x 1754 holding 16 x 16", ProgressiveDeclaring(1240, 1754), 1754, 0x30402001},
+        {"16 x 16", kProgressive16, 16, 0},
+    };
+    for (int generation : {2, 1}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE("generation " + std::to_string(generation) + ", " + c.what);
+            Job job;
+            job.resolution = 150;
+            job.pages = {mock_recording::Page::Pattern(PixelKind::kGray, 1240, 16, 1)};
+            if (generation == 2) {
+                mock_recording::WriteGeneration2(folder_, job);
+                folder_.Write("XSC", Gen2JpegPage(c.jpeg, c.rows));
+            } else {
+                mock_recording::WriteGeneration1(folder_, job);
+                folder_.Write("X", Gen1JpegPage(c.jpeg, c.rows));
+            }
+            vscore::CVexmor engine{Timings()};
+            Open(engine);
+            auto request = engine_driver::Request(150, vscore::TRUEGRAY, vscore::A4);
+            ResetPeakRss();
+            uint64_t const baselineKb = std::max(StatusKb("VmRSS"), StatusKb("VmHWM"));
+            Clock::time_point const begin = Clock::now();
+            ASSERT_EQ(engine.StartScanning(&request), 0u);
+            engine_driver::Outcome const out = engine_driver::Drain(engine);
+            double const seconds = std::chrono::duration<double>(out.endedAt - begin).count();
+            uint64_t const grownKb = StatusKb("VmHWM") - std::min(baselineKb, StatusKb("VmHWM"));
+            std::printf("generation %d, %s: 0x%08X after %.3f s, peak resident memory %.1f MiB above the baseline\n",
+                        generation, c.what, out.code, seconds, grownKb / 1024.0);
+            EXPECT_EQ(out.code, c.code);
+            if (c.code != 0) {
+                EXPECT_EQ(out.failedPageNo, 1);
+                EXPECT_TRUE(out.pages.empty());
+            } else {
+                EXPECT_TRUE(out.allEnd);
+                EXPECT_EQ(out.pages.size(), 1u);
+            }
+            if (c.code == 0x40401010) {
+                EXPECT_LT(seconds, 5.0);
+                EXPECT_LT(grownKb, 100u * 1024);
+            }
+            engine.UnInitialize();
+            folder_.Remove("Q");
+        }
     }
 }
 

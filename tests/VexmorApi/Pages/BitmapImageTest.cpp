@@ -13,6 +13,7 @@
 #include "VexmorApi/Bytes/BytesMemory.h"
 #include "VexmorApi/Utilities/Exception.h"
 #include "VexmorApi/Utilities/FileManager.h"
+#include "tests/VexmorApi/Utilities/TemporaryFiles.h"
 
 namespace {
 
@@ -155,18 +156,17 @@ TEST(BitmapImage, WhiteImageAndSizeLimits)
 
 TEST(BitmapImage, TemporaryFileKeepsTheBytesAndGoesWithTheImage)
 {
-    std::string const folder = Singleton<FileManager>::GetInstance()->GetTemporaryDirectoryPath();
-    ASSERT_TRUE(FileManager::GetFilePaths(folder, false).empty());
+    ASSERT_TRUE(TemporaryFilesLeft().empty());
     {
         auto image = Bitmap(ImageInfo::Color, 7, 5, 24);
         Buffer const before = PixelsOf(*image);
         image->StorePixelsInTemporaryFile();
         EXPECT_EQ(image->GetPixelSizeOnMemory(), 0u);
         EXPECT_EQ(image->GetPixelSizeOnFile(), before.size());
-        ASSERT_EQ(FileManager::GetFilePaths(folder, false).size(), 1u);
+        ASSERT_EQ(TemporaryFilesLeft().size(), 1u);
         // Stored again with nothing loaded: the file stays as it is.
         image->StorePixelsInTemporaryFile();
-        EXPECT_EQ(FileManager::GetFilePaths(folder, false).size(), 1u);
+        EXPECT_EQ(TemporaryFilesLeft().size(), 1u);
         EXPECT_EQ(PixelsOf(*image), before);
         EXPECT_EQ(image->GetPixelSizeOnMemory(), before.size());
         image->GetPixelsPointer()[0] ^= 0xFF;  // a change to the loaded copy is written back
@@ -177,7 +177,7 @@ TEST(BitmapImage, TemporaryFileKeepsTheBytesAndGoesWithTheImage)
         EXPECT_EQ(image->GetPixelSize(), 0u);
         EXPECT_EQ(image->GetPixelsPointer(), nullptr);
     }
-    EXPECT_TRUE(FileManager::GetFilePaths(folder, false).empty());
+    EXPECT_TRUE(TemporaryFilesLeft().empty());
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "VexmorApi/Pages/JpegHeader.h"
 #include "VexmorApi/Utilities/Exception.h"
 #include "VexmorApi/Utilities/FileManager.h"
+#include "tests/VexmorApi/Utilities/TemporaryFiles.h"
 
 namespace {
 
@@ -149,8 +150,7 @@ TEST(Page, ConstructorsFileTheImageAndFlagsStartClear)
 
 TEST(Page, ImagesRoundTripThroughTemporaryFiles)
 {
-    std::string const folder = Singleton<FileManager>::GetInstance()->GetTemporaryDirectoryPath();
-    ASSERT_TRUE(FileManager::GetFilePaths(folder, false).empty());
+    ASSERT_TRUE(TemporaryFilesLeft().empty());
     Buffer const row = Pattern(999);
     {
         Page page(1);
@@ -163,7 +163,7 @@ TEST(Page, ImagesRoundTripThroughTemporaryFiles)
         EXPECT_EQ(page.GetImageSize(), 2997u);
         EXPECT_EQ(page.GetImageSizeOnFile(), 2997u);
         EXPECT_EQ(page.GetImageSizeOnMemory(), 0u);
-        EXPECT_EQ(FileManager::GetFilePaths(folder, false).size(), 1u);
+        EXPECT_EQ(TemporaryFilesLeft().size(), 1u);
 
         // A line appended to an image in a file goes to the file.
         lines = page.GetDeviceImageLines();
@@ -176,7 +176,7 @@ TEST(Page, ImagesRoundTripThroughTemporaryFiles)
         EXPECT_EQ(page.GetImageSizeOnFile(), 3996u);
 
         page.SetImage(Bitmap(640));  // drops the lines and their file
-        EXPECT_TRUE(FileManager::GetFilePaths(folder, false).empty());
+        EXPECT_TRUE(TemporaryFilesLeft().empty());
         page.StoreImageInTemporaryFileIfPossible();
         auto bitmap = page.GetBitmapImage();
         EXPECT_EQ(Buffer(bitmap->GetPixelsPointer(), bitmap->GetPixelsPointer() + 640), Buffer(640, 0xFF));
@@ -185,7 +185,7 @@ TEST(Page, ImagesRoundTripThroughTemporaryFiles)
         Page empty(2);
         EXPECT_NO_THROW(empty.StoreImageInTemporaryFileIfPossible());
     }
-    EXPECT_TRUE(FileManager::GetFilePaths(folder, false).empty());
+    EXPECT_TRUE(TemporaryFilesLeft().empty());
 }
 
 TEST(DeviceImageLines, LinesLieBackToBackFromOffsetZero)

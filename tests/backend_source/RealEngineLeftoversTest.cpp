@@ -1,0 +1,139 @@
+// The user's pages do not outlive the front end that scanned them, over the
+// real engine and the scanner simulator (RealEngineFixture.h): python3-sane
+// starts a 600-dpi colour duplex job and, once the engine has put a page into
+// its temporary folder, either leaves without sane_exit (the engine's exit
+// hook removes the folder while its threads still work) or is killed (the
+// folder stays with its lock file until the next engine start, scanimage -L,
+// removes it). That start leaves alone a folder whose lock a running process
+// holds and a folder without a lock file. The engine's temporary folders go
+// into a folder of the test's own (VEXMOR_TEST_TEMP_DIR of a test build), so
+// no other engine's folder on this machine is ever seen or touched.
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/backend_source/RealEngineFixture.h"
+
+namespace {
+
+using namespace realengine;
+namespace fs = std::filesystem;
+
+constexpr char kPrefix[] = "Vexmor.FileManager.Temporary.";
+
+// Duplex sheets of 600-dpi colour pages (about 100 MiB each): with a front
+// end that reads none, the backend holds two and the engine spills the
+// fourth to its temporary folder once the third is held.
+const std::string kScan =
+    "import glob, os, signal, sane, sys, time\n"
+    "sane.init()\n"
+    "dev = sane.open(sys.argv[1])\n"
+    "dev.mode = '24bit Color[Fast]'\n"
+    "dev.source = '" +
+    std::string(kDuplex) +
+    "'\n"
+    "dev.resolution = 600\n"
+    "dev.start()\n"
+    "while not glob.glob(sys.argv[2] + '/" +
+    kPrefix +
+    "*/*.tmp'):\n"
+    "    time.sleep(0.01)\n"
+    "print('held', flush=True)\n"
+    "if sys.argv[3] == 'kill':\n"
+    "    os.kill(os.getpid(), signal.SIGKILL)\n"
+    "sys.exit(0)\n";
+
+class Leftovers : public RealEngine {
+protected:
+    void SetUp() override
+    {
+        RealEngine::SetUp();
+        if (IsSkipped()) {
+            return;
+        }
+#ifndef VEXMOR_TEST_HOOKS
+        GTEST_SKIP()
+            << "a build without VEXMOR_TEST_HOOKS keeps the engine's temporary folders where it was configured";
+#endif
+        // Outside /tmp, which the front end's namespace replaces.
+        std::string pattern = FrontEnd::BuildDir() + "/leftovers-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        temp_ = pattern;
+        f_.Env("VEXMOR_TEST_TEMP_DIR", temp_);
+        f_.Env("VEXMOR_BENCH_PAGES_IN_FLIGHT", "1");
+    }
+    void TearDown() override
+    {
+        if (!temp_.empty()) {
+            std::error_code ignored;
+            fs::remove_all(temp_, ignored);
+        }
+    }
+
+    // The engines' folders in the test's folder, by name.
+    std::vector<std::string> Folders() const
+    {
+        std::vector<std::string> names;
+        for (const fs::directory_entry& e : fs::directory_iterator(temp_)) {
+            names.push_back(e.path().filename());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    std::string temp_;
+};
+
+TEST_P(Leftovers, NoPageOutlivesItsProcess)
+{
+    SimSetup setup;
+    setup.sheets = 2;
+    Scanner scanner(f_, GetParam(), setup);
+
+    // Leaving without sane_exit while the engine still scans.
+    Result r = f_.Run({"/usr/bin/python3", "-c", kScan, scanner.Device(), temp_, "exit"}, 300);
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ("held\n", r.out) << r.err;
+    EXPECT_TRUE(Folders().empty());
+
+    // Killed: its folder stays, locked no more.
+    Scanner again(f_, GetParam(), setup);
+    r = f_.Run({"/usr/bin/python3", "-c", kScan, again.Device(), temp_, "kill"}, 300);
+    EXPECT_EQ(128 + SIGKILL, r.exitCode) << r.err;
+    EXPECT_EQ("held\n", r.out) << r.err;
+    std::vector<std::string> const killed = Folders();
+    ASSERT_EQ(killed.size(), 1u);
+    EXPECT_TRUE(ScratchDir::Exists(temp_ + "/" + killed[0] + "/.lock"));
+
+    // A running engine's folder (its lock held, here by this process) and a
+    // folder without a lock file beside it.
+    std::string const live = temp_ + "/" + kPrefix + "0000000900";
+    std::string const unlocked = temp_ + "/" + kPrefix + "0000000901";
+    ASSERT_TRUE(fs::create_directory(live) && fs::create_directory(unlocked));
+    std::ofstream(unlocked + "/0000000001.tmp") << "a page";
+    int const lock = open((live + "/.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(flock(lock, LOCK_EX), 0);
+
+    // The next start removes only the killed process's folder.
+    r = f_.Run({"scanimage", "-L"});
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ(Folders(), (std::vector<std::string>{fs::path(live).filename(), fs::path(unlocked).filename()}));
+    // Once the lock is free, the folder goes at the next start.
+    close(lock);
+    r = f_.Run({"scanimage", "-L"});
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ(Folders(), std::vector<std::string>{fs::path(unlocked).filename()});
+    EXPECT_EQ(ScratchDir::Read(unlocked + "/0000000001.tmp"), "a page");
+}
+
+INSTANTIATE_TEST_SUITE_P(Network, Leftovers, testing::Values(Transport::kNetwork));
+
+}  // namespace
