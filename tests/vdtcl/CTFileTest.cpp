@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "ScratchDir.h"
+#include "tests/support/test_bytes/TestBytes.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ using vdtcl::CTDirFnc;
 using vdtcl::CTFileFnc;
 using vdtcl::CTFileIo;
 
-void WriteText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+using testbytes::WriteFile;
 
 std::string ReadText(const std::string& path)
 {
@@ -51,7 +52,7 @@ TEST(CTFileIo, ReadLineStripsLineEnds)
 {
     ScratchDir folder;
     std::string path = folder / "lines.txt";
-    WriteText(path, "abc\r\nde\n\rfg\rh\nlast\r");
+    WriteFile(path, "abc\r\nde\n\rfg\rh\nlast\r");
     struct Case {
         bool strip;
         std::vector<std::string> lines;
@@ -102,8 +103,8 @@ TEST(CTFileIo, OpenStateIsChecked)
     ScratchDir folder;
     std::string first = folder / "first.txt";
     std::string second = folder / "second.txt";
-    WriteText(first, "one\n");
-    WriteText(second, "two\n");
+    WriteFile(first, "one\n");
+    WriteFile(second, "two\n");
     CTFileIo file;
     char buffer[8];
     EXPECT_EQ(file.Read(buffer, sizeof buffer), 0);
@@ -142,12 +143,12 @@ TEST(CTFileFnc, CopyKeepsItsSourceAndRespectsOverwrite)
     std::string source = folder / "source.bin";
     std::string target = folder / "target.bin";
     std::string content = RandomBytes(5000, 7);
-    WriteText(source, content);
+    WriteFile(source, content);
     CTFileFnc files;
     EXPECT_FALSE(files.IsExistsFile(folder.Path().c_str()));
     EXPECT_EQ(files.GetLastError(), 21);
 
-    WriteText(target, "old");
+    WriteFile(target, "old");
     EXPECT_FALSE(files.Copy(source.c_str(), target.c_str(), false));
     EXPECT_EQ(files.GetLastError(), 17);
     EXPECT_EQ(ReadText(target), "old");
@@ -210,9 +211,9 @@ TEST(CTFileFnc, MoveAcrossFileSystemsCopiesThenRemoves)
     std::string source = folder / "source.bin";
     std::string target = other + "/target.bin";
     std::string content = RandomBytes(70000, 11);
-    WriteText(source, content);
+    WriteFile(source, content);
     ASSERT_EQ(chmod(source.c_str(), 0640), 0);
-    WriteText(target, "old");
+    WriteFile(target, "old");
 
     CTFileFnc files;
     EXPECT_TRUE(files.Move(source.c_str(), target.c_str()));
@@ -225,8 +226,8 @@ TEST(CTFileFnc, MoveAcrossFileSystemsCopiesThenRemoves)
 
     // A copy that fails half-way (file size limit) leaves both files as
     // they were and no temporary file behind.
-    WriteText(source, content);
-    WriteText(target, "old");
+    WriteFile(source, content);
+    WriteFile(target, "old");
     EXPECT_EXIT(MoveUnderFileSizeLimit(source, target, 4096), ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(ReadText(source), content);
     EXPECT_EQ(ReadText(target), "old");
@@ -243,7 +244,7 @@ TEST(CTDirFnc, CreateDirPathCreatesTheMissingFolders)
 {
     ScratchDir folder;
     std::string base = folder.Path();
-    WriteText(folder / "file", "x");
+    WriteFile(folder / "file", "x");
     struct Case {
         std::string path;
         bool result;

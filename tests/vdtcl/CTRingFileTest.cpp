@@ -16,6 +16,7 @@
 #include <string>
 
 #include "ScratchDir.h"
+#include "tests/support/test_bytes/TestBytes.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ std::string ReadFile(const std::string& path)
     return text.str();
 }
 
-void WriteFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+using testbytes::WriteFile;
 
 // What the file must hold: the data in writing order, wrapping at the
 // maximum size, one marker line behind the newest data and blanks where
