@@ -13,9 +13,7 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -30,14 +28,6 @@ using vdtcl::CTFileFnc;
 using vdtcl::CTFileIo;
 
 using testbytes::WriteFile;
-
-std::string ReadText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::string RandomBytes(size_t n, unsigned seed)
 {
@@ -112,7 +102,7 @@ TEST(CTFileIo, OpenStateIsChecked)
     ASSERT_TRUE(file.Open(first.c_str(), CTFileIo::OPEN_READ));
     EXPECT_FALSE(file.Create(second.c_str()));
     EXPECT_EQ(file.GetLastError(), 114);
-    EXPECT_EQ(ReadText(second), "two\n");
+    EXPECT_EQ(ScratchDir::Read(second), "two\n");
     EXPECT_EQ(file.ReadLine(buffer, sizeof buffer, true), 3);
     EXPECT_STREQ(buffer, "one");
 }
@@ -151,9 +141,9 @@ TEST(CTFileFnc, CopyKeepsItsSourceAndRespectsOverwrite)
     WriteFile(target, "old");
     EXPECT_FALSE(files.Copy(source.c_str(), target.c_str(), false));
     EXPECT_EQ(files.GetLastError(), 17);
-    EXPECT_EQ(ReadText(target), "old");
+    EXPECT_EQ(ScratchDir::Read(target), "old");
     EXPECT_TRUE(files.Copy(source.c_str(), target.c_str(), true));
-    EXPECT_EQ(ReadText(target), content);
+    EXPECT_EQ(ScratchDir::Read(target), content);
 
     // The same file under two names, and through a hard link.
     std::string sameFile = folder.Path() + "/./source.bin";
@@ -163,7 +153,7 @@ TEST(CTFileFnc, CopyKeepsItsSourceAndRespectsOverwrite)
         SCOPED_TRACE(other);
         EXPECT_FALSE(files.Copy(source.c_str(), other.c_str(), true));
         EXPECT_EQ(files.GetLastError(), 22);
-        EXPECT_EQ(ReadText(source), content);
+        EXPECT_EQ(ScratchDir::Read(source), content);
     }
 
     // A source that cannot be opened leaves no target behind.
@@ -219,7 +209,7 @@ TEST(CTFileFnc, MoveAcrossFileSystemsCopiesThenRemoves)
     EXPECT_TRUE(files.Move(source.c_str(), target.c_str()));
     EXPECT_EQ(files.GetLastError(), 0);
     EXPECT_FALSE(fs::exists(source));
-    EXPECT_EQ(ReadText(target), content);
+    EXPECT_EQ(ScratchDir::Read(target), content);
     struct stat st;
     ASSERT_EQ(stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
@@ -229,8 +219,8 @@ TEST(CTFileFnc, MoveAcrossFileSystemsCopiesThenRemoves)
     WriteFile(source, content);
     WriteFile(target, "old");
     EXPECT_EXIT(MoveUnderFileSizeLimit(source, target, 4096), ::testing::ExitedWithCode(0), "");
-    EXPECT_EQ(ReadText(source), content);
-    EXPECT_EQ(ReadText(target), "old");
+    EXPECT_EQ(ScratchDir::Read(source), content);
+    EXPECT_EQ(ScratchDir::Read(target), "old");
     size_t entries = 0;
     for (const auto& entry : fs::directory_iterator(other)) {
         (void)entry;
