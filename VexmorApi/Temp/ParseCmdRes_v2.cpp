@@ -1,6 +1,6 @@
 // The generation-2 answer parser: the record walk shared by every answer,
 // the entry points, and the GKP, SSP, GCP and GDS answers (QDI has its own
-// file).
+// files: ParseQdiRes.cpp walks it, QdiToCapability.cpp converts it).
 #include "VexmorApi/Temp/ParseCmdRes_v2.h"
 
 #include <algorithm>

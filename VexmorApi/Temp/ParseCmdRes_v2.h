@@ -147,8 +147,9 @@ public:
     // True when bit is non-zero and all of its bits are set in value.
     static bool IsStandingBit(int value, int bit);
 
-    // QDI getters: one capability field or group each from the QDI record;
-    // the zero value for a null record.
+    // QDI getters (with GetParseDeviceInfoResponse in QdiToCapability.cpp):
+    // one capability field or group each from the QDI record; the zero value
+    // for a null record.
     static DEVICECATEGORY GetDeviceCategory(const _QDICMDRESPONSE* qdi);
     // The first 128 bytes of the model name, zero-filled.
     static void GetDeviceModelName(const _QDICMDRESPONSE* qdi, char (&name)[128]);

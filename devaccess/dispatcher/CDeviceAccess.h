@@ -12,11 +12,9 @@
 namespace vscore {
 
 // Made by the library's CreateInstance and owned by the loader, which deletes
-// it before unloading the library. No lock of its own: calls must not
-// overlap. The engine's command channel makes every call, and the last-error
-// reads that belong to it, under its own lock, so the abort command can go
-// out from another thread between two receives of the reading thread. The
-// last error (GetLastErrorCode, GetDetailLastErr) is that of the latest call.
+// it before unloading the library. It keeps the thread rule, the last-error
+// rule and the results that IDeviceAccess states: no lock of its own, so
+// calls (and the last-error reads that belong to them) must not overlap.
 class CDeviceAccess : public IDeviceAccess {
 public:
     static constexpr const char* kUsbLibraryName = "libvelloc-usb.so.1";

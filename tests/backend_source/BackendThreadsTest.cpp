@@ -15,11 +15,7 @@
 
 namespace {
 
-class BackendThreads : public testing::Test {
-protected:
-    void TearDown() override { sane_vordane5_exit(); }
-    BackendFixture b_;
-};
+using BackendThreads = BackendJobTest;
 
 std::string TwentyPages()
 {

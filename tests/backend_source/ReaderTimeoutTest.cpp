@@ -13,18 +13,7 @@ namespace {
 
 using fakeengine::Ledger;
 
-class ReaderTimeout : public testing::Test {
-protected:
-    void TearDown() override { sane_vordane5_exit(); }
-    SANE_Handle Open(const std::string& timeline)
-    {
-        b_.Engine(timeline);
-        SANE_Handle h = nullptr;
-        EXPECT_TRUE(b_.InitAndOpen(&h));
-        return h;
-    }
-    BackendFixture b_;
-};
+using ReaderTimeout = BackendJobTest;
 
 TEST_F(ReaderTimeout, TheReaderGivesUpAfterTheTimeOutOfTheResolution)
 {

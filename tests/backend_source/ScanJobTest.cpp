@@ -18,21 +18,7 @@ namespace {
 
 using fakeengine::Ledger;
 
-class ScanJob : public testing::Test {
-protected:
-    void TearDown() override { sane_vordane5_exit(); }
-
-    // Opens the registered device with the given timeline.
-    SANE_Handle Open(const std::string& timeline)
-    {
-        b_.Engine(timeline);
-        SANE_Handle h = nullptr;
-        EXPECT_TRUE(b_.InitAndOpen(&h));
-        return h;
-    }
-
-    BackendFixture b_;
-};
+using ScanJob = BackendJobTest;
 
 // The bytes a front end must receive for a page of the fake's pattern.
 std::vector<uint8_t> Expected(const std::string& pattern, uint32_t width, uint32_t height, uint32_t bits)

@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <string>
 #include <utility>
@@ -20,6 +19,7 @@
 #include "VexmorApi/DeviceAccess/ScannerMock.h"
 #include "VexmorApi/Temp/ParseExeCmdRes_v2.h"
 #include "tests/fuzz/FuzzInput.h"
+#include "tests/support/test_bytes/TestBytes.h"
 
 namespace {
 
@@ -47,10 +47,7 @@ std::string& Folder()
 
 void WriteFile(const std::string& name, const uint8_t* data, size_t size)
 {
-    std::ofstream out(Folder() + "/" + name, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    out.close();
-    Check(out.good());
+    Check(testbytes::WriteFile(Folder() + "/" + name, data, size));
 }
 
 void RemoveFolder() { std::filesystem::remove_all(std::filesystem::path(Folder()).parent_path()); }

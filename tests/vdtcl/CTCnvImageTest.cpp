@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/test_bytes/TestBytes.h"
 #include "vdtcl/CTCnvImage.h"
 #include "vdtcl/CTImgDataInfo.h"
 #include "vdtcl/CTLibJpeg.h"
@@ -36,11 +37,7 @@ Bytes ReadFile(const std::string& path)
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void WriteFile(const std::string& path, const Bytes& data)
-{
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-}
+using testbytes::WriteFile;
 
 std::string RunCommand(const std::string& command)
 {

@@ -13,13 +13,12 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "ScratchDir.h"
+#include "tests/support/test_bytes/TestBytes.h"
 
 namespace {
 
@@ -28,15 +27,7 @@ using vdtcl::CTDirFnc;
 using vdtcl::CTFileFnc;
 using vdtcl::CTFileIo;
 
-void WriteText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
-std::string ReadText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using testbytes::WriteFile;
 
 std::string RandomBytes(size_t n, unsigned seed)
 {
@@ -51,7 +42,7 @@ TEST(CTFileIo, ReadLineStripsLineEnds)
 {
     ScratchDir folder;
     std::string path = folder / "lines.txt";
-    WriteText(path, "abc\r\nde\n\rfg\rh\nlast\r");
+    WriteFile(path, "abc\r\nde\n\rfg\rh\nlast\r");
     struct Case {
         bool strip;
         std::vector<std::string> lines;
@@ -102,8 +93,8 @@ TEST(CTFileIo, OpenStateIsChecked)
     ScratchDir folder;
     std::string first = folder / "first.txt";
     std::string second = folder / "second.txt";
-    WriteText(first, "one\n");
-    WriteText(second, "two\n");
+    WriteFile(first, "one\n");
+    WriteFile(second, "two\n");
     CTFileIo file;
     char buffer[8];
     EXPECT_EQ(file.Read(buffer, sizeof buffer), 0);
@@ -111,7 +102,7 @@ TEST(CTFileIo, OpenStateIsChecked)
     ASSERT_TRUE(file.Open(first.c_str(), CTFileIo::OPEN_READ));
     EXPECT_FALSE(file.Create(second.c_str()));
     EXPECT_EQ(file.GetLastError(), 114);
-    EXPECT_EQ(ReadText(second), "two\n");
+    EXPECT_EQ(ScratchDir::Read(second), "two\n");
     EXPECT_EQ(file.ReadLine(buffer, sizeof buffer, true), 3);
     EXPECT_STREQ(buffer, "one");
 }
@@ -142,17 +133,17 @@ TEST(CTFileFnc, CopyKeepsItsSourceAndRespectsOverwrite)
     std::string source = folder / "source.bin";
     std::string target = folder / "target.bin";
     std::string content = RandomBytes(5000, 7);
-    WriteText(source, content);
+    WriteFile(source, content);
     CTFileFnc files;
     EXPECT_FALSE(files.IsExistsFile(folder.Path().c_str()));
     EXPECT_EQ(files.GetLastError(), 21);
 
-    WriteText(target, "old");
+    WriteFile(target, "old");
     EXPECT_FALSE(files.Copy(source.c_str(), target.c_str(), false));
     EXPECT_EQ(files.GetLastError(), 17);
-    EXPECT_EQ(ReadText(target), "old");
+    EXPECT_EQ(ScratchDir::Read(target), "old");
     EXPECT_TRUE(files.Copy(source.c_str(), target.c_str(), true));
-    EXPECT_EQ(ReadText(target), content);
+    EXPECT_EQ(ScratchDir::Read(target), content);
 
     // The same file under two names, and through a hard link.
     std::string sameFile = folder.Path() + "/./source.bin";
@@ -162,7 +153,7 @@ TEST(CTFileFnc, CopyKeepsItsSourceAndRespectsOverwrite)
         SCOPED_TRACE(other);
         EXPECT_FALSE(files.Copy(source.c_str(), other.c_str(), true));
         EXPECT_EQ(files.GetLastError(), 22);
-        EXPECT_EQ(ReadText(source), content);
+        EXPECT_EQ(ScratchDir::Read(source), content);
     }
 
     // A source that cannot be opened leaves no target behind.
@@ -210,26 +201,26 @@ TEST(CTFileFnc, MoveAcrossFileSystemsCopiesThenRemoves)
     std::string source = folder / "source.bin";
     std::string target = other + "/target.bin";
     std::string content = RandomBytes(70000, 11);
-    WriteText(source, content);
+    WriteFile(source, content);
     ASSERT_EQ(chmod(source.c_str(), 0640), 0);
-    WriteText(target, "old");
+    WriteFile(target, "old");
 
     CTFileFnc files;
     EXPECT_TRUE(files.Move(source.c_str(), target.c_str()));
     EXPECT_EQ(files.GetLastError(), 0);
     EXPECT_FALSE(fs::exists(source));
-    EXPECT_EQ(ReadText(target), content);
+    EXPECT_EQ(ScratchDir::Read(target), content);
     struct stat st;
     ASSERT_EQ(stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
 
     // A copy that fails half-way (file size limit) leaves both files as
     // they were and no temporary file behind.
-    WriteText(source, content);
-    WriteText(target, "old");
+    WriteFile(source, content);
+    WriteFile(target, "old");
     EXPECT_EXIT(MoveUnderFileSizeLimit(source, target, 4096), ::testing::ExitedWithCode(0), "");
-    EXPECT_EQ(ReadText(source), content);
-    EXPECT_EQ(ReadText(target), "old");
+    EXPECT_EQ(ScratchDir::Read(source), content);
+    EXPECT_EQ(ScratchDir::Read(target), "old");
     size_t entries = 0;
     for (const auto& entry : fs::directory_iterator(other)) {
         (void)entry;
@@ -243,7 +234,7 @@ TEST(CTDirFnc, CreateDirPathCreatesTheMissingFolders)
 {
     ScratchDir folder;
     std::string base = folder.Path();
-    WriteText(folder / "file", "x");
+    WriteFile(folder / "file", "x");
     struct Case {
         std::string path;
         bool result;

@@ -10,12 +10,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 
 #include "ScratchDir.h"
+#include "tests/support/test_bytes/TestBytes.h"
 
 namespace {
 
@@ -23,15 +22,7 @@ using vdtcl::CTRingFile;
 
 const std::string kMarker = "########";
 
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+using testbytes::WriteFile;
 
 // What the file must hold: the data in writing order, wrapping at the
 // maximum size, one marker line behind the newest data and blanks where
@@ -102,11 +93,12 @@ TEST(CTRingFile, WorkedExampleIsByteExact)
     ASSERT_TRUE(ring.StartUsing(path.c_str(), 100, nullptr));
     EXPECT_EQ(ring.Write(std::string(80, 'a').data(), 80), 80u);
     ASSERT_TRUE(ring.Flush());
-    EXPECT_EQ(ReadFile(path), std::string(80, 'a') + "########\n");
+    EXPECT_EQ(ScratchDir::Read(path), std::string(80, 'a') + "########\n");
 
     EXPECT_EQ(ring.Write(std::string(30, 'b').data(), 30), 30u);
     ASSERT_TRUE(ring.Flush());
-    EXPECT_EQ(ReadFile(path), std::string(30, 'b') + "########\n" + std::string(41, 'a') + std::string(8, ' ') + "\n");
+    EXPECT_EQ(ScratchDir::Read(path),
+              std::string(30, 'b') + "########\n" + std::string(41, 'a') + std::string(8, ' ') + "\n");
 
     // A later process goes on behind the newest data.
     ASSERT_TRUE(ring.StopUsing());
@@ -114,7 +106,7 @@ TEST(CTRingFile, WorkedExampleIsByteExact)
     ASSERT_TRUE(again.StartUsing(path.c_str(), 100, nullptr));
     EXPECT_EQ(again.Write("ccc", 3), 3u);
     ASSERT_TRUE(again.StopUsing());
-    EXPECT_EQ(ReadFile(path),
+    EXPECT_EQ(ScratchDir::Read(path),
               std::string(30, 'b') + "ccc########\n" + std::string(38, 'a') + std::string(8, ' ') + "\n");
 }
 
@@ -146,7 +138,7 @@ TEST(CTRingFile, MarkerFollowsDataThatFillsTheRing)
             ASSERT_EQ(ring.Write(std::string(c.second, 'b').data(), c.second), c.second);
         }
         ASSERT_TRUE(ring.StopUsing());
-        EXPECT_EQ(ReadFile(path), c.expected);
+        EXPECT_EQ(ScratchDir::Read(path), c.expected);
     }
 }
 
@@ -176,7 +168,7 @@ TEST(CTRingFile, MarkerCutByABlockBorderIsFound)
             EXPECT_EQ(ring.Write("DATA", 4), 4u);
             model.Write("DATA");
             ASSERT_TRUE(ring.StopUsing());
-            EXPECT_EQ(ReadFile(path), model.Bytes());
+            EXPECT_EQ(ScratchDir::Read(path), model.Bytes());
         }
     }
 }
@@ -203,7 +195,7 @@ TEST(CTRingFile, RandomWritesReadsAndReopensMatchTheModel)
             unsigned what = random() % 10;
             if (what == 0) {
                 ASSERT_TRUE(ring.StopUsing());
-                ASSERT_EQ(ReadFile(path), model.Bytes());
+                ASSERT_EQ(ScratchDir::Read(path), model.Bytes());
                 ASSERT_TRUE(ring.StartUsing(path.c_str(), maxSize, marker.c_str()));
                 model.Reopen();
             } else if (what == 1) {
@@ -226,7 +218,7 @@ TEST(CTRingFile, RandomWritesReadsAndReopensMatchTheModel)
             }
         }
         ASSERT_TRUE(ring.StopUsing());
-        ASSERT_EQ(ReadFile(path), model.Bytes());
+        ASSERT_EQ(ScratchDir::Read(path), model.Bytes());
     }
 }
 
@@ -308,7 +300,7 @@ TEST(CTRingFile, FailedWriteLeavesAMarkerToGoOnFrom)
     ASSERT_TRUE(ring.StartUsing(path.c_str(), 100000, nullptr));
     EXPECT_EQ(ring.Write("after", 5), 5u);
     ASSERT_TRUE(ring.StopUsing());
-    std::string bytes = ReadFile(path);
+    std::string bytes = ScratchDir::Read(path);
     ASSERT_GE(bytes.size(), 1014u);
     EXPECT_EQ(bytes.substr(1000, 14), "after########\n");
     EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '#'), 8);

@@ -1,6 +1,6 @@
-// The inside of the device model, shared by its two source files: the
-// device state kept across connections, the session of the connected data
-// channel with its output items, and one scan's data stream.
+// The inside of the device model, shared by its source files: the device
+// state kept across connections, the session of the connected data channel
+// with its output items, and one scan's data stream.
 #pragma once
 
 #include <deque>

@@ -10,6 +10,7 @@
 
 #include "tests/support/fake_device_access/FakeDeviceAccess.h"
 #include "tests/support/gen2_block_encoder/Gen2BlockEncoder.h"
+#include "tests/support/test_bytes/TestBytes.h"
 
 using fakedev::Hex;
 using gen2_blocks::Bytes;
@@ -29,12 +30,7 @@ std::string Describe(const IMAGE_HEADER& h, const PARSE_RESULT& r)
         }
     };
     auto number = [](uint64_t value) { return "=" + std::to_string(value); };
-    std::string data = "=";
-    for (uint32_t i = 0; i < h.dataSize; ++i) {
-        static const char kHex[] = "0123456789ABCDEF";
-        data += kHex[h.data[i] >> 4];
-        data += kHex[h.data[i] & 15];
-    }
+    std::string data = "=" + testbytes::Hex(h.data, h.dataSize, testbytes::HexCase::kUpper);
     add(r.hasStatusCode, "status", number(h.statusCode));
     add(h.direction != 0, "dir", number(h.direction));
     add(h.compress != 0, "comp", number(h.compress));

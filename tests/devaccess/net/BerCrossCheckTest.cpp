@@ -12,9 +12,11 @@
 
 #include "ScratchDir.h"
 #include "devaccess/net/CTBERformat.h"
+#include "tests/support/test_bytes/TestBytes.h"
 
 namespace {
 
+using testbytes::Hex;
 using vdtcl::CTBERformat;
 using vdtcl::TTString;
 using Bytes = std::vector<unsigned char>;
@@ -22,17 +24,6 @@ using Bytes = std::vector<unsigned char>;
 constexpr int kOwnValues = 1500;
 constexpr int kForeignValues = 1500;
 constexpr const char* kPython = "/usr/bin/python3";
-
-std::string Hex(const unsigned char* p, size_t n)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string s;
-    for (size_t i = 0; i < n; ++i) {
-        s += digits[p[i] >> 4];
-        s += digits[p[i] & 15];
-    }
-    return s;
-}
 
 Bytes Unhex(const std::string& s)
 {

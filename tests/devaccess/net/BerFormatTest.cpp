@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "devaccess/net/CTBERformat.h"
+#include "tests/support/test_bytes/TestBytes.h"
 
 namespace {
 
@@ -22,16 +23,8 @@ Bytes BlockOf(const CTBERformat& ber, int index)
     return p == nullptr ? Bytes{} : Bytes(p, p + ber.GetOctetsMemorySize(index));
 }
 
-std::string Hex(const Bytes& b)
-{
-    std::string s;
-    char two[4];
-    for (unsigned char c : b) {
-        std::snprintf(two, sizeof two, "%02X ", c);
-        s += two;
-    }
-    return s;
-}
+// Upper-case hex, the bytes apart, for failure messages.
+std::string Hex(const Bytes& b) { return testbytes::Hex(b, testbytes::HexCase::kUpper, " "); }
 
 TEST(BerFormat, IntegerGoldenEncodingsDecodeBack)
 {

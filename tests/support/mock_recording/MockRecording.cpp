@@ -12,6 +12,7 @@
 #include "tests/support/answer_encoders/AnswerEncoders.h"
 #include "tests/support/gen1_encoders/Gen1Wire.h"
 #include "tests/support/gen2_block_encoder/Gen2BlockEncoder.h"
+#include "tests/support/test_bytes/TestBytes.h"
 
 namespace mock_recording {
 
@@ -22,9 +23,7 @@ constexpr char kPrefix[] = "DumpRawData_";
 
 void WriteFile(const std::string& path, const Bytes& bytes)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!out) {
+    if (!testbytes::WriteFile(path, bytes)) {
         throw std::runtime_error("cannot write " + path);
     }
 }

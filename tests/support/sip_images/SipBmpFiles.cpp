@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "imagelib/VdSipImgDataWinBmp.h"
+#include "tests/support/test_bytes/TestBytes.h"
 
 namespace sippages {
 
@@ -76,12 +77,7 @@ std::string RunTestScript(const std::string& script, const std::string& argument
     return pclose(pipe) == 0 ? output : "failed: " + output;
 }
 
-bool WriteFileBytes(const std::string& path, const Bytes& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
-}
+bool WriteFileBytes(const std::string& path, const Bytes& bytes) { return testbytes::WriteFile(path, bytes); }
 
 Bytes ReadFileBytes(const std::string& path)
 {

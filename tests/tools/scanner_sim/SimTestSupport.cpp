@@ -42,17 +42,6 @@ Bytes Frame(const std::string& command, const std::vector<std::string>& lines)
     return out;
 }
 
-std::string Hex(const Bytes& bytes)
-{
-    std::string out;
-    char buffer[4];
-    for (uint8_t b : bytes) {
-        std::snprintf(buffer, sizeof buffer, "%02x", b);
-        out += buffer;
-    }
-    return out;
-}
-
 bool Contains(const Bytes& haystack, const Bytes& needle)
 {
     return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) != haystack.end();

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/test_bytes/TestBytes.h"
 #include "tools/scanner_sim/ScannerSim.h"
 
 namespace simtest {
@@ -18,7 +19,8 @@ using Bytes = std::vector<uint8_t>;
 
 // ESC, the letters, LF, each line and LF, 0x80.
 Bytes Frame(const std::string& command, const std::vector<std::string>& lines = {});
-std::string Hex(const Bytes& bytes);
+// Lower-case hex, two digits a byte.
+using testbytes::Hex;
 bool Contains(const Bytes& haystack, const Bytes& needle);
 
 // A generation-2 scan as SSP and XSC carry it.

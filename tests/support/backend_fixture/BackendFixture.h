@@ -1,10 +1,11 @@
 // The backend in the test's own process: its driver files in a scratch
 // folder (settings, registration file, model files, debug log), the fake
-// engine's script, and the SANE entry points called directly. Tests link
-// vordane5_core, fake_engine and fake_libusb, with LD_LIBRARY_PATH at the
-// fake engine and the fake libusb.
+// engine's script, the SANE entry points called directly, and the fixture
+// of the scan-job tests. Tests link vordane5_core, fake_engine and
+// fake_libusb, with LD_LIBRARY_PATH at the fake engine and the fake libusb.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sane/sane.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -169,4 +170,22 @@ private:
     }
 
     ScratchDir dir_;
+};
+
+// The fixture of the scan-job tests: a fresh BackendFixture for each test
+// and the backend ended (sane_exit) after it.
+class BackendJobTest : public testing::Test {
+protected:
+    void TearDown() override { sane_vordane5_exit(); }
+
+    // Opens the registered device with the given timeline.
+    SANE_Handle Open(const std::string& timeline)
+    {
+        b_.Engine(timeline);
+        SANE_Handle h = nullptr;
+        EXPECT_TRUE(b_.InitAndOpen(&h));
+        return h;
+    }
+
+    BackendFixture b_;
 };
