@@ -7,10 +7,10 @@
 
 #include "VexmorApi/Temp/DeviceCapsTable.h"
 #include "VexmorApi/Temp/PaperDimensions.h"
-#include "VexmorApi/Temp/ResultTrace.h"
 #include "VexmorApi/Temp/ScanCmd.h"
 #include "VexmorApi/Temp/ScanCmdQuery.h"
 #include "VexmorApi/Temp/ScanCmdRes.h"
+#include "VexmorApi/Utilities/OperationTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 
 namespace vscore {
@@ -30,7 +30,7 @@ CDeviceCaps::~CDeviceCaps() { UnInitialize(); }
 
 VSRSLT CDeviceCaps::Initialize(std::shared_ptr<CScanCmd> scanCmd)
 {
-    TraceScope trace("Initialize");
+    TraceScope trace(g_ScanDevApiLog, 2, "Initialize");
     VSRSLT ret = 0;
     if (!initialized_) {
         if (scanCmd == nullptr) {
@@ -55,7 +55,7 @@ VSRSLT CDeviceCaps::Initialize(std::shared_ptr<CScanCmd> scanCmd, const std::str
 
 VSRSLT CDeviceCaps::UnInitialize()
 {
-    TraceScope trace("UnInitialize");
+    TraceScope trace(g_ScanDevApiLog, 2, "UnInitialize");
     if (capability_ != nullptr) {
         capability_.reset();
         modelName_.clear();

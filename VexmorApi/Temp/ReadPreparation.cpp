@@ -9,11 +9,11 @@
 #include "VexmorApi/Temp/ConvertUnit.h"
 #include "VexmorApi/Temp/PaperSize.h"
 #include "VexmorApi/Temp/PaperTypeAndOrientation.h"
-#include "VexmorApi/Temp/ResultTrace.h"
 #include "VexmorApi/Temp/ScanArea.h"
 #include "VexmorApi/Temp/ScanCmdRes.h"
 #include "VexmorApi/Temp/ScanParam.h"
 #include "VexmorApi/Utilities/Exception.h"
+#include "VexmorApi/Utilities/OperationTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 #include "VexmorApi/Utilities/SaturatingCast.h"
 
@@ -29,7 +29,7 @@ constexpr uint32_t kLowestResolution = 100;
 // The entry and exit lines of the slot operations go to the read log.
 class SlotLog : public ResultTrace<VSRSLT> {
 public:
-    SlotLog(const char* name, const VSRSLT& result) : ResultTrace(g_ReadLog, name, result) {}
+    SlotLog(const char* name, const VSRSLT& result) : ResultTrace(g_ReadLog, 2, name, result) {}
 };
 
 COLORTYPE ToUserColorType(SCANCMD_COLOR_TYPE type)
