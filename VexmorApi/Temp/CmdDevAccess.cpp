@@ -135,8 +135,8 @@ VSRSLT CCmdDevAccess::SendCommand(const char* frame, int count)
 
 VSRSLT CCmdDevAccess::RecvCmdResult(unsigned char* result, unsigned char* status, long timeoutMs)
 {
-    static char const kFunc[] = "RecvCmdResult";
-    g_ScanDevApiLog.WriteLog(1, ">>>>> %s >>>>> TimeOut = %ld", kFunc, timeoutMs);
+    OperationTrace const trace(g_ScanDevApiLog, 1, "RecvCmdResult");
+    trace.Enter(" TimeOut = %ld", timeoutMs);
     VSRSLT ret = 0;
     int const needed = result != nullptr ? 2 : 1;
     int total = 0;
@@ -182,20 +182,20 @@ VSRSLT CCmdDevAccess::RecvCmdResult(unsigned char* result, unsigned char* status
             }
         }
     }
-    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
+    trace.LeaveResult(ret);
     return ret;
 }
 
 VSRSLT CCmdDevAccess::RecvCmdResponse(CMDRESINFO& info, long timeoutMs, bool lengthCountsItself)
 {
-    static char const kFunc[] = "RecvCmdResponse";
-    g_ScanDevApiLog.WriteLog(1, ">>>>> %s >>>>> TimeOut = %ld", kFunc, timeoutMs);
+    OperationTrace const trace(g_ScanDevApiLog, 1, "RecvCmdResponse");
+    trace.Enter(" TimeOut = %ld", timeoutMs);
     info.resultCode = 0;
     info.signature = nullptr;
     info.data = nullptr;
     info.dataLength = 0;
     VSRSLT const ret = ReceiveAnswer(info, timeoutMs, lengthCountsItself);
-    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
+    trace.LeaveResult(ret);
     return ret;
 }
 
