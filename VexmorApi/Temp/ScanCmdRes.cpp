@@ -23,10 +23,10 @@ IParseCmdRes* CScanCmdRes::GetParseCmdRes(SCANCMD_GENERATION generation)
 
 int CScanCmdRes::GetProtocolVersion(_SCANCMD_DEVICECAP_INFO* info)
 {
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", "GetProtocolVersion");
+    OperationTrace const trace(g_ScanDevApiLog, 2, "GetProtocolVersion");
+    trace.Enter();
     int generation = info == nullptr ? 0 : static_cast<int>(info->generation);
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< Command Generation = 0x%04X", "GetProtocolVersion",
-                             static_cast<unsigned>(generation));
+    trace.Leave(" Command Generation = 0x%04X", static_cast<unsigned>(generation));
     return generation;
 }
 
