@@ -69,7 +69,8 @@ bool CDeviceCaps::IsInitialized() const { return initialized_; }
 
 VSRSLT CDeviceCaps::GetDeviceCapability(VS_SCANNER_CAPABILITY* out)
 {
-    static char const kFunc[] = "GetDeviceCapability";
+    // A cached record answers with the exit line alone.
+    OperationTrace const trace(g_ScanDevApiLog, 3, "GetDeviceCapability");
     if (!initialized_ || scanCmd_ == nullptr) {
         return CAPSERR_NOT_INITIALIZED;
     }
@@ -78,12 +79,11 @@ VSRSLT CDeviceCaps::GetDeviceCapability(VS_SCANNER_CAPABILITY* out)
     }
     if (capability_ != nullptr) {
         *out = *capability_;
-        g_ScanDevApiLog.WriteLog(3, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, 0u);
+        trace.LeaveResult(0);
         return 0;
     }
 
-    g_ScanDevApiLog.WriteLog(3, ">>>>> %s >>>>> pDeviceCap = 0x%X", kFunc,
-                             static_cast<unsigned>(reinterpret_cast<uintptr_t>(out)));
+    trace.Enter(" pDeviceCap = 0x%X", static_cast<unsigned>(reinterpret_cast<uintptr_t>(out)));
     _SCANCMD_DEVICECAP_INFO info;
     VSRSLT ret = scanCmd_->QueryDeviceCapability(&info, true);
     if (ret != 0) {
@@ -104,7 +104,7 @@ VSRSLT CDeviceCaps::GetDeviceCapability(VS_SCANNER_CAPABILITY* out)
             g_ScanDevApiLog.WriteLog(2, "Internal Scanner Capability = %s", record.GetDescription().c_str());
         }
     }
-    g_ScanDevApiLog.WriteLog(3, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
+    trace.LeaveResult(ret);
     return ret;
 }
 
