@@ -17,6 +17,7 @@
 #include "VexmorApi/Temp/ScanCmdRes.h"
 #include "VexmorApi/Temp/ScanProcess.h"
 #include "VexmorApi/Utilities/Exception.h"
+#include "VexmorApi/Utilities/OperationTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 #include "VexmorApi/Utilities/Singleton.h"
 #include "VexmorApi/Utilities/TestTimeScale.h"
@@ -36,18 +37,6 @@ int ThreadNumber() { return static_cast<int>(syscall(SYS_gettid)); }
 
 // The low 32 bits of an address, as the log lines print it.
 unsigned Address(const void* pointer) { return static_cast<unsigned>(reinterpret_cast<uintptr_t>(pointer)); }
-
-void Enter(int level, const char* name) { g_ScanDevApiLog.WriteLog(level, ">>>>> %s >>>>>", name); }
-
-void Leave(int level, const char* name, VSRSLT ret)
-{
-    g_ScanDevApiLog.WriteLog(level, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", name, ret);
-}
-
-void LeaveBool(const char* name, bool ret)
-{
-    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<< ret[bool] = %d", name, ret ? 1 : 0);
-}
 
 // The code of the exception being handled, logged with the operation.
 VSRSLT CodeOfCurrentException(const char* name)
@@ -227,9 +216,10 @@ CVexmor::~CVexmor() { UnInitialize(); }
 VSRSLT CVexmor::Initialize(const char* bundleIdentifier, bool isStiAccess)
 {
     static char const kFunc[] = "Initialize";
+    OperationTrace const trace(g_ScanDevApiLog, 1, kFunc);
     VSRSLT const ret = GuardCode(kFunc, [&]() -> VSRSLT {
         g_ScanDevApiLog.WriteBasicInfo(1, kModuleName);
-        Enter(1, kFunc);
+        trace.Enter();
         g_ScanDevApiLog.WriteLog(1, "BundleID:%s, isStiAccess:%d",
                                  bundleIdentifier != nullptr ? bundleIdentifier : "null", isStiAccess ? 1 : 0);
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -241,14 +231,15 @@ VSRSLT CVexmor::Initialize(const char* bundleIdentifier, bool isStiAccess)
         m_initialized = true;
         return 0;
     });
-    Leave(1, kFunc, ret);
+    trace.LeaveResult(ret);
     return ret;
 }
 
 void CVexmor::UnInitialize()
 {
     static char const kFunc[] = "UnInitialize";
-    Enter(1, kFunc);
+    OperationTrace const trace(g_ScanDevApiLog, 1, kFunc);
+    trace.Enter();
     GuardValue(kFunc, 0, [&] {
         DropParts(true, true);
         return 0;
@@ -257,7 +248,7 @@ void CVexmor::UnInitialize()
         std::lock_guard<std::mutex> lock(m_mutex);
         m_initialized = false;
     }
-    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<<", kFunc);
+    trace.Leave();
 }
 
 void CVexmor::DropParts(bool freeAccess, bool finalize)
@@ -296,7 +287,7 @@ IDeviceAccess* CVexmor::DeviceAccessLocked()
 {
     if (m_deviceAccess == nullptr) {
         m_deviceAccess = m_factory.GetDeviceAccessInstance(m_isStiAccess);
-        g_ScanDevApiLog.WriteLog(3, "<<<<< %s <<<<< Instance = 0x%X", "GetDeviceAccess", Address(m_deviceAccess));
+        OperationTrace(g_ScanDevApiLog, 3, "GetDeviceAccess").Leave(" Instance = 0x%X", Address(m_deviceAccess));
     }
     return m_deviceAccess;
 }
@@ -338,7 +329,7 @@ std::shared_ptr<CScanCmd> CVexmor::ScanCmdLocked()
                 m_scanCmd = std::make_shared<CScanCmd>(access, identifier);
             }
         }
-        g_ScanDevApiLog.WriteLog(3, "<<<<< %s <<<<< Instance = 0x%X", "GetScanCmd", Address(m_scanCmd.get()));
+        OperationTrace(g_ScanDevApiLog, 3, "GetScanCmd").Leave(" Instance = 0x%X", Address(m_scanCmd.get()));
     }
     return m_scanCmd;
 }
@@ -347,7 +338,7 @@ std::shared_ptr<CDeviceCaps> CVexmor::DeviceCapsLocked()
 {
     if (!m_deviceCaps) {
         m_deviceCaps = std::make_shared<CDeviceCaps>();
-        g_ScanDevApiLog.WriteLog(3, "<<<<< %s <<<<< Instance = 0x%X", "GetDeviceCaps", Address(m_deviceCaps.get()));
+        OperationTrace(g_ScanDevApiLog, 3, "GetDeviceCaps").Leave(" Instance = 0x%X", Address(m_deviceCaps.get()));
     }
     return m_deviceCaps;
 }
@@ -356,7 +347,7 @@ std::shared_ptr<CScanProcess> CVexmor::ScanProcessLocked()
 {
     if (!m_scanProcess) {
         m_scanProcess = std::make_shared<CScanProcess>(m_timings);
-        g_ScanDevApiLog.WriteLog(3, "<<<<< %s <<<<< Instance = 0x%X", "GetScanProcess", Address(m_scanProcess.get()));
+        OperationTrace(g_ScanDevApiLog, 3, "GetScanProcess").Leave(" Instance = 0x%X", Address(m_scanProcess.get()));
     }
     return m_scanProcess;
 }
@@ -377,15 +368,17 @@ void CVexmor::EndUnjoinedScan()
 VSRSLT CVexmor::Prepare(Parts& parts, bool withScanProcess)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    g_ScanDevApiLog.WriteLog(3, ">>>>> %s >>>>>", "PrepareScanCmd");
+    OperationTrace const scanCmdStep(g_ScanDevApiLog, 3, "PrepareScanCmd");
+    scanCmdStep.Enter();
     parts.scanCmd = ScanCmdLocked();
     parts.deviceAccess = m_deviceAccess;
     VSRSLT ret = parts.scanCmd ? VSRSLT{0} : VSRSLT{APIERR_NO_COMMAND_FACADE};
-    Leave(3, "PrepareScanCmd", ret);
+    scanCmdStep.LeaveResult(ret);
     if (ret != 0) {
         return ret;
     }
-    g_ScanDevApiLog.WriteLog(3, ">>>>> %s >>>>>", "PrepareDeviceCaps");
+    OperationTrace const deviceCapsStep(g_ScanDevApiLog, 3, "PrepareDeviceCaps");
+    deviceCapsStep.Enter();
     parts.deviceCaps = DeviceCapsLocked();
     if (!parts.deviceCaps) {
         ret = APIERR_NO_CAPABILITY_OBJECT;
@@ -393,21 +386,23 @@ VSRSLT CVexmor::Prepare(Parts& parts, bool withScanProcess)
         std::string const path = m_capabilityTablePath.empty() ? kCapabilityTableFileName : m_capabilityTablePath;
         ret = parts.deviceCaps->Initialize(parts.scanCmd, path, std::string(m_selection.nameDevice));
     }
-    Leave(3, "PrepareDeviceCaps", ret);
+    deviceCapsStep.LeaveResult(ret);
     if (ret != 0 || !withScanProcess) {
         return ret;
     }
-    g_ScanDevApiLog.WriteLog(3, ">>>>> %s >>>>>", "PrepareScanProcess");
+    OperationTrace const scanProcessStep(g_ScanDevApiLog, 3, "PrepareScanProcess");
+    scanProcessStep.Enter();
     parts.scanProcess = ScanProcessLocked();
     ret = parts.scanProcess->Initialize(parts.scanCmd, parts.deviceCaps, parts.deviceAccess);
-    Leave(3, "PrepareScanProcess", ret);
+    scanProcessStep.LeaveResult(ret);
     return ret;
 }
 
 VSRSLT CVexmor::QueryCapability(Parts& parts, VS_SCANNER_CAPABILITY* record)
 {
     static char const kFunc[] = "QueryDeviceCapabilities";
-    Enter(3, kFunc);
+    OperationTrace const trace(g_ScanDevApiLog, 3, kFunc);
+    trace.Enter();
     VSRSLT ret = 0;
     bool initialized = false;
     {
@@ -425,7 +420,7 @@ VSRSLT CVexmor::QueryCapability(Parts& parts, VS_SCANNER_CAPABILITY* record)
             ret = parts.deviceCaps->GetDeviceCapability(record);
         }
     }
-    Leave(3, kFunc, ret);
+    trace.LeaveResult(ret);
     return ret;
 }
 
@@ -483,7 +478,8 @@ VSRSLT CVexmor::SetCommunityName(VS_SNMP_COMMUNITYNAME names)
 VSRSLT CVexmor::EnumerateDevice(_VS_DEVICE_INFO** devices, unsigned* count)
 {
     static char const kFunc[] = "EnumerateDevice";
-    Enter(1, kFunc);
+    OperationTrace const trace(g_ScanDevApiLog, 1, kFunc);
+    trace.Enter();
     VSRSLT const ret = GuardCode(kFunc, [&]() -> VSRSLT {
         Use use(*this);
         IDeviceAccess* access = nullptr;
@@ -514,14 +510,15 @@ VSRSLT CVexmor::EnumerateDevice(_VS_DEVICE_INFO** devices, unsigned* count)
         }
         return result.result;
     });
-    Leave(1, kFunc, ret);
+    trace.LeaveResult(ret);
     return ret;
 }
 
 VSRSLT CVexmor::SelectDevice(_VS_SELECT_DEVICE_INFO& selection)
 {
     static char const kFunc[] = "SelectDevice";
-    Enter(1, kFunc);
+    OperationTrace const trace(g_ScanDevApiLog, 1, kFunc);
+    trace.Enter();
     bool mock = false;
     VSRSLT const ret = GuardCode(kFunc, [&]() -> VSRSLT {
         _VS_SELECT_DEVICE_INFO const wanted = Normalised(selection);
@@ -566,7 +563,7 @@ VSRSLT CVexmor::SelectDevice(_VS_SELECT_DEVICE_INFO& selection)
         return 0;
     });
     if (!mock) {
-        Leave(1, kFunc, ret);
+        trace.LeaveResult(ret);
     }
     return ret;
 }
@@ -574,21 +571,23 @@ VSRSLT CVexmor::SelectDevice(_VS_SELECT_DEVICE_INFO& selection)
 VSRSLT CVexmor::GetSelectedDevInfo(_VS_SELECT_DEVICE_INFO* selection)
 {
     static char const kFunc[] = "GetSelectedDevInfo";
-    Enter(1, kFunc);
+    OperationTrace const trace(g_ScanDevApiLog, 1, kFunc);
+    trace.Enter();
     VSRSLT ret = APIERR_NULL_ARGUMENT;
     if (selection != nullptr) {
         std::lock_guard<std::mutex> lock(m_mutex);
         *selection = m_selection;
         ret = 0;
     }
-    Leave(1, kFunc, ret);
+    trace.LeaveResult(ret);
     return ret;
 }
 
 bool CVexmor::CheckConnection()
 {
     static char const kFunc[] = "CheckConnection";
-    Enter(1, kFunc);
+    OperationTrace const trace(g_ScanDevApiLog, 1, kFunc);
+    trace.Enter();
     bool const ret = GuardValue(kFunc, false, [&] {
         Use use(*this);
         EndUnjoinedScan();
@@ -601,7 +600,7 @@ bool CVexmor::CheckConnection()
         }
         return cmd ? cmd->GetConnectionStatus() : false;
     });
-    LeaveBool(kFunc, ret);
+    trace.LeaveBool(ret);
     return ret;
 }
 
@@ -611,7 +610,8 @@ bool CVexmor::CheckConnection()
 VSRSLT CVexmor::QueryDeviceCapabilities(unsigned apiGeneration, void* record)
 {
     static char const kFunc[] = "QueryDeviceCapabilities";
-    g_ScanDevApiLog.WriteLog(1, ">>>>> %s >>>>> API Generation = %d", kFunc, static_cast<int>(apiGeneration));
+    OperationTrace const trace(g_ScanDevApiLog, 1, kFunc);
+    trace.Enter(" API Generation = %d", static_cast<int>(apiGeneration));
     VSRSLT const ret = GuardCode(kFunc, [&]() -> VSRSLT {
         Use use(*this);
         EndUnjoinedScan();
@@ -635,14 +635,15 @@ VSRSLT CVexmor::QueryDeviceCapabilities(unsigned apiGeneration, void* record)
         }
         return result;
     });
-    Leave(1, kFunc, ret);
+    trace.LeaveResult(ret);
     return ret;
 }
 
 VSRSLT CVexmor::GetIccProfile(void** data, int* size)
 {
     static char const kFunc[] = "GetIccProfile";
-    Enter(1, kFunc);
+    OperationTrace const trace(g_ScanDevApiLog, 1, kFunc);
+    trace.Enter();
     if (data == nullptr || size == nullptr) {
         return APIERR_NULL_ARGUMENT;
     }
@@ -651,14 +652,15 @@ VSRSLT CVexmor::GetIccProfile(void** data, int* size)
         std::shared_ptr<CScanProcess> const process = CurrentScanProcess();
         return process ? process->GetIccProfile(data, size) : VSRSLT{APIERR_NO_SCAN_PROCESS};
     });
-    Leave(1, kFunc, ret);
+    trace.LeaveResult(ret);
     return ret;
 }
 
 VSRSLT CVexmor::GetPushScanParameter(unsigned apiGeneration, void* record)
 {
     static char const kFunc[] = "GetPushScanParameter";
-    g_ScanDevApiLog.WriteLog(1, ">>>>> %s >>>>> Generation = %d", kFunc, static_cast<int>(apiGeneration));
+    OperationTrace const trace(g_ScanDevApiLog, 1, kFunc);
+    trace.Enter(" Generation = %d", static_cast<int>(apiGeneration));
     VSRSLT const ret = GuardCode(kFunc, [&]() -> VSRSLT {
         if (record == nullptr) {
             return APIERR_NULL_ARGUMENT;
@@ -703,7 +705,7 @@ VSRSLT CVexmor::GetPushScanParameter(unsigned apiGeneration, void* record)
         }
         return 0;
     });
-    Leave(1, kFunc, ret);
+    trace.LeaveResult(ret);
     return ret;
 }
 
@@ -744,18 +746,20 @@ AdfState CVexmor::CheckAdf(bool useBindTime, unsigned bindTime)
 AdfState CVexmor::QueryAdfState()
 {
     static char const kFunc[] = "QueryAdfState";
-    Enter(1, kFunc);
+    OperationTrace const trace(g_ScanDevApiLog, 1, kFunc);
+    trace.Enter();
     AdfState const ret = GuardValue(kFunc, AdfNotChecked, [&] { return CheckAdf(false, 0); });
-    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<< ret[AdfState] = %d", kFunc, static_cast<int>(ret));
+    trace.Leave(" ret[AdfState] = %d", static_cast<int>(ret));
     return ret;
 }
 
 AdfState CVexmor::QueryAdfState(unsigned bindTime)
 {
     static char const kFunc[] = "QueryAdfState";
-    g_ScanDevApiLog.WriteLog(1, ">>>>> %s >>>>> bindTime = %d", kFunc, static_cast<int>(bindTime));
+    OperationTrace const trace(g_ScanDevApiLog, 1, kFunc);
+    trace.Enter(" bindTime = %d", static_cast<int>(bindTime));
     AdfState const ret = GuardValue(kFunc, AdfNotChecked, [&] { return CheckAdf(true, bindTime); });
-    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<< ret[AdfState] = %d", kFunc, static_cast<int>(ret));
+    trace.Leave(" ret[AdfState] = %d", static_cast<int>(ret));
     return ret;
 }
 
@@ -765,7 +769,8 @@ AdfState CVexmor::QueryAdfState(unsigned bindTime)
 VSRSLT CVexmor::StartScanning(VS_SCANNER_PARAMETERS* parameters)
 {
     static char const kFunc[] = "StartScanning";
-    Enter(1, kFunc);
+    OperationTrace const trace(g_ScanDevApiLog, 1, kFunc);
+    trace.Enter();
     VSRSLT const ret = GuardCode(kFunc, [&]() -> VSRSLT {
         Use use(*this);
         // Before the timer starts: the previous scan's end is not this one's.
@@ -806,14 +811,15 @@ VSRSLT CVexmor::StartScanning(VS_SCANNER_PARAMETERS* parameters)
         }
         return result;
     });
-    Leave(1, kFunc, ret);
+    trace.LeaveResult(ret);
     return ret;
 }
 
 VSRSLT CVexmor::ReadImageData(tagVS_SCAN_IMAGEDATA* image, int* pageNumber)
 {
     static char const kFunc[] = "ReadImageData";
-    Enter(1, kFunc);
+    OperationTrace const trace(g_ScanDevApiLog, 1, kFunc);
+    trace.Enter();
     VSRSLT const ret = GuardCode(kFunc, [&]() -> VSRSLT {
         Use use(*this);
         g_ScanDevApiLog.WriteLog(1, "Read image data. Lap Time [%d]: %d msec", ThreadNumber(),
@@ -828,41 +834,43 @@ VSRSLT CVexmor::ReadImageData(tagVS_SCAN_IMAGEDATA* image, int* pageNumber)
         }
         return process->ReadImageData(image, *pageNumber);
     });
-    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<< pageNo = %d, ret[VSRSLT] = 0x%08X", kFunc,
-                             pageNumber != nullptr ? *pageNumber : 0, ret);
+    trace.Leave(" pageNo = %d, ret[VSRSLT] = 0x%08X", pageNumber != nullptr ? *pageNumber : 0, ret);
     return ret;
 }
 
 bool CVexmor::AbortScanning()
 {
     static char const kFunc[] = "AbortScanning";
-    Enter(1, kFunc);
+    OperationTrace const trace(g_ScanDevApiLog, 1, kFunc);
+    trace.Enter();
     bool const ret = GuardValue(kFunc, false, [&] {
         Use use(*this);
         std::shared_ptr<CScanProcess> const process = CurrentScanProcess();
         return process ? process->AbortScan() : true;
     });
-    LeaveBool(kFunc, ret);
+    trace.LeaveBool(ret);
     return ret;
 }
 
 bool CVexmor::FinishAutoContinuousScan()
 {
     static char const kFunc[] = "FinishAutoContinuousScan";
-    Enter(1, kFunc);
+    OperationTrace const trace(g_ScanDevApiLog, 1, kFunc);
+    trace.Enter();
     bool const ret = GuardValue(kFunc, false, [&] {
         Use use(*this);
         std::shared_ptr<CScanProcess> const process = CurrentScanProcess();
         return process ? process->FinishWaitingDocument() : true;
     });
-    LeaveBool(kFunc, ret);
+    trace.LeaveBool(ret);
     return ret;
 }
 
 void CVexmor::FreeImageData(int pageNumber)
 {
     static char const kFunc[] = "FreeImageData";
-    g_ScanDevApiLog.WriteLog(1, ">>>>> %s >>>>> PageNo = %d", kFunc, pageNumber);
+    OperationTrace const trace(g_ScanDevApiLog, 1, kFunc);
+    trace.Enter(" PageNo = %d", pageNumber);
     GuardValue(kFunc, 0, [&] {
         Use use(*this);
         std::shared_ptr<CScanProcess> const process = CurrentScanProcess();
@@ -872,13 +880,14 @@ void CVexmor::FreeImageData(int pageNumber)
         }
         return 0;
     });
-    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<<", kFunc);
+    trace.Leave();
 }
 
 SCANAPISTATUS CVexmor::GetScanStatus()
 {
     static char const kFunc[] = "GetScanStatus";
-    Enter(3, kFunc);
+    OperationTrace const trace(g_ScanDevApiLog, 3, kFunc);
+    trace.Enter();
     SCANAPISTATUS const ret = GuardValue(kFunc, STANDBY, [&] {
         Use use(*this);
         std::shared_ptr<CScanProcess> const process = CurrentScanProcess();
@@ -891,7 +900,7 @@ SCANAPISTATUS CVexmor::GetScanStatus()
         }
         return status;
     });
-    g_ScanDevApiLog.WriteLog(3, "<<<<< %s <<<<< ret[SCANAPISTATUS] = %d", kFunc, static_cast<int>(ret));
+    trace.Leave(" ret[SCANAPISTATUS] = %d", static_cast<int>(ret));
     return ret;
 }
 
@@ -911,20 +920,22 @@ VSRSLT CVexmor::GetPatchcodeResult(PATCHCODE_TYPE*, unsigned short) { return 0; 
 int CVexmor::GetCurrentReceivedLines(int pageNumber)
 {
     static char const kFunc[] = "GetCurrentReceivedLines";
-    g_ScanDevApiLog.WriteLog(1, ">>>>> %s >>>>> PageNo = %d", kFunc, pageNumber);
+    OperationTrace const trace(g_ScanDevApiLog, 1, kFunc);
+    trace.Enter(" PageNo = %d", pageNumber);
     int const ret = GuardValue(kFunc, 0, [&] {
         Use use(*this);
         std::shared_ptr<CScanProcess> const process = CurrentScanProcess();
         return process ? process->GetCurrentReceivedLines(static_cast<uint16_t>(pageNumber)) : 0;
     });
-    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<< ret[int] = %d", kFunc, ret);
+    trace.Leave(" ret[int] = %d", ret);
     return ret;
 }
 
 ScanBitmapImageInfo CVexmor::GetScanBitmapImageInfo()
 {
     static char const kFunc[] = "GetScanBitmapImageInfo";
-    Enter(1, kFunc);
+    OperationTrace const trace(g_ScanDevApiLog, 1, kFunc);
+    trace.Enter();
     ScanBitmapImageInfo info;
     std::memset(&info, 0, sizeof info);
     info = GuardValue(kFunc, info, [&] {
@@ -932,7 +943,7 @@ ScanBitmapImageInfo CVexmor::GetScanBitmapImageInfo()
         std::shared_ptr<CScanProcess> const process = CurrentScanProcess();
         return process ? process->GetScanBitmapImageInfo() : info;
     });
-    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<<", kFunc);
+    trace.Leave();
     return info;
 }
 
