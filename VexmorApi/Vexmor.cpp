@@ -10,6 +10,8 @@
 #include <cstring>
 #include <initializer_list>
 #include <new>
+#include <optional>
+#include <type_traits>
 
 #include "VexmorApi/Temp/DeviceCaps.h"
 #include "VexmorApi/Temp/ScanCapability.h"
@@ -17,6 +19,7 @@
 #include "VexmorApi/Temp/ScanCmdRes.h"
 #include "VexmorApi/Temp/ScanProcess.h"
 #include "VexmorApi/Utilities/Exception.h"
+#include "VexmorApi/Utilities/OperationTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 #include "VexmorApi/Utilities/Singleton.h"
 #include "VexmorApi/Utilities/TestTimeScale.h"
@@ -36,18 +39,6 @@ int ThreadNumber() { return static_cast<int>(syscall(SYS_gettid)); }
 
 // The low 32 bits of an address, as the log lines print it.
 unsigned Address(const void* pointer) { return static_cast<unsigned>(reinterpret_cast<uintptr_t>(pointer)); }
-
-void Enter(int level, const char* name) { g_ScanDevApiLog.WriteLog(level, ">>>>> %s >>>>>", name); }
-
-void Leave(int level, const char* name, VSRSLT ret)
-{
-    g_ScanDevApiLog.WriteLog(level, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", name, ret);
-}
-
-void LeaveBool(const char* name, bool ret)
-{
-    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<< ret[bool] = %d", name, ret ? 1 : 0);
-}
 
 // The code of the exception being handled, logged with the operation.
 VSRSLT CodeOfCurrentException(const char* name)
@@ -91,6 +82,20 @@ T GuardValue(const char* name, T fallback, Body body)
         return fallback;
     }
 }
+
+// The exit line of an interface operation, as its result's type writes it.
+void ExitLine(const OperationTrace& trace, VSRSLT result) { trace.LeaveResult(result); }
+void ExitLine(const OperationTrace& trace, bool result) { trace.LeaveBool(result); }
+void ExitLine(const OperationTrace& trace, int result) { trace.Leave(" ret[int] = %d", result); }
+void ExitLine(const OperationTrace& trace, AdfState result)
+{
+    trace.Leave(" ret[AdfState] = %d", static_cast<int>(result));
+}
+void ExitLine(const OperationTrace& trace, SCANAPISTATUS result)
+{
+    trace.Leave(" ret[SCANAPISTATUS] = %d", static_cast<int>(result));
+}
+void ExitLine(const OperationTrace& trace, const ScanBitmapImageInfo&) { trace.Leave(); }
 
 // A text field cut to its last byte and zero after its end, so a stored
 // record always ends its texts and compares by its bytes.
@@ -216,6 +221,130 @@ private:
 };
 
 // ---------------------------------------------------------------------------
+// The frame of the interface operations.
+
+// What the frame needs to know of an operation besides its body: its name
+// (for its lines and its exception's line), the level of its lines and the
+// steps of the frame it does without.
+class CVexmor::Call {
+public:
+    // An operation of that name, its lines at level 1. Not explicit, so that
+    // an operation names itself by its name alone.
+    Call(const char* name) : name_(name) {}
+
+    Call& AtLevel(int level)
+    {
+        level_ = level;
+        return *this;
+    }
+    // The entry line ends with " label = value".
+    Call& Entering(const char* label, int value)
+    {
+        label_ = label;
+        value_ = value;
+        return *this;
+    }
+    // The log's header goes before the entry line (the set-up).
+    Call& AfterLogHeader()
+    {
+        header_ = true;
+        return *this;
+    }
+    // Not a use of the parts: the operations that make, select or drop them.
+    Call& OutsideUse()
+    {
+        use_ = false;
+        return *this;
+    }
+    // The operation writes its exit line itself.
+    Call& WithoutExitLine()
+    {
+        exitLine_ = false;
+        return *this;
+    }
+    // Neither line.
+    Call& WithoutLines()
+    {
+        entryLine_ = false;
+        exitLine_ = false;
+        return *this;
+    }
+
+    const char* Name() const { return name_; }
+    OperationTrace Trace() const { return OperationTrace(g_ScanDevApiLog, level_, name_); }
+
+    // Writes the entry line and runs body, as a use of the engine's parts
+    // unless the operation is none.
+    template <class Body>
+    auto Run(CVexmor& engine, Body& body) const -> decltype(body())
+    {
+        if (header_) {
+            g_ScanDevApiLog.WriteBasicInfo(1, kModuleName);
+        }
+        if (entryLine_ && label_ != nullptr) {
+            Trace().Enter(" %s = %d", label_, value_);
+        } else if (entryLine_) {
+            Trace().Enter();
+        }
+        std::optional<Use> use;
+        if (use_) {
+            use.emplace(engine);
+        }
+        return body();
+    }
+    // The exit line with the result, or without one.
+    template <class Result>
+    void WriteExit(const Result& result) const
+    {
+        if (exitLine_) {
+            ExitLine(Trace(), result);
+        }
+    }
+    void WriteExit() const
+    {
+        if (exitLine_) {
+            Trace().Leave();
+        }
+    }
+
+private:
+    const char* name_;
+    int level_ = 1;
+    const char* label_ = nullptr;
+    int value_ = 0;
+    bool header_ = false;
+    bool use_ = true;
+    bool entryLine_ = true;
+    bool exitLine_ = true;
+};
+
+template <class Body>
+auto CVexmor::Operation(const Call& call, Body body) -> decltype(body())
+{
+    using Result = decltype(body());
+    static_assert(std::is_void_v<Result> || std::is_same_v<Result, VSRSLT>, "a result code or none");
+    if constexpr (std::is_void_v<Result>) {
+        GuardValue(call.Name(), 0, [&] {
+            call.Run(*this, body);
+            return 0;
+        });
+        call.WriteExit();
+    } else {
+        VSRSLT const ret = GuardCode(call.Name(), [&] { return call.Run(*this, body); });
+        call.WriteExit(ret);
+        return ret;
+    }
+}
+
+template <class Result, class Body>
+Result CVexmor::Operation(const Call& call, Result fallback, Body body)
+{
+    Result const ret = GuardValue(call.Name(), fallback, [&] { return call.Run(*this, body); });
+    call.WriteExit(ret);
+    return ret;
+}
+
+// ---------------------------------------------------------------------------
 // Construction and set-up.
 
 CVexmor::CVexmor() : CVexmor(TimingsInForce()) {}
@@ -226,10 +355,7 @@ CVexmor::~CVexmor() { UnInitialize(); }
 
 VSRSLT CVexmor::Initialize(const char* bundleIdentifier, bool isStiAccess)
 {
-    static char const kFunc[] = "Initialize";
-    VSRSLT const ret = GuardCode(kFunc, [&]() -> VSRSLT {
-        g_ScanDevApiLog.WriteBasicInfo(1, kModuleName);
-        Enter(1, kFunc);
+    return Operation(Call("Initialize").AfterLogHeader().OutsideUse(), [&]() -> VSRSLT {
         g_ScanDevApiLog.WriteLog(1, "BundleID:%s, isStiAccess:%d",
                                  bundleIdentifier != nullptr ? bundleIdentifier : "null", isStiAccess ? 1 : 0);
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -241,23 +367,20 @@ VSRSLT CVexmor::Initialize(const char* bundleIdentifier, bool isStiAccess)
         m_initialized = true;
         return 0;
     });
-    Leave(1, kFunc, ret);
-    return ret;
 }
 
 void CVexmor::UnInitialize()
 {
     static char const kFunc[] = "UnInitialize";
-    Enter(1, kFunc);
-    GuardValue(kFunc, 0, [&] {
-        DropParts(true, true);
-        return 0;
-    });
-    {
+    Operation(Call(kFunc).OutsideUse(), [&] {
+        // Uninitialised however the drop ends.
+        GuardValue(kFunc, 0, [&] {
+            DropParts(true, true);
+            return 0;
+        });
         std::lock_guard<std::mutex> lock(m_mutex);
         m_initialized = false;
-    }
-    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<<", kFunc);
+    });
 }
 
 void CVexmor::DropParts(bool freeAccess, bool finalize)
@@ -296,7 +419,7 @@ IDeviceAccess* CVexmor::DeviceAccessLocked()
 {
     if (m_deviceAccess == nullptr) {
         m_deviceAccess = m_factory.GetDeviceAccessInstance(m_isStiAccess);
-        g_ScanDevApiLog.WriteLog(3, "<<<<< %s <<<<< Instance = 0x%X", "GetDeviceAccess", Address(m_deviceAccess));
+        OperationTrace(g_ScanDevApiLog, 3, "GetDeviceAccess").Leave(" Instance = 0x%X", Address(m_deviceAccess));
     }
     return m_deviceAccess;
 }
@@ -338,7 +461,7 @@ std::shared_ptr<CScanCmd> CVexmor::ScanCmdLocked()
                 m_scanCmd = std::make_shared<CScanCmd>(access, identifier);
             }
         }
-        g_ScanDevApiLog.WriteLog(3, "<<<<< %s <<<<< Instance = 0x%X", "GetScanCmd", Address(m_scanCmd.get()));
+        OperationTrace(g_ScanDevApiLog, 3, "GetScanCmd").Leave(" Instance = 0x%X", Address(m_scanCmd.get()));
     }
     return m_scanCmd;
 }
@@ -347,7 +470,7 @@ std::shared_ptr<CDeviceCaps> CVexmor::DeviceCapsLocked()
 {
     if (!m_deviceCaps) {
         m_deviceCaps = std::make_shared<CDeviceCaps>();
-        g_ScanDevApiLog.WriteLog(3, "<<<<< %s <<<<< Instance = 0x%X", "GetDeviceCaps", Address(m_deviceCaps.get()));
+        OperationTrace(g_ScanDevApiLog, 3, "GetDeviceCaps").Leave(" Instance = 0x%X", Address(m_deviceCaps.get()));
     }
     return m_deviceCaps;
 }
@@ -356,7 +479,7 @@ std::shared_ptr<CScanProcess> CVexmor::ScanProcessLocked()
 {
     if (!m_scanProcess) {
         m_scanProcess = std::make_shared<CScanProcess>(m_timings);
-        g_ScanDevApiLog.WriteLog(3, "<<<<< %s <<<<< Instance = 0x%X", "GetScanProcess", Address(m_scanProcess.get()));
+        OperationTrace(g_ScanDevApiLog, 3, "GetScanProcess").Leave(" Instance = 0x%X", Address(m_scanProcess.get()));
     }
     return m_scanProcess;
 }
@@ -377,15 +500,17 @@ void CVexmor::EndUnjoinedScan()
 VSRSLT CVexmor::Prepare(Parts& parts, bool withScanProcess)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    g_ScanDevApiLog.WriteLog(3, ">>>>> %s >>>>>", "PrepareScanCmd");
+    OperationTrace const scanCmdStep(g_ScanDevApiLog, 3, "PrepareScanCmd");
+    scanCmdStep.Enter();
     parts.scanCmd = ScanCmdLocked();
     parts.deviceAccess = m_deviceAccess;
     VSRSLT ret = parts.scanCmd ? VSRSLT{0} : VSRSLT{APIERR_NO_COMMAND_FACADE};
-    Leave(3, "PrepareScanCmd", ret);
+    scanCmdStep.LeaveResult(ret);
     if (ret != 0) {
         return ret;
     }
-    g_ScanDevApiLog.WriteLog(3, ">>>>> %s >>>>>", "PrepareDeviceCaps");
+    OperationTrace const deviceCapsStep(g_ScanDevApiLog, 3, "PrepareDeviceCaps");
+    deviceCapsStep.Enter();
     parts.deviceCaps = DeviceCapsLocked();
     if (!parts.deviceCaps) {
         ret = APIERR_NO_CAPABILITY_OBJECT;
@@ -393,21 +518,23 @@ VSRSLT CVexmor::Prepare(Parts& parts, bool withScanProcess)
         std::string const path = m_capabilityTablePath.empty() ? kCapabilityTableFileName : m_capabilityTablePath;
         ret = parts.deviceCaps->Initialize(parts.scanCmd, path, std::string(m_selection.nameDevice));
     }
-    Leave(3, "PrepareDeviceCaps", ret);
+    deviceCapsStep.LeaveResult(ret);
     if (ret != 0 || !withScanProcess) {
         return ret;
     }
-    g_ScanDevApiLog.WriteLog(3, ">>>>> %s >>>>>", "PrepareScanProcess");
+    OperationTrace const scanProcessStep(g_ScanDevApiLog, 3, "PrepareScanProcess");
+    scanProcessStep.Enter();
     parts.scanProcess = ScanProcessLocked();
     ret = parts.scanProcess->Initialize(parts.scanCmd, parts.deviceCaps, parts.deviceAccess);
-    Leave(3, "PrepareScanProcess", ret);
+    scanProcessStep.LeaveResult(ret);
     return ret;
 }
 
 VSRSLT CVexmor::QueryCapability(Parts& parts, VS_SCANNER_CAPABILITY* record)
 {
-    static char const kFunc[] = "QueryDeviceCapabilities";
-    Enter(3, kFunc);
+    // The internal step under the operation's name.
+    OperationTrace const trace(g_ScanDevApiLog, 3, "QueryDeviceCapabilities");
+    trace.Enter();
     VSRSLT ret = 0;
     bool initialized = false;
     {
@@ -425,7 +552,7 @@ VSRSLT CVexmor::QueryCapability(Parts& parts, VS_SCANNER_CAPABILITY* record)
             ret = parts.deviceCaps->GetDeviceCapability(record);
         }
     }
-    Leave(3, kFunc, ret);
+    trace.LeaveResult(ret);
     return ret;
 }
 
@@ -434,11 +561,10 @@ VSRSLT CVexmor::QueryCapability(Parts& parts, VS_SCANNER_CAPABILITY* record)
 
 VSRSLT CVexmor::GetCommunityName(VS_SNMP_COMMUNITYNAME* names)
 {
-    return GuardCode("GetCommunityName", [&]() -> VSRSLT {
+    return Operation(Call("GetCommunityName").WithoutLines(), [&]() -> VSRSLT {
         if (names == nullptr) {
             return APIERR_NULL_ARGUMENT;
         }
-        Use use(*this);
         IDeviceAccess* access = nullptr;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
@@ -463,8 +589,7 @@ VSRSLT CVexmor::GetCommunityName(VS_SNMP_COMMUNITYNAME* names)
 
 VSRSLT CVexmor::SetCommunityName(VS_SNMP_COMMUNITYNAME names)
 {
-    return GuardCode("SetCommunityName", [&]() -> VSRSLT {
-        Use use(*this);
+    return Operation(Call("SetCommunityName").WithoutLines(), [&]() -> VSRSLT {
         IDeviceAccess* access = nullptr;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
@@ -482,10 +607,7 @@ VSRSLT CVexmor::SetCommunityName(VS_SNMP_COMMUNITYNAME names)
 
 VSRSLT CVexmor::EnumerateDevice(_VS_DEVICE_INFO** devices, unsigned* count)
 {
-    static char const kFunc[] = "EnumerateDevice";
-    Enter(1, kFunc);
-    VSRSLT const ret = GuardCode(kFunc, [&]() -> VSRSLT {
-        Use use(*this);
+    return Operation("EnumerateDevice", [&]() -> VSRSLT {
         IDeviceAccess* access = nullptr;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
@@ -514,16 +636,14 @@ VSRSLT CVexmor::EnumerateDevice(_VS_DEVICE_INFO** devices, unsigned* count)
         }
         return result.result;
     });
-    Leave(1, kFunc, ret);
-    return ret;
 }
 
 VSRSLT CVexmor::SelectDevice(_VS_SELECT_DEVICE_INFO& selection)
 {
-    static char const kFunc[] = "SelectDevice";
-    Enter(1, kFunc);
+    // In mock mode the selection ends without the exit line.
+    Call const call = Call("SelectDevice").OutsideUse().WithoutExitLine();
     bool mock = false;
-    VSRSLT const ret = GuardCode(kFunc, [&]() -> VSRSLT {
+    VSRSLT const ret = Operation(call, [&]() -> VSRSLT {
         _VS_SELECT_DEVICE_INFO const wanted = Normalised(selection);
         g_ScanDevApiLog.WriteLog(1, "SelectDevice = %s",
                                  VdCommonDefDescriptor::GetSelectDeviceInfoString(wanted).c_str());
@@ -566,31 +686,26 @@ VSRSLT CVexmor::SelectDevice(_VS_SELECT_DEVICE_INFO& selection)
         return 0;
     });
     if (!mock) {
-        Leave(1, kFunc, ret);
+        call.Trace().LeaveResult(ret);
     }
     return ret;
 }
 
 VSRSLT CVexmor::GetSelectedDevInfo(_VS_SELECT_DEVICE_INFO* selection)
 {
-    static char const kFunc[] = "GetSelectedDevInfo";
-    Enter(1, kFunc);
-    VSRSLT ret = APIERR_NULL_ARGUMENT;
-    if (selection != nullptr) {
+    return Operation(Call("GetSelectedDevInfo").OutsideUse(), [&]() -> VSRSLT {
+        if (selection == nullptr) {
+            return APIERR_NULL_ARGUMENT;
+        }
         std::lock_guard<std::mutex> lock(m_mutex);
         *selection = m_selection;
-        ret = 0;
-    }
-    Leave(1, kFunc, ret);
-    return ret;
+        return 0;
+    });
 }
 
 bool CVexmor::CheckConnection()
 {
-    static char const kFunc[] = "CheckConnection";
-    Enter(1, kFunc);
-    bool const ret = GuardValue(kFunc, false, [&] {
-        Use use(*this);
+    return Operation("CheckConnection", false, [&] {
         EndUnjoinedScan();
         std::shared_ptr<CScanCmd> cmd;
         {
@@ -601,8 +716,6 @@ bool CVexmor::CheckConnection()
         }
         return cmd ? cmd->GetConnectionStatus() : false;
     });
-    LeaveBool(kFunc, ret);
-    return ret;
 }
 
 // ---------------------------------------------------------------------------
@@ -610,10 +723,8 @@ bool CVexmor::CheckConnection()
 
 VSRSLT CVexmor::QueryDeviceCapabilities(unsigned apiGeneration, void* record)
 {
-    static char const kFunc[] = "QueryDeviceCapabilities";
-    g_ScanDevApiLog.WriteLog(1, ">>>>> %s >>>>> API Generation = %d", kFunc, static_cast<int>(apiGeneration));
-    VSRSLT const ret = GuardCode(kFunc, [&]() -> VSRSLT {
-        Use use(*this);
+    Call const call = Call("QueryDeviceCapabilities").Entering("API Generation", static_cast<int>(apiGeneration));
+    return Operation(call, [&]() -> VSRSLT {
         EndUnjoinedScan();
         Parts parts;
         devif_type interfaceType;
@@ -635,35 +746,29 @@ VSRSLT CVexmor::QueryDeviceCapabilities(unsigned apiGeneration, void* record)
         }
         return result;
     });
-    Leave(1, kFunc, ret);
-    return ret;
 }
 
 VSRSLT CVexmor::GetIccProfile(void** data, int* size)
 {
-    static char const kFunc[] = "GetIccProfile";
-    Enter(1, kFunc);
+    Call const call("GetIccProfile");
     if (data == nullptr || size == nullptr) {
+        // Refused after the entry line alone.
+        call.Trace().Enter();
         return APIERR_NULL_ARGUMENT;
     }
-    VSRSLT const ret = GuardCode(kFunc, [&]() -> VSRSLT {
-        Use use(*this);
+    return Operation(call, [&]() -> VSRSLT {
         std::shared_ptr<CScanProcess> const process = CurrentScanProcess();
         return process ? process->GetIccProfile(data, size) : VSRSLT{APIERR_NO_SCAN_PROCESS};
     });
-    Leave(1, kFunc, ret);
-    return ret;
 }
 
 VSRSLT CVexmor::GetPushScanParameter(unsigned apiGeneration, void* record)
 {
-    static char const kFunc[] = "GetPushScanParameter";
-    g_ScanDevApiLog.WriteLog(1, ">>>>> %s >>>>> Generation = %d", kFunc, static_cast<int>(apiGeneration));
-    VSRSLT const ret = GuardCode(kFunc, [&]() -> VSRSLT {
+    Call const call = Call("GetPushScanParameter").Entering("Generation", static_cast<int>(apiGeneration));
+    return Operation(call, [&]() -> VSRSLT {
         if (record == nullptr) {
             return APIERR_NULL_ARGUMENT;
         }
-        Use use(*this);
         EndUnjoinedScan();
         bool initialized = false;
         {
@@ -703,13 +808,10 @@ VSRSLT CVexmor::GetPushScanParameter(unsigned apiGeneration, void* record)
         }
         return 0;
     });
-    Leave(1, kFunc, ret);
-    return ret;
 }
 
 AdfState CVexmor::CheckAdf(bool useBindTime, unsigned bindTime)
 {
-    Use use(*this);
     EndUnjoinedScan();
     std::shared_ptr<CScanCmd> cmd;
     {
@@ -743,20 +845,13 @@ AdfState CVexmor::CheckAdf(bool useBindTime, unsigned bindTime)
 
 AdfState CVexmor::QueryAdfState()
 {
-    static char const kFunc[] = "QueryAdfState";
-    Enter(1, kFunc);
-    AdfState const ret = GuardValue(kFunc, AdfNotChecked, [&] { return CheckAdf(false, 0); });
-    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<< ret[AdfState] = %d", kFunc, static_cast<int>(ret));
-    return ret;
+    return Operation("QueryAdfState", AdfNotChecked, [&] { return CheckAdf(false, 0); });
 }
 
 AdfState CVexmor::QueryAdfState(unsigned bindTime)
 {
-    static char const kFunc[] = "QueryAdfState";
-    g_ScanDevApiLog.WriteLog(1, ">>>>> %s >>>>> bindTime = %d", kFunc, static_cast<int>(bindTime));
-    AdfState const ret = GuardValue(kFunc, AdfNotChecked, [&] { return CheckAdf(true, bindTime); });
-    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<< ret[AdfState] = %d", kFunc, static_cast<int>(ret));
-    return ret;
+    return Operation(Call("QueryAdfState").Entering("bindTime", static_cast<int>(bindTime)), AdfNotChecked,
+                     [&] { return CheckAdf(true, bindTime); });
 }
 
 // ---------------------------------------------------------------------------
@@ -764,10 +859,7 @@ AdfState CVexmor::QueryAdfState(unsigned bindTime)
 
 VSRSLT CVexmor::StartScanning(VS_SCANNER_PARAMETERS* parameters)
 {
-    static char const kFunc[] = "StartScanning";
-    Enter(1, kFunc);
-    VSRSLT const ret = GuardCode(kFunc, [&]() -> VSRSLT {
-        Use use(*this);
+    return Operation("StartScanning", [&]() -> VSRSLT {
         // Before the timer starts: the previous scan's end is not this one's.
         EndUnjoinedScan();
         g_ScanDevApiLog.WriteLog(1, "Start scanning. Timer Start [%d]", ThreadNumber());
@@ -806,16 +898,13 @@ VSRSLT CVexmor::StartScanning(VS_SCANNER_PARAMETERS* parameters)
         }
         return result;
     });
-    Leave(1, kFunc, ret);
-    return ret;
 }
 
 VSRSLT CVexmor::ReadImageData(tagVS_SCAN_IMAGEDATA* image, int* pageNumber)
 {
-    static char const kFunc[] = "ReadImageData";
-    Enter(1, kFunc);
-    VSRSLT const ret = GuardCode(kFunc, [&]() -> VSRSLT {
-        Use use(*this);
+    // The exit line names the page.
+    Call const call = Call("ReadImageData").WithoutExitLine();
+    VSRSLT const ret = Operation(call, [&]() -> VSRSLT {
         g_ScanDevApiLog.WriteLog(1, "Read image data. Lap Time [%d]: %d msec", ThreadNumber(),
                                  static_cast<int>(Singleton<Timer>::GetInstance()->GetLapTime()));
         if (image == nullptr || pageNumber == nullptr) {
@@ -828,59 +917,40 @@ VSRSLT CVexmor::ReadImageData(tagVS_SCAN_IMAGEDATA* image, int* pageNumber)
         }
         return process->ReadImageData(image, *pageNumber);
     });
-    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<< pageNo = %d, ret[VSRSLT] = 0x%08X", kFunc,
-                             pageNumber != nullptr ? *pageNumber : 0, ret);
+    call.Trace().Leave(" pageNo = %d, ret[VSRSLT] = 0x%08X", pageNumber != nullptr ? *pageNumber : 0, ret);
     return ret;
 }
 
 bool CVexmor::AbortScanning()
 {
-    static char const kFunc[] = "AbortScanning";
-    Enter(1, kFunc);
-    bool const ret = GuardValue(kFunc, false, [&] {
-        Use use(*this);
+    return Operation("AbortScanning", false, [&] {
         std::shared_ptr<CScanProcess> const process = CurrentScanProcess();
         return process ? process->AbortScan() : true;
     });
-    LeaveBool(kFunc, ret);
-    return ret;
 }
 
 bool CVexmor::FinishAutoContinuousScan()
 {
-    static char const kFunc[] = "FinishAutoContinuousScan";
-    Enter(1, kFunc);
-    bool const ret = GuardValue(kFunc, false, [&] {
-        Use use(*this);
+    return Operation("FinishAutoContinuousScan", false, [&] {
         std::shared_ptr<CScanProcess> const process = CurrentScanProcess();
         return process ? process->FinishWaitingDocument() : true;
     });
-    LeaveBool(kFunc, ret);
-    return ret;
 }
 
 void CVexmor::FreeImageData(int pageNumber)
 {
-    static char const kFunc[] = "FreeImageData";
-    g_ScanDevApiLog.WriteLog(1, ">>>>> %s >>>>> PageNo = %d", kFunc, pageNumber);
-    GuardValue(kFunc, 0, [&] {
-        Use use(*this);
+    Operation(Call("FreeImageData").Entering("PageNo", pageNumber), [&] {
         std::shared_ptr<CScanProcess> const process = CurrentScanProcess();
         // Page numbers are 16-bit: any other number was never handed out.
         if (process && pageNumber > 0 && pageNumber <= UINT16_MAX) {
             process->FreeImageData(static_cast<uint16_t>(pageNumber));
         }
-        return 0;
     });
-    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<<", kFunc);
 }
 
 SCANAPISTATUS CVexmor::GetScanStatus()
 {
-    static char const kFunc[] = "GetScanStatus";
-    Enter(3, kFunc);
-    SCANAPISTATUS const ret = GuardValue(kFunc, STANDBY, [&] {
-        Use use(*this);
+    return Operation(Call("GetScanStatus").AtLevel(3), STANDBY, [&] {
         std::shared_ptr<CScanProcess> const process = CurrentScanProcess();
         if (!process) {
             return STANDBY;
@@ -891,14 +961,11 @@ SCANAPISTATUS CVexmor::GetScanStatus()
         }
         return status;
     });
-    g_ScanDevApiLog.WriteLog(3, "<<<<< %s <<<<< ret[SCANAPISTATUS] = %d", kFunc, static_cast<int>(ret));
-    return ret;
 }
 
 unsigned short CVexmor::GetRemainingWaitTime()
 {
-    return GuardValue("GetRemainingWaitTime", static_cast<unsigned short>(0), [&] {
-        Use use(*this);
+    return Operation(Call("GetRemainingWaitTime").WithoutLines(), static_cast<unsigned short>(0), [&] {
         std::shared_ptr<CScanProcess> const process = CurrentScanProcess();
         return process ? process->GetRemainingWaitTime() : static_cast<unsigned short>(0);
     });
@@ -910,30 +977,20 @@ VSRSLT CVexmor::GetPatchcodeResult(PATCHCODE_TYPE*, unsigned short) { return 0; 
 
 int CVexmor::GetCurrentReceivedLines(int pageNumber)
 {
-    static char const kFunc[] = "GetCurrentReceivedLines";
-    g_ScanDevApiLog.WriteLog(1, ">>>>> %s >>>>> PageNo = %d", kFunc, pageNumber);
-    int const ret = GuardValue(kFunc, 0, [&] {
-        Use use(*this);
+    return Operation(Call("GetCurrentReceivedLines").Entering("PageNo", pageNumber), 0, [&] {
         std::shared_ptr<CScanProcess> const process = CurrentScanProcess();
         return process ? process->GetCurrentReceivedLines(static_cast<uint16_t>(pageNumber)) : 0;
     });
-    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<< ret[int] = %d", kFunc, ret);
-    return ret;
 }
 
 ScanBitmapImageInfo CVexmor::GetScanBitmapImageInfo()
 {
-    static char const kFunc[] = "GetScanBitmapImageInfo";
-    Enter(1, kFunc);
-    ScanBitmapImageInfo info;
-    std::memset(&info, 0, sizeof info);
-    info = GuardValue(kFunc, info, [&] {
-        Use use(*this);
+    ScanBitmapImageInfo none;
+    std::memset(&none, 0, sizeof none);
+    return Operation("GetScanBitmapImageInfo", none, [&] {
         std::shared_ptr<CScanProcess> const process = CurrentScanProcess();
-        return process ? process->GetScanBitmapImageInfo() : info;
+        return process ? process->GetScanBitmapImageInfo() : none;
     });
-    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<<", kFunc);
-    return info;
 }
 
 // ---------------------------------------------------------------------------
@@ -941,11 +998,11 @@ ScanBitmapImageInfo CVexmor::GetScanBitmapImageInfo()
 
 void CVexmor::SetDeviceAccess(IDeviceAccess* access)
 {
-    GuardValue("SetDeviceAccess", 0, [&] {
+    Operation(Call("SetDeviceAccess").OutsideUse().WithoutLines(), [&] {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             if (access == nullptr || access == m_deviceAccess) {
-                return 0;
+                return;
             }
         }
         // The parts made on the old access go with it; the factory still
@@ -953,7 +1010,6 @@ void CVexmor::SetDeviceAccess(IDeviceAccess* access)
         DropParts(false, false);
         std::lock_guard<std::mutex> lock(m_mutex);
         m_deviceAccess = access;
-        return 0;
     });
 }
 

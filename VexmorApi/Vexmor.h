@@ -127,6 +127,19 @@ private:
     // Marks a drop of the parts: it waits for the calls under way, and new
     // ones wait for it.
     class DropGate;
+    // An interface operation as its frame sees it: name, level of its
+    // lines, the frame's steps it does without.
+    class Call;
+
+    // The frame every interface operation shares: its entry line in the
+    // main log, body under the exception guard while the call counts as a
+    // use of the parts (Use), then its exit line with the result. An
+    // exception is logged under the operation's name and becomes its code
+    // (a body with a result code or none) or gives fallback.
+    template <class Body>
+    auto Operation(const Call& call, Body body) -> decltype(body());
+    template <class Result, class Body>
+    Result Operation(const Call& call, Result fallback, Body body);
 
     // Lazy getters, under m_mutex.
     IDeviceAccess* DeviceAccessLocked();

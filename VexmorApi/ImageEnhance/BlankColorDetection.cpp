@@ -4,6 +4,7 @@
 
 #include "VexmorApi/ImageEnhance/ConvertImageData.h"
 #include "VexmorApi/Utilities/Exception.h"
+#include "VexmorApi/Utilities/OperationTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 
 namespace vscore {
@@ -40,7 +41,8 @@ BlankColorDetection::BlankColorDetection(unsigned char* pixels, unsigned int wid
                                          unsigned char bitsPerPixel, unsigned short resolution,
                                          IMAGEPROC_PARAMETER_ONLY_LEVEL const& blank, COLOR_PARAMETER const& colour)
 {
-    g_ImageEnhanceLog.WriteLog(2, ">>>>> %s >>>>>", "BlankColorDetection");
+    OperationTrace const trace(g_ImageEnhanceLog, 2, "BlankColorDetection");
+    trace.Enter();
     g_ImageEnhanceLog.WriteLog(2, "Detect blank: %d, level: %d", blank.enabled, blank.level);
     g_ImageEnhanceLog.WriteLog(2, "Detect color: %d, level: %d, %d", colour.detectColor, colour.level1, colour.level2);
     if (pixels == nullptr) {
@@ -52,7 +54,7 @@ BlankColorDetection::BlankColorDetection(unsigned char* pixels, unsigned int wid
     }
     input_ = CConvertImageData::ToInputImageData(pixels, width, height, bitsPerPixel);
     parameters_ = CreateParameters(resolution, blank, colour);
-    g_ImageEnhanceLog.WriteLog(2, "<<<<< %s <<<<<", "BlankColorDetection");
+    trace.Leave();
 }
 
 bool BlankColorDetection::DetectBlank()
@@ -82,7 +84,8 @@ DETECTED_COLOR BlankColorDetection::DetectColor()
 
 int BlankColorDetection::Perform()
 {
-    g_ImageEnhanceLog.WriteLog(2, ">>>>> %s >>>>>, mode:%d", "Perform", parameters_.mode);
+    OperationTrace const trace(g_ImageEnhanceLog, 2, "Perform");
+    trace.Enter(", mode:%d", parameters_.mode);
     tagVDIP_BLANKCOLOR_DETECTION_RESULT result = VDIP_DETECTED_NONE;
     VSRSLT const code = CConvertImageData::ToVSRSLT(RunAnalysis(input_, parameters_, &result));
     g_ImageEnhanceLog.WriteLog(2, "BlankColorDetection result is %d", static_cast<int>(code));
@@ -92,7 +95,7 @@ int BlankColorDetection::Perform()
     if (code != 0) {
         VEXMOR_THROW(kOrigin, "Perform", Exception::Other, "Failed to BlankColorDetection");
     }
-    g_ImageEnhanceLog.WriteLog(2, "<<<<< %s <<<<<, result:%d", "Perform", static_cast<int>(result));
+    trace.Leave(", result:%d", static_cast<int>(result));
     return result;
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "VexmorApi/Temp/ConvertUnit.h"
+#include "VexmorApi/Utilities/OperationTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 
 namespace {
@@ -48,7 +49,8 @@ void CEdgeFill::FillEdge(unsigned char* pixels, unsigned int width, unsigned int
     if (range.left == 0 && range.right == 0 && range.top == 0 && range.bottom == 0) {
         return;
     }
-    g_ImageEnhanceLog.WriteLog(2, ">>>>> %s >>>>>", "FillEdge");
+    vscore::OperationTrace const trace(g_ImageEnhanceLog, 2, "FillEdge");
+    trace.Enter();
     if (pixels != nullptr && (bitsPerPixel == 1 || bitsPerPixel == 8 || bitsPerPixel == 24)) {
         Rows const rows{pixels, width, bytesPerRow, height, bitsPerPixel};
         unsigned char const fill = GetFillBits(range.black != 0);
@@ -57,7 +59,7 @@ void CEdgeFill::FillEdge(unsigned char* pixels, unsigned int width, unsigned int
         FillHeight(rows, range.top, true, fill);
         FillHeight(rows, range.bottom, false, fill);
     }
-    g_ImageEnhanceLog.WriteLog(2, "<<<<< %s <<<<<", "FillEdge");
+    trace.Leave();
 }
 
 void CEdgeFill::FillWidth(Rows const& rows, uint32_t count, bool left, unsigned char fill)

@@ -9,6 +9,7 @@
 #include "VexmorApi/ImageEnhance/ResizeImage.h"
 #include "VexmorApi/ImageEnhance/RotateImage.h"
 #include "VexmorApi/ImageEnhance/VdScnImgProcessor.h"
+#include "VexmorApi/Utilities/OperationTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 
 namespace vscore {
@@ -66,7 +67,10 @@ void CImageEnhance::EnhanceImageQualityFromScanImage(std::unique_ptr<BitmapImage
 {
     _IMAGEPROC_PARAM param = parameters;
     VSRSLT result = 0;
-    g_ImageEnhanceLog.WriteLog(2, ">>>>> %s >>>>>", kEnhance);
+    // The exit line of a page found blank after its colour conversion is
+    // at level 1; a failure throws without one.
+    OperationTrace const trace(g_ImageEnhanceLog, 2, kEnhance);
+    trace.Enter();
     g_ImageEnhanceLog.WriteLog(2, "User select color type = %d", static_cast<int>(param.userColorType));
     if (param.userColorType == IMAGEPROC_USER_AUTOCOLOR) {
         g_ImageEnhanceLog.WriteLog(2, "Device detect color type = %d", static_cast<int>(param.detectedColorType));
@@ -89,7 +93,7 @@ void CImageEnhance::EnhanceImageQualityFromScanImage(std::unique_ptr<BitmapImage
         if (detectBlank && detection.DetectBlank()) {
             page.reset();
             g_ImageEnhanceLog.WriteLog(2, "This page is blank");
-            g_ImageEnhanceLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kEnhance, result);
+            trace.LeaveResult(result);
             return;
         }
         if (detectColor) {
@@ -106,7 +110,7 @@ void CImageEnhance::EnhanceImageQualityFromScanImage(std::unique_ptr<BitmapImage
         if (result == 0 && detectBlank && page && page->GetBitsPerPixel() == 1 && BlankDetectionForMono::Detect(page)) {
             page.reset();
             g_ImageEnhanceLog.WriteLog(1, "This page is blank");
-            g_ImageEnhanceLog.WriteLog(1, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kEnhance, result);
+            OperationTrace(g_ImageEnhanceLog, 1, kEnhance).LeaveResult(result);
             return;
         }
     }
@@ -125,7 +129,7 @@ void CImageEnhance::EnhanceImageQualityFromScanImage(std::unique_ptr<BitmapImage
     if (page && param.edgeFill.on) {
         FillEdges(page, param.edgeFill);
     }
-    g_ImageEnhanceLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kEnhance, result);
+    trace.LeaveResult(result);
 }
 
 bool CImageEnhance::ShouldConvertColor(IMAGEPROC_USER_COLORTYPE user, DETECTED_COLOR detected,

@@ -7,6 +7,7 @@
 
 #include "VexmorApi/Utilities/Exception.h"
 #include "VexmorApi/Utilities/FileManager.h"
+#include "VexmorApi/Utilities/OperationTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 
 namespace vscore {
@@ -61,7 +62,9 @@ std::unique_ptr<BitmapImage> VdScnImgProcessor::ColorConvert(std::unique_ptr<Bit
                                                              COLOR_CONVERT_PARAMETER const& parameter,
                                                              unsigned int& result)
 {
-    g_ImageEnhanceLog.WriteLog(1, ">>>>> %s >>>>>", "ColorConvert");
+    // No page returns without the exit line.
+    OperationTrace const trace(g_ImageEnhanceLog, 1, "ColorConvert");
+    trace.Enter();
     result = 0;
     if (!page) {
         return page;
@@ -74,7 +77,7 @@ std::unique_ptr<BitmapImage> VdScnImgProcessor::ColorConvert(std::unique_ptr<Bit
         parameters.threshold = parameter.value;
     }
     page = Process(std::move(page), false, parameters, nullptr, ResultColorType(parameter.colorType), result, true);
-    g_ImageEnhanceLog.WriteLog(1, "<<<<< %s <<<<<", "ColorConvert");
+    trace.Leave();
     return page;
 }
 
@@ -85,7 +88,8 @@ std::unique_ptr<BitmapImage> VdScnImgProcessor::FitToCorners(std::unique_ptr<Bit
     if (!page || (corners.points[3].x == 0 && corners.points[3].y == 0)) {
         return page;
     }
-    g_ImageEnhanceLog.WriteLog(1, ">>>>> %s >>>>>", "FitToCorners");
+    OperationTrace const trace(g_ImageEnhanceLog, 1, "FitToCorners");
+    trace.Enter();
     ImageInfo const info = page->GetImageInfo();
     tagSIPSCNPARADT parameters{};
     parameters.scanType = GetSipScTp(static_cast<unsigned char>(info.GetBitsPerPixel()));
@@ -93,14 +97,15 @@ std::unique_ptr<BitmapImage> VdScnImgProcessor::FitToCorners(std::unique_ptr<Bit
     parameters.deskew = corners.deskew ? 1 : 0;
     tagSIPPAPERCORNERS converted = ConvertCorners(corners, info.GetHeight());
     page = Process(std::move(page), false, parameters, &converted, info.GetColorType(), result, true);
-    g_ImageEnhanceLog.WriteLog(1, "<<<<< %s <<<<<", "FitToCorners");
+    trace.Leave();
     return page;
 }
 
 IMAGEPROC_ORIENT_TYPE VdScnImgProcessor::DetectOrientation(std::unique_ptr<BitmapImage>& page, unsigned short language,
                                                            unsigned int& result)
 {
-    g_ImageEnhanceLog.WriteLog(1, ">>>>> %s >>>>>", "DetectOrientation");
+    OperationTrace const trace(g_ImageEnhanceLog, 1, "DetectOrientation");
+    trace.Enter();
     if (page) {
         ImageInfo const info = page->GetImageInfo();
         tagSIPSCNPARADT parameters =
@@ -112,7 +117,7 @@ IMAGEPROC_ORIENT_TYPE VdScnImgProcessor::DetectOrientation(std::unique_ptr<Bitma
         page = Process(std::move(page), true, parameters, nullptr, info.GetColorType(), code, false);
         result = code;
     }
-    g_ImageEnhanceLog.WriteLog(1, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", "DetectOrientation", result);
+    trace.LeaveResult(result);
     return orientation_;
 }
 

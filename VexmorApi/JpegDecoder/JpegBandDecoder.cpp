@@ -8,6 +8,7 @@
 
 #include "VexmorApi/Pages/JpegHeader.h"
 #include "VexmorApi/Utilities/Exception.h"
+#include "VexmorApi/Utilities/OperationTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 
 namespace {
@@ -54,7 +55,7 @@ std::unique_ptr<DeviceImageLines> JpegBandDecoder::DecodeJpegImage_Band(std::uni
     if (status != JPEGDEC_OK) {
         // Also a header without width, height or depth, which the mapping
         // leaves at 0: nothing can be decoded.
-        g_DecodeLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", "DecodeJpegImage_Band", code);
+        vscore::OperationTrace(g_DecodeLog, 2, "DecodeJpegImage_Band").LeaveResult(code);
         return nullptr;
     }
     g_DecodeLog.WriteLog(1, "Start JpegDcode jpgDecStatus = %d", status);
@@ -139,7 +140,7 @@ JPEGDECODESTATUS JpegBandDecoder::BandJpegDecOpen(unsigned char* data, unsigned 
             g_DecodeLog.WriteLog(2, "Recommend Jpeg Dec Buffer Size = %d", info->recommendedInputSize);
         }
     }
-    g_DecodeLog.WriteLog(2, "<<<<< %s <<<<< ret = %d", "BandJpegDecOpen", status);
+    vscore::OperationTrace(g_DecodeLog, 2, "BandJpegDecOpen").Leave(" ret = %d", status);
     return status;
 }
 
@@ -166,14 +167,15 @@ JPEGDECODESTATUS JpegBandDecoder::GetJpgImageInfo(unsigned char* data, unsigned 
 
 JPEGDECODESTATUS JpegBandDecoder::WriteJpegBlockData(unsigned char* data, unsigned int size)
 {
-    g_DecodeLog.WriteLog(2, ">>>>> %s >>>>> in size = %d", "WriteJpegBlockData", static_cast<int>(size));
+    vscore::OperationTrace const trace(g_DecodeLog, 2, "WriteJpegBlockData");
+    trace.Enter(" in size = %d", static_cast<int>(size));
     JPEGDECODESTATUS status = JPEGDEC_OK;
     if (data == nullptr || size == 0) {
         status = JPEGDEC_INVALID_PARAMETER;
     } else if (!decoder_.JpegDecDataWrite(data, size)) {
         status = JPEGDEC_WRITE_BAND_FAILED;
     }
-    g_DecodeLog.WriteLog(2, "<<<<< %s <<<<< ret = %d", "WriteJpegBlockData", status);
+    trace.Leave(" ret = %d", status);
     return status;
 }
 
@@ -208,7 +210,7 @@ JPEGDECODESTATUS JpegBandDecoder::ReadBandLineData(void** line, unsigned long* s
             }
         }
     }
-    g_DecodeLog.WriteLog(3, "<<<<< %s <<<<< ret = %d", "ReadBandLineData", status);
+    vscore::OperationTrace(g_DecodeLog, 3, "ReadBandLineData").Leave(" ret = %d", status);
     return status;
 }
 

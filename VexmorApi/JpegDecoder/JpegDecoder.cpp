@@ -8,6 +8,7 @@
 #include "VexmorApi/JpegDecoder/JpegBandDecoder.h"
 #include "VexmorApi/JpegDecoder/JpegPageDecoder.h"
 #include "VexmorApi/Utilities/Exception.h"
+#include "VexmorApi/Utilities/OperationTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 
 namespace {
@@ -43,7 +44,8 @@ std::unique_ptr<DeviceImageLines> JpegDecoder::Convert24BitColorToTrueGrayImageD
     std::unique_ptr<DeviceImageLines> image24bit)
 {
     char const* const function = "Convert24BitColorToTrueGrayImageDataStore";
-    g_DecodeLog.WriteLog(2, ">>>>> %s >>>>>", function);
+    vscore::OperationTrace const trace(g_DecodeLog, 2, function);
+    trace.Enter();
     if (!image24bit) {
         throw TraceException(Exception::InvalidArgument, "image24bit is nullptr.", kOrigin, function, 48);
     }
@@ -65,6 +67,6 @@ std::unique_ptr<DeviceImageLines> JpegDecoder::Convert24BitColorToTrueGrayImageD
                              static_cast<uint32_t>(row.size()), row.data());
         }
     }
-    g_DecodeLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", function, 0u);
+    trace.LeaveResult(0);
     return gray;
 }

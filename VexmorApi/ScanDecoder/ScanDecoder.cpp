@@ -9,6 +9,7 @@
 #include "VexmorApi/ImageEnhance/ResizeImage.h"
 #include "VexmorApi/ScanDecoder/VdScanDec.h"
 #include "VexmorApi/Utilities/Exception.h"
+#include "VexmorApi/Utilities/OperationTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 
 namespace vscore {
@@ -110,12 +111,13 @@ std::unique_ptr<BitmapImage> ScanDecoder::Proc(std::unique_ptr<DeviceImageLines>
                                                unsigned int reservedHeight,
                                                std::shared_ptr<DecodeParameter::Area> const& area)
 {
-    g_DecodeLog.WriteLog(2, ">>>>> %s >>>>>", "Proc");
+    OperationTrace const trace(g_DecodeLog, 2, "Proc");
+    trace.Enter();
     if (!lines) {
         VEXMOR_THROW(kOrigin, "Proc", Exception::InvalidArgument, "No device image lines.");
     }
     if (std::unique_ptr<BitmapImage> rows = TakeRowsAsBitmap(*lines, outResolution, maxHeight, invert, area)) {
-        g_DecodeLog.WriteLog(2, "<<<<< %s <<<<<", "Proc");
+        trace.Leave();
         return rows;
     }
     DeviceImageInfo const info = lines->GetDeviceImageInfo();
@@ -199,7 +201,7 @@ std::unique_ptr<BitmapImage> ScanDecoder::Proc(std::unique_ptr<DeviceImageLines>
         g_DecodeLog.WriteLog(1, "appended remaining data. appendLine = %d, bytesPerRow = %d", rows,
                              static_cast<int>(bytesPerRow));
     }
-    g_DecodeLog.WriteLog(2, "<<<<< %s <<<<<", "Proc");
+    trace.Leave();
     if (!area) {
         return std::make_unique<BitmapImage>(ConvertImageInfo(info, outResolution, outWidth, appended),
                                              std::move(output));

@@ -1,6 +1,7 @@
 // The line decoder object: sets up and chains its three stages per page.
 #include "VexmorApi/ScanDecoder/VdScanDec.h"
 
+#include "VexmorApi/Utilities/OperationTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 
 namespace vscore {
@@ -9,7 +10,8 @@ CVdScanDec::~CVdScanDec() { ScanDecPageEnd(nullptr, nullptr, nullptr); }
 
 bool CVdScanDec::ScanDecPageStart(SCANDEC_OPEN* open)
 {
-    g_DecodeLog.WriteLog(2, ">>>>> %s >>>>>", "ScanDecPageStart");
+    OperationTrace const trace(g_DecodeLog, 2, "ScanDecPageStart");
+    trace.Enter();
     bool result = LineDecodeOpen(open);
     if (!result) {
         g_DecodeLog.WriteLog(1, "SCNDEC: LineDecodeOpen Error");
@@ -70,13 +72,15 @@ bool CVdScanDec::ScanDecPageStart(SCANDEC_OPEN* open)
             }
         }
     }
-    g_DecodeLog.WriteLog(2, "<<<<< %s <<<<< ret[BOOL] = %d", "ScanDecPageStart", result ? 1 : 0);
+    trace.Leave(" ret[BOOL] = %d", result ? 1 : 0);
     return result;
 }
 
 int CVdScanDec::ScanDecWrite(SCANDEC_WRITE* write, int* decodedLines, unsigned long* decodedBytes)
 {
-    g_DecodeLog.WriteLog(3, ">>>>> %s >>>>>", "ScanDecWrite");
+    // A short line returns without the exit line.
+    OperationTrace const trace(g_DecodeLog, 3, "ScanDecWrite");
+    trace.Enter();
     *decodedLines = 0;
     *decodedBytes = 0;
     unsigned long size = 0;
@@ -106,13 +110,14 @@ int CVdScanDec::ScanDecWrite(SCANDEC_WRITE* write, int* decodedLines, unsigned l
             *decodedBytes = ChangeResoWrite(&reso, decodedLines);
         }
     }
-    g_DecodeLog.WriteLog(3, "<<<<< %s <<<<< ret = %d", "ScanDecWrite", 0);
+    trace.Leave(" ret = %d", 0);
     return kScanDecWriteOk;
 }
 
 int CVdScanDec::ScanDecPageEnd(SCANDEC_WRITE* write, int* decodedLines, unsigned long* decodedBytes)
 {
-    g_DecodeLog.WriteLog(2, ">>>>> %s >>>>>", "ScanDecPageEnd");
+    OperationTrace const trace(g_DecodeLog, 2, "ScanDecPageEnd");
+    trace.Enter();
     if (write != nullptr && decodedLines != nullptr && decodedBytes != nullptr) {
         *decodedLines = 0;
         CHRESO_WRITE reso = {};
@@ -131,7 +136,7 @@ int CVdScanDec::ScanDecPageEnd(SCANDEC_WRITE* write, int* decodedLines, unsigned
         ColorConvertClose();
     }
     ChangeResoClose();
-    g_DecodeLog.WriteLog(2, "<<<<< %s <<<<< ret[INT] = %d", "ScanDecPageEnd", 0);
+    trace.Leave(" ret[INT] = %d", 0);
     return 0;
 }
 

@@ -7,7 +7,7 @@
 #include <new>
 #include <utility>
 
-#include "VexmorApi/Temp/ResultTrace.h"
+#include "VexmorApi/Utilities/OperationTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 #include "vdtcl/CTTime.h"
 
@@ -45,7 +45,7 @@ bool CCmdDevAccess::HasDeviceAccess()
 bool CCmdDevAccess::ConfirmConnection(IDeviceAccess* deviceAccess, _DEV_IDENTIFIER& identifier)
 {
     bool ok = false;
-    ResultTrace<bool> trace(g_ScanDevApiLog, "ConfirmConnection", ok);
+    ResultTrace<bool> trace(g_ScanDevApiLog, 2, "ConfirmConnection", ok);
     VSRSLT result = 0;
     uint32_t detail = 0;
     bool const called = CallWithIdentifier(deviceAccess, &IDeviceAccess::ConfirmConnection, identifier, result, detail);
@@ -62,7 +62,7 @@ bool CCmdDevAccess::ConfirmConnection(IDeviceAccess* deviceAccess, _DEV_IDENTIFI
 bool CCmdDevAccess::OpenDevice(IDeviceAccess* deviceAccess, _DEV_IDENTIFIER& identifier, VSRSLT* failure)
 {
     bool ok = false;
-    ResultTrace<bool> trace(g_ScanDevApiLog, "OpenDevice", ok, 1);
+    ResultTrace<bool> trace(g_ScanDevApiLog, 1, "OpenDevice", ok);
     VSRSLT result = 0;
     uint32_t detail = 0;
     bool const called = CallWithIdentifier(deviceAccess, &IDeviceAccess::OpenScanner, identifier, result, detail);
@@ -86,7 +86,7 @@ void CCmdDevAccess::CloseDevice()
 {
     // The exit line reads ret[bool] = 0 whatever happened.
     bool const logged = false;
-    ResultTrace<bool> trace(g_ScanDevApiLog, "CloseDevice", logged, 1);
+    ResultTrace<bool> trace(g_ScanDevApiLog, 1, "CloseDevice", logged);
     // A receive under way ends first: the buffer it fills goes here.
     std::lock_guard<std::mutex> receiving(receiveMutex_);
     std::lock_guard<std::mutex> io(ioMutex_);
@@ -103,7 +103,7 @@ void CCmdDevAccess::CloseDevice()
 VSRSLT CCmdDevAccess::SendCommand(const char* frame, int count)
 {
     VSRSLT ret = CMDERR_BAD_ARGUMENT;
-    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, "SendCommand", ret, 1);
+    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, 1, "SendCommand", ret);
     bool held = false;
     int sent = 0;
     uint32_t detail = 0;
@@ -135,8 +135,8 @@ VSRSLT CCmdDevAccess::SendCommand(const char* frame, int count)
 
 VSRSLT CCmdDevAccess::RecvCmdResult(unsigned char* result, unsigned char* status, long timeoutMs)
 {
-    static char const kFunc[] = "RecvCmdResult";
-    g_ScanDevApiLog.WriteLog(1, ">>>>> %s >>>>> TimeOut = %ld", kFunc, timeoutMs);
+    OperationTrace const trace(g_ScanDevApiLog, 1, "RecvCmdResult");
+    trace.Enter(" TimeOut = %ld", timeoutMs);
     VSRSLT ret = 0;
     int const needed = result != nullptr ? 2 : 1;
     int total = 0;
@@ -182,20 +182,20 @@ VSRSLT CCmdDevAccess::RecvCmdResult(unsigned char* result, unsigned char* status
             }
         }
     }
-    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
+    trace.LeaveResult(ret);
     return ret;
 }
 
 VSRSLT CCmdDevAccess::RecvCmdResponse(CMDRESINFO& info, long timeoutMs, bool lengthCountsItself)
 {
-    static char const kFunc[] = "RecvCmdResponse";
-    g_ScanDevApiLog.WriteLog(1, ">>>>> %s >>>>> TimeOut = %ld", kFunc, timeoutMs);
+    OperationTrace const trace(g_ScanDevApiLog, 1, "RecvCmdResponse");
+    trace.Enter(" TimeOut = %ld", timeoutMs);
     info.resultCode = 0;
     info.signature = nullptr;
     info.data = nullptr;
     info.dataLength = 0;
     VSRSLT const ret = ReceiveAnswer(info, timeoutMs, lengthCountsItself);
-    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
+    trace.LeaveResult(ret);
     return ret;
 }
 

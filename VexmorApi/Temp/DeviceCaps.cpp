@@ -7,10 +7,10 @@
 
 #include "VexmorApi/Temp/DeviceCapsTable.h"
 #include "VexmorApi/Temp/PaperDimensions.h"
-#include "VexmorApi/Temp/ResultTrace.h"
 #include "VexmorApi/Temp/ScanCmd.h"
 #include "VexmorApi/Temp/ScanCmdQuery.h"
 #include "VexmorApi/Temp/ScanCmdRes.h"
+#include "VexmorApi/Utilities/OperationTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 
 namespace vscore {
@@ -30,7 +30,7 @@ CDeviceCaps::~CDeviceCaps() { UnInitialize(); }
 
 VSRSLT CDeviceCaps::Initialize(std::shared_ptr<CScanCmd> scanCmd)
 {
-    TraceScope trace("Initialize");
+    TraceScope trace(g_ScanDevApiLog, 2, "Initialize");
     VSRSLT ret = 0;
     if (!initialized_) {
         if (scanCmd == nullptr) {
@@ -55,7 +55,7 @@ VSRSLT CDeviceCaps::Initialize(std::shared_ptr<CScanCmd> scanCmd, const std::str
 
 VSRSLT CDeviceCaps::UnInitialize()
 {
-    TraceScope trace("UnInitialize");
+    TraceScope trace(g_ScanDevApiLog, 2, "UnInitialize");
     if (capability_ != nullptr) {
         capability_.reset();
         modelName_.clear();
@@ -69,7 +69,8 @@ bool CDeviceCaps::IsInitialized() const { return initialized_; }
 
 VSRSLT CDeviceCaps::GetDeviceCapability(VS_SCANNER_CAPABILITY* out)
 {
-    static char const kFunc[] = "GetDeviceCapability";
+    // A cached record answers with the exit line alone.
+    OperationTrace const trace(g_ScanDevApiLog, 3, "GetDeviceCapability");
     if (!initialized_ || scanCmd_ == nullptr) {
         return CAPSERR_NOT_INITIALIZED;
     }
@@ -78,12 +79,11 @@ VSRSLT CDeviceCaps::GetDeviceCapability(VS_SCANNER_CAPABILITY* out)
     }
     if (capability_ != nullptr) {
         *out = *capability_;
-        g_ScanDevApiLog.WriteLog(3, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, 0u);
+        trace.LeaveResult(0);
         return 0;
     }
 
-    g_ScanDevApiLog.WriteLog(3, ">>>>> %s >>>>> pDeviceCap = 0x%X", kFunc,
-                             static_cast<unsigned>(reinterpret_cast<uintptr_t>(out)));
+    trace.Enter(" pDeviceCap = 0x%X", static_cast<unsigned>(reinterpret_cast<uintptr_t>(out)));
     _SCANCMD_DEVICECAP_INFO info;
     VSRSLT ret = scanCmd_->QueryDeviceCapability(&info, true);
     if (ret != 0) {
@@ -104,7 +104,7 @@ VSRSLT CDeviceCaps::GetDeviceCapability(VS_SCANNER_CAPABILITY* out)
             g_ScanDevApiLog.WriteLog(2, "Internal Scanner Capability = %s", record.GetDescription().c_str());
         }
     }
-    g_ScanDevApiLog.WriteLog(3, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
+    trace.LeaveResult(ret);
     return ret;
 }
 

@@ -10,7 +10,7 @@
 #include "VexmorApi/Temp/ConvertUnit.h"
 #include "VexmorApi/Temp/CreateDeviceCaps_v1.h"
 #include "VexmorApi/Temp/DeviceCapsTable.h"
-#include "VexmorApi/Temp/ResultTrace.h"
+#include "VexmorApi/Utilities/OperationTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 
 namespace vscore {
@@ -112,7 +112,7 @@ bool Contains(const std::string& text, const std::string& word)
 VS_SCANNER_CAPABILITY CParseCmdRes_v1::ParseDeviceInfoResponse(unsigned char* data, long length,
                                                                std::unique_ptr<ExternalCapability> overrides)
 {
-    TraceScope trace("ParseDeviceInfoResponse");
+    TraceScope trace(g_ScanDevApiLog, 2, "ParseDeviceInfoResponse");
     VS_SCANNER_CAPABILITY caps;
     std::memset(static_cast<void*>(&caps), 0, sizeof(caps));
     QCMDRESPONSE response = GetQcmdResponse(data, length);
@@ -256,7 +256,7 @@ void CParseCmdRes_v1::OverwriteResponseIfExistExternalCaps(QCMDRESPONSE& r, cons
 
 PushScanKeyInfo CParseCmdRes_v1::ParseDeviceKeyInfoResponse(unsigned char* data, long length)
 {
-    TraceScope trace("ParseDeviceKeyInfoResponse");
+    TraceScope trace(g_ScanDevApiLog, 2, "ParseDeviceKeyInfoResponse");
     PushScanKeyInfo info;
     std::memset(static_cast<void*>(&info), 0, sizeof(info));
     std::string const text = AnswerText(data, length);
@@ -505,7 +505,7 @@ SKEYINFO_SWITCH CParseCmdRes_v1::GetSkeySettingSwitchTypeInfo(const std::string&
 
 COLORPALETTEINFO CParseCmdRes_v1::ParseColorPaletteResponse(unsigned char* data, long length)
 {
-    TraceScope trace("ParseColorPaletteResponse");
+    TraceScope trace(g_ScanDevApiLog, 2, "ParseColorPaletteResponse");
     COLORPALETTEINFO palette;
     std::memset(static_cast<void*>(&palette), 0, sizeof(palette));
     size_t const size = UsableLength(data, length);
@@ -532,7 +532,7 @@ COLORPALETTEINFO CParseCmdRes_v1::ParseColorPaletteResponse(unsigned char* data,
 
 ACTUALSCANPARAM CParseCmdRes_v1::ParseActualParameterResponse(unsigned char* data, long length)
 {
-    TraceScope trace("ParseActualParameterResponse");
+    TraceScope trace(g_ScanDevApiLog, 2, "ParseActualParameterResponse");
     ACTUALSCANPARAM actual;
     std::memset(static_cast<void*>(&actual), 0, sizeof(actual));
     std::string const text = TrimAnswer(AnswerText(data, length));
@@ -565,7 +565,7 @@ _GCPCMDRESPONSE CParseCmdRes_v1::ParsePDFaColorProfileResponse(unsigned char*, l
 
 DETECTEDPAPERINFO CParseCmdRes_v1::ParsePaperSizeDetectResponse(unsigned char* data, long length)
 {
-    TraceScope trace("ParsePaperSizeDetectResponse");
+    TraceScope trace(g_ScanDevApiLog, 2, "ParsePaperSizeDetectResponse");
     DETECTEDPAPERINFO paper;
     std::memset(static_cast<void*>(&paper), 0, sizeof(paper));
     std::string const text = TrimAnswer(AnswerText(data, length));

@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "VexmorApi/Temp/ConvertUnit.h"
-#include "VexmorApi/Temp/ResultTrace.h"
+#include "VexmorApi/Utilities/OperationTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 
 namespace vscore {
@@ -177,7 +177,7 @@ PushScanKeyInfo CParseCmdRes_v2::ParseDeviceKeyInfoResponse(unsigned char* data,
 
 COLORPALETTEINFO CParseCmdRes_v2::ParseColorPaletteResponse(unsigned char* /*data*/, long /*length*/)
 {
-    TraceScope trace("ParseColorPaletteResponse");
+    TraceScope trace(g_ScanDevApiLog, 2, "ParseColorPaletteResponse");
     return ZeroedRecord<COLORPALETTEINFO>();
 }
 
@@ -204,7 +204,7 @@ Result CParseCmdRes_v2::ParseAnswer(const char* name, unsigned char* data, long 
                                     Answer (CParseCmdRes_v2::*walk)(unsigned char*, long), const bool& complete,
                                     Result (*convert)(const Answer*))
 {
-    TraceScope trace(name);
+    TraceScope trace(g_ScanDevApiLog, 2, name);
     if (data != nullptr) {
         Answer const answer = (this->*walk)(data, length);
         if (Convertible(complete)) {

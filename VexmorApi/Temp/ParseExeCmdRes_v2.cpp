@@ -5,13 +5,13 @@
 // the data, width and height (4 + 4), timer value (2).
 #include "VexmorApi/Temp/ParseExeCmdRes_v2.h"
 
+#include "VexmorApi/Utilities/OperationTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 
 namespace vscore {
 
 namespace {
 
-constexpr char kParseFunc[] = "ParseXSCcmdImageDataInfo";
 constexpr char kNotEnough[] = "Response Data is not enough";
 
 uint16_t ReadWord(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
@@ -214,7 +214,9 @@ int ReadFields(const unsigned char* data, const IMAGE_FORMATTYPE& format, BlockC
 int CParseExeCmdRes_v2::ParseXSCcmdImageDataInfo(unsigned char* data, unsigned long length, IMAGE_HEADER* header,
                                                  PARSE_RESULT* result, unsigned char** next)
 {
-    g_ReadLog.WriteLog(3, ">>>>> %s >>>>>", kParseFunc);
+    // The exit line only for a block read whole.
+    OperationTrace const trace(g_ReadLog, 3, "ParseXSCcmdImageDataInfo");
+    trace.Enter();
     if (data == nullptr || header == nullptr || result == nullptr || next == nullptr) {
         return kParseUnreadable;
     }
@@ -253,7 +255,7 @@ int CParseExeCmdRes_v2::ParseXSCcmdImageDataInfo(unsigned char* data, unsigned l
         return outcome;
     }
     *next = c.end;
-    g_ReadLog.WriteLog(3, "<<<<< %s <<<<<", kParseFunc);
+    trace.Leave();
     return kParseComplete;
 }
 

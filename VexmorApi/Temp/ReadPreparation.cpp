@@ -9,11 +9,11 @@
 #include "VexmorApi/Temp/ConvertUnit.h"
 #include "VexmorApi/Temp/PaperSize.h"
 #include "VexmorApi/Temp/PaperTypeAndOrientation.h"
-#include "VexmorApi/Temp/ResultTrace.h"
 #include "VexmorApi/Temp/ScanArea.h"
 #include "VexmorApi/Temp/ScanCmdRes.h"
 #include "VexmorApi/Temp/ScanParam.h"
 #include "VexmorApi/Utilities/Exception.h"
+#include "VexmorApi/Utilities/OperationTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 #include "VexmorApi/Utilities/SaturatingCast.h"
 
@@ -25,12 +25,6 @@ constexpr char kOrigin[] = "VexmorApi/Temp/ReadPreparation";
 
 // Resolutions below this are refused after halving.
 constexpr uint32_t kLowestResolution = 100;
-
-// The entry and exit lines of the slot operations go to the read log.
-class SlotLog : public ResultTrace<VSRSLT> {
-public:
-    SlotLog(const char* name, const VSRSLT& result) : ResultTrace(g_ReadLog, name, result) {}
-};
 
 COLORTYPE ToUserColorType(SCANCMD_COLOR_TYPE type)
 {
@@ -86,7 +80,7 @@ CReadPreparation_base::~CReadPreparation_base() = default;
 VSRSLT CReadPreparation_base::SetScanParamToDev(VS_SCANNER_PARAMETERS& request)
 {
     VSRSLT result = 0;
-    SlotLog log("SetScanParamToDev", result);
+    ResultTrace<VSRSLT> log(g_ReadLog, 2, "SetScanParamToDev", result);
     if (!scanCmd_) {
         return result = READPREP_NO_COMMAND_OBJECT;
     }
@@ -132,7 +126,7 @@ VSRSLT CReadPreparation_base::SetScanParamToDev(VS_SCANNER_PARAMETERS& request)
 VSRSLT CReadPreparation_base::SendToExecuteScanCommand(const VS_SCANNER_PARAMETERS& user, VS_SCANNER_PARAMETERS& device)
 {
     VSRSLT result = 0;
-    SlotLog log("SendToExecuteScanCommand", result);
+    ResultTrace<VSRSLT> log(g_ReadLog, 2, "SendToExecuteScanCommand", result);
     result = scanCmd_ ? scanCmd_->ExecuteScanning() : READPREP_NO_COMMAND_OBJECT;
     device = MakeDeviceScanParameter(user, param_, GetMaxScanAreaPixel());
     return result;
@@ -336,14 +330,14 @@ CReadPreparation_v1::~CReadPreparation_v1() = default;
 VSRSLT CReadPreparation_v1::SendColorProfileCmd(const VS_SCANNER_PARAMETERS&)
 {
     VSRSLT result = 0;
-    SlotLog log("SendColorProfileCmd", result);
+    ResultTrace<VSRSLT> log(g_ReadLog, 2, "SendColorProfileCmd", result);
     return result;
 }
 
 VSRSLT CReadPreparation_v1::DecideScanArea(const VS_SCANNER_PARAMETERS& request)
 {
     VSRSLT result = 0;
-    SlotLog log("DecideScanArea", result);
+    ResultTrace<VSRSLT> log(g_ReadLog, 2, "DecideScanArea", result);
     if (!scanCmd_) {
         return result = READPREP_NO_COMMAND_OBJECT;
     }
@@ -399,13 +393,13 @@ VSRSLT CReadPreparation_v1::DecideScanArea(const VS_SCANNER_PARAMETERS& request)
 void CReadPreparation_v1::ReverseDuplxBindingDirectionIfNeeds(DUPLEXTYPE&)
 {
     VSRSLT result = 0;
-    SlotLog log("ReverseDuplxBindingDirectionIfNeeds", result);
+    ResultTrace<VSRSLT> log(g_ReadLog, 2, "ReverseDuplxBindingDirectionIfNeeds", result);
 }
 
 VSRSLT CReadPreparation_v1::GetIccProfile(void** data, int* size, int)
 {
     VSRSLT result = 0;
-    SlotLog log("GetIccProfile", result);
+    ResultTrace<VSRSLT> log(g_ReadLog, 2, "GetIccProfile", result);
     if (data == nullptr || size == nullptr) {
         return result = READPREP_NULL_OUTPUT;
     }
@@ -444,7 +438,7 @@ CReadPreparation_v2::~CReadPreparation_v2() = default;
 VSRSLT CReadPreparation_v2::SendColorProfileCmd(const VS_SCANNER_PARAMETERS& request)
 {
     VSRSLT result = 0;
-    SlotLog log("SendColorProfileCmd", result);
+    ResultTrace<VSRSLT> log(g_ReadLog, 2, "SendColorProfileCmd", result);
     if (!request.enhanced.iccProfile || caps_.Get().colorProfileOutput != SUPPORT) {
         return result;
     }
@@ -465,7 +459,7 @@ VSRSLT CReadPreparation_v2::SendColorProfileCmd(const VS_SCANNER_PARAMETERS& req
 VSRSLT CReadPreparation_v2::DecideScanArea(const VS_SCANNER_PARAMETERS& request)
 {
     VSRSLT result = 0;
-    SlotLog log("DecideScanArea", result);
+    ResultTrace<VSRSLT> log(g_ReadLog, 2, "DecideScanArea", result);
     if (!scanCmd_) {
         return result = READPREP_NO_COMMAND_OBJECT;
     }
@@ -511,7 +505,7 @@ VSRSLT CReadPreparation_v2::DecideScanArea(const VS_SCANNER_PARAMETERS& request)
 void CReadPreparation_v2::ReverseDuplxBindingDirectionIfNeeds(DUPLEXTYPE& duplex)
 {
     VSRSLT result = 0;
-    SlotLog log("ReverseDuplxBindingDirectionIfNeeds", result);
+    ResultTrace<VSRSLT> log(g_ReadLog, 2, "ReverseDuplxBindingDirectionIfNeeds", result);
     if (!reverseDuplex_) {
         VEXMOR_THROW(kOrigin, "ReverseDuplxBindingDirectionIfNeeds", Exception::InvalidSequence,
                      "Please call ReverseDuplxBindingDirectionIfNeeds() after deciding ScanArea");
@@ -528,7 +522,7 @@ void CReadPreparation_v2::ReverseDuplxBindingDirectionIfNeeds(DUPLEXTYPE& duplex
 VSRSLT CReadPreparation_v2::GetIccProfile(void** data, int* size, int bitDepth)
 {
     VSRSLT result = 0;
-    SlotLog log("GetIccProfile", result);
+    ResultTrace<VSRSLT> log(g_ReadLog, 2, "GetIccProfile", result);
     if (data == nullptr || size == nullptr) {
         return result = READPREP_NULL_OUTPUT;
     }

@@ -15,6 +15,7 @@
 #include "VexmorApi/Pages/DeviceImageLines.h"
 #include "VexmorApi/Pages/JpegHeader.h"
 #include "VexmorApi/Utilities/Exception.h"
+#include "VexmorApi/Utilities/OperationTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 #include "VexmorApi/Utilities/Timer.h"
 #include "diagnostics/VdSdkScanStructsDescriptor.h"
@@ -186,8 +187,8 @@ uint8_t CReadThread_base::PagesInFlight(const VS_SCANNER_PARAMETERS& parameters,
 VSRSLT CReadThread_base::Start(VS_SCANNER_PARAMETERS parameters, std::shared_ptr<CScanCmd> commandFacade,
                                IDeviceAccess* deviceAccess, VS_SCANNER_CAPABILITY capability)
 {
-    static char const kFunc[] = "Start";
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", kFunc);
+    OperationTrace const trace(g_ScanDevApiLog, 2, "Start");
+    trace.Enter();
     VSRSLT ret = 0;
     if (!commandFacade) {
         ret = READTHREAD_NO_COMMAND_FACADE;
@@ -226,15 +227,15 @@ VSRSLT CReadThread_base::Start(VS_SCANNER_PARAMETERS parameters, std::shared_ptr
             ret = READTHREAD_START_FAILED;
         }
     }
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
+    trace.LeaveResult(ret);
     return ret;
 }
 
 VSRSLT CReadThread_base::CreateForRead(std::shared_ptr<CScanCmd> commandFacade, IDeviceAccess* deviceAccess,
                                        SCANCMD_GENERATION generation)
 {
-    static char const kFunc[] = "CreateForRead";
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>> Command Generaion = %d", kFunc, static_cast<int>(generation));
+    OperationTrace const trace(g_ScanDevApiLog, 2, "CreateForRead");
+    trace.Enter(" Command Generaion = %d", static_cast<int>(generation));
     bool created = false;
     if (deviceAccess != nullptr) {
         m_deviceAccess = deviceAccess;
@@ -246,7 +247,7 @@ VSRSLT CReadThread_base::CreateForRead(std::shared_ptr<CScanCmd> commandFacade, 
             created = m_readPreparation != nullptr;
         }
     }
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<<", kFunc);
+    trace.Leave();
     return created ? VSRSLT{0} : VSRSLT{READTHREAD_NO_PREPARATION};
 }
 
@@ -310,8 +311,8 @@ bool CReadThread_base::End()
 
 void CReadThread_base::ThreadProc()
 {
-    static char const kFunc[] = "ThreadProc";
-    g_ReadLog.WriteLog(2, ">>>>> %s >>>>>", kFunc);
+    OperationTrace const trace(g_ReadLog, 2, "ThreadProc");
+    trace.Enter();
     g_ReadLog.WriteLog(1, "Read thread start. Timer Start [%d]", ThreadNumber());
     Timer* const timer = Singleton<Timer>::GetInstance();
     timer->Start();
@@ -342,7 +343,7 @@ void CReadThread_base::ThreadProc()
     CloseScanner();
     unsigned const elapsed = timer->Stop();
     g_ReadLog.WriteLog(1, "Read thread end. Timer Stop [%d]: %d msec", ThreadNumber(), static_cast<int>(elapsed));
-    g_ReadLog.WriteLog(2, "<<<<< %s <<<<<", kFunc);
+    trace.Leave();
     m_loopEnded.store(true);
 }
 
@@ -688,7 +689,8 @@ void CReadThread_base::SetWaitingDocumentFinishFlag()
 
 void CReadThread_base::RequestAbort(AbortType type, const char* name)
 {
-    g_ScanDevApiLog.WriteLog(1, ">>>>> %s >>>>>", name);
+    OperationTrace const trace(g_ScanDevApiLog, 1, name);
+    trace.Enter();
     bool sent = false;
     {
         Lock lock(m_abortMutex);
@@ -709,7 +711,7 @@ void CReadThread_base::RequestAbort(AbortType type, const char* name)
         // The device gets the whole short time-out to answer.
         m_restartTries.store(true);
     }
-    g_ScanDevApiLog.WriteLog(1, "<<<<< %s <<<<<", name);
+    trace.Leave();
 }
 
 bool CReadThread_base::AbortScanningIfNeeded()
@@ -896,7 +898,8 @@ bool CReadThread_base::HasUnreportedFailure(const SCANSTATUS& status, uint16_t p
 
 ScannedImageData CReadThread_base::GetScanData(uint16_t pageNo, bool isBitmap)
 {
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>> pageNo = %d, isBitmap = %d", "GetScanData", pageNo, isBitmap ? 1 : 0);
+    // An entry line alone: the answer is the caller's to log.
+    OperationTrace(g_ScanDevApiLog, 2, "GetScanData").Enter(" pageNo = %d, isBitmap = %d", pageNo, isBitmap ? 1 : 0);
     ScannedImageData answer;
     answer.paperSource = m_paperSource.load();
     if (!m_scanError) {

@@ -10,6 +10,7 @@
 
 #include "VexmorApi/ImageProcessor/ImageProcessor.h"
 #include "VexmorApi/Utilities/Exception.h"
+#include "VexmorApi/Utilities/OperationTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 #include "VexmorApi/Utilities/SaturatingCast.h"
 #include "VexmorApi/Utilities/Timer.h"
@@ -140,8 +141,8 @@ DeviceImageLines::LineColorType CReadThread_v1::GetDeviceImageLinesLineColorType
 
 VSRSLT CReadThread_v1::DispatchReceivedData(uint8_t* data, uint32_t length, uint8_t** rest, uint32_t* restLength)
 {
-    static char const kFunc[] = "DispatchReceivedData";
-    g_ReadLog.WriteLog(3, ">>>>> %s >>>>>", kFunc);
+    OperationTrace const trace(g_ReadLog, 3, "DispatchReceivedData");
+    trace.Enter();
     VSRSLT result = 0;
     uint8_t* cursor = data;
     uint32_t remaining = length;
@@ -188,7 +189,7 @@ VSRSLT CReadThread_v1::DispatchReceivedData(uint8_t* data, uint32_t length, uint
         *restLength = remaining;
         g_ReadLog.WriteLog(3, "Escape %d bytes data", remaining);
     }
-    g_ReadLog.WriteLog(3, "<<<<< %s <<<<<", kFunc);
+    trace.Leave();
     return result;
 }
 

@@ -12,6 +12,7 @@
 #include "VexmorApi/Temp/ConvertUnit.h"
 #include "VexmorApi/Temp/PaperSize.h"
 #include "VexmorApi/Utilities/Exception.h"
+#include "VexmorApi/Utilities/OperationTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 #include "VexmorApi/Utilities/SaturatingCast.h"
 #include "VexmorApi/Utilities/Timer.h"
@@ -196,8 +197,8 @@ IMAGE_COLOR CReadThread_v2::ToDeviceColor(COLORTYPE type)
 
 VSRSLT CReadThread_v2::DispatchReceivedData(uint8_t* data, uint32_t length, uint8_t** rest, uint32_t* restLength)
 {
-    static char const kFunc[] = "DispatchReceivedData";
-    g_ReadLog.WriteLog(3, ">>>>> %s >>>>>", kFunc);
+    OperationTrace const trace(g_ReadLog, 3, "DispatchReceivedData");
+    trace.Enter();
     *rest = nullptr;
     *restLength = 0;
     VSRSLT result = 0;
@@ -246,7 +247,7 @@ VSRSLT CReadThread_v2::DispatchReceivedData(uint8_t* data, uint32_t length, uint
         g_ReadLog.WriteLog(3, "Escape %d bytes data", remaining);
     }
     m_waitingDocumentStatus->UpdateStatus();
-    g_ReadLog.WriteLog(3, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, result);
+    trace.LeaveResult(result);
     return result;
 }
 

@@ -5,9 +5,9 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include "VexmorApi/Temp/ResultTrace.h"
 #include "VexmorApi/Temp/ScanCmdExe_v1.h"
 #include "VexmorApi/Temp/ScanCmdExe_v2.h"
+#include "VexmorApi/Utilities/OperationTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 #include "VexmorApi/Utilities/Timer.h"
 #include "vdtcl/CTTime.h"
@@ -57,7 +57,7 @@ CScanCmd::~CScanCmd()
 VSRSLT CScanCmd::SetScanParam(const _SCANCMD_SCANPARAM* param)
 {
     VSRSLT ret = 0;
-    TraceResult trace(g_ScanDevApiLog, "SetScanParam", ret);
+    TraceResult trace(g_ScanDevApiLog, 2, "SetScanParam", ret);
     if (param == nullptr) {
         scanParamSet_ = false;
         ret = CMDERR_BAD_ARGUMENT;
@@ -80,7 +80,7 @@ bool CScanCmd::SetCommandGeneration(SCANCMD_GENERATION generation)
 bool CScanCmd::GetConnectionStatus()
 {
     bool ret = false;
-    TraceBool trace(g_ScanDevApiLog, "GetConnectionStatus", ret);
+    TraceBool trace(g_ScanDevApiLog, 2, "GetConnectionStatus", ret);
     if (deviceAccess_ == nullptr) {
         g_ScanDevApiLog.WriteLog(1, "Error: IDeviceAccess instance does not exist.");
     } else {
@@ -93,7 +93,7 @@ VSRSLT CScanCmd::OpenDevice()
 {
     bool ret = false;
     VSRSLT failure = 0;
-    TraceBool trace(g_ScanDevApiLog, "OpenDeviceIfNecessary", ret);
+    TraceBool trace(g_ScanDevApiLog, 2, "OpenDeviceIfNecessary", ret);
     if (deviceAccess_ == nullptr) {
         g_ScanDevApiLog.WriteLog(1, "Error: IDeviceAccess instance does not exist.");
     } else if (deviceAccess_->IsOpenScanner()) {
@@ -118,7 +118,7 @@ VSRSLT CScanCmd::OpenDevice()
 VSRSLT CScanCmd::QueryDeviceCapability(_SCANCMD_DEVICECAP_INFO* info, bool query)
 {
     VSRSLT ret = 0;
-    TraceResult trace(g_ScanDevApiLog, "QueryDeviceCapability", ret);
+    TraceResult trace(g_ScanDevApiLog, 2, "QueryDeviceCapability", ret);
     int const thread = ThreadNumber();
     g_ScanDevApiLog.WriteLog(1, "Query device capability. Timer Start [%d]", thread);
     Timer* timer = Singleton<Timer>::GetInstance();
@@ -172,7 +172,7 @@ template <class Gen1, class Gen2>
 VSRSLT CScanCmd::RunCommand(const char* name, bool needsRecord, const void* record, Gen1 gen1, Gen2 gen2, bool* opened)
 {
     VSRSLT ret = 0;
-    TraceResult trace(g_ScanDevApiLog, name, ret);
+    TraceResult trace(g_ScanDevApiLog, 2, name, ret);
     if (opened != nullptr) {
         *opened = false;
     }
@@ -300,7 +300,7 @@ VSRSLT CScanCmd::GetDocumentSizeOnPaperSource(_SCANCMD_RESPONSE_INFO* out)
 VSRSLT CScanCmd::ExecuteScanning()
 {
     VSRSLT ret = 0;
-    TraceResult trace(g_ScanDevApiLog, "ExecuteScanning", ret);
+    TraceResult trace(g_ScanDevApiLog, 2, "ExecuteScanning", ret);
     if (!scanParamSet_) {
         ret = CMDERR_SCAN_PARAM_NOT_SET;
     } else if ((ret = OpenDevice()) == 0) {

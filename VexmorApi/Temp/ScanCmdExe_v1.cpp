@@ -6,7 +6,7 @@
 #include <iterator>
 
 #include "VexmorApi/Temp/CmdDevAccess.h"
-#include "VexmorApi/Temp/ResultTrace.h"
+#include "VexmorApi/Utilities/OperationTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 
 namespace vscore {
@@ -91,7 +91,7 @@ std::string CCmdString_v1::MakeXcmdString(const _SCANCMD_SCANPARAM* param)
 
 std::string CCmdString_v1::MakeSourceCommand(const char* name, const char* letter, SCANCMD_PAPERSOURCE_TYPE source)
 {
-    TraceScope trace(name);
+    TraceScope trace(g_ScanDevApiLog, 2, name);
     std::string const frame = Frame(letter, std::string(SourceWord(source)) + "\n");
     g_ScanDevApiLog.WriteLog(1, "%s Command:\r\n%s", letter, frame.c_str());
     return frame;
@@ -100,7 +100,7 @@ std::string CCmdString_v1::MakeSourceCommand(const char* name, const char* lette
 std::string CCmdString_v1::MakeParamCommand(const char* name, const char* letter, const _SCANCMD_SCANPARAM* param,
                                             const Line* lines, size_t count)
 {
-    TraceScope trace(name);
+    TraceScope trace(g_ScanDevApiLog, 2, name);
     std::string frame;
     if (param != nullptr) {
         std::string text;
@@ -226,7 +226,7 @@ VSRSLT CScanCmdCore_v1::ExeDcmd(SCANCMD_PAPERSOURCE_TYPE source, CheckDocumentRe
     static char const kFunc[] = "ExeDcmd";
     result = CHECKDOCUMENT_FAILED;
     VSRSLT ret = CMDERR_NO_DEVICE_ACCESS;
-    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, kFunc, ret);
+    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, 2, kFunc, ret);
     if (HasCmdDevAccess()) {
         uint8_t status = 0;
         ret = SendAndReceiveStatus(cmdString_.MakeDcmdString(source), status);
@@ -241,7 +241,7 @@ VSRSLT CScanCmdCore_v1::ExeScmd(SCANCMD_PAPERSOURCE_TYPE source)
 {
     static char const kFunc[] = "ExeScmd";
     VSRSLT ret = CMDERR_NO_DEVICE_ACCESS;
-    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, kFunc, ret);
+    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, 2, kFunc, ret);
     if (HasCmdDevAccess()) {
         uint8_t status = 0;
         ret = SendAndReceiveStatus(cmdString_.MakeScmdString(source), status);
@@ -279,7 +279,7 @@ VSRSLT CScanCmdCore_v1::ExeXcmd(const _SCANCMD_SCANPARAM* param)
 {
     static char const kFunc[] = "ExeXcmd";
     VSRSLT ret = CMDERR_NO_DEVICE_ACCESS;
-    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, kFunc, ret);
+    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, 2, kFunc, ret);
     if (HasCmdDevAccess()) {
         std::string const frame = cmdString_.MakeXcmdString(param);
         ret = frame.empty() ? CMDERR_EMPTY_COMMAND
@@ -292,7 +292,7 @@ VSRSLT CScanCmdCore_v1::ExeRcmd()
 {
     static char const kFunc[] = "ExeRcmd";
     VSRSLT ret = CMDERR_NO_DEVICE_ACCESS;
-    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, kFunc, ret);
+    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, 2, kFunc, ret);
     if (HasCmdDevAccess()) {
         ret = cmdDevAccess_->SendCommand(kRcmdFrame.data(), static_cast<int>(kRcmdFrame.size()));
     }
@@ -327,7 +327,7 @@ VSRSLT CScanCmdCore_v1::ExeAnswerCmd(const char* name, _SCANCMD_RESPONSE_INFO* o
                                      const std::string& frame, int resultBytes, uint8_t successCode, long timeoutMs)
 {
     VSRSLT ret = CMDERR_BAD_ARGUMENT;
-    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, name, ret);
+    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, 2, name, ret);
     if (!HasCmdDevAccess()) {
         ret = CMDERR_NO_DEVICE_ACCESS;
     } else if (out != nullptr) {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "VexmorApi/Temp/CmdDevAccess.h"
-#include "VexmorApi/Temp/ResultTrace.h"
+#include "VexmorApi/Utilities/OperationTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 
 namespace vscore {
@@ -48,7 +48,7 @@ VSRSLT CScanCmdCore_v2::ExeCKDcmd(SCANCMD_PAPERSOURCE_TYPE source, bool useBindT
     static char const kFunc[] = "ExeCKDcmd";
     outcome = CHECKDOCUMENT_FAILED;
     VSRSLT ret = CMDERR_NO_DEVICE_ACCESS;
-    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, kFunc, ret);
+    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, 2, kFunc, ret);
     if (HasCmdDevAccess()) {
         ret = SendFrame(cmdString_.MakeCKDcmdString(source, useBindTime, bindTime));
         unsigned char result = 0;
@@ -96,7 +96,7 @@ VSRSLT CScanCmdCore_v2::ExeXSCcmd(const _SCANCMD_SCANPARAM* param, bool readAhea
 {
     static char const kFunc[] = "ExeXSCcmd";
     VSRSLT ret = CMDERR_BAD_ARGUMENT;
-    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, kFunc, ret);
+    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, 2, kFunc, ret);
     if (!HasCmdDevAccess()) {
         ret = CMDERR_NO_DEVICE_ACCESS;
     } else if (param != nullptr) {
@@ -109,7 +109,7 @@ VSRSLT CScanCmdCore_v2::ExeABTcmd(SCANCMD_EJECTION_TYPE ejection, bool finishAut
 {
     static char const kFunc[] = "ExeABTcmd";
     VSRSLT ret = CMDERR_NO_DEVICE_ACCESS;
-    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, kFunc, ret);
+    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, 2, kFunc, ret);
     if (HasCmdDevAccess()) {
         ret = SendFrame(cmdString_.MakeABTcmdString(ejection, finishAutoContinuousScan));
     }
@@ -119,7 +119,7 @@ VSRSLT CScanCmdCore_v2::ExeABTcmd(SCANCMD_EJECTION_TYPE ejection, bool finishAut
 void CScanCmdCore_v2::FreeResCmdData()
 {
     static char const kFunc[] = "FreeResCmdData";
-    TraceScope trace(kFunc);
+    TraceScope trace(g_ScanDevApiLog, 2, kFunc);
     CScanCmdCom com;
     com.FreeCmdResponseData(gkpAnswer_);
     com.FreeCmdResponseData(sspAnswer_);
@@ -147,7 +147,7 @@ VSRSLT CScanCmdCore_v2::ExeAnswerCmd(const char* name, const char* letters, _SCA
                                      _SCANCMD_RESPONSE_INFO& record, const std::string& frame, long timeoutMs)
 {
     VSRSLT ret = CMDERR_BAD_ARGUMENT;
-    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, name, ret);
+    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, 2, name, ret);
     if (!HasCmdDevAccess()) {
         ret = CMDERR_NO_DEVICE_ACCESS;
     } else if (out != nullptr) {

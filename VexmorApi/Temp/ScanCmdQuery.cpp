@@ -3,8 +3,8 @@
 #include "VexmorApi/Temp/ScanCmdQuery.h"
 
 #include "VexmorApi/Temp/CmdDevAccess.h"
-#include "VexmorApi/Temp/ResultTrace.h"
 #include "VexmorApi/Temp/ScanCmdCom.h"
+#include "VexmorApi/Utilities/OperationTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 
 namespace vscore {
@@ -58,7 +58,7 @@ VSRSLT ExeQuery(const char* name, CCmdDevAccess* channel, const char* frame, int
                 _SCANCMD_DEVICECAP_INFO& answer, _SCANCMD_DEVICECAP_INFO* out, Receive receive, Describe describe)
 {
     VSRSLT ret = CMDERR_BAD_ARGUMENT;
-    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, name, ret);
+    ResultTrace<VSRSLT> trace(g_ScanDevApiLog, 2, name, ret);
     if (channel == nullptr) {
         g_ScanDevApiLog.WriteLog(1, "CCmdDevAccess instance does not exist.");
         ret = CMDERR_NO_DEVICE_ACCESS;

@@ -3,14 +3,14 @@
 #include "VexmorApi/Temp/ScanCmdRes.h"
 
 #include "VexmorApi/Temp/DeviceCapsTable.h"
-#include "VexmorApi/Temp/ResultTrace.h"
+#include "VexmorApi/Utilities/OperationTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 
 namespace vscore {
 
 IParseCmdRes* CScanCmdRes::GetParseCmdRes(SCANCMD_GENERATION generation)
 {
-    TraceScope trace("GetParseCmdRes");
+    TraceScope trace(g_ScanDevApiLog, 2, "GetParseCmdRes");
     switch (generation) {
     case SCANCMD_1ST_GENERATION:
         return &parser1_;
@@ -23,17 +23,17 @@ IParseCmdRes* CScanCmdRes::GetParseCmdRes(SCANCMD_GENERATION generation)
 
 int CScanCmdRes::GetProtocolVersion(_SCANCMD_DEVICECAP_INFO* info)
 {
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", "GetProtocolVersion");
+    OperationTrace const trace(g_ScanDevApiLog, 2, "GetProtocolVersion");
+    trace.Enter();
     int generation = info == nullptr ? 0 : static_cast<int>(info->generation);
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< Command Generation = 0x%04X", "GetProtocolVersion",
-                             static_cast<unsigned>(generation));
+    trace.Leave(" Command Generation = 0x%04X", static_cast<unsigned>(generation));
     return generation;
 }
 
 VS_SCANNER_CAPABILITY CScanCmdRes::ParseDeviceInfoData(_SCANCMD_DEVICECAP_INFO* info,
                                                        std::unique_ptr<ExternalCapability> overrides)
 {
-    TraceScope trace("ParseDeviceInfoData");
+    TraceScope trace(g_ScanDevApiLog, 2, "ParseDeviceInfoData");
     auto capability = ZeroedRecord<VS_SCANNER_CAPABILITY>();
     lastComplete_ = false;
     if (info == nullptr) {
@@ -51,7 +51,7 @@ VS_SCANNER_CAPABILITY CScanCmdRes::ParseDeviceInfoData(_SCANCMD_DEVICECAP_INFO* 
 PushScanKeyInfo CScanCmdRes::ParseDeviceKeyInfoData(_SCANCMD_RESPONSE_INFO* info,
                                                     const VS_SCANNER_CAPABILITY& capability)
 {
-    TraceScope trace("ParseDeviceKeyInfoData");
+    TraceScope trace(g_ScanDevApiLog, 2, "ParseDeviceKeyInfoData");
     auto keyInfo = ZeroedRecord<PushScanKeyInfo>();
     lastComplete_ = false;
     if (info == nullptr || info->data == nullptr) {
@@ -74,7 +74,7 @@ PushScanKeyInfo CScanCmdRes::ParseDeviceKeyInfoData(_SCANCMD_RESPONSE_INFO* info
 COLORPALETTEINFO CScanCmdRes::ParseColorPaletteData(unsigned char* data, long length,
                                                     const VS_SCANNER_CAPABILITY& capability)
 {
-    TraceScope trace("ParseColorPaletteData");
+    TraceScope trace(g_ScanDevApiLog, 2, "ParseColorPaletteData");
     auto palette = ZeroedRecord<COLORPALETTEINFO>();
     lastComplete_ = false;
     if (IParseCmdRes* parser = GetParseCmdRes(capability.cmdGeneration)) {
@@ -88,7 +88,7 @@ COLORPALETTEINFO CScanCmdRes::ParseColorPaletteData(unsigned char* data, long le
 ACTUALSCANPARAM CScanCmdRes::ParseActualParameterData(_SCANCMD_RESPONSE_INFO* info,
                                                       const VS_SCANNER_CAPABILITY& capability)
 {
-    TraceScope trace("ParseActualParameterData");
+    TraceScope trace(g_ScanDevApiLog, 2, "ParseActualParameterData");
     auto actual = ZeroedRecord<ACTUALSCANPARAM>();
     lastComplete_ = false;
     if (info == nullptr || info->data == nullptr) {
@@ -105,7 +105,7 @@ ACTUALSCANPARAM CScanCmdRes::ParseActualParameterData(_SCANCMD_RESPONSE_INFO* in
 _GCPCMDRESPONSE CScanCmdRes::ParsePDFaColorProfileData(unsigned char* data, long length,
                                                        const VS_SCANNER_CAPABILITY& capability)
 {
-    TraceScope trace("ParsePDFaColorProfileData");
+    TraceScope trace(g_ScanDevApiLog, 2, "ParsePDFaColorProfileData");
     _GCPCMDRESPONSE profiles;
     lastComplete_ = false;
     if (IParseCmdRes* parser = GetParseCmdRes(capability.cmdGeneration)) {
@@ -120,7 +120,7 @@ _GCPCMDRESPONSE CScanCmdRes::ParsePDFaColorProfileData(unsigned char* data, long
 DETECTEDPAPERINFO CScanCmdRes::ParsePaperSizeDetected(_SCANCMD_RESPONSE_INFO* info, const ACTUALSCANPARAM& actual,
                                                       SCANCMD_GENERATION generation)
 {
-    TraceScope trace("ParsePaperSizeDetectedData");
+    TraceScope trace(g_ScanDevApiLog, 2, "ParsePaperSizeDetectedData");
     auto detected = ZeroedRecord<DETECTEDPAPERINFO>();
     lastComplete_ = false;
     IParseCmdRes* parser = GetParseCmdRes(generation);
@@ -143,7 +143,7 @@ DETECTEDPAPERINFO CScanCmdRes::ParsePaperSizeDetected(_SCANCMD_RESPONSE_INFO* in
 
 void CScanCmdRes::ChangeBusinessCardTypeIfNeeded(const VS_SCANNER_CAPABILITY& capability, SKEYINFO_PAPERTYPE& paperType)
 {
-    TraceScope trace("ChangeBusinessCardTypeIfNeeded");
+    TraceScope trace(g_ScanDevApiLog, 2, "ChangeBusinessCardTypeIfNeeded");
     if (paperType.isSet && paperType.value == BCARD90X60 && capability.category == DOCUMENTSCANNER &&
         capability.cardSizeOrientation.capAdf == SUPPORT && capability.cardSizeOrientation.orientAdf == VERTICAL) {
         paperType.value = BCARD60X90;

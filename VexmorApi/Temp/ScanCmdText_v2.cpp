@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "VexmorApi/Temp/ResultTrace.h"
+#include "VexmorApi/Utilities/OperationTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 
 namespace vscore {
@@ -35,7 +35,7 @@ void LogCommand(const char* format, const std::string& frame) { g_ScanDevApiLog.
 std::string CCmdString_v2::MakeCKDcmdString(SCANCMD_PAPERSOURCE_TYPE source, bool useBindTime, unsigned int bindTime)
 {
     static char const kFunc[] = "MakeCKDcmdString";
-    TraceScope trace(kFunc);
+    TraceScope trace(g_ScanDevApiLog, 2, kFunc);
     std::string frame = FrameHead("CKD");
     frame += MakePaperSourceString(source);
     if (useBindTime) {
@@ -49,7 +49,7 @@ std::string CCmdString_v2::MakeCKDcmdString(SCANCMD_PAPERSOURCE_TYPE source, boo
 std::string CCmdString_v2::MakeSSPcmdString(const _SCANCMD_SCANPARAM* param, bool readAhead)
 {
     static char const kFunc[] = "MakeSSPcmdString";
-    TraceScope trace(kFunc);
+    TraceScope trace(g_ScanDevApiLog, 2, kFunc);
     std::string frame;
     if (param != nullptr) {
         const _SCANCMD_SCANPARAM& p = *param;
@@ -107,7 +107,7 @@ std::string CCmdString_v2::MakeSSPcmdString(const _SCANCMD_SCANPARAM* param, boo
 std::string CCmdString_v2::MakeXSCcmdString(const _SCANCMD_SCANPARAM* param, bool readAhead)
 {
     static char const kFunc[] = "MakeXSCcmdString";
-    TraceScope trace(kFunc);
+    TraceScope trace(g_ScanDevApiLog, 2, kFunc);
     std::string frame;
     if (param != nullptr) {
         frame = FrameHead("XSC");
@@ -125,7 +125,7 @@ std::string CCmdString_v2::MakeXSCcmdString(const _SCANCMD_SCANPARAM* param, boo
 std::string CCmdString_v2::MakeABTcmdString(SCANCMD_EJECTION_TYPE ejection, bool finishAutoContinuousScan)
 {
     static char const kFunc[] = "MakeABTcmdString";
-    TraceScope trace(kFunc);
+    TraceScope trace(g_ScanDevApiLog, 2, kFunc);
     std::string frame = FrameHead("ABT");
     if (ejection != SCANCMD_EJECTION_NONE) {
         frame += MakeEjectionModeString(ejection);

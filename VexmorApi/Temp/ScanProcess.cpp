@@ -17,6 +17,7 @@
 #include "VexmorApi/Temp/ReadThread_v1.h"
 #include "VexmorApi/Temp/ReadThread_v2.h"
 #include "VexmorApi/Temp/ScanParam.h"
+#include "VexmorApi/Utilities/OperationTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 #include "VexmorApi/Utilities/Timer.h"
 
@@ -116,9 +117,9 @@ void CScanProcess::SetReadThreadFactory(ReadThreadFactory factory)
 VSRSLT CScanProcess::Initialize(std::shared_ptr<CScanCmd> commandFacade, std::shared_ptr<CDeviceCaps> capabilityCache,
                                 IDeviceAccess* deviceAccess)
 {
-    static char const kFunc[] = "Initialize";
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>> pScanCmd = 0x%X, pDevCaps = 0x%X, pDevAcs = 0x%X", kFunc,
-                             Address(commandFacade.get()), Address(capabilityCache.get()), Address(deviceAccess));
+    OperationTrace const trace(g_ScanDevApiLog, 2, "Initialize");
+    trace.Enter(" pScanCmd = 0x%X, pDevCaps = 0x%X, pDevAcs = 0x%X", Address(commandFacade.get()),
+                Address(capabilityCache.get()), Address(deviceAccess));
     VSRSLT ret = 0;
     Lock lock(m_mutex);
     if (m_initialized) {
@@ -136,7 +137,7 @@ VSRSLT CScanProcess::Initialize(std::shared_ptr<CScanCmd> commandFacade, std::sh
         m_deviceAccess = deviceAccess;
         m_initialized = true;
     }
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
+    trace.LeaveResult(ret);
     return ret;
 }
 
@@ -173,8 +174,8 @@ bool CScanProcess::IsIdle() const
 VSRSLT CScanProcess::StartScan(VS_SCANNER_PARAMETERS parameters, VS_SCANNER_CAPABILITY capability,
                                std::shared_ptr<CScanCmd> commandFacade, bool)
 {
-    static char const kFunc[] = "StartScan";
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>>", kFunc);
+    OperationTrace const trace(g_ScanDevApiLog, 2, "StartScan");
+    trace.Enter();
     // One start at a time; nothing the reading threads need is held here.
     std::lock_guard<std::mutex> start(m_startMutex);
     VSRSLT ret = SCANPROC_START_REFUSED;
@@ -219,14 +220,14 @@ VSRSLT CScanProcess::StartScan(VS_SCANNER_PARAMETERS parameters, VS_SCANNER_CAPA
             }
         }
     }
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
+    trace.LeaveResult(ret);
     return ret;
 }
 
 std::unique_ptr<IReadThread> CScanProcess::CreateScanReadClassInstances(SCANCMD_GENERATION generation)
 {
-    static char const kFunc[] = "CreateScanReadClassInstances";
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>> Command Generaion = %d", kFunc, static_cast<int>(generation));
+    OperationTrace const trace(g_ScanDevApiLog, 2, "CreateScanReadClassInstances");
+    trace.Enter(" Command Generaion = %d", static_cast<int>(generation));
     ReadThreadPtr old;
     ReadThreadFactory factory;
     bool reused = false;
@@ -251,7 +252,7 @@ std::unique_ptr<IReadThread> CScanProcess::CreateScanReadClassInstances(SCANCMD_
         EndPageBlockReuse();
     }
     std::unique_ptr<IReadThread> thread = factory(generation);
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<<", kFunc);
+    trace.Leave();
     return thread;
 }
 
@@ -260,15 +261,15 @@ std::unique_ptr<IReadThread> CScanProcess::CreateScanReadClassInstances(SCANCMD_
 
 VSRSLT CScanProcess::ReadImageData(tagVS_SCAN_IMAGEDATA* record, int& pageNo)
 {
-    static char const kFunc[] = "ReadImageData";
+    OperationTrace const trace(g_ScanDevApiLog, 2, "ReadImageData");
     VSRSLT ret = 0;
     ReadThreadPtr thread;
     uint64_t scan = 0;
     uint16_t page = 0;
     {
         Lock lock(m_mutex);
-        g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>> pScanBmpData = 0x%X, pPageNo = 0x%d, m_xferPageNo = %d", kFunc,
-                                 Address(record), static_cast<int>(Address(&pageNo)), m_xferPageNo);
+        trace.Enter(" pScanBmpData = 0x%X, pPageNo = 0x%d, m_xferPageNo = %d", Address(record),
+                    static_cast<int>(Address(&pageNo)), m_xferPageNo);
         if (record == nullptr) {
             ret = SCANPROC_NULL_ARGUMENT;
         } else if (m_status.load() != 1 || !m_readThread) {
@@ -284,15 +285,15 @@ VSRSLT CScanProcess::ReadImageData(tagVS_SCAN_IMAGEDATA* record, int& pageNo)
         ret = ReadImageFromReadThread(thread, scan, record, page);
         g_ScanDevApiLog.WriteLog(2, "Set Page No %d", page);
     }
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
+    trace.LeaveResult(ret);
     return ret;
 }
 
 VSRSLT CScanProcess::ReadImageFromReadThread(const ReadThreadPtr& thread, uint64_t scan, tagVS_SCAN_IMAGEDATA* record,
                                              uint16_t pageNo)
 {
-    static char const kFunc[] = "ReadImageFromReadThread";
-    g_ScanDevApiLog.WriteLog(2, ">>>>> %s >>>>> m_status = %d", kFunc, static_cast<int>(m_status.load()));
+    OperationTrace const trace(g_ScanDevApiLog, 2, "ReadImageFromReadThread");
+    trace.Enter(" m_status = %d", static_cast<int>(m_status.load()));
     VSRSLT ret = 0;
     // A new scan started while this page was fetched: it is not the page
     // the caller now expects, and that scan's thread has been ended.
@@ -355,7 +356,7 @@ VSRSLT CScanProcess::ReadImageFromReadThread(const ReadThreadPtr& thread, uint64
     } else if (ret != 0) {
         EndReadThread(thread, scan);
     }
-    g_ScanDevApiLog.WriteLog(2, "<<<<< %s <<<<< ret[VSRSLT] = 0x%08X", kFunc, ret);
+    trace.LeaveResult(ret);
     return ret;
 }
 
@@ -429,8 +430,8 @@ CScanProcess::ReadThreadPtr CScanProcess::CurrentReadThread(uint64_t* scan) cons
 
 SCANAPISTATUS CScanProcess::GetReadStatus()
 {
-    static char const kFunc[] = "GetReadStatus";
-    g_ScanDevApiLog.WriteLog(3, ">>>>> %s >>>>>", kFunc);
+    OperationTrace const trace(g_ScanDevApiLog, 3, "GetReadStatus");
+    trace.Enter();
     ReadThreadPtr thread;
     uint16_t next = 0;
     {
@@ -439,7 +440,7 @@ SCANAPISTATUS CScanProcess::GetReadStatus()
         next = static_cast<uint16_t>(m_xferPageNo + 1);
     }
     SCANAPISTATUS const status = thread ? thread->GetReadStatus(next) : STANDBY;
-    g_ScanDevApiLog.WriteLog(3, "<<<<< %s <<<<< ret[SCANAPISTATUS] = %d", kFunc, static_cast<int>(status));
+    trace.Leave(" ret[SCANAPISTATUS] = %d", static_cast<int>(status));
     return status;
 }
 

@@ -257,18 +257,27 @@ double COutputLog::GetLogVersion() const
 
 void COutputLog::WriteLog(int level, char const* format, ...)
 {
+    va_list args;
+    va_start(args, format);
+    WriteLogV(level, format, args);
+    va_end(args);
+}
+
+void COutputLog::WriteLogV(int level, char const* format, va_list args)
+{
     if (!IsWritable(level) || format == nullptr) {
         return;
     }
     char local[kLocalBufferSize];
-    va_list args;
-    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
     int const needed = std::vsnprintf(local, sizeof local, format, args);
-    va_end(args);
     if (needed < 0) {
+        va_end(again);
         return;
     }
     if (static_cast<size_t>(needed) < sizeof local) {
+        va_end(again);
         WriteFile(local, static_cast<size_t>(needed));
         return;
     }
@@ -276,11 +285,11 @@ void COutputLog::WriteLog(int level, char const* format, ...)
     size_t const capacity = std::min(static_cast<size_t>(needed) + 1, kFormatBufferSize);
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[capacity]);
     if (!buffer) {
+        va_end(again);
         return;
     }
-    va_start(args, format);
-    std::vsnprintf(buffer.get(), capacity, format, args);
-    va_end(args);
+    std::vsnprintf(buffer.get(), capacity, format, again);
+    va_end(again);
     WriteFile(buffer.get(), std::min(static_cast<size_t>(needed), capacity - 1));
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdarg>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -46,6 +47,9 @@ public:
     // thread may call it; lines never interleave. A disabled log returns at
     // once, without allocating or locking. Never fails towards the caller.
     void WriteLog(int level, char const* format, ...) __attribute__((format(printf, 3, 4)));
+    // The same with the arguments in a va_list, which it reads (the caller
+    // ends it).
+    void WriteLogV(int level, char const* format, va_list args) __attribute__((format(printf, 3, 0)));
     // The header block ("Basic infomation log start" ... "... end").
     void WriteBasicInfo(int level, std::string moduleName);
     // Appends a data block to the dump file of key ("DumpPackBits",

@@ -6,6 +6,7 @@
 #include "VexmorApi/Utilities/Exception.h"
 #include "VexmorApi/Utilities/File.h"
 #include "VexmorApi/Utilities/ImageDump.h"
+#include "VexmorApi/Utilities/OperationTrace.h"
 #include "VexmorApi/Utilities/OutputLog.h"
 
 ImageDumpRows PlanImageDumpRows(uint64_t pixelSize, bool hasPixels, uint32_t height, uint64_t bytesPerRow,
@@ -31,11 +32,12 @@ ImageDumpRows PlanImageDumpRows(uint64_t pixelSize, bool hasPixels, uint32_t hei
 
 int COutputLog::WriteImage(IImageDumpSource const& image, char const* key, int pageNo)
 {
-    static char const kName[] = "WriteImage";
+    // A failed dump ends without the exit line.
+    vscore::OperationTrace const trace(*this, 1, "WriteImage");
     std::string const keyText = key ? key : "";
     if (IsWritable(1)) {
-        WriteLog(1, ">>>>> %s >>>>> pKeyName: %s, pageNo: %d, image = {\n%s}", kName, keyText.c_str(), pageNo,
-                 image.GetDescription().c_str());
+        trace.Enter(" pKeyName: %s, pageNo: %d, image = {\n%s}", keyText.c_str(), pageNo,
+                    image.GetDescription().c_str());
     }
     bool const wanted =
         dumpsEnabled_ && !logFolder_.empty() &&
@@ -83,6 +85,6 @@ int COutputLog::WriteImage(IImageDumpSource const& image, char const* key, int p
             return 0;
         }
     }
-    WriteLog(1, "<<<<< %s <<<<<", kName);
+    trace.Leave();
     return 0;
 }
