@@ -8,7 +8,7 @@
 #include <memory>
 #include <new>
 
-#include "VexmorApi/Utilities/SaturatingCast.h"
+#include "vdtcl/SaturatingCast.h"
 
 namespace sipanalysis {
 namespace {
@@ -409,7 +409,7 @@ tagSIPRECT RectInsideCorners(const tagSIPPAPERCORNERS& corners, int64_t skip)
     right = std::min(right, std::max(trx, brx) - skip);
     top = std::max(top, std::min(tly, try_) + skip);
     bottom = std::min(bottom, std::max(bly, bry) - skip);
-    using vscore::SaturateTo;
+    using vdtcl::SaturateTo;
     return {SaturateTo<int32_t>(left), SaturateTo<int32_t>(top), SaturateTo<int32_t>(right),
             SaturateTo<int32_t>(bottom)};
 }

@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "VexmorApi/Utilities/SaturatingCast.h"
 #include "imagelib/SipComponentAnalysis.h"
 #include "imagelib/SipTypes.h"
+#include "vdtcl/SaturatingCast.h"
 
 namespace {
 
@@ -42,7 +42,7 @@ bool ValidInput(const tagVDIP_INPUT_IMAGE_DATA& in, const tagVDIP_BLANKCOLOR_DET
 // A margin in 1/1000 mm as pixels, truncated toward zero.
 int32_t MarginPixels(uint32_t dpi, uint32_t margin)
 {
-    return vscore::SaturateTo<int32_t>(static_cast<int64_t>(uint64_t{dpi} * margin / 25400));
+    return vdtcl::SaturateTo<int32_t>(static_cast<int64_t>(uint64_t{dpi} * margin / 25400));
 }
 
 // The far edge: size minus the margin, subtracted in floating point, then
@@ -50,7 +50,7 @@ int32_t MarginPixels(uint32_t dpi, uint32_t margin)
 int32_t FarEdge(uint32_t size, uint32_t dpi, uint32_t margin)
 {
     const double edge = std::trunc(static_cast<double>(size) - static_cast<double>(dpi) * margin / kMicrometresPerInch);
-    return vscore::SaturateTo<int32_t>(static_cast<int64_t>(edge));
+    return vdtcl::SaturateTo<int32_t>(static_cast<int64_t>(edge));
 }
 
 }  // namespace

@@ -1,24 +1,23 @@
 // BMP image data: the description from a file's headers, the image in
-// memory and the file's rows; headers and palette written through
-// CBitmapHeader.
+// memory and the file's rows; headers and palette written field by field in
+// the toolbox's BMP layout.
 #include "imagelib/VdSipImgDataWinBmp.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <new>
 
-#include "VexmorApi/Pages/BitmapHeader.h"
-#include "VexmorApi/Pages/ByteOrder.h"
+#include "vdtcl/BmpLayout.h"
+#include "vdtcl/ByteOrder.h"
 
 namespace {
 
-// Offsets in the 14-byte file header and the information header behind it.
-constexpr unsigned kFileHeader = CBitmapHeader::kFileHeaderSize;
-constexpr unsigned kMinInfoHeader = CBitmapHeader::kInfoHeaderSize;
-constexpr unsigned kPixelOffsetField = 10;
-constexpr unsigned kXResolutionField = 38;
-constexpr unsigned kYResolutionField = 42;
-constexpr unsigned kColorsUsedField = 46;
+namespace bmp = vdtcl::bmp;
+namespace byte_order = vdtcl::byte_order;
+
+// The 14-byte file header and the information header behind it.
+constexpr unsigned kFileHeader = bmp::kFileHeaderSize;
+constexpr unsigned kMinInfoHeader = bmp::kInfoHeaderSize;
 
 // Reads and writes move at most this much per call (the stream takes int).
 constexpr uint64_t kChunk = uint64_t{1} << 30;
@@ -130,7 +129,7 @@ int CVdSipImgDataWinBmp::ReadPixelOffset(uint32_t* pixelOffset)
         return kSipNotInMemory;
     if (file[0] != 'B' || file[1] != 'M')
         return kSipUnsupported;
-    *pixelOffset = byte_order::GetLe32(file + kPixelOffsetField);
+    *pixelOffset = byte_order::GetLe32(file + bmp::kPixelOffsetField);
     return kSipOk;
 }
 
@@ -240,18 +239,33 @@ int CVdSipImgDataWinBmp::WriteHeaders()
     if (!Supported(info_.bitsPerPixel) || info_.width <= 0 || info_.height <= 0)
         return kSipNotInMemory;
     const unsigned bits = static_cast<unsigned>(info_.bitsPerPixel);
-    CBitmapHeader header;
-    unsigned size = 0;
-    const auto xdpi = CBitmapHeader::ConvertPixPerMeterToDotPerInch(static_cast<uint32_t>(info_.xResolution));
-    const auto ydpi = CBitmapHeader::ConvertPixPerMeterToDotPerInch(static_cast<uint32_t>(info_.yResolution));
-    unsigned char* block = header.CreateBmpHeader(xdpi, ydpi, bits, static_cast<unsigned>(info_.width),
-                                                  static_cast<unsigned>(info_.height), header.CreateColorTable(bits),
-                                                  &size, info_.zeroIsWhite != 0 && bits <= 8);
-    if (block == nullptr)
-        return kSipNotInMemory;
-    byte_order::PutLe32(block + kXResolutionField, static_cast<uint32_t>(info_.xResolution));
-    byte_order::PutLe32(block + kYResolutionField, static_cast<uint32_t>(info_.yResolution));
-    byte_order::PutLe32(block + kColorsUsedField, 0);
+    const unsigned size = bmp::HeaderSize(bits);
+    const uint64_t pixelSize = ImageBytes(info_);
+    if (size + pixelSize > UINT32_MAX)
+        return kSipNotInMemory;  // beyond the 32-bit size fields
+    unsigned char block[bmp::HeaderSize(8)] = {};
+    block[0] = 'B';
+    block[1] = 'M';
+    byte_order::PutLe32(block + bmp::kFileSizeField, static_cast<uint32_t>(size + pixelSize));
+    byte_order::PutLe32(block + bmp::kPixelOffsetField, size);
+    byte_order::PutLe32(block + bmp::kInfoSizeField, bmp::kInfoHeaderSize);
+    byte_order::PutLe32(block + bmp::kWidthField, static_cast<uint32_t>(info_.width));
+    byte_order::PutLe32(block + bmp::kHeightField, static_cast<uint32_t>(info_.height));
+    byte_order::PutLe16(block + bmp::kPlanesField, 1);
+    byte_order::PutLe16(block + bmp::kBitCountField, static_cast<uint16_t>(bits));
+    byte_order::PutLe32(block + bmp::kImageSizeField, static_cast<uint32_t>(pixelSize));
+    byte_order::PutLe32(block + bmp::kXPelsPerMeterField, static_cast<uint32_t>(info_.xResolution));
+    byte_order::PutLe32(block + bmp::kYPelsPerMeterField, static_cast<uint32_t>(info_.yResolution));
+    // Compression, colours used and important colours stay 0. The palette:
+    // black then white (1 bit) or the gray ramp (8 bits), complemented for
+    // a zero-is-white image.
+    const unsigned entries = bmp::PaletteEntries(bits);
+    const uint8_t flip = info_.zeroIsWhite != 0 ? 0xFF : 0;
+    for (unsigned i = 0; i < entries; ++i) {
+        const uint8_t level = static_cast<uint8_t>((bits == 1 ? i * 255 : i) ^ flip);
+        unsigned char* entry = block + bmp::kHeadersSize + bmp::kPaletteEntrySize * i;
+        entry[0] = entry[1] = entry[2] = level;
+    }
     return WriteDataToFile(block, static_cast<int>(size)) == static_cast<int>(size) ? kSipOk : kSipNotInMemory;
 }
 
