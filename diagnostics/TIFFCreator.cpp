@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "VexmorApi/Pages/BitmapImage.h"
-#include "VexmorApi/Pages/ByteOrder.h"
 #include "VexmorApi/Pages/ImageInfo.h"
 #include "VexmorApi/Utilities/ImageDump.h"
+#include "vdtcl/ByteOrder.h"
 
 namespace {
 
@@ -160,25 +160,25 @@ std::vector<unsigned char> SampleEntry(TagIndex tag, uint16_t type, uint32_t cou
 
 }  // namespace
 
-void TIFFCreator::Bytes2::PutBigEndian(unsigned char* to) const { byte_order::PutBe16(to, value); }
+void TIFFCreator::Bytes2::PutBigEndian(unsigned char* to) const { vdtcl::byte_order::PutBe16(to, value); }
 
 void TIFFCreator::Bytes2::AppendLittleEndian(std::vector<unsigned char>& to) const
 {
     unsigned char bytes[2];
-    byte_order::PutLe16(bytes, value);
+    vdtcl::byte_order::PutLe16(bytes, value);
     to.insert(to.end(), bytes, bytes + 2);
 }
 
 void TIFFCreator::Bytes4::PutBigEndian(unsigned char* to) const
 {
-    byte_order::PutBe16(to, static_cast<uint16_t>(value >> 16));
-    byte_order::PutBe16(to + 2, static_cast<uint16_t>(value));
+    vdtcl::byte_order::PutBe16(to, static_cast<uint16_t>(value >> 16));
+    vdtcl::byte_order::PutBe16(to + 2, static_cast<uint16_t>(value));
 }
 
 void TIFFCreator::Bytes4::AppendLittleEndian(std::vector<unsigned char>& to) const
 {
     unsigned char bytes[4];
-    byte_order::PutLe32(bytes, value);
+    vdtcl::byte_order::PutLe32(bytes, value);
     to.insert(to.end(), bytes, bytes + 4);
 }
 

@@ -53,8 +53,9 @@ int32_t CNsOrientationAccs::InitNsOrientation(int32_t language)
         std::lock_guard<std::mutex> lock(g_orientationMutex);
         answer = calls_->setDocumentLanguage(DetectorLanguage(language));
     }
-    if (answer == 0)
+    if (answer == 0) {
         return 0;
+    }
     std::lock_guard<std::mutex> lock(g_orientationMutex);
     calls_->setNormalText(nullptr);
     return 1;
@@ -64,14 +65,17 @@ int32_t CNsOrientationAccs::GetDocumentOrientation(const unsigned char* pixels, 
                                                    int32_t stride, int32_t dpi, int32_t* orientation,
                                                    unsigned char* flags)
 {
-    if (pixels == nullptr || orientation == nullptr)
+    if (pixels == nullptr || orientation == nullptr) {
         return 0;
-    if (flags == nullptr)
+    }
+    if (flags == nullptr) {
         return 1;
+    }
     // The detector takes 16-bit sizes; a cut-down stride would make it read
     // the wrong rows.
-    if (!Fits16(width) || !Fits16(height) || !Fits16(stride) || !Fits16(dpi))
+    if (!Fits16(width) || !Fits16(height) || !Fits16(stride) || !Fits16(dpi)) {
         return 0;
+    }
     std::lock_guard<std::mutex> lock(g_orientationMutex);
     m_nResult =
         calls_->getDocumentOrientation(pixels, static_cast<uint16_t>(width), static_cast<uint16_t>(height),

@@ -40,8 +40,9 @@ int32_t CRlStcAccs::InitRlStc(bool automatic, int32_t manual1, int32_t manual2, 
 int32_t CRlStcAccs::GetSTCImage(int32_t width, int32_t height, int32_t gray, int32_t order, int32_t stride,
                                 unsigned char* input, unsigned char* output)
 {
-    if (input == nullptr || output == nullptr)
+    if (input == nullptr || output == nullptr) {
         return kNoBuffer;
+    }
     m_input = tagRLSTC_IMAGE{width, height, gray, order, stride, input};
     m_output = tagRLSTC_IMAGE{width, height, gray, order, stride, output};
     m_nResult = calls_->getSTCImage(&m_input, &m_output, m_strength[0], m_strength[1], m_automatic ? 1 : 0, m_manual[0],

@@ -8,7 +8,7 @@
 #include <memory>
 #include <new>
 
-#include "VexmorApi/Utilities/SaturatingCast.h"
+#include "vdtcl/SaturatingCast.h"
 
 namespace sipanalysis {
 namespace {
@@ -37,10 +37,12 @@ bool MakeGrid(const Image& image, const tagSIPRECT& rect, int32_t reference, int
     if (reference >= 1) {
         width = int64_t{cellWidth} * image.dpi / reference;
         height = int64_t{cellHeight} * image.dpi / reference;
-        if (width < 1)
+        if (width < 1) {
             width = 64;
-        if (height < 1)
+        }
+        if (height < 1) {
             height = 64;
+        }
     }
     grid->cellWidth = width;
     grid->cellHeight = height;
@@ -64,8 +66,9 @@ uint64_t PerTenThousand(uint64_t part, uint64_t whole)
 template <class T>
 std::unique_ptr<T[]> Allocate(uint64_t count)
 {
-    if (count > std::numeric_limits<size_t>::max() / sizeof(T))
+    if (count > std::numeric_limits<size_t>::max() / sizeof(T)) {
         return nullptr;
+    }
     return std::unique_ptr<T[]>(new (std::nothrow) T[count]());
 }
 
@@ -75,8 +78,9 @@ public:
     explicit Pass(RowSource& rows) : rows_(rows) {}
     ~Pass()
     {
-        if (open_)
+        if (open_) {
             rows_.End();
+        }
     }
     int32_t Begin()
     {
@@ -94,10 +98,12 @@ private:
 int32_t PrepareGrid(const Image& image, const Variant& variant, const tagSIPRECT& rect, int32_t shift,
                     int32_t reference, int32_t cellWidth, int32_t cellHeight, Grid* grid)
 {
-    if (shift < 0 || shift > 8)
+    if (shift < 0 || shift > 8) {
         return kSipBadArgument;
-    if (!MakeGrid(image, rect, reference, cellWidth, cellHeight, grid))
+    }
+    if (!MakeGrid(image, rect, reference, cellWidth, cellHeight, grid)) {
         return variant.areaTooSmall;
+    }
     return kSipOk;
 }
 
@@ -120,15 +126,17 @@ void AccumulateBlankRow(const Image& image, const Grid& grid, const uint8_t* row
         const uint8_t* p = row + grid.left * step;
         for (int64_t c = 0; c < grid.across; ++c) {
             uint32_t* h = histograms + c * bins;
-            for (int64_t x = 0; x < cellWidth; ++x, p += step)
+            for (int64_t x = 0; x < cellWidth; ++x, p += step) {
                 ++h[(y0[p[0]] + y1[p[1]] + y2[p[2]]) >> down];
+            }
         }
     } else if (image.bitsPerPixel == 8) {
         const uint8_t* p = row + grid.left;
         for (int64_t c = 0; c < grid.across; ++c) {
             uint32_t* h = histograms + c * bins;
-            for (int64_t x = 0; x < cellWidth; ++x)
+            for (int64_t x = 0; x < cellWidth; ++x) {
                 ++h[p[x] >> shift];
+            }
             p += cellWidth;
         }
     } else {
@@ -152,12 +160,14 @@ void ClearIsolatedCells(uint8_t* map, int64_t across, int64_t rows)
     for (int64_t r = 1; r + 1 < rows; ++r) {
         for (int64_t c = 1; c + 1 < across; ++c) {
             uint8_t* cell = map + r * across + c;
-            if (*cell != 0)
+            if (*cell != 0) {
                 continue;
+            }
             const uint8_t* above = cell - across;
             const uint8_t* below = cell + across;
-            if ((above[-1] & above[0] & above[1] & cell[-1] & cell[1] & below[-1] & below[0] & below[1]) == 255)
+            if ((above[-1] & above[0] & above[1] & cell[-1] & cell[1] & below[-1] & below[0] & below[1]) == 255) {
                 *cell = 255;
+            }
         }
     }
 }
@@ -199,14 +209,16 @@ int32_t EstimateBackground(RowSource& rows, const Image& image, const Grid& grid
 {
     uint64_t histograms[3][256] = {};
     Pass pass(rows);
-    if (const int32_t code = pass.Begin(); code != kSipOk)
+    if (const int32_t code = pass.Begin(); code != kSipOk) {
         return code;
+    }
     const int32_t step = image.pixelStep;
     const int64_t rowStep = rows.InMemory() ? 4 : 1;
     for (int64_t y = grid.top; y <= grid.bottom; y += rowStep) {
         const uint8_t* p = rows.Row(y);
-        if (p == nullptr)
+        if (p == nullptr) {
             return kRowFailure;
+        }
         p += grid.left * step;
         for (int64_t x = grid.left; x < grid.right; x += 4, p += step) {
             ++histograms[0][p[0] >> shift];
@@ -214,8 +226,9 @@ int32_t EstimateBackground(RowSource& rows, const Image& image, const Grid& grid
             ++histograms[2][p[2] >> shift];
         }
     }
-    for (int k = 0; k < 3; ++k)
+    for (int k = 0; k < 3; ++k) {
         background[k] = FirstLargestBin(histograms[k], bins);
+    }
     return kSipOk;
 }
 
@@ -229,11 +242,13 @@ int32_t KindFromBackground(const SipByteLut& lut, const int64_t background[3], i
                               static_cast<uint8_t>(background[1] << shift),
                               static_cast<uint8_t>(background[2] << shift)};
     if (bounds.OutsideChroma(SipChromaBlue(lut, level) >> shift) ||
-        bounds.OutsideChroma(SipChromaRed(lut, level) >> shift))
+        bounds.OutsideChroma(SipChromaRed(lut, level) >> shift)) {
         return kSipComponentColor;
+    }
     const int32_t backgroundY = SipLuminance(lut, level) >> shift;
-    if (backgroundY > bounds.grayLow && backgroundY < bounds.grayHigh)
+    if (backgroundY > bounds.grayLow && backgroundY < bounds.grayHigh) {
         return kSipComponentGray;
+    }
     return kSipComponentNone;
 }
 
@@ -265,8 +280,9 @@ void AccumulateColorRow(const Image& image, const Grid& grid, const uint8_t* row
         int64_t* cell = counts + c * 3;
         uint32_t* h = luminance + c * bins;
         for (int64_t x = 0; x < grid.cellWidth; ++x, p += step) {
-            if (window.Contains(p[0] >> shift, p[1] >> shift, p[2] >> shift))
+            if (window.Contains(p[0] >> shift, p[1] >> shift, p[2] >> shift)) {
                 continue;
+            }
             ++cell[0];
             cell[1] += SipChromaBlue(lut, p) >> shift;
             cell[2] += SipChromaRed(lut, p) >> shift;
@@ -285,8 +301,9 @@ void ClassifyCellRow(const Grid& grid, const int64_t* counts, const uint32_t* lu
     for (int64_t c = 0; c < grid.across; ++c) {
         const int64_t* cell = counts + c * 3;
         const uint64_t counted = cell[0];
-        if (counted == 0)
+        if (counted == 0) {
             continue;
+        }
         if (bounds.OutsideChroma(static_cast<int64_t>(cell[1] / counted)) ||
             bounds.OutsideChroma(static_cast<int64_t>(cell[2] / counted))) {
             ++tally->color;
@@ -294,13 +311,15 @@ void ClassifyCellRow(const Grid& grid, const int64_t* counts, const uint32_t* lu
             const uint32_t* h = luminance + c * bins;
             uint64_t middle = 0;
             for (int64_t b = std::max<int64_t>(int64_t{bounds.grayLow} + 1, 0);
-                 b < std::min<int64_t>(bounds.grayHigh, bins); ++b)
+                 b < std::min<int64_t>(bounds.grayHigh, bins); ++b) {
                 middle += h[b];
+            }
             if (10000 - static_cast<int64_t>(PerTenThousand(middle, static_cast<uint64_t>(counted))) >
-                monoCellThreshold)
+                monoCellThreshold) {
                 ++tally->mono;
-            else
+            } else {
                 ++tally->gray;
+            }
         }
     }
 }
@@ -315,20 +334,23 @@ int32_t TallyCells(RowSource& rows, const Image& image, const Variant& variant, 
     const int64_t bins = 256 >> shift;
     auto counts = Allocate<int64_t>(static_cast<uint64_t>(grid.across) * 3);
     auto luminance = Allocate<uint32_t>(static_cast<uint64_t>(grid.across) * bins);
-    if (!counts || !luminance)
+    if (!counts || !luminance) {
         return variant.noMemory;
+    }
     const uint64_t enough = static_cast<uint64_t>(grid.cellWidth) * static_cast<uint64_t>(grid.cellHeight) / 10;
     Pass pass(rows);
-    if (const int32_t code = pass.Begin(); code != kSipOk)
+    if (const int32_t code = pass.Begin(); code != kSipOk) {
         return code;
+    }
     for (int64_t r = 0; r < grid.rows; ++r) {
         std::fill_n(counts.get(), grid.across * 3, int64_t{0});
         std::fill_n(luminance.get(), grid.across * bins, 0u);
         const int64_t first = grid.top + r * grid.cellHeight;
         for (int64_t y = first; y < first + grid.cellHeight; ++y) {
             const uint8_t* row = rows.Row(y);
-            if (row == nullptr)
+            if (row == nullptr) {
                 return kRowFailure;
+            }
             AccumulateColorRow(image, grid, row, shift, bins, window, counts.get(), luminance.get());
         }
         ClassifyCellRow(grid, counts.get(), luminance.get(), bins, bounds, enough, setting.monoCellThreshold, tally);
@@ -344,15 +366,18 @@ int32_t KindFromCells(const CellTally& tally, const Variant& variant, const Grid
                       const tagSIPDETECTCOLORTYPESETTING& setting)
 {
     const uint64_t classified = tally.color + tally.mono + tally.gray;
-    if (classified == 0)
+    if (classified == 0) {
         return kSipComponentMono;
+    }
     const uint64_t whole =
         variant.colorRatioOverGrid ? static_cast<uint64_t>(grid.across) * static_cast<uint64_t>(grid.rows) : classified;
-    if (static_cast<int64_t>(PerTenThousand(tally.color, whole)) >= setting.colorPageThreshold)
+    if (static_cast<int64_t>(PerTenThousand(tally.color, whole)) >= setting.colorPageThreshold) {
         return kSipComponentColor;
+    }
     if (tally.gray + tally.mono != 0 &&
-        static_cast<int64_t>(PerTenThousand(tally.gray, tally.gray + tally.mono)) > setting.grayPageThreshold)
+        static_cast<int64_t>(PerTenThousand(tally.gray, tally.gray + tally.mono)) > setting.grayPageThreshold) {
         return kSipComponentGray;
+    }
     return kSipComponentMono;
 }
 
@@ -379,8 +404,9 @@ int32_t SkewFromCorners(const tagSIPPAPERCORNERS& corners)
     }
     const double hundredths = angle * 180.0 / kPi * 100.0;
     const double rounded = hundredths > 0 ? std::floor(hundredths + 0.5) : std::ceil(hundredths - 0.5);
-    if (rounded >= -50 && rounded <= 50)
+    if (rounded >= -50 && rounded <= 50) {
         return 0;
+    }
     return static_cast<int32_t>(rounded);
 }
 
@@ -409,7 +435,7 @@ tagSIPRECT RectInsideCorners(const tagSIPPAPERCORNERS& corners, int64_t skip)
     right = std::min(right, std::max(trx, brx) - skip);
     top = std::max(top, std::min(tly, try_) + skip);
     bottom = std::min(bottom, std::max(bly, bry) - skip);
-    using vscore::SaturateTo;
+    using vdtcl::SaturateTo;
     return {SaturateTo<int32_t>(left), SaturateTo<int32_t>(top), SaturateTo<int32_t>(right),
             SaturateTo<int32_t>(bottom)};
 }
@@ -417,8 +443,9 @@ tagSIPRECT RectInsideCorners(const tagSIPPAPERCORNERS& corners, int64_t skip)
 int32_t SkipDistance(int64_t dpi)
 {
     const int64_t product = dpi * 114;
-    if (product > std::numeric_limits<int32_t>::max() || product < std::numeric_limits<int32_t>::min())
+    if (product > std::numeric_limits<int32_t>::max() || product < std::numeric_limits<int32_t>::min()) {
         return 114;
+    }
     return static_cast<int32_t>(product / 300);
 }
 
@@ -440,27 +467,32 @@ int32_t AnalyzeBlank(RowSource& rows, const Image& image, const Variant& variant
                      const tagSIPDETECTBLANKSETTING& setting, int32_t* result)
 {
     *result = kSipComponentNone;
-    if (image.bitsPerPixel != 1 && image.bitsPerPixel != 8 && image.bitsPerPixel != 24)
+    if (image.bitsPerPixel != 1 && image.bitsPerPixel != 8 && image.bitsPerPixel != 24) {
         return kSipUnsupported;
+    }
     const int32_t shift = setting.histogramShift;
     Grid grid;
     if (const int32_t code = PrepareGrid(image, variant, rect, shift, setting.referenceResolution, setting.cellWidth,
                                          setting.cellHeight, &grid);
-        code != kSipOk)
+        code != kSipOk) {
         return code;
+    }
     const uint64_t cellPixels = static_cast<uint64_t>(grid.cellWidth) * static_cast<uint64_t>(grid.cellHeight);
-    if (cellPixels > std::numeric_limits<uint32_t>::max())
+    if (cellPixels > std::numeric_limits<uint32_t>::max()) {
         return kSipBadArgument;  // counts of one cell are 32-bit
+    }
     const int64_t bins = 256 >> shift;
     auto histograms = Allocate<uint32_t>(static_cast<uint64_t>(grid.across) * bins);
     auto map = Allocate<uint8_t>(static_cast<uint64_t>(grid.across) * static_cast<uint64_t>(grid.rows));
-    if (!histograms || !map)
+    if (!histograms || !map) {
         return variant.noMemory;
+    }
     std::fill_n(map.get(), grid.across * grid.rows, uint8_t{255});
 
     Pass pass(rows);
-    if (const int32_t code = pass.Begin(); code != kSipOk)
+    if (const int32_t code = pass.Begin(); code != kSipOk) {
         return code;
+    }
     const int64_t window = setting.levelWindow >> shift;
     const uint64_t cellThreshold = static_cast<uint64_t>(std::max(setting.pageThreshold8And24, 0));
     for (int64_t r = 0; r < grid.rows; ++r) {
@@ -468,18 +500,21 @@ int32_t AnalyzeBlank(RowSource& rows, const Image& image, const Variant& variant
         const int64_t first = grid.top + r * grid.cellHeight;
         for (int64_t y = first; y < first + grid.cellHeight; ++y) {
             const uint8_t* row = rows.Row(y);
-            if (row == nullptr)
+            if (row == nullptr) {
                 return kRowFailure;
+            }
             AccumulateBlankRow(image, grid, row, shift, bins, histograms.get());
         }
         for (int64_t c = 0; c < grid.across; ++c) {
             const uint32_t* h = histograms.get() + c * bins;
             const int64_t mode = std::max_element(h, h + bins) - h;
             uint64_t sum = 0;
-            for (int64_t b = std::max<int64_t>(mode - window, 0); b <= std::min(mode + window, bins - 1); ++b)
+            for (int64_t b = std::max<int64_t>(mode - window, 0); b <= std::min(mode + window, bins - 1); ++b) {
                 sum += h[b];
-            if (PerTenThousand(sum, cellPixels) < cellThreshold)
+            }
+            if (PerTenThousand(sum, cellPixels) < cellThreshold) {
                 map[r * grid.across + c] = 0;
+            }
         }
     }
     ClearIsolatedCells(map.get(), grid.across, grid.rows);
@@ -495,18 +530,21 @@ int32_t AnalyzeColor(RowSource& rows, const Image& image, const Variant& variant
                      const tagSIPDETECTCOLORTYPESETTING& setting, int32_t* result)
 {
     *result = kSipComponentNone;
-    if (image.bitsPerPixel != 24)
+    if (image.bitsPerPixel != 24) {
         return kSipUnsupported;
+    }
     const int32_t shift = setting.histogramShift;
     Grid grid;
     if (const int32_t code = PrepareGrid(image, variant, rect, shift, setting.referenceResolution, setting.cellWidth,
                                          setting.cellHeight, &grid);
-        code != kSipOk)
+        code != kSipOk) {
         return code;
+    }
     const int64_t bins = 256 >> shift;
     int64_t background[3];
-    if (const int32_t code = EstimateBackground(rows, image, grid, shift, bins, background); code != kSipOk)
+    if (const int32_t code = EstimateBackground(rows, image, grid, shift, bins, background); code != kSipOk) {
         return code;
+    }
     const ColorBounds bounds{setting.chromaLow >> shift, setting.chromaHigh >> shift, setting.grayLow >> shift,
                              setting.grayHigh >> shift};
     if (const int32_t kind = KindFromBackground(image.colorLut, background, shift, bounds); kind != kSipComponentNone) {
@@ -515,8 +553,9 @@ int32_t AnalyzeColor(RowSource& rows, const Image& image, const Variant& variant
     }
     const BackgroundWindow window = MakeBackgroundWindow(variant, setting, background, shift, bins);
     CellTally tally;
-    if (const int32_t code = TallyCells(rows, image, variant, grid, setting, bounds, window, &tally); code != kSipOk)
+    if (const int32_t code = TallyCells(rows, image, variant, grid, setting, bounds, window, &tally); code != kSipOk) {
         return code;
+    }
     *result = KindFromCells(tally, variant, grid, setting);
     return kSipOk;
 }
@@ -527,10 +566,12 @@ int32_t AnalyzeBlankAndColor(RowSource& rows, const Image& image, const Variant&
 {
     if (mode == kSipAnalyzeBlankAndColor) {
         const int32_t code = AnalyzeBlank(rows, image, variant, rect, blank, result);
-        if (code != kSipOk)
+        if (code != kSipOk) {
             return code;
-        if (*result == kSipComponentBlank)
+        }
+        if (*result == kSipComponentBlank) {
             return kSipOk;
+        }
     }
     return AnalyzeColor(rows, image, variant, rect, color, result);
 }

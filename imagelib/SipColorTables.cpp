@@ -32,8 +32,9 @@ const SipColorTables& GetSipColorTables()
 
 void SetLutByRgbOrder(SipByteLut* lut, int32_t order)
 {
-    if (lut == nullptr)
+    if (lut == nullptr) {
         return;
+    }
     const SipColorTables& t = GetSipColorTables();
     // Source channel (0 red, 1 green, 2 blue) of each pixel byte.
     static constexpr int kBgr[3] = {2, 1, 0};

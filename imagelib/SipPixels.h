@@ -18,10 +18,11 @@ inline bool GetBit(const uint8_t* row, int64_t x) { return ((row[x >> 3] >> (7 -
 inline void PutBit(uint8_t* row, int64_t x, bool bit)
 {
     const uint8_t mask = static_cast<uint8_t>(0x80u >> (x & 7));
-    if (bit)
+    if (bit) {
         row[x >> 3] |= mask;
-    else
+    } else {
         row[x >> 3] &= static_cast<uint8_t>(~mask);
+    }
 }
 
 // A brightness (255 white) as an image of the flag stores it, and back.
@@ -34,10 +35,12 @@ inline uint8_t Stored(uint8_t level, bool zeroIsWhite)
 template <class Run>
 int32_t WithDepth(int32_t bits, Run run)
 {
-    if (bits == 1)
+    if (bits == 1) {
         return run(std::integral_constant<int, 1>{});
-    if (bits == 8)
+    }
+    if (bits == 8) {
         return run(std::integral_constant<int, 8>{});
+    }
     return run(std::integral_constant<int, 24>{});
 }
 
@@ -47,12 +50,15 @@ inline bool SupportedDepth(int32_t bits) { return bits == 1 || bits == 8 || bits
 // (or the code of GetImageInfo).
 inline int32_t Describe(IVdSipImgData* image, tagSIPIMAGEINFO* info)
 {
-    if (image == nullptr)
+    if (image == nullptr) {
         return kSipBadArgument;
-    if (const int code = image->GetImageInfo(info); code != kSipOk)
+    }
+    if (const int code = image->GetImageInfo(info); code != kSipOk) {
         return code;
-    if (info->width <= 0 || info->height <= 0 || !SupportedDepth(info->bitsPerPixel))
+    }
+    if (info->width <= 0 || info->height <= 0 || !SupportedDepth(info->bitsPerPixel)) {
         return kSipBadArgument;
+    }
     return kSipOk;
 }
 

@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "VexmorApi/Utilities/SaturatingCast.h"
 #include "imagelib/SipComponentAnalysis.h"
 #include "imagelib/SipTypes.h"
+#include "vdtcl/SaturatingCast.h"
 
 namespace {
 
@@ -28,21 +28,25 @@ constexpr int32_t kGray8 = 6;
 
 bool ValidInput(const tagVDIP_INPUT_IMAGE_DATA& in, const tagVDIP_BLANKCOLOR_DETECTION_SETTING& s)
 {
-    if (in.pixels == nullptr || in.width == 0 || in.height == 0)
+    if (in.pixels == nullptr || in.width == 0 || in.height == 0) {
         return false;
-    if (in.bytesPerPixel < 1 || in.bytesPerPixel > 4)
+    }
+    if (in.bytesPerPixel < 1 || in.bytesPerPixel > 4) {
         return false;
-    if (uint64_t{in.stride} < uint64_t{in.width} * static_cast<uint64_t>(in.bytesPerPixel))
+    }
+    if (uint64_t{in.stride} < uint64_t{in.width} * static_cast<uint64_t>(in.bytesPerPixel)) {
         return false;
-    if (s.xResolution < 1 || s.xResolution > kMaxDpi || s.yResolution < 1 || s.yResolution > kMaxDpi)
+    }
+    if (s.xResolution < 1 || s.xResolution > kMaxDpi || s.yResolution < 1 || s.yResolution > kMaxDpi) {
         return false;
+    }
     return s.blankIndex <= kMaxIndex && s.colorIndex <= kMaxIndex && s.grayIndex <= kMaxIndex;
 }
 
 // A margin in 1/1000 mm as pixels, truncated toward zero.
 int32_t MarginPixels(uint32_t dpi, uint32_t margin)
 {
-    return vscore::SaturateTo<int32_t>(static_cast<int64_t>(uint64_t{dpi} * margin / 25400));
+    return vdtcl::SaturateTo<int32_t>(static_cast<int64_t>(uint64_t{dpi} * margin / 25400));
 }
 
 // The far edge: size minus the margin, subtracted in floating point, then
@@ -50,7 +54,7 @@ int32_t MarginPixels(uint32_t dpi, uint32_t margin)
 int32_t FarEdge(uint32_t size, uint32_t dpi, uint32_t margin)
 {
     const double edge = std::trunc(static_cast<double>(size) - static_cast<double>(dpi) * margin / kMicrometresPerInch);
-    return vscore::SaturateTo<int32_t>(static_cast<int64_t>(edge));
+    return vdtcl::SaturateTo<int32_t>(static_cast<int64_t>(edge));
 }
 
 }  // namespace
@@ -61,11 +65,13 @@ int32_t VdIPBlankColorDetectionBinMode(const tagVDIP_INPUT_IMAGE_DATA* input,
                                        const tagVDIP_BLANKCOLOR_DETECTION_SETTING* setting,
                                        tagVDIP_BLANKCOLOR_DETECTION_RESULT* result)
 {
-    if (input == nullptr || setting == nullptr || result == nullptr)
+    if (input == nullptr || setting == nullptr || result == nullptr) {
         return VDIP_ERR_PARAMETER;
+    }
     *result = VDIP_DETECTED_NONE;
-    if (!ValidInput(*input, *setting))
+    if (!ValidInput(*input, *setting)) {
         return VDIP_ERR_PARAMETER;
+    }
 
     tagSIPANALYZEIMAGE image{};
     image.pixels = input->pixels;
@@ -79,11 +85,13 @@ int32_t VdIPBlankColorDetectionBinMode(const tagVDIP_INPUT_IMAGE_DATA* input,
     // The depth must fit the colour type, or a row's pixels would reach past
     // the row.
     if (input->colorType == kColor24) {
-        if (input->bytesPerPixel < 3)
+        if (input->bytesPerPixel < 3) {
             return VDIP_ERR_PARAMETER;
+        }
     } else if (input->colorType == kGray8) {
-        if (input->bytesPerPixel != 1)
+        if (input->bytesPerPixel != 1) {
             return VDIP_ERR_PARAMETER;
+        }
     } else if (input->colorType == kGray8Passed) {
         image.colorType = 0;
     } else {
@@ -165,8 +173,9 @@ int32_t VdIPPatchCodeDecodeBinMode(const tagVDIP_INPUT_IMAGE_DATA*, const void*,
 int32_t VdIPDocumentDetectionBinMode(const tagVDIP_INPUT_IMAGE_DATA* input, tagVDIP_OUTPUT_IMAGE_DATA* output,
                                      const void* options)
 {
-    if (input == nullptr || output == nullptr || options == nullptr)
+    if (input == nullptr || output == nullptr || options == nullptr) {
         return VDIP_ERR_PARAMETER;
+    }
     output->width = input->width;
     output->stride = input->stride;
     output->height = input->height;
@@ -175,13 +184,16 @@ int32_t VdIPDocumentDetectionBinMode(const tagVDIP_INPUT_IMAGE_DATA* input, tagV
     output->reserved = 0;
     output->pixels = nullptr;
     const uint64_t size = uint64_t{input->stride} * input->height;
-    if (size > kSipMaxImageBytes || (size != 0 && input->pixels == nullptr))
+    if (size > kSipMaxImageBytes || (size != 0 && input->pixels == nullptr)) {
         return VDIP_ERR_MEMORY;
+    }
     output->pixels = static_cast<unsigned char*>(std::malloc(size == 0 ? 1 : size));
-    if (output->pixels == nullptr)
+    if (output->pixels == nullptr) {
         return VDIP_ERR_MEMORY;
-    if (size != 0)
+    }
+    if (size != 0) {
         std::memcpy(output->pixels, input->pixels, size);
+    }
     return VDIP_ERR_NONE;
 }
 
@@ -199,8 +211,9 @@ void VdIPBarCodeDecodeRelease(tagVDIP_BARCODE_RESULT*) {}
 
 int32_t VdIPFreeOutImgBuff(tagVDIP_OUTPUT_IMAGE_DATA* output)
 {
-    if (output == nullptr || output->pixels == nullptr)
+    if (output == nullptr || output->pixels == nullptr) {
         return VDIP_ERR_COLORTYPE;
+    }
     std::free(output->pixels);
     *output = tagVDIP_OUTPUT_IMAGE_DATA{};
     return VDIP_ERR_NONE;
@@ -208,47 +221,55 @@ int32_t VdIPFreeOutImgBuff(tagVDIP_OUTPUT_IMAGE_DATA* output)
 
 void VdIPSetFileInfo(tagVDIP_FILEINFO* record, int32_t a, int32_t b, int32_t c, int32_t d)
 {
-    if (record != nullptr)
+    if (record != nullptr) {
         *record = tagVDIP_FILEINFO{a, b, c, d};
+    }
 }
 
 void VdIPSetFileInfo32(tagVDIP_FILEINFO32* record, uint32_t a, uint32_t b, uint32_t c, uint32_t d)
 {
-    if (record != nullptr)
+    if (record != nullptr) {
         *record = tagVDIP_FILEINFO32{{a, b, c, d}};
+    }
 }
 
 int32_t IpCmnImgaeInfo_Create(tagIPCMN_IMAGEINFO* info, int32_t width, int32_t height, int32_t depth, int32_t extra,
                               tagIPCMN_ERROR* error)
 {
     auto fail = [error] {
-        if (error != nullptr)
+        if (error != nullptr) {
             *error = tagIPCMN_ERROR{0, 0};
+        }
         return 1;
     };
-    if (info == nullptr || width <= 0 || height <= 0 || depth <= 0)
+    if (info == nullptr || width <= 0 || height <= 0 || depth <= 0) {
         return fail();
+    }
     const uint64_t size = uint64_t(width) * uint64_t(height) * uint64_t(depth);
-    if (size > kSipMaxImageBytes)
+    if (size > kSipMaxImageBytes) {
         return fail();
+    }
     auto* buffer = static_cast<unsigned char*>(std::calloc(size, 1));
-    if (buffer == nullptr)
+    if (buffer == nullptr) {
         return fail();
+    }
     *info = tagIPCMN_IMAGEINFO{width, 0, height, depth, extra, 0, buffer};
     return 0;
 }
 
 int32_t IpCmnImgaeInfo_Create_InfoT(tagIPCMN_IMAGEINFO* info, const tagVDIP_FILEINFO* fileInfo, tagIPCMN_ERROR* error)
 {
-    if (fileInfo == nullptr)
+    if (fileInfo == nullptr) {
         return IpCmnImgaeInfo_Create(info, 0, 0, 0, 0, error);
+    }
     return IpCmnImgaeInfo_Create(info, fileInfo->width, fileInfo->height, fileInfo->depth, fileInfo->extra, error);
 }
 
 void IpCmnImgaeInfo_Destroy(tagIPCMN_IMAGEINFO* info)
 {
-    if (info == nullptr)
+    if (info == nullptr) {
         return;
+    }
     std::free(info->buffer);
     *info = tagIPCMN_IMAGEINFO{};
 }

@@ -27,10 +27,12 @@ public:
             pixels_ = data_->GetImageDataPtr();
             return pixels_ == nullptr ? kSipNoMemory : kSipOk;
         }
-        if (stride_ > static_cast<uint64_t>(std::numeric_limits<int>::max()))
+        if (stride_ > static_cast<uint64_t>(std::numeric_limits<int>::max())) {
             return kSipBadArgument;
-        if (const int code = data_->OpenFile(); code != kSipOk)
+        }
+        if (const int code = data_->OpenFile(); code != kSipOk) {
             return code;
+        }
         row_.reset(new (std::nothrow) uint8_t[stride_]);
         if (!row_) {
             data_->CloseFile();
@@ -41,11 +43,13 @@ public:
     }
     const uint8_t* Row(int64_t y) override
     {
-        if (memory_)
+        if (memory_) {
             return pixels_ + static_cast<uint64_t>(y) * stride_;
+        }
         for (; next_ <= y; ++next_) {
-            if (data_->ReadDataFromFile(row_.get(), static_cast<int>(stride_)) != static_cast<int>(stride_))
+            if (data_->ReadDataFromFile(row_.get(), static_cast<int>(stride_)) != static_cast<int>(stride_)) {
                 return nullptr;
+            }
         }
         return row_.get();
     }
@@ -71,12 +75,14 @@ private:
 template <class Run>
 int32_t WithImage(IVdSipImgData* data, int32_t* result, const tagSIPRECT* rect, Run run)
 {
-    if (data == nullptr || result == nullptr || rect == nullptr)
+    if (data == nullptr || result == nullptr || rect == nullptr) {
         return kSipBadArgument;
+    }
     *result = kSipComponentNone;
     tagSIPIMAGEINFO info{};
-    if (const int code = data->GetImageInfo(&info); code != kSipOk)
+    if (const int code = data->GetImageInfo(&info); code != kSipOk) {
         return code;
+    }
     sipanalysis::Image image;
     image.width = info.width;
     image.height = info.height;
@@ -95,34 +101,40 @@ int32_t WithImage(IVdSipImgData* data, int32_t* result, const tagSIPRECT* rect, 
 
 int32_t CVdScnImgAna::AnalyzePaperCorners(const tagSIPPAPERCORNERS* corners, int32_t* skew)
 {
-    if (corners == nullptr || skew == nullptr)
+    if (corners == nullptr || skew == nullptr) {
         return kSipBadArgument;
+    }
     *skew = sipanalysis::SkewFromCorners(*corners);
     return kSipOk;
 }
 
 void CVdScnImgAna::GetRectInsidePaperCorners(tagSIPRECT* rect, const tagSIPPAPERCORNERS* corners)
 {
-    if (rect != nullptr && corners != nullptr)
+    if (rect != nullptr && corners != nullptr) {
         *rect = sipanalysis::RectInsideCorners(*corners, m_nSkipPixel);
+    }
 }
 
 int32_t CVdScnImgAna::AnalyzeComponent(IVdSipImgData* image, int32_t mode, int32_t* result,
                                        const tagSIPPAPERCORNERS* corners, const tagSIPDETECTBLANKSETTING* blank,
                                        const tagSIPDETECTCOLORTYPESETTING* color)
 {
-    if (image == nullptr || result == nullptr || corners == nullptr || blank == nullptr || color == nullptr)
+    if (image == nullptr || result == nullptr || corners == nullptr || blank == nullptr || color == nullptr) {
         return kSipBadArgument;
+    }
     *result = kSipComponentNone;
     tagSIPIMAGEINFO info{};
-    if (image->GetImageInfo(&info) == kSipOk && info.xResolution > 0)
+    if (image->GetImageInfo(&info) == kSipOk && info.xResolution > 0) {
         m_nSkipPixel = sipanalysis::SkipDistance(std::llround(info.xResolution / kPixelsPerMetrePerDpi));
+    }
     tagSIPRECT rect;
     GetRectInsidePaperCorners(&rect, corners);
-    if (mode == kSipAnalyzeBlank)
+    if (mode == kSipAnalyzeBlank) {
         return AnalyzeComponentBlank(image, result, &rect, blank);
-    if (mode == kSipAnalyzeColor || mode == kSipAnalyzeBlankAndColor)
+    }
+    if (mode == kSipAnalyzeColor || mode == kSipAnalyzeBlankAndColor) {
         return AnalyzeComponentBlankAndColor(image, result, &rect, mode, blank, color);
+    }
     return kSipBadArgument;
 }
 
@@ -130,8 +142,9 @@ int32_t CVdScnImgAna::AnalyzeComponentBlankAndColor(IVdSipImgData* image, int32_
                                                     int32_t mode, const tagSIPDETECTBLANKSETTING* blank,
                                                     const tagSIPDETECTCOLORTYPESETTING* color)
 {
-    if (blank == nullptr || color == nullptr)
+    if (blank == nullptr || color == nullptr) {
         return kSipBadArgument;
+    }
     return WithImage(image, result, rect, [&](sipanalysis::RowSource& rows, const sipanalysis::Image& im) {
         return sipanalysis::AnalyzeBlankAndColor(rows, im, sipanalysis::kClass, *rect, mode, *blank, *color, result);
     });
@@ -140,8 +153,9 @@ int32_t CVdScnImgAna::AnalyzeComponentBlankAndColor(IVdSipImgData* image, int32_
 int32_t CVdScnImgAna::AnalyzeComponentBlank(IVdSipImgData* image, int32_t* result, const tagSIPRECT* rect,
                                             const tagSIPDETECTBLANKSETTING* blank)
 {
-    if (blank == nullptr)
+    if (blank == nullptr) {
         return kSipBadArgument;
+    }
     return WithImage(image, result, rect, [&](sipanalysis::RowSource& rows, const sipanalysis::Image& im) {
         return sipanalysis::AnalyzeBlank(rows, im, sipanalysis::kClass, *rect, *blank, result);
     });
@@ -150,8 +164,9 @@ int32_t CVdScnImgAna::AnalyzeComponentBlank(IVdSipImgData* image, int32_t* resul
 int32_t CVdScnImgAna::AnalyzeComponentColor(IVdSipImgData* image, int32_t* result, const tagSIPRECT* rect,
                                             const tagSIPDETECTCOLORTYPESETTING* color)
 {
-    if (color == nullptr)
+    if (color == nullptr) {
         return kSipBadArgument;
+    }
     return WithImage(image, result, rect, [&](sipanalysis::RowSource& rows, const sipanalysis::Image& im) {
         return sipanalysis::AnalyzeColor(rows, im, sipanalysis::kClass, *rect, *color, result);
     });

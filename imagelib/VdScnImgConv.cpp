@@ -31,11 +31,13 @@ public:
 
     int32_t Open()
     {
-        if (const int code = input_->OpenFile(); code != kSipOk)
+        if (const int code = input_->OpenFile(); code != kSipOk) {
             return code;
+        }
         inputOpen_ = true;
-        if (const int code = output_->OpenFile(); code != kSipOk)
+        if (const int code = output_->OpenFile(); code != kSipOk) {
             return code;
+        }
         outputOpen_ = true;
         return kSipOk;
     }
@@ -51,10 +53,12 @@ public:
     int32_t Close()
     {
         int32_t code = kSipOk;
-        if (inputOpen_)
+        if (inputOpen_) {
             input_->CloseFile();
-        if (outputOpen_ && output_->CloseFile() != kSipOk)
+        }
+        if (outputOpen_ && output_->CloseFile() != kSipOk) {
             code = kSipNotInMemory;
+        }
         inputOpen_ = outputOpen_ = false;
         return code;
     }
@@ -74,8 +78,9 @@ struct RowBuffers {
 
     bool Make(uint64_t inputStride, uint64_t outputStride, uint8_t white)
     {
-        if (inputStride > INT_MAX || outputStride > INT_MAX)
+        if (inputStride > INT_MAX || outputStride > INT_MAX) {
             return false;
+        }
         try {
             input.assign(inputStride, 0);
             output.assign(outputStride, white);
@@ -90,12 +95,13 @@ template <int kIn, int kOut>
 void ConvertRow(const uint8_t* in, uint8_t* out, int64_t width, bool inputZeroIsWhite, const Writer<kOut>& writer)
 {
     for (int64_t x = 0; x < width; ++x) {
-        if constexpr (kIn == 24)
+        if constexpr (kIn == 24) {
             writer.Colour(out, x, in[3 * x], in[3 * x + 1], in[3 * x + 2]);
-        else if constexpr (kIn == 8)
+        } else if constexpr (kIn == 8) {
             writer.Gray(out, x, Stored(in[x], inputZeroIsWhite));
-        else
+        } else {
             writer.Gray(out, x, GetBit(in, x) != inputZeroIsWhite ? 255 : 0);
+        }
     }
 }
 
@@ -110,25 +116,31 @@ int32_t Convert(IVdSipImgData* input, const tagSIPIMAGEINFO& in, IVdSipImgData* 
     if (input->IsAvailablePageAccess() && output->IsAvailablePageAccess()) {
         const uint8_t* source = input->GetImageDataPtr();
         uint8_t* destination = output->GetImageDataPtr();
-        if (source == nullptr || destination == nullptr)
+        if (source == nullptr || destination == nullptr) {
             return kSipNoMemory;
-        for (int64_t y = 0; y < height; ++y)
+        }
+        for (int64_t y = 0; y < height; ++y) {
             ConvertRow<kIn, kOut>(source + static_cast<uint64_t>(y) * inStride,
                                   destination + static_cast<uint64_t>(y) * outStride, width, zeroIsWhite, writer);
+        }
         return kSipOk;
     }
     RowBuffers rows;
-    if (!rows.Make(inStride, outStride, SipWhiteByte(out)))
+    if (!rows.Make(inStride, outStride, SipWhiteByte(out))) {
         return kSipNoMemory;
+    }
     FilePass pass(input, output);
-    if (const int32_t code = pass.Open(); code != kSipOk)
+    if (const int32_t code = pass.Open(); code != kSipOk) {
         return code;
+    }
     for (int64_t y = 0; y < height; ++y) {
-        if (!pass.Read(rows.input.data(), inStride))
+        if (!pass.Read(rows.input.data(), inStride)) {
             return kSipNotInMemory;
+        }
         ConvertRow<kIn, kOut>(rows.input.data(), rows.output.data(), width, zeroIsWhite, writer);
-        if (!pass.Write(rows.output.data(), outStride))
+        if (!pass.Write(rows.output.data(), outStride)) {
             return kSipNotInMemory;
+        }
     }
     return pass.Close();
 }
@@ -157,8 +169,9 @@ Span Clip(int64_t source, int64_t destination, int64_t count, int64_t sourceSize
 // The offset of a length placed in a longer one by the alignment.
 int64_t Placed(int64_t length, int64_t into, int32_t alignment)
 {
-    if (alignment == kSipAlignCenter)
+    if (alignment == kSipAlignCenter) {
         return (into - length) / 2;
+    }
     return alignment == kSipAlignRight ? into - length : 0;
 }
 
@@ -168,8 +181,9 @@ int64_t Placed(int64_t length, int64_t into, int32_t alignment)
 Span TrimColumns(const tagSIPRECT& rect, int64_t inputWidth, int64_t outputWidth, int32_t alignment)
 {
     const int64_t width = int64_t{rect.right} - rect.left + 1;
-    if (width >= outputWidth)
+    if (width >= outputWidth) {
         return Clip(rect.left + Placed(outputWidth, width, alignment), 0, outputWidth, inputWidth, outputWidth);
+    }
     return Clip(rect.left, Placed(width, outputWidth, alignment), width, inputWidth, outputWidth);
 }
 
@@ -179,8 +193,9 @@ void CopyPixels(const uint8_t* source, int64_t from, uint8_t* destination, int64
                 bool complement)
 {
     if (bits == 1) {
-        for (int64_t i = 0; i < count; ++i)
+        for (int64_t i = 0; i < count; ++i) {
             PutBit(destination, to + i, GetBit(source, from + i) != complement);
+        }
         return;
     }
     const int64_t bytes = bits / 8;
@@ -190,18 +205,20 @@ void CopyPixels(const uint8_t* source, int64_t from, uint8_t* destination, int64
         std::memcpy(d, s, static_cast<size_t>(count * bytes));
         return;
     }
-    for (int64_t i = 0; i < count * bytes; ++i)
+    for (int64_t i = 0; i < count * bytes; ++i) {
         d[i] = static_cast<uint8_t>(~s[i]);
+    }
 }
 
 // Copies a block between two images in memory.
 void CopyBlock(const uint8_t* source, uint64_t sourceStride, uint8_t* destination, uint64_t destinationStride,
                const Span& columns, const Span& rows, int32_t bits, bool complement)
 {
-    for (int64_t i = 0; i < rows.count && columns.count > 0; ++i)
+    for (int64_t i = 0; i < rows.count && columns.count > 0; ++i) {
         CopyPixels(source + static_cast<uint64_t>(rows.source + i) * sourceStride, columns.source,
                    destination + static_cast<uint64_t>(rows.destination + i) * destinationStride, columns.destination,
                    columns.count, bits, complement);
+    }
 }
 
 // A trim row by row. Files store the bottom row first: the input is read up
@@ -212,44 +229,56 @@ int32_t TrimFiles(IVdSipImgData* input, const tagSIPIMAGEINFO& in, IVdSipImgData
 {
     const uint64_t inStride = Stride(in), outStride = Stride(out);
     RowBuffers buffers;
-    if (!buffers.Make(inStride, outStride, SipWhiteByte(out)))
+    if (!buffers.Make(inStride, outStride, SipWhiteByte(out))) {
         return kSipNoMemory;
+    }
     const std::vector<uint8_t> white = buffers.output;
     FilePass pass(input, output);
-    if (const int32_t code = pass.Open(); code != kSipOk)
+    if (const int32_t code = pass.Open(); code != kSipOk) {
         return code;
+    }
     // Nothing copied: every row white (the spans then say nothing of
     // where a copy would have gone).
     const bool copies = rows.count > 0 && columns.count > 0;
     const int64_t whiteBelow = copies ? out.height - (rows.destination + rows.count) : out.height;
-    for (int64_t i = 0; i < whiteBelow; ++i)
-        if (!pass.Write(white.data(), outStride))
+    for (int64_t i = 0; i < whiteBelow; ++i) {
+        if (!pass.Write(white.data(), outStride)) {
             return kSipNotInMemory;
-    if (!copies)
+        }
+    }
+    if (!copies) {
         return pass.Close();
+    }
     const int64_t skipped = in.height - (rows.source + rows.count);
-    for (int64_t i = 0; i < skipped; ++i)
-        if (!pass.Read(buffers.input.data(), inStride))
+    for (int64_t i = 0; i < skipped; ++i) {
+        if (!pass.Read(buffers.input.data(), inStride)) {
             return kSipNotInMemory;
+        }
+    }
     for (int64_t i = 0; i < rows.count; ++i) {
-        if (!pass.Read(buffers.input.data(), inStride))
+        if (!pass.Read(buffers.input.data(), inStride)) {
             return kSipNotInMemory;
+        }
         CopyPixels(buffers.input.data(), columns.source, buffers.output.data(), columns.destination, columns.count,
                    in.bitsPerPixel, false);
-        if (!pass.Write(buffers.output.data(), outStride))
+        if (!pass.Write(buffers.output.data(), outStride)) {
             return kSipNotInMemory;
+        }
     }
-    for (int64_t i = 0; i < rows.destination; ++i)
-        if (!pass.Write(white.data(), outStride))
+    for (int64_t i = 0; i < rows.destination; ++i) {
+        if (!pass.Write(white.data(), outStride)) {
             return kSipNotInMemory;
+        }
+    }
     return pass.Close();
 }
 
 // A size that an image description can carry; else 2.
 int32_t FitSize(int64_t value, int32_t* out)
 {
-    if (value > INT32_MAX)
+    if (value > INT32_MAX) {
         return kSipNoMemory;
+    }
     *out = static_cast<int32_t>(value);
     return kSipOk;
 }
@@ -269,19 +298,23 @@ int32_t CVdScnImgConv::SetBinarizationThreshold(int32_t threshold)
 
 void CVdScnImgConv::ChooseThreshold(int32_t inputBits, int32_t outputBits)
 {
-    if (m_bUserThreshold == 0)
+    if (m_bUserThreshold == 0) {
         m_nThreshold = inputBits == 8 && outputBits == 1 ? kAutoThreshold8To1 : kAutoThreshold;
+    }
 }
 
 int32_t CVdScnImgConv::ConvertColorType(IVdSipImgData* input, int32_t /*scanType*/, IVdSipImgData* output)
 {
     tagSIPIMAGEINFO in{}, out{};
-    if (const int32_t code = Describe(input, &in); code != kSipOk)
+    if (const int32_t code = Describe(input, &in); code != kSipOk) {
         return code;
-    if (const int32_t code = Describe(output, &out); code != kSipOk)
+    }
+    if (const int32_t code = Describe(output, &out); code != kSipOk) {
         return code;
-    if (in.width != out.width || in.height != out.height || in.bitsPerPixel == out.bitsPerPixel)
+    }
+    if (in.width != out.width || in.height != out.height || in.bitsPerPixel == out.bitsPerPixel) {
         return kSipBadArgument;
+    }
     ChooseThreshold(in.bitsPerPixel, out.bitsPerPixel);
     const uint8_t threshold = m_nThreshold;
     return WithDepth(in.bitsPerPixel, [&](auto inBits) {
@@ -294,23 +327,29 @@ int32_t CVdScnImgConv::ConvertColorType(IVdSipImgData* input, int32_t /*scanType
 int32_t CVdScnImgConv::TrimRectangle(IVdSipImgData* input, const tagSIPRECT* rect, int32_t alignment,
                                      IVdSipImgData* output)
 {
-    if (rect == nullptr || alignment < kSipAlignLeft || alignment > kSipAlignRight)
+    if (rect == nullptr || alignment < kSipAlignLeft || alignment > kSipAlignRight) {
         return kSipBadArgument;
+    }
     tagSIPIMAGEINFO in{}, out{};
-    if (const int32_t code = Describe(input, &in); code != kSipOk)
+    if (const int32_t code = Describe(input, &in); code != kSipOk) {
         return code;
-    if (const int32_t code = Describe(output, &out); code != kSipOk)
+    }
+    if (const int32_t code = Describe(output, &out); code != kSipOk) {
         return code;
-    if (in.bitsPerPixel != out.bitsPerPixel || in.rgbOrder != out.rgbOrder || in.zeroIsWhite != out.zeroIsWhite)
+    }
+    if (in.bitsPerPixel != out.bitsPerPixel || in.rgbOrder != out.rgbOrder || in.zeroIsWhite != out.zeroIsWhite) {
         return kSipBadArgument;
+    }
     const Span columns = TrimColumns(*rect, in.width, out.width, alignment);
     const Span rows = Clip(rect->top, 0, int64_t{rect->bottom} - rect->top + 1, in.height, out.height);
-    if (!input->IsAvailablePageAccess() || !output->IsAvailablePageAccess())
+    if (!input->IsAvailablePageAccess() || !output->IsAvailablePageAccess()) {
         return TrimFiles(input, in, output, out, columns, rows);
+    }
     const uint8_t* source = input->GetImageDataPtr();
     uint8_t* destination = output->GetImageDataPtr();
-    if (source == nullptr || destination == nullptr)
+    if (source == nullptr || destination == nullptr) {
         return kSipNoMemory;
+    }
     CopyBlock(source, Stride(in), destination, Stride(out), columns, rows, in.bitsPerPixel, false);
     return kSipOk;
 }
@@ -319,21 +358,27 @@ int32_t CVdScnImgConv::CombineImage(IVdSipImgData* first, IVdSipImgData* second,
                                     IVdSipImgData* output)
 {
     if ((combineType != kSipCombineColumns && combineType != kSipCombineRows) || alignment < kSipAlignLeft ||
-        alignment > kSipAlignRight)
+        alignment > kSipAlignRight) {
         return kSipBadArgument;
+    }
     tagSIPIMAGEINFO a{}, b{}, out{};
-    for (auto [image, info] : {std::pair{first, &a}, std::pair{second, &b}, std::pair{output, &out}})
-        if (const int32_t code = Describe(image, info); code != kSipOk)
+    for (auto [image, info] : {std::pair{first, &a}, std::pair{second, &b}, std::pair{output, &out}}) {
+        if (const int32_t code = Describe(image, info); code != kSipOk) {
             return code;
-    if (a.bitsPerPixel != out.bitsPerPixel || b.bitsPerPixel != out.bitsPerPixel)
+        }
+    }
+    if (a.bitsPerPixel != out.bitsPerPixel || b.bitsPerPixel != out.bitsPerPixel) {
         return kSipBadArgument;
-    if (!first->IsAvailablePageAccess() || !second->IsAvailablePageAccess() || !output->IsAvailablePageAccess())
+    }
+    if (!first->IsAvailablePageAccess() || !second->IsAvailablePageAccess() || !output->IsAvailablePageAccess()) {
         return kSipNotInMemory;
+    }
     const uint8_t* pixelsA = first->GetImageDataPtr();
     const uint8_t* pixelsB = second->GetImageDataPtr();
     uint8_t* destination = output->GetImageDataPtr();
-    if (pixelsA == nullptr || pixelsB == nullptr || destination == nullptr)
+    if (pixelsA == nullptr || pixelsB == nullptr || destination == nullptr) {
         return kSipNoMemory;
+    }
     const bool rowsType = combineType == kSipCombineRows;
     const auto place = [&](const uint8_t* pixels, const tagSIPIMAGEINFO& info, int64_t x, int64_t y) {
         const bool complement = info.bitsPerPixel <= 8 && (info.zeroIsWhite != 0) != (out.zeroIsWhite != 0);
@@ -341,34 +386,40 @@ int32_t CVdScnImgConv::CombineImage(IVdSipImgData* first, IVdSipImgData* second,
                   Clip(0, y, info.height, info.height, out.height), out.bitsPerPixel, complement);
     };
     place(pixelsA, a, rowsType ? Placed(a.width, out.width, alignment) : 0, 0);
-    if (rowsType)
+    if (rowsType) {
         place(pixelsB, b, Placed(b.width, out.width, alignment), a.height);
-    else
+    } else {
         place(pixelsB, b, a.width, 0);
+    }
     return kSipOk;
 }
 
 int32_t CVdScnImgConv::BinarizeErrorDiffusion(IVdSipImgData* input, IVdSipImgData* output)
 {
     tagSIPIMAGEINFO in{}, out{};
-    if (const int32_t code = Describe(input, &in); code != kSipOk)
+    if (const int32_t code = Describe(input, &in); code != kSipOk) {
         return code;
-    if (const int32_t code = Describe(output, &out); code != kSipOk)
+    }
+    if (const int32_t code = Describe(output, &out); code != kSipOk) {
         return code;
-    if (in.bitsPerPixel != 8 || out.bitsPerPixel != 1 || in.width != out.width || in.height != out.height)
+    }
+    if (in.bitsPerPixel != 8 || out.bitsPerPixel != 1 || in.width != out.width || in.height != out.height) {
         return kSipBadArgument;
+    }
     return m_errorDiffusion.ExecTwoLevelErrorDiffusionSipImgData(input, output, &in, &out);
 }
 
 int32_t CVdScnImgConv::GetRotatedImageSize(int32_t /*angle*/, const tagSIPPAPERCORNERS* corners, int32_t* width,
                                            int32_t* height)
 {
-    if (corners == nullptr || width == nullptr || height == nullptr)
+    if (corners == nullptr || width == nullptr || height == nullptr) {
         return kSipBadArgument;
+    }
     const double top = std::ceil(sipanalysis::EdgeLength(corners->topLeft, corners->topRight));
     const double left = std::ceil(sipanalysis::EdgeLength(corners->topLeft, corners->bottomLeft));
-    if (top > INT32_MAX || left > INT32_MAX)
+    if (top > INT32_MAX || left > INT32_MAX) {
         return kSipNoMemory;
+    }
     *width = static_cast<int32_t>(top);
     *height = static_cast<int32_t>(left);
     return kSipOk;
@@ -377,8 +428,9 @@ int32_t CVdScnImgConv::GetRotatedImageSize(int32_t /*angle*/, const tagSIPPAPERC
 int32_t CVdScnImgConv::GetCombinedImageSize(int32_t width1, int32_t height1, int32_t width2, int32_t height2,
                                             int32_t combineType, int32_t* width, int32_t* height)
 {
-    if (width == nullptr || height == nullptr || width1 < 0 || height1 < 0 || width2 < 0 || height2 < 0)
+    if (width == nullptr || height == nullptr || width1 < 0 || height1 < 0 || width2 < 0 || height2 < 0) {
         return kSipBadArgument;
+    }
     int64_t w, h;
     if (combineType == kSipCombineColumns) {
         w = int64_t{width1} + width2;
@@ -390,10 +442,12 @@ int32_t CVdScnImgConv::GetCombinedImageSize(int32_t width1, int32_t height1, int
         return kSipBadArgument;
     }
     int32_t fitW = 0, fitH = 0;
-    if (const int32_t code = FitSize(w, &fitW); code != kSipOk)
+    if (const int32_t code = FitSize(w, &fitW); code != kSipOk) {
         return code;
-    if (const int32_t code = FitSize(h, &fitH); code != kSipOk)
+    }
+    if (const int32_t code = FitSize(h, &fitH); code != kSipOk) {
         return code;
+    }
     *width = fitW;
     *height = fitH;
     return kSipOk;

@@ -28,9 +28,11 @@ struct ProductTable {
     uint8_t value[256][256];
     ProductTable()
     {
-        for (int w = 0; w < 256; ++w)
-            for (int v = 0; v < 256; ++v)
+        for (int w = 0; w < 256; ++w) {
+            for (int v = 0; v < 256; ++v) {
                 value[w][v] = static_cast<uint8_t>((v * w + 127) / 255);
+            }
+        }
     }
 };
 
@@ -232,19 +234,22 @@ void RotatePixels(const Rotation& r, const Sampler<kIn>& sampler, bool sourceZer
             sampler.Read(lowerRow, px, p10);
             // At the last column or row the lower-right neighbour is the
             // pixel itself.
-            if (lastColumn || lastRow)
+            if (lastColumn || lastRow) {
                 std::copy(p00, p00 + kChannels, p11);
-            else
+            } else {
                 sampler.Read(lowerRow, next, p11);
+            }
             const Weights weights(products, fx, fy);
-            for (int c = 0; c < kChannels; ++c)
+            for (int c = 0; c < kChannels; ++c) {
                 value[c] = weights.Interpolate(p00[c], p01[c], p10[c], p11[c]);
-            if constexpr (kIn == 24)
+            }
+            if constexpr (kIn == 24) {
                 writer.Colour(row, x, value[0], value[1], value[2]);
-            else if constexpr (kIn == 8)
+            } else if constexpr (kIn == 8) {
                 writer.Gray(row, x, Stored(value[0], sourceZeroIsWhite));
-            else
+            } else {
                 writer.Gray(row, x, value[0]);
+            }
         }
     }
 }
@@ -255,20 +260,25 @@ int32_t CVdScnImgConv::RotateDegree(IVdSipImgData* input, int32_t angle, const t
                                     bool /*flag*/, int32_t /*reserved1*/, int32_t /*reserved2*/, int32_t /*scanType*/,
                                     int32_t alignment, IVdSipImgData* output)
 {
-    if (corners == nullptr || alignment < kSipAlignLeft || alignment > kSipAlignRight)
+    if (corners == nullptr || alignment < kSipAlignLeft || alignment > kSipAlignRight) {
         return kSipBadArgument;
+    }
     tagSIPIMAGEINFO in{}, out{};
-    if (const int32_t code = Describe(input, &in); code != kSipOk)
+    if (const int32_t code = Describe(input, &in); code != kSipOk) {
         return code;
-    if (const int32_t code = Describe(output, &out); code != kSipOk)
+    }
+    if (const int32_t code = Describe(output, &out); code != kSipOk) {
         return code;
-    if (!input->IsAvailablePageAccess() || !output->IsAvailablePageAccess())
+    }
+    if (!input->IsAvailablePageAccess() || !output->IsAvailablePageAccess()) {
         return kSipNotInMemory;
+    }
     ChooseThreshold(in.bitsPerPixel, out.bitsPerPixel);
     const uint8_t* source = input->GetImageDataPtr();
     uint8_t* destination = output->GetImageDataPtr();
-    if (source == nullptr || destination == nullptr)
+    if (source == nullptr || destination == nullptr) {
         return kSipNoMemory;
+    }
 
     const double radians = -static_cast<double>(angle) * kPi / 18000.0;
     const Rotation rotation{source,

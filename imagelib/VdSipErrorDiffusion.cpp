@@ -27,15 +27,17 @@ public:
         }
         const uint8_t mask = static_cast<uint8_t>(0x80u >> (x & 7));
         touched_ |= mask;
-        if (bit)
+        if (bit) {
             bits_ |= mask;
+        }
     }
 
 private:
     void Flush()
     {
-        if (index_ >= 0)
+        if (index_ >= 0) {
             row_[index_] = static_cast<uint8_t>((row_[index_] & ~touched_) | bits_);
+        }
         bits_ = touched_ = 0;
     }
 
@@ -88,8 +90,9 @@ private:
     {
         const int16_t* initial = GetSipDiffusionTables().INITERR;
         int16_t* first = errors_.data() + kGuardPixels * kRows;
-        for (int64_t i = 0; i < pixels_ * kRows; ++i)
+        for (int64_t i = 0; i < pixels_ * kRows; ++i) {
             first[i] = initial[i % 1024];
+        }
     }
 
     void set_initial_eddata()
@@ -113,8 +116,9 @@ private:
         std::vector<int32_t> denominators;
         auto row = [&](int32_t fill, bool fixed, int32_t denominator) {
             const size_t at = thresholds_.size();
-            for (int32_t noise = -256; noise < 256; ++noise)
+            for (int32_t noise = -256; noise < 256; ++noise) {
                 thresholds_.push_back(fixed ? fill : data_.center + offset_ + noise * 8 / denominator);
+            }
             return static_cast<int32_t>(at + 256);
         };
         try {
@@ -123,9 +127,11 @@ private:
             for (int32_t level = 0; level < 1024; ++level) {
                 const int32_t d = data_.denominator[level] > 0 ? data_.denominator[level] : 1;
                 int32_t at = -1;
-                for (size_t k = 0; k < denominators.size(); ++k)
-                    if (denominators[k] == d)
+                for (size_t k = 0; k < denominators.size(); ++k) {
+                    if (denominators[k] == d) {
                         at = rowOf[k];
+                    }
+                }
                 if (at < 0) {
                     at = row(0, false, d);
                     denominators.push_back(d);
@@ -188,8 +194,9 @@ private:
             const bool high = value >= thresholds[levelRow[level] + noise];
             int32_t error = high ? value - highOutput : value - lowOutput;
             // Errors below the level's lowest are replaced, with noise.
-            if (error < errL[level])
+            if (error < errL[level]) {
                 error = errL[level] + noise / 4;
+            }
             c[i] = static_cast<int16_t>(error);
             behind2 = behind1;
             behind1 = error;
@@ -228,17 +235,20 @@ CVdSipErrorDiffusion::~CVdSipErrorDiffusion() = default;
 void CVdSipErrorDiffusion::read_vdsip4led_ini_file()
 {
     static constexpr int32_t kParameters[8] = {0, 0, 16, 14, 1, 1, 12, 50};
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < 8; ++i) {
         m_parameter[i] = kParameters[i];
+    }
 }
 
 bool CVdSipErrorDiffusion::EnsureWorkingData()
 {
-    if (m_edData)
+    if (m_edData) {
         return true;
+    }
     m_edData.reset(new (std::nothrow) _EDDATA{});
-    if (!m_edData)
+    if (!m_edData) {
         return false;
+    }
     set_denominator_table();
     return true;
 }
@@ -256,12 +266,13 @@ void CVdSipErrorDiffusion::set_denominator_table()
     int32_t* table = m_edData->denominator;
     for (int32_t i = 0; i < 1024; ++i) {
         int32_t d = base;
-        if (edgeRamp && i <= ramp)
+        if (edgeRamp && i <= ramp) {
             d = edge + i * (base - edge) / ramp;
-        else if (edgeRamp && i >= 1023 - ramp)
+        } else if (edgeRamp && i >= 1023 - ramp) {
             d = edge + (base - edge) * (1023 - i) / ramp;
-        else if (middleRamp && std::abs(i - 512) <= ramp)
+        } else if (middleRamp && std::abs(i - 512) <= ramp) {
             d = middle + std::abs(i - 512) * (base - middle) / ramp;
+        }
         table[i] = d;
     }
 }
@@ -275,17 +286,22 @@ int32_t CVdSipErrorDiffusion::ExecTwoLevelErrorDiffusion(const uint8_t* source, 
                                                          int32_t height, int32_t sourceStride,
                                                          int32_t destinationStride)
 {
-    if (source == nullptr || destination == nullptr || width < 1 || height < 1)
+    if (source == nullptr || destination == nullptr || width < 1 || height < 1) {
         return kSipBadArgument;
-    if (sourceStride < width || destinationStride < (int64_t{width} + 7) / 8)
+    }
+    if (sourceStride < width || destinationStride < (int64_t{width} + 7) / 8) {
         return kSipBadArgument;
-    if (!EnsureWorkingData())
+    }
+    if (!EnsureWorkingData()) {
         return kSipNoMemory;
+    }
     Run run(*m_edData, m_parameter[1]);
-    if (!run.Prepare(static_cast<uint64_t>(sourceStride)))
+    if (!run.Prepare(static_cast<uint64_t>(sourceStride))) {
         return kSipNoMemory;
-    for (int64_t y = 0; y < height; ++y)
+    }
+    for (int64_t y = 0; y < height; ++y) {
         run.ProcessRow(source + y * sourceStride, destination + y * destinationStride, width, false);
+    }
     return kSipOk;
 }
 
@@ -293,18 +309,21 @@ int32_t CVdSipErrorDiffusion::ExecTwoLevelErrorDiffusionSipImgData(IVdSipImgData
                                                                    const tagSIPIMAGEINFO* inputInfo,
                                                                    const tagSIPIMAGEINFO* outputInfo)
 {
-    if (input == nullptr || output == nullptr || inputInfo == nullptr || outputInfo == nullptr)
+    if (input == nullptr || output == nullptr || inputInfo == nullptr || outputInfo == nullptr) {
         return kSipBadArgument;
+    }
     if (inputInfo->bitsPerPixel != 8 || outputInfo->bitsPerPixel != 1 || inputInfo->width < 1 ||
-        inputInfo->height < 1 || inputInfo->width != outputInfo->width || inputInfo->height != outputInfo->height)
+        inputInfo->height < 1 || inputInfo->width != outputInfo->width || inputInfo->height != outputInfo->height) {
         return kSipBadArgument;
+    }
     // The rows are sized from the descriptions; they must be the objects' own.
     tagSIPIMAGEINFO own{};
     for (IVdSipImgData* image : {input, output}) {
         const tagSIPIMAGEINFO* given = image == input ? inputInfo : outputInfo;
         if (image->GetImageInfo(&own) != kSipOk || own.width != given->width || own.height != given->height ||
-            own.bitsPerPixel != given->bitsPerPixel)
+            own.bitsPerPixel != given->bitsPerPixel) {
             return kSipBadArgument;
+        }
     }
     const int64_t width = inputInfo->width;
     const int64_t height = inputInfo->height;
@@ -313,24 +332,29 @@ int32_t CVdSipErrorDiffusion::ExecTwoLevelErrorDiffusionSipImgData(IVdSipImgData
     // A zero-is-white input counts level 0 as white, a zero-is-white output
     // writes white as 0: when exactly one of them is so, the bits flip.
     const bool flip = (inputInfo->zeroIsWhite != 0) != (outputInfo->zeroIsWhite != 0);
-    if (!EnsureWorkingData())
+    if (!EnsureWorkingData()) {
         return kSipNoMemory;
+    }
     Run run(*m_edData, m_parameter[1]);
-    if (!run.Prepare(sourceStride))
+    if (!run.Prepare(sourceStride)) {
         return kSipNoMemory;
+    }
 
     if (input->IsAvailablePageAccess() && output->IsAvailablePageAccess()) {
         const uint8_t* source = input->GetImageDataPtr();
         uint8_t* destination = output->GetImageDataPtr();
-        if (source == nullptr || destination == nullptr)
+        if (source == nullptr || destination == nullptr) {
             return kSipNoMemory;
-        for (int64_t y = 0; y < height; ++y)
+        }
+        for (int64_t y = 0; y < height; ++y) {
             run.ProcessRow(source + y * sourceStride, destination + y * destinationStride, width, flip);
+        }
         return kSipOk;
     }
 
-    if (sourceStride > INT32_MAX)
+    if (sourceStride > INT32_MAX) {
         return kSipBadArgument;
+    }
     std::vector<uint8_t> sourceRow, destinationRow;
     try {
         sourceRow.resize(sourceStride);
@@ -338,8 +362,9 @@ int32_t CVdSipErrorDiffusion::ExecTwoLevelErrorDiffusionSipImgData(IVdSipImgData
     } catch (const std::bad_alloc&) {
         return kSipNoMemory;
     }
-    if (const int code = input->OpenFile(); code != kSipOk)
+    if (const int code = input->OpenFile(); code != kSipOk) {
         return code;
+    }
     if (const int code = output->OpenFile(); code != kSipOk) {
         input->CloseFile();
         return code;
@@ -353,11 +378,13 @@ int32_t CVdSipErrorDiffusion::ExecTwoLevelErrorDiffusionSipImgData(IVdSipImgData
         }
         run.ProcessRow(sourceRow.data(), destinationRow.data(), width, flip);
         if (output->WriteDataToFile(destinationRow.data(), static_cast<int>(destinationStride)) !=
-            static_cast<int>(destinationStride))
+            static_cast<int>(destinationStride)) {
             code = kSipNotInMemory;
+        }
     }
     input->CloseFile();
-    if (output->CloseFile() != kSipOk && code == kSipOk)
+    if (output->CloseFile() != kSipOk && code == kSipOk) {
         code = kSipNotInMemory;
+    }
     return code;
 }

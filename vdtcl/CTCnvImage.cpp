@@ -31,10 +31,12 @@ void ReleaseSaveMark() { g_saveBusy.store(false); }
 bool HasImage(const CTImgDataInfo& image)
 {
     int w = 0, h = 0, dx = 0, dy = 0;
-    if (image.GetPtrToImageData() == nullptr || image.GetImageDataSize() == 0)
+    if (image.GetPtrToImageData() == nullptr || image.GetImageDataSize() == 0) {
         return false;
-    if (!image.GetImagePixelSize(w, h) || !image.GetImageDpi(dx, dy))
+    }
+    if (!image.GetImagePixelSize(w, h) || !image.GetImageDpi(dx, dy)) {
         return false;
+    }
     const unsigned long need = Info::CalcImageDataSize(w, h, image.GetImageColorType());
     return need != 0 && image.GetImageDataSize() >= need;
 }
@@ -57,11 +59,13 @@ template <class Binder>
 unsigned char* DecodeWith(Binder& binder, unsigned char const* data, unsigned long length, jpeg_info_t& info,
                           jpeg_rows_target_t const* target = nullptr)
 {
-    if (binder.HasMemorySource())
+    if (binder.HasMemorySource()) {
         return binder.DecodeJpegImage(nullptr, data, length, info, target);
+    }
     FILE* file = tmpfile();
-    if (file == nullptr)
+    if (file == nullptr) {
         return nullptr;
+    }
     unsigned char* rows = nullptr;
     if (fwrite(data, 1, length, file) == length && fflush(file) == 0) {
         rewind(file);
@@ -100,16 +104,19 @@ void CTCnvImage::ReleaseLibJpeg()
 unsigned char* CTCnvImage::DecodeImage(unsigned char const* data, unsigned long length, pixelformat_t format)
 {
     FreeDecodedImage();
-    if (data == nullptr || length == 0 || format == kFormatNone)
+    if (data == nullptr || length == 0 || format == kFormatNone) {
         return nullptr;
-    if (!LoadLibJpeg())
+    }
+    if (!LoadLibJpeg()) {
         return nullptr;
+    }
     jpeg_info_t info{};
     unsigned char* rows =
         m_useJpeg80 ? DecodeWith(m_jpeg80, data, length, info) : DecodeWith(m_jpeg62, data, length, info);
     if (rows != nullptr) {
-        if (info.components == 1)
+        if (info.components == 1) {
             format = kFormatGray;
+        }
         // The binder bounds the size, so it fits int rows and a size_t.
         const size_t stride = info.bytesPerRow;
         const size_t height = static_cast<size_t>(info.height);
@@ -145,8 +152,9 @@ bool CTCnvImage::DecodeImageInto(unsigned char const* data, unsigned long length
                                  jpeg_info_t& info)
 {
     info = jpeg_info_t{};
-    if (data == nullptr || length == 0 || !LoadLibJpeg())
+    if (data == nullptr || length == 0 || !LoadLibJpeg()) {
         return false;
+    }
     unsigned char* const rows = m_useJpeg80 ? DecodeWith(m_jpeg80, data, length, info, &target)
                                             : DecodeWith(m_jpeg62, data, length, info, &target);
     ReleaseLibJpeg();
@@ -186,8 +194,9 @@ void CTCnvImage::FreePixelFormatChangedImage()
 bool CTCnvImage::SaveImageAsJpegFile(const CTImgDataInfo& image, const char* path, unsigned quality,
                                      pixelflavor_t flavor)
 {
-    if (!AcquireSaveMark())
+    if (!AcquireSaveMark()) {
         return false;
+    }
     const bool ok = SaveJpeg(image, path, quality, flavor);
     ReleaseSaveMark();
     return ok;
@@ -198,13 +207,15 @@ bool CTCnvImage::SaveImageAsJpegFile(const CTImgDataInfo& image, const char* pat
 bool CTCnvImage::SaveJpeg(const CTImgDataInfo& image, const char* path, unsigned quality, pixelflavor_t flavor)
 {
     const Info::imgclr_t type = image.GetImageColorType();
-    if (!HasImage(image) || !IsWritableType(type) || !HasPath(path))
+    if (!HasImage(image) || !IsWritableType(type) || !HasPath(path)) {
         return false;
+    }
     int width = 0, height = 0, dpiX = 0, dpiY = 0;
     image.GetImagePixelSize(width, height);
     image.GetImageDpi(dpiX, dpiY);
-    if (!LoadLibJpeg())
+    if (!LoadLibJpeg()) {
         return false;
+    }
 
     jpeg_info_t info{};
     info.width = width;
@@ -233,8 +244,9 @@ bool CTCnvImage::SaveJpeg(const CTImgDataInfo& image, const char* path, unsigned
         FILE* file = fopen(path, "w+b");
         if (file != nullptr) {
             ok = m_useJpeg80 ? m_jpeg80.EncodeJpegImage(rows, info, file) : m_jpeg62.EncodeJpegImage(rows, info, file);
-            if (fclose(file) != 0)
+            if (fclose(file) != 0) {
                 ok = false;
+            }
         }
     }
     free(gray);
@@ -246,21 +258,26 @@ bool CTCnvImage::SaveImageAsTiffFile(const CTImgDataInfo& image, const char* pat
                                      multi_page_t page, pixelflavor_t flavor)
 {
     const Info::imgclr_t type = image.GetImageColorType();
-    if (!HasImage(image) || !IsWritableType(type) || !HasPath(path))
+    if (!HasImage(image) || !IsWritableType(type) || !HasPath(path)) {
         return false;
-    if (compression < kCompNone || compression > kCompHuffman || page < kPageSingle || page > kPageLast)
+    }
+    if (compression < kCompNone || compression > kCompHuffman || page < kPageSingle || page > kPageLast) {
         return false;
+    }
     const bool ccitt = compression == kCompGroup3 || compression == kCompGroup4 || compression == kCompHuffman;
-    if (ccitt && !IsOneBit(type))
+    if (ccitt && !IsOneBit(type)) {
         return false;
+    }
 
     // Page admission: a file is begun only with the save mark, and continued
     // only by the converter that holds it open.
     if (!m_multiPageOpen) {
-        if (page == kPageMiddle || page == kPageLast)
+        if (page == kPageMiddle || page == kPageLast) {
             return false;
-        if (!AcquireSaveMark())
+        }
+        if (!AcquireSaveMark()) {
             return false;
+        }
         if (!m_tiff.LoadLibTiff() || !m_tiff.OpenTiffFile(path)) {
             m_tiff.ReleaseLibTiff();
             ReleaseSaveMark();
@@ -290,12 +307,15 @@ bool CTCnvImage::SaveImageAsTiffFile(const CTImgDataInfo& image, const char* pat
 
     bool ok = m_tiff.SetTiffInfo(color, kCompOf[compression], info);
     unsigned char* row = image.GetPtrToImageData();
-    for (int y = 0; ok && y < height; ++y, row += info.bytesPerRow)
+    for (int y = 0; ok && y < height; ++y, row += info.bytesPerRow) {
         ok = m_tiff.WriteTiffScanline(row, static_cast<unsigned>(y));
-    if (m_multiPageOpen)
+    }
+    if (m_multiPageOpen) {
         ok = m_tiff.WriteTiffDirectory() && ok;
-    if (page == kPageSingle || page == kPageLast)
+    }
+    if (page == kPageSingle || page == kPageLast) {
         EndTiffFile();
+    }
     return ok;
 }
 
@@ -311,8 +331,9 @@ void CTCnvImage::TerminateGraphicsSystem()
 {
     // libtiff is bound only while this converter has a file open, and so
     // holds the save mark.
-    if (m_tiff.IsOpenedTiffFile())
+    if (m_tiff.IsOpenedTiffFile()) {
         EndTiffFile();
+    }
 }
 
 // BMP, PNG, GIF and PDF files are not written on this platform.
@@ -331,16 +352,19 @@ bool CTCnvImage::SaveImageAsPdfFile(const CTImgDataInfo&, const char*, pdf_type_
 unsigned char* CTCnvImage::ChangePixelFormat(unsigned char* data, unsigned long size, int width, int height, bool copy)
 {
     FreePixelFormatChangedImage();
-    if (data == nullptr || size == 0 || width <= 0 || height <= 0)
+    if (data == nullptr || size == 0 || width <= 0 || height <= 0) {
         return nullptr;
+    }
     const unsigned long need = Info::CalcImageDataSize(width, height, Info::kColorRGB24);
-    if (need == 0 || size < need)
+    if (need == 0 || size < need) {
         return nullptr;
+    }
     unsigned char* rows = data;
     if (copy) {
         m_converted = static_cast<unsigned char*>(malloc(size));
-        if (m_converted == nullptr)
+        if (m_converted == nullptr) {
             return nullptr;
+        }
         memcpy(m_converted, data, size);
         rows = m_converted;
     }
@@ -348,8 +372,9 @@ unsigned char* CTCnvImage::ChangePixelFormat(unsigned char* data, unsigned long 
     const size_t used = static_cast<size_t>(width) * 3;
     for (size_t y = 0; y < static_cast<size_t>(height); ++y) {
         unsigned char* r = rows + y * stride;
-        for (size_t i = 0; i < used; i += 3)
+        for (size_t i = 0; i < used; i += 3) {
             std::swap(r[i], r[i + 2]);
+        }
         memset(r + used, 0, stride - used);
     }
     return rows;
@@ -358,22 +383,27 @@ unsigned char* CTCnvImage::ChangePixelFormat(unsigned char* data, unsigned long 
 bool CTCnvImage::FlipImageVertical(unsigned char const* src, unsigned char* dst, unsigned long bytesPerRow,
                                    unsigned long rowCount)
 {
-    if (src == nullptr || dst == nullptr || bytesPerRow == 0 || rowCount == 0)
+    if (src == nullptr || dst == nullptr || bytesPerRow == 0 || rowCount == 0) {
         return false;
-    if (rowCount > SIZE_MAX / bytesPerRow)
+    }
+    if (rowCount > SIZE_MAX / bytesPerRow) {
         return false;
+    }
     const size_t total = static_cast<size_t>(bytesPerRow) * rowCount;
     if (src == dst) {
-        for (size_t top = 0, bottom = rowCount - 1; top < bottom; ++top, --bottom)
+        for (size_t top = 0, bottom = rowCount - 1; top < bottom; ++top, --bottom) {
             std::swap_ranges(dst + top * bytesPerRow, dst + (top + 1) * bytesPerRow, dst + bottom * bytesPerRow);
+        }
         return true;
     }
     const uintptr_t s = reinterpret_cast<uintptr_t>(src);
     const uintptr_t d = reinterpret_cast<uintptr_t>(dst);
-    if (s < d + total && d < s + total)
+    if (s < d + total && d < s + total) {
         return false;
-    for (size_t y = 0; y < rowCount; ++y)
+    }
+    for (size_t y = 0; y < rowCount; ++y) {
         memcpy(dst + (rowCount - 1 - y) * bytesPerRow, src + y * bytesPerRow, bytesPerRow);
+    }
     return true;
 }
 
@@ -381,11 +411,13 @@ bool CTCnvImage::ChangeRgbaPixelFormat(unsigned char const* src, unsigned char* 
                                        unsigned long srcBytesPerRow, unsigned long dstBytesPerRow, int height,
                                        pixelformat_t format)
 {
-    if (src == nullptr || dst == nullptr || width <= 0 || height <= 0)
+    if (src == nullptr || dst == nullptr || width <= 0 || height <= 0) {
         return false;
+    }
     const size_t w = static_cast<size_t>(width);
-    if (srcBytesPerRow < w * 4 || dstBytesPerRow < w * 3)
+    if (srcBytesPerRow < w * 4 || dstBytesPerRow < w * 3) {
         return false;
+    }
     const size_t order[2][3] = {{0, 1, 2}, {2, 1, 0}};
     const size_t* o = order[format == kFormatBgr ? 1 : 0];
     for (size_t y = 0; y < static_cast<size_t>(height); ++y) {
@@ -405,18 +437,21 @@ bool CTCnvImage::ConvertBWimageTo8bitGray(unsigned char const* src, unsigned cha
                                           unsigned long srcBytesPerRow, unsigned long dstBytesPerRow,
                                           pixelflavor_t flavor)
 {
-    if (src == nullptr || dst == nullptr || width <= 0 || height <= 0)
+    if (src == nullptr || dst == nullptr || width <= 0 || height <= 0) {
         return false;
+    }
     const size_t w = static_cast<size_t>(width);
-    if (srcBytesPerRow < (w + 7) / 8 || dstBytesPerRow < w)
+    if (srcBytesPerRow < (w + 7) / 8 || dstBytesPerRow < w) {
         return false;
+    }
     const unsigned char setValue = flavor == kSetBitIsBlack ? 0 : 255;
     const unsigned char clearValue = static_cast<unsigned char>(255 - setValue);
     for (size_t y = 0; y < static_cast<size_t>(height); ++y) {
         const unsigned char* s = src + y * srcBytesPerRow;
         unsigned char* d = dst + y * dstBytesPerRow;
-        for (size_t x = 0; x < w; ++x)
+        for (size_t x = 0; x < w; ++x) {
             d[x] = (s[x / 8] >> (7 - x % 8)) & 1 ? setValue : clearValue;
+        }
         memset(d + w, clearValue, dstBytesPerRow - w);
     }
     return true;

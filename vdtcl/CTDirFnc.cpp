@@ -45,8 +45,9 @@ bool CTDirFnc::CreateDirPath(const char* path)
         return false;
     }
     std::string text(path);
-    while (text.size() > 1 && text.back() == '/')
+    while (text.size() > 1 && text.back() == '/') {
         text.pop_back();
+    }
     if (text == "/") {
         m_lastError = kErrBadArgument;
         return false;
@@ -55,8 +56,9 @@ bool CTDirFnc::CreateDirPath(const char* path)
     // Walk left from the "/" before the last component to the first prefix
     // that is an existing directory.
     size_t slash = text.rfind('/');
-    while (slash != std::string::npos && slash != 0 && !IsDirectoryPath(text.substr(0, slash)))
+    while (slash != std::string::npos && slash != 0 && !IsDirectoryPath(text.substr(0, slash))) {
         slash = text.rfind('/', slash - 1);
+    }
     if (slash == 0) {
         // An absolute path whose first component is missing.
         m_lastError = kErrNotDirectory;
@@ -68,13 +70,15 @@ bool CTDirFnc::CreateDirPath(const char* path)
     std::vector<size_t> ends;
     size_t from = slash == std::string::npos ? 0 : slash + 1;
     for (size_t at = text.find('/', from); at != std::string::npos; at = text.find('/', at + 1)) {
-        if (at > 0 && text[at - 1] != '/')
+        if (at > 0 && text[at - 1] != '/') {
             ends.push_back(at);
+        }
     }
     ends.push_back(text.size());
     for (size_t end : ends) {
-        if (!CreateDirectory(text.substr(0, end).c_str()))
+        if (!CreateDirectory(text.substr(0, end).c_str())) {
             return false;
+        }
     }
     return true;
 }
@@ -85,8 +89,9 @@ bool CTDirFnc::RenameDirectory(const char* from, const char* to)
         m_lastError = kErrBadArgument;
         return false;
     }
-    if (!IsExistsDirectory(from))
+    if (!IsExistsDirectory(from)) {
         return false;
+    }
     if (IsDirectoryPath(to)) {
         m_lastError = kErrExists;
         return false;
@@ -98,8 +103,9 @@ bool CTDirFnc::RenameDirectory(const char* from, const char* to)
 
 bool CTDirFnc::DeleteDirectory(const char* path)
 {
-    if (!IsExistsDirectory(path))
+    if (!IsExistsDirectory(path)) {
         return false;
+    }
     errno = 0;
     bool ok = rmdir(path) == 0;
     m_lastError = ok ? 0 : (errno != 0 ? errno : EIO);
@@ -122,8 +128,9 @@ bool CTDirFnc::IsExistsDirectory(const char* path)
 
 time_t CTDirFnc::GetDirectoryTime(const char* path)
 {
-    if (!IsExistsDirectory(path))
+    if (!IsExistsDirectory(path)) {
         return 0;
+    }
     time_t t = m_file.GetFileTime(path);
     m_lastError = m_file.GetLastError();
     return t;

@@ -17,16 +17,20 @@ namespace {
 // program's own path could not be read.
 void* LoadDynLibByRule(const char* name)
 {
-    if (name == nullptr || name[0] == '\0')
+    if (name == nullptr || name[0] == '\0') {
         return nullptr;
+    }
     void* handle = dlopen(name, RTLD_LAZY);
-    if (handle != nullptr)
+    if (handle != nullptr) {
         return handle;
-    if (std::strpbrk(name, "/\\") != nullptr)
+    }
+    if (std::strpbrk(name, "/\\") != nullptr) {
         return nullptr;
+    }
     TTString<char> path = CTModulePath::GetProcessFullPathName();
-    if (path.IsEmpty())
+    if (path.IsEmpty()) {
         return nullptr;
+    }
     CTModulePath::RemoveLastPathComponent(path);
     path += "/";
     path += name;
@@ -39,25 +43,29 @@ CTUseDynLib::~CTUseDynLib() { ReleaseDynamicLibrary(); }
 
 void* CTUseDynLib::LoadDynamicLibrary(const char* name)
 {
-    if (m_handle != nullptr)
+    if (m_handle != nullptr) {
         return m_handle;
+    }
     m_handle = LoadDynLibByRule(name);
     return m_handle;
 }
 
 void* CTUseDynLib::GetPtrExportSymbol(const char* name) const
 {
-    if (m_handle == nullptr || name == nullptr || name[0] == '\0')
+    if (m_handle == nullptr || name == nullptr || name[0] == '\0') {
         return nullptr;
+    }
     return dlsym(m_handle, name);
 }
 
 bool CTUseDynLib::ReleaseDynamicLibrary()
 {
-    if (m_handle == nullptr)
+    if (m_handle == nullptr) {
         return false;
-    if (dlclose(m_handle) != 0)
+    }
+    if (dlclose(m_handle) != 0) {
         return false;
+    }
     m_handle = nullptr;
     return true;
 }

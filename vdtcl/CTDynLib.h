@@ -56,16 +56,20 @@ public:
     // The object stays owned by this holder.
     T* GetInterface(const char* name)
     {
-        if (m_library.LoadDynamicLibrary(name) == nullptr)
+        if (m_library.LoadDynamicLibrary(name) == nullptr) {
             return nullptr;
-        if (m_interface != nullptr)
+        }
+        if (m_interface != nullptr) {
             return m_interface;
+        }
         typedef T* (*CreateInstanceFn)();
         void* symbol = m_library.GetPtrExportSymbol("CreateInstance");
-        if (symbol != nullptr)
+        if (symbol != nullptr) {
             m_interface = reinterpret_cast<CreateInstanceFn>(symbol)();
-        if (m_interface == nullptr)
+        }
+        if (m_interface == nullptr) {
             m_library.ReleaseDynamicLibrary();
+        }
         return m_interface;
     }
 

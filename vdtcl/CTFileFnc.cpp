@@ -28,11 +28,13 @@ int CopyStream(FILE* source, FILE* target)
     for (;;) {
         errno = 0;
         size_t got = fread(block, 1, sizeof block, source);
-        if (got == 0)
+        if (got == 0) {
             return ferror(source) ? ErrnoOrIo() : 0;
+        }
         errno = 0;
-        if (fwrite(block, 1, got, target) != got)
+        if (fwrite(block, 1, got, target) != got) {
             return ErrnoOrIo();
+        }
     }
 }
 
@@ -55,14 +57,18 @@ bool CTFileFnc::StatPath(const char* path, struct stat& st)
 bool CTFileFnc::GetFileInfo(const char* path, uint64_t* size, unsigned* mode, time_t* mtime)
 {
     struct stat st;
-    if (!StatPath(path, st))
+    if (!StatPath(path, st)) {
         return false;
-    if (size != nullptr)
+    }
+    if (size != nullptr) {
         *size = static_cast<uint64_t>(st.st_size);
-    if (mode != nullptr)
+    }
+    if (mode != nullptr) {
         *mode = st.st_mode;
-    if (mtime != nullptr)
+    }
+    if (mtime != nullptr) {
         *mtime = st.st_mtime;
+    }
     return true;
 }
 
@@ -87,8 +93,9 @@ bool CTFileFnc::IsDirectory(const char* path)
 bool CTFileFnc::IsExistsFile(const char* path)
 {
     struct stat st;
-    if (!StatPath(path, st))
+    if (!StatPath(path, st)) {
         return false;
+    }
     if (S_ISDIR(st.st_mode)) {
         m_lastError = kErrIsDirectory;
         return false;
@@ -105,8 +112,9 @@ uint64_t CTFileFnc::GetFileSize(const char* path)
 time_t CTFileFnc::GetFileTime(const char* path, _FILE_TIME_INFO* info)
 {
     struct stat st;
-    if (!StatPath(path, st))
+    if (!StatPath(path, st)) {
         return 0;
+    }
     if (info != nullptr) {
         tm local;
         if (localtime_r(&st.st_mtime, &local) == nullptr) {
@@ -137,10 +145,12 @@ bool CTFileFnc::Rename(const char* from, const char* to)
 
 bool CTFileFnc::Move(const char* from, const char* to)
 {
-    if (Rename(from, to))
+    if (Rename(from, to)) {
         return true;
-    if (m_lastError != EXDEV)
+    }
+    if (m_lastError != EXDEV) {
         return false;
+    }
     return CopyAcrossFileSystems(from, to);
 }
 
@@ -151,8 +161,9 @@ bool CTFileFnc::Move(const char* from, const char* to)
 bool CTFileFnc::CopyAcrossFileSystems(const char* from, const char* to)
 {
     struct stat st;
-    if (!StatPath(from, st))
+    if (!StatPath(from, st)) {
         return false;
+    }
     if (!S_ISREG(st.st_mode)) {
         m_lastError = EXDEV;
         return false;
@@ -179,13 +190,16 @@ bool CTFileFnc::CopyAcrossFileSystems(const char* from, const char* to)
     }
     int error = CopyStream(source, target);
     fclose(source);
-    if (error == 0 && fchmod(fd, st.st_mode & 07777) != 0)
+    if (error == 0 && fchmod(fd, st.st_mode & 07777) != 0) {
         error = ErrnoOrIo();
+    }
     errno = 0;
-    if (fclose(target) != 0 && error == 0)
+    if (fclose(target) != 0 && error == 0) {
         error = ErrnoOrIo();
-    if (error == 0 && rename(temporary.c_str(), to) != 0)
+    }
+    if (error == 0 && rename(temporary.c_str(), to) != 0) {
         error = ErrnoOrIo();
+    }
     if (error != 0) {
         unlink(temporary.c_str());
         m_lastError = error;
@@ -248,8 +262,9 @@ bool CTFileFnc::Copy(const char* from, const char* to, bool overwrite)
     int error = CopyStream(source, target);
     fclose(source);
     errno = 0;
-    if (fclose(target) != 0 && error == 0)
+    if (fclose(target) != 0 && error == 0) {
         error = ErrnoOrIo();
+    }
     m_lastError = error;
     return error == 0;
 }

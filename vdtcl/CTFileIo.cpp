@@ -20,8 +20,9 @@ int ErrnoOrIo() { return errno != 0 ? errno : EIO; }
 
 CTFileIo::~CTFileIo()
 {
-    if (m_stream != nullptr)
+    if (m_stream != nullptr) {
         fclose(m_stream);
+    }
 }
 
 bool CTFileIo::Create(const char* path) { return OpenFile(path, "w+b"); }
@@ -29,10 +30,11 @@ bool CTFileIo::Create(const char* path) { return OpenFile(path, "w+b"); }
 bool CTFileIo::Open(const char* path, openmode_t mode)
 {
     const char* text = "r+b";
-    if (mode == OPEN_READ)
+    if (mode == OPEN_READ) {
         text = "rb";
-    else if (mode == OPEN_APPEND)
+    } else if (mode == OPEN_APPEND) {
         text = "a+b";
+    }
     return OpenFile(path, text);
 }
 
@@ -54,8 +56,9 @@ bool CTFileIo::OpenFile(const char* path, const char* mode)
 
 bool CTFileIo::Close()
 {
-    if (!RequireStream())
+    if (!RequireStream()) {
         return false;
+    }
     errno = 0;
     int rc = fclose(m_stream);
     m_stream = nullptr;
@@ -65,16 +68,18 @@ bool CTFileIo::Close()
 
 bool CTFileIo::RequireStream()
 {
-    if (m_stream != nullptr)
+    if (m_stream != nullptr) {
         return true;
+    }
     m_lastError = kErrNoStream;
     return false;
 }
 
 long CTFileIo::Read(void* buffer, size_t count, ItemSize size)
 {
-    if (!RequireStream())
+    if (!RequireStream()) {
         return 0;
+    }
     if (buffer == nullptr || count == 0 || size.bytes == 0) {
         m_lastError = kErrBadArgument;
         return 0;
@@ -102,8 +107,9 @@ long CTFileIo::Read(void* buffer, size_t count, ItemSize size)
 
 long CTFileIo::ReadLine(char* buffer, size_t size, bool strip)
 {
-    if (!RequireStream())
+    if (!RequireStream()) {
         return 0;
+    }
     if (buffer == nullptr || size == 0) {
         m_lastError = kErrBadArgument;
         return 0;
@@ -122,10 +128,12 @@ long CTFileIo::ReadLine(char* buffer, size_t size, bool strip)
     }
     size_t length = strlen(buffer);
     if (strip) {
-        if (length > 0 && buffer[length - 1] == '\n')
+        if (length > 0 && buffer[length - 1] == '\n') {
             buffer[--length] = '\0';
-        if (length > 0 && buffer[length - 1] == '\r')
+        }
+        if (length > 0 && buffer[length - 1] == '\r') {
             buffer[--length] = '\0';
+        }
     }
     m_lastError = 0;
     return static_cast<long>(length);
@@ -133,8 +141,9 @@ long CTFileIo::ReadLine(char* buffer, size_t size, bool strip)
 
 long CTFileIo::Write(const void* data, size_t count, ItemSize size)
 {
-    if (!RequireStream())
+    if (!RequireStream()) {
         return 0;
+    }
     if (data == nullptr || count == 0 || size.bytes == 0) {
         m_lastError = kErrBadArgument;
         return 0;
@@ -147,8 +156,9 @@ long CTFileIo::Write(const void* data, size_t count, ItemSize size)
 
 long CTFileIo::WriteLine(const char* text)
 {
-    if (!RequireStream())
+    if (!RequireStream()) {
         return 0;
+    }
     if (text == nullptr) {
         m_lastError = kErrBadArgument;
         return 0;
@@ -156,18 +166,21 @@ long CTFileIo::WriteLine(const char* text)
     size_t length = strlen(text);
     size_t put = 0;
     errno = 0;
-    if (length > 0)
+    if (length > 0) {
         put = fwrite(text, 1, length, m_stream);
-    if (put == length && fputc('\n', m_stream) != EOF)
+    }
+    if (put == length && fputc('\n', m_stream) != EOF) {
         ++put;
+    }
     m_lastError = put == length + 1 ? 0 : ErrnoOrIo();
     return static_cast<long>(put);
 }
 
 bool CTFileIo::Flush()
 {
-    if (!RequireStream())
+    if (!RequireStream()) {
         return false;
+    }
     errno = 0;
     bool ok = fflush(m_stream) == 0;
     m_lastError = ok ? 0 : ErrnoOrIo();
@@ -176,21 +189,24 @@ bool CTFileIo::Flush()
 
 bool CTFileIo::IsEndOfFile()
 {
-    if (!RequireStream())
+    if (!RequireStream()) {
         return false;
+    }
     m_lastError = 0;
     return feof(m_stream) != 0;
 }
 
 bool CTFileIo::Seek(long offset, seekorigin_t origin)
 {
-    if (!RequireStream())
+    if (!RequireStream()) {
         return false;
+    }
     int whence = SEEK_CUR;
-    if (origin == SEEK_FROM_BEGIN)
+    if (origin == SEEK_FROM_BEGIN) {
         whence = SEEK_SET;
-    else if (origin == SEEK_FROM_END)
+    } else if (origin == SEEK_FROM_END) {
         whence = SEEK_END;
+    }
     errno = 0;
     bool ok = fseek(m_stream, offset, whence) == 0;
     m_lastError = ok ? 0 : ErrnoOrIo();
@@ -199,8 +215,9 @@ bool CTFileIo::Seek(long offset, seekorigin_t origin)
 
 bool CTFileIo::SeekToBegin()
 {
-    if (!RequireStream())
+    if (!RequireStream()) {
         return false;
+    }
     rewind(m_stream);
     m_lastError = 0;
     return true;
@@ -208,8 +225,9 @@ bool CTFileIo::SeekToBegin()
 
 long CTFileIo::GetFilePosiIndicator()
 {
-    if (!RequireStream())
+    if (!RequireStream()) {
         return -1;
+    }
     errno = 0;
     long pos = ftell(m_stream);
     m_lastError = pos >= 0 ? 0 : ErrnoOrIo();
@@ -218,8 +236,9 @@ long CTFileIo::GetFilePosiIndicator()
 
 bool CTFileIo::GetFilePos(fpos_t& pos)
 {
-    if (!RequireStream())
+    if (!RequireStream()) {
         return false;
+    }
     errno = 0;
     bool ok = fgetpos(m_stream, &pos) == 0;
     m_lastError = ok ? 0 : ErrnoOrIo();
@@ -228,8 +247,9 @@ bool CTFileIo::GetFilePos(fpos_t& pos)
 
 bool CTFileIo::SetFilePos(const fpos_t& pos)
 {
-    if (!RequireStream())
+    if (!RequireStream()) {
         return false;
+    }
     errno = 0;
     bool ok = fsetpos(m_stream, &pos) == 0;
     m_lastError = ok ? 0 : ErrnoOrIo();

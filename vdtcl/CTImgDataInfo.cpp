@@ -11,14 +11,17 @@ CTImgDataInfo::~CTImgDataInfo() { CTImgDataInfo::ClearImageDataInfo(); }
 bool CTImgDataInfo::SetImageDataMemory(unsigned char const* memory, unsigned long memorySize, int width, int height,
                                        imgclr_t type, unsigned dataOffset)
 {
-    if (memory == nullptr || memorySize == 0 || m_memory != nullptr)
+    if (memory == nullptr || memorySize == 0 || m_memory != nullptr) {
         return false;
+    }
     const unsigned long dataSize = CalcImageDataSize(width, height, type);
-    if (dataSize == 0)
+    if (dataSize == 0) {
         return false;
+    }
     // Written so that neither side can wrap.
-    if (dataSize > memorySize || dataOffset > memorySize - dataSize)
+    if (dataSize > memorySize || dataOffset > memorySize - dataSize) {
         return false;
+    }
     m_memory = const_cast<unsigned char*>(memory);
     m_memorySize = memorySize;
     m_data = m_memory + dataOffset;
@@ -88,8 +91,9 @@ bool CTImgDataInfo::GetImageDpi(int& x, int& y) const
 
 bool CTImgDataInfo::SetImageDpi(int x, int y)
 {
-    if (x <= 0 || y <= 0)
+    if (x <= 0 || y <= 0) {
         return false;
+    }
     m_dpiX = x;
     m_dpiY = y;
     return true;
@@ -97,22 +101,26 @@ bool CTImgDataInfo::SetImageDpi(int x, int y)
 
 unsigned long CTImgDataInfo::CalcBytesWidth(int width, imgclr_t type)
 {
-    if (width <= 0)
+    if (width <= 0) {
         return 0;
+    }
     const uint64_t bits = static_cast<uint64_t>(BitsPerPixel(type));
-    if (bits == 0)
+    if (bits == 0) {
         return 0;
+    }
     const uint64_t bytes = (static_cast<uint64_t>(width) * bits + 7) / 8;
     return static_cast<unsigned long>((bytes + 3) & ~static_cast<uint64_t>(3));
 }
 
 unsigned long CTImgDataInfo::CalcImageDataSize(int width, int height, imgclr_t type)
 {
-    if (width <= 0 || height <= 0 || type == kColorNone)
+    if (width <= 0 || height <= 0 || type == kColorNone) {
         return 0;
+    }
     const uint64_t row = CalcBytesWidth(width, type);
-    if (row == 0 || row > UINT64_MAX / static_cast<uint64_t>(height))
+    if (row == 0 || row > UINT64_MAX / static_cast<uint64_t>(height)) {
         return 0;
+    }
     return static_cast<unsigned long>(row * static_cast<uint64_t>(height));
 }
 
@@ -120,15 +128,18 @@ CTImgDataBox::~CTImgDataBox() { FreeImageDataMemory(); }
 
 bool CTImgDataBox::AllocImageDataMemory(int width, int height, imgclr_t type, unsigned dataOffset)
 {
-    if (width <= 0 || height <= 0 || type == kColorNone || m_memory != nullptr)
+    if (width <= 0 || height <= 0 || type == kColorNone || m_memory != nullptr) {
         return false;
+    }
     const unsigned long dataSize = CalcImageDataSize(width, height, type);
-    if (dataSize == 0 || dataSize > SIZE_MAX - dataOffset)
+    if (dataSize == 0 || dataSize > SIZE_MAX - dataOffset) {
         return false;
+    }
     const size_t total = static_cast<size_t>(dataSize) + dataOffset;
     unsigned char* memory = new (std::nothrow) unsigned char[total]();
-    if (memory == nullptr)
+    if (memory == nullptr) {
         return false;
+    }
     if (!SetImageDataMemory(memory, total, width, height, type, dataOffset)) {
         delete[] memory;
         return false;
@@ -139,8 +150,9 @@ bool CTImgDataBox::AllocImageDataMemory(int width, int height, imgclr_t type, un
 
 void CTImgDataBox::FreeImageDataMemory()
 {
-    if (!m_owner || m_memory == nullptr)
+    if (!m_owner || m_memory == nullptr) {
         return;
+    }
     ClearImageDataInfo();
 }
 

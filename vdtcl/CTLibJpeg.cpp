@@ -32,12 +32,14 @@ void ErrorExit(CommonFields* cinfo) { longjmp(ContextOf(cinfo)->jump, 1); }
 // stream never held, so it fails too.
 void EmitMessage(CommonFields* cinfo, int level)
 {
-    if (level >= 0)
+    if (level >= 0) {
         return;
+    }
     ErrorContext* ctx = ContextOf(cinfo);
     ctx->mgr.num_warnings++;
-    if (ctx->inFill && ctx->readingRows)
+    if (ctx->inFill && ctx->readingRows) {
         return;
+    }
     ctx->failingWarnings++;
 }
 
@@ -68,8 +70,9 @@ void InstallErrorContext(jpegabi::ErrorMgr* (*stdError)(jpegabi::ErrorMgr*), Err
 // Runs steps(job); false when the library raised a fatal error meanwhile.
 bool Guarded(ErrorContext& ctx, void (*steps)(void*), void* job)
 {
-    if (setjmp(ctx.jump) != 0)
+    if (setjmp(ctx.jump) != 0) {
         return false;
+    }
     steps(job);
     return true;
 }
@@ -117,8 +120,9 @@ template <class Abi>
 const char* TTLibJpeg<Abi>::LibraryName()
 {
     const char* name = s_nameOverride.load();
-    if (name != nullptr)
+    if (name != nullptr) {
         return name;
+    }
     return Abi::kVersion == 80 ? "libjpeg.so.8" : "libjpeg.so.62";
 }
 
@@ -134,10 +138,12 @@ bool TTLibJpeg<Abi>::Bind(F& entry, const char* name)
 template <class Abi>
 bool TTLibJpeg<Abi>::LoadLibJpeg(libjpeg_ver_t version)
 {
-    if (version != Abi::kVersion)
+    if (version != Abi::kVersion) {
         return false;
-    if (m_library.LoadDynamicLibrary(LibraryName()) == nullptr)
+    }
+    if (m_library.LoadDynamicLibrary(LibraryName()) == nullptr) {
         return false;
+    }
     m_version = version;
     bool ok = Bind(m_stdError, "jpeg_std_error");
     ok = Bind(m_createCompress, "jpeg_CreateCompress") && ok;
@@ -161,8 +167,9 @@ bool TTLibJpeg<Abi>::LoadLibJpeg(libjpeg_ver_t version)
     ok = Bind(m_finishDecompress, "jpeg_finish_decompress") && ok;
     ok = Bind(m_abortCompress, "jpeg_abort_compress") && ok;
     ok = Bind(m_abortDecompress, "jpeg_abort_decompress") && ok;
-    if (!ok)
+    if (!ok) {
         ReleaseLibJpeg();
+    }
     return ok;
 }
 
@@ -218,43 +225,54 @@ void TTLibJpeg<Abi>::DecodeSteps(void* p)
     TTLibJpeg& lib = *job.self;
     Decompress* cinfo = job.cinfo;
     lib.m_createDecompress(cinfo, Abi::kVersion, sizeof(Decompress));
-    if (job.file != nullptr)
+    if (job.file != nullptr) {
         lib.m_stdioSrc(cinfo, job.file);
-    else
+    } else {
         lib.m_memSrc(cinfo, job.data, job.length);
+    }
     // Watch the source's refills to tell a stream that ran dry.
     job.ctx->libraryFill = cinfo->src->fill_input_buffer;
     cinfo->src->fill_input_buffer = FillInputBuffer;
 
-    if (lib.m_readHeader(cinfo, 1) != jpegabi::kHeaderOk || job.ctx->failingWarnings != 0)
+    if (lib.m_readHeader(cinfo, 1) != jpegabi::kHeaderOk || job.ctx->failingWarnings != 0) {
         return;
-    if (cinfo->num_components != 1 && cinfo->num_components != 3)
+    }
+    if (cinfo->num_components != 1 && cinfo->num_components != 3) {
         return;
-    if (cinfo->image_width == 0 || cinfo->image_height == 0)
+    }
+    if (cinfo->image_width == 0 || cinfo->image_height == 0) {
         return;
+    }
     if (RowBytes(cinfo->image_width, static_cast<uint64_t>(cinfo->num_components)) * cinfo->image_height >
-        kMaxDecodedBytes)
+        kMaxDecodedBytes) {
         return;
-    if (!lib.m_startDecompress(cinfo) || job.ctx->failingWarnings != 0)
+    }
+    if (!lib.m_startDecompress(cinfo) || job.ctx->failingWarnings != 0) {
         return;
+    }
     const int components = cinfo->output_components;
-    if (components != 1 && components != 3)
+    if (components != 1 && components != 3) {
         return;
-    if (cinfo->output_width == 0 || cinfo->output_height == 0)
+    }
+    if (cinfo->output_width == 0 || cinfo->output_height == 0) {
         return;
+    }
     job.stride = RowBytes(cinfo->output_width, static_cast<uint64_t>(components));
-    if (job.stride * cinfo->output_height > kMaxDecodedBytes)
+    if (job.stride * cinfo->output_height > kMaxDecodedBytes) {
         return;
+    }
     job.width = cinfo->output_width;
     job.height = cinfo->output_height;
     job.components = components;
     const size_t bytes = static_cast<size_t>(job.stride * job.height);
-    if (job.target != nullptr)
+    if (job.target != nullptr) {
         job.rows = job.target->allocate(job.target->context, bytes);
-    else
+    } else {
         job.rows = static_cast<unsigned char*>(calloc(bytes, 1));
-    if (job.rows == nullptr)
+    }
+    if (job.rows == nullptr) {
         return;
+    }
     // A caller's block is not zeroed: the padding of each row is.
     const uint64_t used = uint64_t{job.width} * static_cast<uint64_t>(components);
     const bool pad = job.target != nullptr && used < job.stride;
@@ -262,16 +280,19 @@ void TTLibJpeg<Abi>::DecodeSteps(void* p)
     while (job.rowsRead < job.height) {
         unsigned char* row = job.rows + job.rowsRead * job.stride;
         // Rows filled in after the data ran out or went bad are not the page.
-        if (lib.m_readScanlines(cinfo, &row, 1) != 1 || job.ctx->failingWarnings != 0)
+        if (lib.m_readScanlines(cinfo, &row, 1) != 1 || job.ctx->failingWarnings != 0) {
             return;
-        if (pad)
+        }
+        if (pad) {
             memset(row + used, 0, static_cast<size_t>(job.stride - used));
+        }
         job.rowsRead++;
     }
     // The markers after the scan: a further scan, bytes that are no marker
     // or a fatal error there fail the page as well.
-    if (!lib.m_finishDecompress(cinfo) || job.ctx->failingWarnings != 0)
+    if (!lib.m_finishDecompress(cinfo) || job.ctx->failingWarnings != 0) {
         return;
+    }
     job.complete = true;
 }
 
@@ -280,10 +301,12 @@ unsigned char* TTLibJpeg<Abi>::DecodeJpegImage(FILE* file, unsigned char const* 
                                                jpeg_info_t& out, jpeg_rows_target_t const* target)
 {
     FreeScanLinesBuffer();
-    if (m_version == 0)
+    if (m_version == 0) {
         return nullptr;
-    if (file == nullptr && (data == nullptr || length == 0 || m_memSrc == nullptr))
+    }
+    if (file == nullptr && (data == nullptr || length == 0 || m_memSrc == nullptr)) {
         return nullptr;
+    }
 
     Decompress cinfo;
     ErrorContext ctx;
@@ -301,12 +324,14 @@ unsigned char* TTLibJpeg<Abi>::DecodeJpegImage(FILE* file, unsigned char const* 
     Guarded(ctx, DecodeSteps, &job);
     m_destroyDecompress(&cinfo);
     if (!job.complete) {
-        if (target == nullptr)
+        if (target == nullptr) {
             free(job.rows);
+        }
         return nullptr;
     }
-    if (target == nullptr)
+    if (target == nullptr) {
         m_scanLines = job.rows;
+    }
     out.width = static_cast<int>(job.width);
     out.bytesPerRow = static_cast<unsigned long>(job.stride);
     out.height = static_cast<int>(job.height);
@@ -322,10 +347,11 @@ void TTLibJpeg<Abi>::EncodeSteps(void* p)
     Compress* cinfo = job.cinfo;
     const jpeg_info_t& info = *job.info;
     lib.m_createCompress(cinfo, Abi::kVersion, sizeof(Compress));
-    if (job.outBuffer != nullptr)
+    if (job.outBuffer != nullptr) {
         lib.m_memDest(cinfo, &job.outBuffer, &job.outSize);
-    else
+    } else {
         lib.m_stdioDest(cinfo, job.file);
+    }
     cinfo->image_width = static_cast<uint32_t>(info.width);
     cinfo->image_height = static_cast<uint32_t>(info.height);
     cinfo->input_components = info.components;
@@ -338,8 +364,9 @@ void TTLibJpeg<Abi>::EncodeSteps(void* p)
     lib.m_startCompress(cinfo, 1);
     for (int y = 0; y < info.height; ++y) {
         unsigned char* row = const_cast<unsigned char*>(job.rows) + static_cast<size_t>(y) * info.bytesPerRow;
-        if (lib.m_writeScanlines(cinfo, &row, 1) != 1)
+        if (lib.m_writeScanlines(cinfo, &row, 1) != 1) {
             return;
+        }
     }
     lib.m_finishCompress(cinfo);
     job.complete = true;
@@ -348,12 +375,15 @@ void TTLibJpeg<Abi>::EncodeSteps(void* p)
 template <class Abi>
 bool TTLibJpeg<Abi>::EncodeJpegImage(unsigned char const* rows, jpeg_info_t const& info, FILE* file)
 {
-    if (m_version == 0 || rows == nullptr || file == nullptr)
+    if (m_version == 0 || rows == nullptr || file == nullptr) {
         return false;
-    if (info.width <= 0 || info.height <= 0 || (info.components != 1 && info.components != 3))
+    }
+    if (info.width <= 0 || info.height <= 0 || (info.components != 1 && info.components != 3)) {
         return false;
-    if (info.bytesPerRow < static_cast<uint64_t>(info.width) * static_cast<uint64_t>(info.components))
+    }
+    if (info.bytesPerRow < static_cast<uint64_t>(info.width) * static_cast<uint64_t>(info.components)) {
         return false;
+    }
 
     Compress cinfo;
     ErrorContext ctx;
@@ -376,8 +406,9 @@ bool TTLibJpeg<Abi>::EncodeJpegImage(unsigned char const* rows, jpeg_info_t cons
         const uint64_t raw = static_cast<uint64_t>(info.width) * info.components * static_cast<uint64_t>(info.height);
         const size_t capacity = static_cast<size_t>(std::min<uint64_t>(raw / 2, uint64_t{1} << 30) + 65536);
         own = static_cast<unsigned char*>(malloc(capacity));
-        if (own == nullptr)
+        if (own == nullptr) {
             return false;
+        }
         job.outBuffer = own;
         job.outSize = capacity;
     }
@@ -386,10 +417,12 @@ bool TTLibJpeg<Abi>::EncodeJpegImage(unsigned char const* rows, jpeg_info_t cons
 
     bool ok = job.complete;
     if (own != nullptr) {
-        if (ok)
+        if (ok) {
             ok = fwrite(job.outBuffer, 1, job.outSize, file) == job.outSize;
-        if (job.complete && job.outBuffer != own)
+        }
+        if (job.complete && job.outBuffer != own) {
             free(job.outBuffer);
+        }
         free(own);
     }
     return ok && fflush(file) == 0;

@@ -54,14 +54,17 @@ CTLibTiff::~CTLibTiff() { ReleaseLibTiff(); }
 
 bool CTLibTiff::LoadLibTiff()
 {
-    if (m_bound)
+    if (m_bound) {
         return true;
+    }
     const char* const* names = s_namesOverride.load();
-    if (names == nullptr)
+    if (names == nullptr) {
         names = kLibraryNames;
+    }
     for (; *names != nullptr; ++names) {
-        if (m_library.LoadDynamicLibrary(*names) == nullptr)
+        if (m_library.LoadDynamicLibrary(*names) == nullptr) {
             continue;
+        }
         void* open = m_library.GetPtrExportSymbol("TIFFOpen");
         void* close = m_library.GetPtrExportSymbol("TIFFClose");
         void* setField = m_library.GetPtrExportSymbol("TIFFSetField");
@@ -101,24 +104,27 @@ void CTLibTiff::ReleaseLibTiff()
 
 bool CTLibTiff::OpenTiffFile(const char* path)
 {
-    if (!m_bound || m_tiff != nullptr || path == nullptr || *path == '\0')
+    if (!m_bound || m_tiff != nullptr || path == nullptr || *path == '\0') {
         return false;
+    }
     m_tiff = m_open(path, "w");
     return m_tiff != nullptr;
 }
 
 void CTLibTiff::CloseTiffFile()
 {
-    if (m_tiff == nullptr)
+    if (m_tiff == nullptr) {
         return;
+    }
     m_close(m_tiff);
     m_tiff = nullptr;
 }
 
 bool CTLibTiff::SetTiffInfo(tiff_color_t color, tiff_comp_t comp, tiff_info_t& info)
 {
-    if (!m_bound || m_tiff == nullptr || info.width <= 0 || info.height <= 0)
+    if (!m_bound || m_tiff == nullptr || info.width <= 0 || info.height <= 0) {
         return false;
+    }
     // Small values travel as int, as variadic 16-bit arguments do; the
     // resolutions as double.
     const uint32_t width = static_cast<uint32_t>(info.width);
@@ -160,22 +166,25 @@ bool CTLibTiff::SetTiffInfo(tiff_color_t color, tiff_comp_t comp, tiff_info_t& i
 
 bool CTLibTiff::WriteTiffScanline(unsigned char* row, unsigned index)
 {
-    if (!m_bound || m_tiff == nullptr || row == nullptr)
+    if (!m_bound || m_tiff == nullptr || row == nullptr) {
         return false;
+    }
     return m_writeScanline(m_tiff, row, index, 0) > 0;
 }
 
 bool CTLibTiff::WriteTiffEncodedStrip(unsigned char* data, unsigned long length)
 {
-    if (!m_bound || m_tiff == nullptr || data == nullptr || length == 0 || length > INT64_MAX)
+    if (!m_bound || m_tiff == nullptr || data == nullptr || length == 0 || length > INT64_MAX) {
         return false;
+    }
     return m_writeEncodedStrip(m_tiff, 0, data, static_cast<int64_t>(length)) > 0;
 }
 
 bool CTLibTiff::WriteTiffDirectory()
 {
-    if (!m_bound || m_tiff == nullptr)
+    if (!m_bound || m_tiff == nullptr) {
         return false;
+    }
     return m_writeDirectory(m_tiff) > 0;
 }
 

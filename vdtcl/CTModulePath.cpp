@@ -15,8 +15,9 @@ constexpr size_t kMaxProcessPath = 1023;
 
 TTString<char> CTModulePath::GenerateModuleFileName(const void* /*module*/, const char* name)
 {
-    if (name == nullptr || name[0] == '\0')
+    if (name == nullptr || name[0] == '\0') {
         return TTString<char>();
+    }
     return TTString<char>(name);
 }
 
@@ -28,8 +29,9 @@ TTString<char> CTModulePath::GetModuleBaseName(const void* module) { return GetM
 
 TTString<char> CTModulePath::GetModulePathName(const void* module)
 {
-    if (module == nullptr)
+    if (module == nullptr) {
         return TTString<char>();
+    }
     return GetModuleFullPathName(module);
 }
 
@@ -37,8 +39,9 @@ TTString<char> CTModulePath::GetProcessFullPathName(const char* /*unused*/)
 {
     char buffer[kMaxProcessPath + 2] = {};
     ssize_t n = readlink("/proc/self/exe", buffer, kMaxProcessPath + 1);
-    if (n <= 0 || static_cast<size_t>(n) > kMaxProcessPath)
+    if (n <= 0 || static_cast<size_t>(n) > kMaxProcessPath) {
         return TTString<char>();
+    }
     return TTString<char>(buffer, static_cast<size_t>(n));
 }
 
@@ -61,15 +64,17 @@ TTString<char> CTModulePath::GetProcessPathName(const char* unused)
 void CTModulePath::RemoveFileExtensionName(TTString<char>& path)
 {
     size_t at = path.RFindOneOf("./\\");
-    if (at != TTString<char>::npos && path.At(at) == '.')
+    if (at != TTString<char>::npos && path.At(at) == '.') {
         path.Erase(at, TTString<char>::npos);
+    }
 }
 
 void CTModulePath::RemoveLastPathComponent(TTString<char>& path)
 {
     size_t at = path.RFindOneOf("/\\");
-    if (at != TTString<char>::npos)
+    if (at != TTString<char>::npos) {
         path.Erase(at, TTString<char>::npos);
+    }
 }
 
 }  // namespace vdtcl

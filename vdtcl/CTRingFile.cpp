@@ -35,8 +35,9 @@ bool CTRingFile::StartUsing(const char* path, unsigned long maxSize, const char*
         m_lastError = kErrBadArgument;
         return false;
     }
-    if (marker == nullptr)
+    if (marker == nullptr) {
         marker = kDefaultMarker;
+    }
     size_t length = strnlen(marker, kMaxMarkerLength + 1);
     if (length == 0 || length > kMaxMarkerLength || maxSize <= length) {
         m_lastError = kErrBadArgument;
@@ -53,10 +54,12 @@ bool CTRingFile::StartUsing(const char* path, unsigned long maxSize, const char*
         return false;
     }
     m_markerLength = length;
-    for (uint16_t& shift : m_shift)
+    for (uint16_t& shift : m_shift) {
         shift = static_cast<uint16_t>(length);
-    for (size_t j = 0; j < length; ++j)
+    }
+    for (size_t j = 0; j < length; ++j) {
         m_shift[static_cast<unsigned char>(marker[j])] = static_cast<uint16_t>(length - 1 - j);
+    }
     m_maxSize = maxSize;
 
     CTFileFnc files;
@@ -103,8 +106,9 @@ unsigned long CTRingFile::Write(const void* data, unsigned long n)
     }
     uint64_t markerAt = 0;
     bool found = false;
-    if (!LocateMarker(markerAt, found))
+    if (!LocateMarker(markerAt, found)) {
         return 0;
+    }
     if (found) {
         if (!SeekTo(markerAt) || m_file.Write(m_blank.data(), m_blank.size()) != static_cast<long>(m_blank.size())) {
             int error = m_file.GetLastError();
@@ -146,8 +150,9 @@ unsigned long CTRingFile::Read(void* buffer, unsigned long n)
         return 0;
     }
     long got = m_file.Read(buffer, n);
-    if (got < 0 && m_file.SeekToBegin())
+    if (got < 0 && m_file.SeekToBegin()) {
         got = m_file.Read(buffer, n);
+    }
     if (got > 0) {
         m_lastError = 0;
         return static_cast<unsigned long>(got);
@@ -186,23 +191,28 @@ CTRingFile::ScanResult CTRingFile::ScanForMarker(uint64_t& at)
     bool sawBytes = false;
     for (;;) {
         long begin = m_file.GetFilePosiIndicator();
-        if (begin < 0)
+        if (begin < 0) {
             return ScanResult::kReadError;
+        }
         long got = m_file.Read(block, sizeof block);
-        if (got == 0 || m_file.GetLastError() != 0)
+        if (got == 0 || m_file.GetLastError() != 0) {
             return ScanResult::kReadError;
-        if (got < 0)
+        }
+        if (got < 0) {
             return sawBytes ? ScanResult::kEndAfterBytes : ScanResult::kEndOfFile;
+        }
         sawBytes = true;
         size_t offset = FindInBlock(block, static_cast<size_t>(got));
         if (offset != kNotFound) {
             at = static_cast<uint64_t>(begin) + offset;
             return ScanResult::kFound;
         }
-        if (static_cast<size_t>(got) < sizeof block)
+        if (static_cast<size_t>(got) < sizeof block) {
             return ScanResult::kEndAfterBytes;
-        if (!SeekTo(static_cast<uint64_t>(begin) + sizeof block - m_markerLength))
+        }
+        if (!SeekTo(static_cast<uint64_t>(begin) + sizeof block - m_markerLength)) {
             return ScanResult::kReadError;
+        }
     }
 }
 
@@ -214,8 +224,9 @@ bool CTRingFile::LocateMarker(uint64_t& at, bool& found)
 {
     found = false;
     at = 0;
-    if (!m_hasMarker)
+    if (!m_hasMarker) {
         return true;
+    }
     ScanResult result = ScanForMarker(at);
     if (result == ScanResult::kEndOfFile || result == ScanResult::kEndAfterBytes) {
         if (!SeekTo(0)) {
@@ -229,8 +240,9 @@ bool CTRingFile::LocateMarker(uint64_t& at, bool& found)
         return true;
     }
     m_lastError = result == ScanResult::kReadError ? m_file.GetLastError() : kErrMarkerNotFound;
-    if (m_lastError == 0)
+    if (m_lastError == 0) {
         m_lastError = kErrMarkerNotFound;
+    }
     return false;
 }
 
@@ -240,8 +252,9 @@ bool CTRingFile::PutMarker(uint64_t at)
     bool ok = SeekTo(at) &&
               m_file.Write(m_markerLine.data(), m_markerLine.size()) == static_cast<long>(m_markerLine.size()) &&
               SeekTo(at);
-    if (ok)
+    if (ok) {
         m_hasMarker = true;
+    }
     return ok;
 }
 
@@ -257,14 +270,16 @@ size_t CTRingFile::FindInBlock(const unsigned char* block, size_t length) const
     size_t j = m - 1;
     while (i < length) {
         if (block[i] == marker[j]) {
-            if (j == 0)
+            if (j == 0) {
                 return i;
+            }
             --i;
             --j;
         } else {
             size_t shift = m - j;
-            if (m_shift[block[i]] > shift)
+            if (m_shift[block[i]] > shift) {
                 shift = m_shift[block[i]];
+            }
             i += shift;
             j = m - 1;
         }

@@ -31,12 +31,14 @@ uint8_t ReverseBits(uint8_t b)
 // memory before the row.
 uint8_t EightPixelsAt(const uint8_t* row, ptrdiff_t p)
 {
-    if (p < 0)
+    if (p < 0) {
         return static_cast<uint8_t>(row[0] >> -p);
+    }
     const size_t b = static_cast<size_t>(p) >> 3;
     const unsigned s = static_cast<unsigned>(p) & 7;
-    if (s == 0)
+    if (s == 0) {
         return row[b];
+    }
     const unsigned v = (static_cast<unsigned>(row[b]) << 8) | row[b + 1];
     return static_cast<uint8_t>(v >> (8 - s));
 }
@@ -56,8 +58,9 @@ void ReverseRow(const uint8_t* src, uint8_t* dst, size_t width, Info::imgclr_t t
     } else {
         const size_t px = static_cast<size_t>(Info::BitsPerPixel(type)) / 8;
         used = width * px;
-        for (size_t j = 0; j < width; ++j)
+        for (size_t j = 0; j < width; ++j) {
             memcpy(dst + j * px, src + (width - 1 - j) * px, px);
+        }
     }
     memset(dst + used, 0, stride - used);
 }
@@ -79,12 +82,14 @@ void Transpose1(const uint8_t* src, ptrdiff_t srcStride, uint8_t* dst, ptrdiff_t
         for (size_t g = 0; 8 * g < height; ++g) {
             uint8_t in[8] = {};
             const size_t rows = std::min<size_t>(8, height - 8 * g);
-            for (size_t r = 0; r < rows; ++r)
+            for (size_t r = 0; r < rows; ++r) {
                 in[r] = src[static_cast<ptrdiff_t>(8 * g + r) * srcStride + static_cast<ptrdiff_t>(bc)];
+            }
             for (size_t b = 0; b < bits; ++b) {
                 unsigned out = 0;
-                for (size_t r = 0; r < 8; ++r)
+                for (size_t r = 0; r < 8; ++r) {
                     out |= ((in[r] >> (7 - b)) & 1u) << (7 - r);
+                }
                 dst[static_cast<ptrdiff_t>(8 * bc + b) * dstStride + static_cast<ptrdiff_t>(g)] =
                     static_cast<uint8_t>(out);
             }
@@ -105,8 +110,9 @@ void Transpose8(const uint8_t* src, ptrdiff_t srcStride, uint8_t* dst, ptrdiff_t
             uint8_t block[4][4] = {};
             for (size_t r = 0; r < rows; ++r) {
                 memcpy(block[r], src + static_cast<ptrdiff_t>(y0 + r) * srcStride + x0, 4);
-                for (size_t c = cols; c < 4; ++c)
+                for (size_t c = cols; c < 4; ++c) {
                     block[r][c] = 0;
+                }
             }
             for (size_t c = 0; c < cols; ++c) {
                 const uint8_t out[4] = {block[0][c], block[1][c], block[2][c], block[3][c]};
@@ -122,8 +128,9 @@ void TransposeBytes(const uint8_t* src, ptrdiff_t srcStride, uint8_t* dst, ptrdi
 {
     for (size_t y = 0; y < height; ++y) {
         const uint8_t* s = src + static_cast<ptrdiff_t>(y) * srcStride;
-        for (size_t x = 0; x < width; ++x)
+        for (size_t x = 0; x < width; ++x) {
             memcpy(dst + static_cast<ptrdiff_t>(x) * dstStride + y * kPixelBytes, s + x * kPixelBytes, kPixelBytes);
+        }
     }
 }
 
@@ -154,13 +161,16 @@ bool SharesMemory(const Info& a, const Info& b)
 // accepts the memory it has when that describes exactly such an image.
 bool PrepareDestination(const CTImgDataBox& source, CTImgDataBox& dest, int width, int height, Info::imgclr_t type)
 {
-    if (dest.GetPtrToImageMemory() == nullptr)
+    if (dest.GetPtrToImageMemory() == nullptr) {
         return dest.AllocImageDataMemory(width, height, type, 0);
+    }
     int w = 0, h = 0;
-    if (!dest.GetImagePixelSize(w, h) || w != width || h != height || dest.GetImageColorType() != type)
+    if (!dest.GetImagePixelSize(w, h) || w != width || h != height || dest.GetImageColorType() != type) {
         return false;
-    if (dest.GetPtrToImageData() == nullptr || dest.GetImageDataSize() < Info::CalcImageDataSize(width, height, type))
+    }
+    if (dest.GetPtrToImageData() == nullptr || dest.GetImageDataSize() < Info::CalcImageDataSize(width, height, type)) {
         return false;
+    }
     return !SharesMemory(source, dest);
 }
 
@@ -169,8 +179,9 @@ bool PrepareDestination(const CTImgDataBox& source, CTImgDataBox& dest, int widt
 bool HalfTurnInPlace(uint8_t* data, size_t width, size_t height, Info::imgclr_t type, size_t stride)
 {
     std::unique_ptr<uint8_t[]> scratch(new (std::nothrow) uint8_t[2 * stride]);
-    if (!scratch)
+    if (!scratch) {
         return false;
+    }
     uint8_t* a = scratch.get();
     uint8_t* b = a + stride;
     for (size_t top = 0; top < (height + 1) / 2; ++top) {
@@ -178,8 +189,9 @@ bool HalfTurnInPlace(uint8_t* data, size_t width, size_t height, Info::imgclr_t 
         memcpy(a, data + top * stride, stride);
         memcpy(b, data + bottom * stride, stride);
         ReverseRow(a, data + bottom * stride, width, type, stride);
-        if (top != bottom)
+        if (top != bottom) {
             ReverseRow(b, data + top * stride, width, type, stride);
+        }
     }
     return true;
 }
@@ -193,21 +205,26 @@ bool CTRotImage::RotateImage(CTImgDataBox& source, rotimg_t turn, CTImgDataBox* 
     int width = 0, height = 0;
     const Info::imgclr_t type = source.GetImageColorType();
     uint8_t* srcData = source.GetPtrToImageData();
-    if (srcData == nullptr || !source.GetImagePixelSize(width, height) || Info::BitsPerPixel(type) == 0)
+    if (srcData == nullptr || !source.GetImagePixelSize(width, height) || Info::BitsPerPixel(type) == 0) {
         return false;
+    }
     const size_t srcStride = Info::CalcBytesWidth(width, type);
-    if (srcStride == 0 || source.GetImageDataSize() < Info::CalcImageDataSize(width, height, type))
+    if (srcStride == 0 || source.GetImageDataSize() < Info::CalcImageDataSize(width, height, type)) {
         return false;
-    if (turn < kRotNone || turn > kRotHalf || destination == &source)
+    }
+    if (turn < kRotNone || turn > kRotHalf || destination == &source) {
         return false;
+    }
     const bool quarter = turn == kRotQuarterClockwise || turn == kRotQuarterCounterClockwise;
-    if (quarter && destination == nullptr)
+    if (quarter && destination == nullptr) {
         return false;
+    }
 
     uint8_t* dstData = nullptr;
     if (destination != nullptr) {
-        if (!PrepareDestination(source, *destination, quarter ? height : width, quarter ? width : height, type))
+        if (!PrepareDestination(source, *destination, quarter ? height : width, quarter ? width : height, type)) {
             return false;
+        }
         memset(destination->GetPtrToImageMemory(), 0, destination->GetImageMemorySize());
         dstData = destination->GetPtrToImageData();
     }
@@ -216,21 +233,25 @@ bool CTRotImage::RotateImage(CTImgDataBox& source, rotimg_t turn, CTImgDataBox* 
     const size_t h = static_cast<size_t>(height);
     if (turn == kRotNone) {
         // Only the pixel rows: the two buffers may have different offsets.
-        if (dstData != nullptr)
+        if (dstData != nullptr) {
             memcpy(dstData, srcData, source.GetImageDataSize());
+        }
         return true;
     }
     if (turn == kRotHalf) {
-        if (dstData == nullptr)
+        if (dstData == nullptr) {
             return HalfTurnInPlace(srcData, w, h, type, srcStride);
-        for (size_t i = 0; i < h; ++i)
+        }
+        for (size_t i = 0; i < h; ++i) {
             ReverseRow(srcData + i * srcStride, dstData + (h - 1 - i) * srcStride, w, type, srcStride);
+        }
         return true;
     }
 
     const Kernel kernel = KernelFor(type);
-    if (kernel == nullptr)
+    if (kernel == nullptr) {
         return false;
+    }
     const ptrdiff_t dstStride = static_cast<ptrdiff_t>(Info::CalcBytesWidth(height, type));
     const uint8_t* src = srcData;
     ptrdiff_t srcStep = static_cast<ptrdiff_t>(srcStride);

@@ -15,8 +15,9 @@ int SleepFor(time_t seconds, long nanoseconds)
     timespec request = {seconds, nanoseconds};
     timespec remain = {0, 0};
     while (nanosleep(&request, &remain) != 0) {
-        if (errno != EINTR)
+        if (errno != EINTR) {
             return -1;
+        }
         request = remain;
     }
     return 0;
@@ -26,14 +27,16 @@ int SleepFor(time_t seconds, long nanoseconds)
 
 void CTTime::Sleep_sec(unsigned s)
 {
-    if (s != 0)
+    if (s != 0) {
         SleepFor(static_cast<time_t>(s), 0);
+    }
 }
 
 int CTTime::Sleep_ms(unsigned long ms)
 {
-    if (ms == 0)
+    if (ms == 0) {
         return 0;
+    }
     return SleepFor(static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L);
 }
 
@@ -41,8 +44,9 @@ int CTTime::GetCurrentClockTime(_CLKTIME& now)
 {
     timespec ts;
     int rc = clock_gettime(CLOCK_MONOTONIC, &ts);
-    if (rc != 0)
+    if (rc != 0) {
         return rc;
+    }
     now.seconds = static_cast<int64_t>(ts.tv_sec);
     now.milliseconds = static_cast<int64_t>(ts.tv_nsec) / 1000000;
     return 0;
@@ -50,14 +54,16 @@ int CTTime::GetCurrentClockTime(_CLKTIME& now)
 
 void CTTime::StartTimeMeasure()
 {
-    if (GetCurrentClockTime(m_start) != 0)
+    if (GetCurrentClockTime(m_start) != 0) {
         m_start = {0, 0};
+    }
 }
 
 int64_t CTTime::LapTimeMeasure()
 {
-    if (m_start.seconds == 0 && m_start.milliseconds == 0)
+    if (m_start.seconds == 0 && m_start.milliseconds == 0) {
         return 0;
+    }
     return CalcTimeMeasure();
 }
 
@@ -71,8 +77,9 @@ int64_t CTTime::StopTimeMeasure()
 int64_t CTTime::CalcTimeMeasure()
 {
     _CLKTIME now = {0, 0};
-    if (GetCurrentClockTime(now) != 0)
+    if (GetCurrentClockTime(now) != 0) {
         return 0;
+    }
     return (now.seconds - m_start.seconds) * 1000 + (now.milliseconds - m_start.milliseconds);
 }
 
@@ -80,8 +87,9 @@ bool CTTime::GetCurrentLocalTime(_TIME_INFO& info)
 {
     time_t now = time(nullptr);
     tm local;
-    if (localtime_r(&now, &local) == nullptr)
+    if (localtime_r(&now, &local) == nullptr) {
         return false;
+    }
     info.year = local.tm_year;
     info.month = local.tm_mon + 1;
     info.day = local.tm_mday;
@@ -96,8 +104,9 @@ TTString<char> CTTime::GetCurrentLocalTimeString()
 {
     time_t now = time(nullptr);
     char text[64] = {};
-    if (ctime_r(&now, text) == nullptr)
+    if (ctime_r(&now, text) == nullptr) {
         return TTString<char>();
+    }
     return TTString<char>(text);
 }
 

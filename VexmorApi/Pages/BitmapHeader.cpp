@@ -1,33 +1,32 @@
 // Building and inspecting BMP headers in memory.
 #include "VexmorApi/Pages/BitmapHeader.h"
 
-#include <cmath>
 #include <cstring>
 #include <new>
 
-#include "VexmorApi/Pages/ByteOrder.h"
+#include "vdtcl/ByteOrder.h"
 
 namespace {
 
-using byte_order::GetLe16;
-using byte_order::GetLe32;
-using byte_order::PutLe16;
-using byte_order::PutLe32;
+using vdtcl::byte_order::GetLe16;
+using vdtcl::byte_order::GetLe32;
+using vdtcl::byte_order::PutLe16;
+using vdtcl::byte_order::PutLe32;
 
 // File offsets of the header fields.
-constexpr size_t kFileSize = 2;
-constexpr size_t kPixelOffset = 10;
-constexpr size_t kInfoSize = 14;
-constexpr size_t kWidth = 18;
-constexpr size_t kHeight = 22;
-constexpr size_t kPlanes = 26;
-constexpr size_t kBitCount = 28;
-constexpr size_t kCompression = 30;
-constexpr size_t kImageSize = 34;
-constexpr size_t kXPelsPerMeter = 38;
-constexpr size_t kYPelsPerMeter = 42;
-constexpr size_t kColorsUsed = 46;
-constexpr size_t kColorsImportant = 50;
+constexpr size_t kFileSize = vdtcl::bmp::kFileSizeField;
+constexpr size_t kPixelOffset = vdtcl::bmp::kPixelOffsetField;
+constexpr size_t kInfoSize = vdtcl::bmp::kInfoSizeField;
+constexpr size_t kWidth = vdtcl::bmp::kWidthField;
+constexpr size_t kHeight = vdtcl::bmp::kHeightField;
+constexpr size_t kPlanes = vdtcl::bmp::kPlanesField;
+constexpr size_t kBitCount = vdtcl::bmp::kBitCountField;
+constexpr size_t kCompression = vdtcl::bmp::kCompressionField;
+constexpr size_t kImageSize = vdtcl::bmp::kImageSizeField;
+constexpr size_t kXPelsPerMeter = vdtcl::bmp::kXPelsPerMeterField;
+constexpr size_t kYPelsPerMeter = vdtcl::bmp::kYPelsPerMeterField;
+constexpr size_t kColorsUsed = vdtcl::bmp::kColorsUsedField;
+constexpr size_t kColorsImportant = vdtcl::bmp::kColorsImportantField;
 
 constexpr uint64_t kMax32 = 0xFFFFFFFFu;
 constexpr uint64_t kMaxSigned32 = 0x7FFFFFFF;
@@ -329,26 +328,9 @@ uint64_t CBitmapHeader::CalcPixelDataSize(uint64_t width, uint64_t height, unsig
     return row * height;
 }
 
-unsigned CBitmapHeader::CalcColorPaletteNum(unsigned bitsPerPixel)
-{
-    switch (bitsPerPixel) {
-    case 1:
-        return 2;
-    case 2:
-        return 4;
-    case 4:
-        return 16;
-    case 8:
-        return 256;
-    default:
-        return 0;
-    }
-}
+unsigned CBitmapHeader::CalcColorPaletteNum(unsigned bitsPerPixel) { return vdtcl::bmp::PaletteEntries(bitsPerPixel); }
 
-unsigned CBitmapHeader::CalcBmpHeaderSize(unsigned bitsPerPixel)
-{
-    return kHeadersSize + 4 * CalcColorPaletteNum(bitsPerPixel);
-}
+unsigned CBitmapHeader::CalcBmpHeaderSize(unsigned bitsPerPixel) { return vdtcl::bmp::HeaderSize(bitsPerPixel); }
 
 uint64_t CBitmapHeader::CalcBmpSize(unsigned bitsPerPixel, uint64_t width, uint64_t height, unsigned alignment)
 {
@@ -359,20 +341,10 @@ uint64_t CBitmapHeader::CalcBmpSize(unsigned bitsPerPixel, uint64_t width, uint6
 
 uint32_t CBitmapHeader::ConvertDotPerInchToPixPerMeter(uint32_t dpi)
 {
-    if (dpi == 0) {
-        return 0;
-    }
-    uint64_t const sum = static_cast<uint64_t>(dpi) * 10000 + 9;
-    float const ppm = static_cast<float>(sum) / 254.0f;
-    return ppm >= 4294967295.0f ? UINT32_MAX : static_cast<uint32_t>(ppm);
+    return vdtcl::bmp::DotsPerInchToPixelsPerMetre(dpi);
 }
 
 unsigned short CBitmapHeader::ConvertPixPerMeterToDotPerInch(uint32_t ppm)
 {
-    if (ppm == 0) {
-        return 0;
-    }
-    uint32_t const product = ppm * 254u;  // kept to 32 bits like the stored fields
-    double const dpi = std::round((product + 25.4) / 10000.0);
-    return dpi >= 65535.0 ? 65535 : static_cast<unsigned short>(dpi);
+    return vdtcl::bmp::PixelsPerMetreToDotsPerInch(ppm);
 }

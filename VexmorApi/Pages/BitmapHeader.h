@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "vdtcl/BmpLayout.h"
+
 // One palette entry as a BMP stores it.
 struct tagVDRGBQUAD {
     uint8_t rgbBlue;
@@ -15,17 +17,13 @@ struct tagVDRGBQUAD {
     uint8_t rgbReserved;
 };
 
-// BMP layout (all fields little-endian): a 14-byte file header ("BM", file
-// size, two reserved words, pixel data offset), a 40-byte information header
-// (size 40, width, height > 0 for rows stored bottom row first, planes 1, bits
-// per pixel, compression 0, pixel data size, resolutions in pixels per metre,
-// palette entries used, important colours), the palette (blue, green, red, 0
-// per entry) and rows of 4-byte multiples; 24-bit pixels are blue, green, red.
+// The layout itself (field offsets, palette sizes, the resolution
+// conversions) is the toolbox's, vdtcl/BmpLayout.h.
 class CBitmapHeader {
 public:
-    static constexpr unsigned kFileHeaderSize = 14;
-    static constexpr unsigned kInfoHeaderSize = 40;
-    static constexpr unsigned kHeadersSize = kFileHeaderSize + kInfoHeaderSize;  // 54
+    static constexpr unsigned kFileHeaderSize = vdtcl::bmp::kFileHeaderSize;
+    static constexpr unsigned kInfoHeaderSize = vdtcl::bmp::kInfoHeaderSize;
+    static constexpr unsigned kHeadersSize = vdtcl::bmp::kHeadersSize;  // 54
 
     // Nothing built yet.
     CBitmapHeader();

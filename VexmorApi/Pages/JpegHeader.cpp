@@ -4,12 +4,12 @@
 #include <algorithm>
 #include <cstring>
 
-#include "VexmorApi/Pages/ByteOrder.h"
+#include "vdtcl/ByteOrder.h"
 
 namespace {
 
-using byte_order::GetBe16;
-using byte_order::PutBe16;
+using vdtcl::byte_order::GetBe16;
+using vdtcl::byte_order::PutBe16;
 
 constexpr unsigned char kStartOfScan = 0xDA;
 constexpr unsigned char kEndOfImage = 0xD9;

@@ -9,9 +9,9 @@
 #include "VexmorApi/Bytes/BytesMemory.h"
 #include "VexmorApi/Pages/BitmapHeader.h"
 #include "VexmorApi/Pages/BitmapImage.h"
-#include "VexmorApi/Pages/ByteOrder.h"
 #include "VexmorApi/Utilities/Exception.h"
 #include "VexmorApi/Utilities/File.h"
+#include "vdtcl/ByteOrder.h"
 
 namespace {
 
@@ -49,8 +49,8 @@ unsigned BitsOf(ImageInfo::ColorType colorType)
 // uncompressed bottom-up BMP of the colour type's depth.
 bool ParseLayout(unsigned char const* head, ImageInfo::ColorType colorType, Layout& layout)
 {
-    using byte_order::GetLe16;
-    using byte_order::GetLe32;
+    using vdtcl::byte_order::GetLe16;
+    using vdtcl::byte_order::GetLe32;
     unsigned const bits = BitsOf(colorType);
     int32_t const width = static_cast<int32_t>(GetLe32(head + 18));
     int32_t const height = static_cast<int32_t>(GetLe32(head + 22));

@@ -64,8 +64,9 @@ public:
     // Logs the page image's description and, for "DumpPostScanDec" and
     // "DumpFinalData" when switched on, writes it as a TIFF file named by
     // key and page number. A failed dump is logged, never thrown. Returns 0.
-    // Defined beside the page-image classes, which hand the image and its
-    // TIFF header to the overload below through IImageDumpSource.
+    // Defined with the diagnostics (diagnostics/BitmapImageDump.cpp), which
+    // hand the image and its TIFF header to the overload below through
+    // IImageDumpSource.
     int WriteImage(std::unique_ptr<BitmapImage> const& image, char const* key, int pageNo);
     // The same for any image behind the dump seam.
     int WriteImage(IImageDumpSource const& image, char const* key, int pageNo);

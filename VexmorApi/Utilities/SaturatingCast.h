@@ -1,22 +1,10 @@
-// Narrowing of the 64-bit intermediate results of the size, margin and level
-// arithmetic: a value beyond the target type's range becomes the nearest end
-// of that range instead of wrapping.
+// The engine's name for the toolbox's saturating narrowing (vdtcl/SaturatingCast.h).
 #pragma once
 
-#include <algorithm>
-#include <cstdint>
-#include <limits>
+#include "vdtcl/SaturatingCast.h"
 
 namespace vscore {
 
-// Target is an integer type narrower than 64 bits (int32_t, uint32_t, uint8_t).
-template <class Target>
-constexpr Target SaturateTo(int64_t value)
-{
-    static_assert(std::numeric_limits<Target>::is_integer && sizeof(Target) < sizeof(int64_t),
-                  "a narrower integer type");
-    return static_cast<Target>(
-        std::clamp<int64_t>(value, std::numeric_limits<Target>::min(), std::numeric_limits<Target>::max()));
-}
+using vdtcl::SaturateTo;
 
 }  // namespace vscore

@@ -1,7 +1,7 @@
 // The log's image dump of real page bitmaps: the lines logged with the
 // bitmap's description, what the dump seam is handed of a padded page, and
 // the TIFF file it writes (none for a missing image, which has no header).
-#include "VexmorApi/Pages/BitmapImageDumpSource.h"
+#include "diagnostics/BitmapImageDumpSource.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,11 @@
 // Reading and writing 16- and 32-bit fields of file headers byte by byte:
-// little-endian for BMP headers, big-endian for JPEG segments. The caller
-// checks that the bytes lie inside its buffer.
+// little-endian for BMP headers, big-endian for JPEG segments and TIFF
+// dumps. The caller checks that the bytes lie inside its buffer.
 #pragma once
 
 #include <cstdint>
 
+namespace vdtcl {
 namespace byte_order {
 
 inline uint16_t GetLe16(unsigned char const* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
@@ -37,3 +38,4 @@ inline void PutBe16(unsigned char* p, uint16_t value)
 }
 
 }  // namespace byte_order
+}  // namespace vdtcl
