@@ -27,17 +27,6 @@ constexpr double kPromptSeconds = 2.5;
 // The engine gives up on a device that never acknowledges after 10 s.
 constexpr double kSilentSeconds = 10 + 2.5;
 
-struct Device {
-    Transport transport;
-    const char* profile;
-};
-
-std::string NameOf(const testing::TestParamInfo<Device>& info)
-{
-    return std::string(info.param.transport == Transport::kNetwork ? "network_" : "usb_") +
-           (std::string(info.param.profile) == "gen2-adf" ? "gen2" : "gen1");
-}
-
 // The last change of a file, in seconds of the real-time clock.
 double Mtime(const std::string& path)
 {
@@ -186,9 +175,6 @@ TEST_P(Cancel, PythonSaneScanTakesOneImageAndScansAgainOnTheSameHandle)
     EXPECT_EQ("(413, 583)\n(413, 583)\n", r.out) << r.err;
 }
 
-INSTANTIATE_TEST_SUITE_P(Devices, Cancel,
-                         testing::Values(Device{Transport::kNetwork, "gen2-adf"}, Device{Transport::kUsb, "gen2-adf"},
-                                         Device{Transport::kNetwork, "gen1-adf"}, Device{Transport::kUsb, "gen1-adf"}),
-                         NameOf);
+INSTANTIATE_TEST_SUITE_P(Devices, Cancel, testing::ValuesIn(kFeederDevices), NameOf);
 
 }  // namespace

@@ -247,4 +247,22 @@ protected:
 
 using RealEngine = RealEngineWith<Transport>;
 
+// A feeder device of either generation over either transport, for cases
+// run on all four.
+struct Device {
+    Transport transport;
+    const char* profile;
+};
+inline constexpr Device kFeederDevices[] = {{Transport::kNetwork, "gen2-adf"},
+                                            {Transport::kUsb, "gen2-adf"},
+                                            {Transport::kNetwork, "gen1-adf"},
+                                            {Transport::kUsb, "gen1-adf"}};
+
+// "network_gen2", "usb_gen1", ...: the ctest shards' names.
+inline std::string NameOf(const testing::TestParamInfo<Device>& info)
+{
+    return std::string(info.param.transport == Transport::kNetwork ? "network_" : "usb_") +
+           (std::string(info.param.profile) == "gen2-adf" ? "gen2" : "gen1");
+}
+
 }  // namespace realengine

@@ -16,17 +16,6 @@ namespace {
 
 using namespace realengine;
 
-struct Device {
-    Transport transport;
-    const char* profile;
-};
-
-std::string NameOf(const testing::TestParamInfo<Device>& info)
-{
-    return std::string(info.param.transport == Transport::kNetwork ? "network_" : "usb_") +
-           (std::string(info.param.profile) == "gen2-adf" ? "gen2" : "gen1");
-}
-
 // The status word of one probe action's line ("start IO_ERROR ms=...").
 std::string StatusOf(const std::string& out, const std::string& action, int occurrence)
 {
@@ -124,9 +113,6 @@ TEST_P(Recovery, CancelAndStartAfterAFaultScanAgainOrFail)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Devices, Recovery,
-                         testing::Values(Device{Transport::kNetwork, "gen2-adf"}, Device{Transport::kUsb, "gen2-adf"},
-                                         Device{Transport::kNetwork, "gen1-adf"}, Device{Transport::kUsb, "gen1-adf"}),
-                         NameOf);
+INSTANTIATE_TEST_SUITE_P(Devices, Recovery, testing::ValuesIn(kFeederDevices), NameOf);
 
 }  // namespace
