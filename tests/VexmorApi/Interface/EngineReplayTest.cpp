@@ -137,6 +137,44 @@ protected:
         EXPECT_EQ(engine.GetPushScanParameter(1, &keys), 0u);
     }
 
+    // What a replay of one 150-dpi gray page's scan data cost.
+    struct Measured {
+        engine_driver::Outcome out;
+        double seconds = 0;
+        uint64_t grownKb = 0;  // peak resident memory above the baseline
+    };
+
+    // Replays stream as the scan data of a one-page job of the generation
+    // (its size info 1240 x 16) through an opened engine, scans to the end
+    // and prints what it cost, labelled what; the engine stays open.
+    Measured Replay(vscore::CVexmor& engine, int generation, const mock_recording::Bytes& stream,
+                    const std::string& what)
+    {
+        Job job;
+        job.resolution = 150;
+        job.pages = {mock_recording::Page::Pattern(PixelKind::kGray, 1240, 16, 1)};
+        if (generation == 2) {
+            mock_recording::WriteGeneration2(folder_, job);
+            folder_.Write("XSC", stream);
+        } else {
+            mock_recording::WriteGeneration1(folder_, job);
+            folder_.Write("X", stream);
+        }
+        Open(engine);
+        auto request = engine_driver::Request(150, vscore::TRUEGRAY, vscore::A4);
+        ResetPeakRss();
+        uint64_t const baselineKb = std::max(StatusKb("VmRSS"), StatusKb("VmHWM"));
+        Clock::time_point const begin = Clock::now();
+        Measured m;
+        EXPECT_EQ(engine.StartScanning(&request), 0u);
+        m.out = engine_driver::Drain(engine);
+        m.seconds = std::chrono::duration<double>(m.out.endedAt - begin).count();
+        m.grownKb = StatusKb("VmHWM") - std::min(baselineKb, StatusKb("VmHWM"));
+        std::printf("%s: 0x%08X after %.3f s, peak resident memory %.1f MiB above the baseline\n", what.c_str(),
+                    m.out.code, m.seconds, m.grownKb / 1024.0);
+        return m;
+    }
+
     MockFolder folder_{home_.Path()};
 };
 
@@ -212,29 +250,13 @@ TEST_F(EngineReplay, APageWiderThanTheDeviceCanSendFailsAtOnceWithoutGrowing)
         const mock_recording::Bytes& stream;
     };
     for (const Case& c : {Case{2, gen2Stream}, Case{1, gen1Stream}}) {
-        SCOPED_TRACE("generation " + std::to_string(c.generation));
-        Job job;
-        job.resolution = 150;
-        job.pages = {mock_recording::Page::Pattern(PixelKind::kGray, 1240, 16, 1)};
-        if (c.generation == 2) {
-            mock_recording::WriteGeneration2(folder_, job);
-            folder_.Write("XSC", c.stream);
-        } else {
-            mock_recording::WriteGeneration1(folder_, job);
-            folder_.Write("X", c.stream);
-        }
+        std::string const name = "generation " + std::to_string(c.generation);
+        SCOPED_TRACE(name);
         vscore::CVexmor engine{Timings()};
-        Open(engine);
-        auto request = engine_driver::Request(150, vscore::TRUEGRAY, vscore::A4);
-        ResetPeakRss();
-        uint64_t const baselineKb = std::max(StatusKb("VmRSS"), StatusKb("VmHWM"));
-        Clock::time_point const begin = Clock::now();
-        ASSERT_EQ(engine.StartScanning(&request), 0u);
-        engine_driver::Outcome const out = engine_driver::Drain(engine);
-        double const seconds = std::chrono::duration<double>(out.endedAt - begin).count();
-        uint64_t const grownKb = StatusKb("VmHWM") - std::min(baselineKb, StatusKb("VmHWM"));
-        std::printf("generation %d: 0x%08X after %.3f s, peak resident memory %.1f MiB above the baseline\n",
-                    c.generation, out.code, seconds, grownKb / 1024.0);
+        Measured const m = Replay(engine, c.generation, c.stream, name);
+        const engine_driver::Outcome& out = m.out;
+        double const seconds = m.seconds;
+        uint64_t const grownKb = m.grownKb;
         EXPECT_EQ(out.code, 0x40401010u);
         EXPECT_EQ(out.failedPageNo, 1);
         EXPECT_TRUE(out.pages.empty());
@@ -336,29 +358,15 @@ TEST_F(EngineReplay, AProgressiveFrameIsBoundedAndItsRowsMustComeFromTheStream)
     };
     for (int generation : {2, 1}) {
         for (const Case& c : cases) {
-            SCOPED_TRACE("generation " + std::to_string(generation) + ", " + c.what);
-            Job job;
-            job.resolution = 150;
-            job.pages = {mock_recording::Page::Pattern(PixelKind::kGray, 1240, 16, 1)};
-            if (generation == 2) {
-                mock_recording::WriteGeneration2(folder_, job);
-                folder_.Write("XSC", Gen2JpegPage(c.jpeg, c.rows));
-            } else {
-                mock_recording::WriteGeneration1(folder_, job);
-                folder_.Write("X", Gen1JpegPage(c.jpeg, c.rows));
-            }
+            std::string const name = "generation " + std::to_string(generation) + ", " + c.what;
+            SCOPED_TRACE(name);
             vscore::CVexmor engine{Timings()};
-            Open(engine);
-            auto request = engine_driver::Request(150, vscore::TRUEGRAY, vscore::A4);
-            ResetPeakRss();
-            uint64_t const baselineKb = std::max(StatusKb("VmRSS"), StatusKb("VmHWM"));
-            Clock::time_point const begin = Clock::now();
-            ASSERT_EQ(engine.StartScanning(&request), 0u);
-            engine_driver::Outcome const out = engine_driver::Drain(engine);
-            double const seconds = std::chrono::duration<double>(out.endedAt - begin).count();
-            uint64_t const grownKb = StatusKb("VmHWM") - std::min(baselineKb, StatusKb("VmHWM"));
-            std::printf("generation %d, %s: 0x%08X after %.3f s, peak resident memory %.1f MiB above the baseline\n",
-                        generation, c.what, out.code, seconds, grownKb / 1024.0);
+            Measured const m =
+                Replay(engine, generation,
+                       generation == 2 ? Gen2JpegPage(c.jpeg, c.rows) : Gen1JpegPage(c.jpeg, c.rows), name);
+            const engine_driver::Outcome& out = m.out;
+            double const seconds = m.seconds;
+            uint64_t const grownKb = m.grownKb;
             EXPECT_EQ(out.code, c.code);
             if (c.code != 0) {
                 EXPECT_EQ(out.failedPageNo, 1);
