@@ -14,8 +14,14 @@ Every text a README writes in backticks is looked up in the source tree:
   libvexmor.so.3, an option) must occur in a source file as written.
 Texts with blanks or quotes are prose and not looked up. Source files are
 every file of the tree outside .git and build trees, except Markdown, so a
-README never vouches for itself. Exits 1 and lists README:line: text for
-every miss.
+README never vouches for itself.
+
+A README that promises "one line per unit" must also have, for every unit
+of its folder (the sources of one stem: a header, a source or both), a
+list line ("- `Unit`", "- `Unit.h`" or "- `Unit.cpp` ...") naming it.
+
+Exits 1 and lists README:line: text for every miss and README: unit for
+every unit without a line.
 """
 import os
 import re
@@ -25,6 +31,9 @@ PATH_EXTENSIONS = (".h", ".cpp", ".c", ".py", ".md", ".txt", ".sh", ".in", ".cma
 NAME = re.compile(r"^~?[A-Za-z_][A-Za-z0-9_]*(::~?[A-Za-z_][A-Za-z0-9_]*)*$")
 WORD = re.compile(r"[A-Za-z_][A-Za-z0-9_]*")
 TICKED = re.compile(r"`([^`]+)`")
+PROMISE = re.compile(r"\bone\s+line\s+per\s+unit\b", re.I)
+UNIT_LINE = re.compile(r"^\s*- `([^`]+)`")
+UNIT_EXTENSIONS = (".h", ".cpp", ".c")
 
 
 def skipped_dir(name):
@@ -115,6 +124,24 @@ def check(tree, readme):
     return misses
 
 
+def units_without_line(tree, readme):
+    """The units of the README's folder it has no line for, when it promises one per unit."""
+    with open(readme, encoding="utf-8") as f:
+        text = f.read()
+    if not PROMISE.search(text):
+        return []
+    folder = os.path.dirname(os.path.abspath(readme))
+    units = {os.path.splitext(name)[0] for name in os.listdir(folder)
+             if name.endswith(UNIT_EXTENSIONS) and os.path.isfile(os.path.join(folder, name))}
+    listed = set()
+    for line in text.split("\n"):
+        m = UNIT_LINE.match(line)
+        if m:
+            name = m.group(1).strip()
+            listed.add(os.path.splitext(name)[0] if name.endswith(UNIT_EXTENSIONS) else name)
+    return [f"{os.path.relpath(readme, tree.root)}: {unit}" for unit in sorted(units - listed)]
+
+
 def main():
     if len(sys.argv) < 3:
         print(__doc__.strip().split("\n\n")[1], file=sys.stderr)
@@ -122,11 +149,16 @@ def main():
     root = os.path.abspath(sys.argv[1])
     tree = Tree(root)
     misses = []
+    unlisted = []
     for readme in sys.argv[2:]:
-        misses += check(tree, os.path.join(root, readme) if not os.path.isabs(readme) else readme)
+        path = os.path.join(root, readme) if not os.path.isabs(readme) else readme
+        misses += check(tree, path)
+        unlisted += units_without_line(tree, path)
     for miss in misses:
         print(f"not in the tree: {miss}")
-    if misses:
+    for unit in unlisted:
+        print(f"no line for the unit: {unit}")
+    if misses or unlisted:
         return 1
     print(f"every name of {len(sys.argv) - 2} READMEs is in the tree")
     return 0

@@ -1,6 +1,8 @@
-// The one channel through which the engine speaks the scanner's command
+// The channel through which the engine speaks the scanner's command
 // protocol: open, close and confirm the device, send a command frame, and
 // receive short results and framed answers into the receive buffer it owns.
+// A scan's data do not pass through it: the reading thread reads, checks
+// and closes the device access itself (CReadThread_base).
 #pragma once
 
 #include <cstdint>
@@ -29,7 +31,10 @@ enum : VSRSLT {
 // receives; every operation may therefore run beside any other. Nothing
 // another thread may use is changed or freed outside ioMutex_, so a close
 // that comes while another thread sends or receives makes that call fail
-// with CMDERR_NO_DEVICE_ACCESS, never touch what the close let go.
+// with CMDERR_NO_DEVICE_ACCESS, never touch what the close let go. The
+// reading thread's locks (CReadThread_base) come before receiveMutex_ and
+// ioMutex_: the order of both sets is written once, in VexmorApi/README.md
+// ("The locks on a device").
 class CCmdDevAccess {
 public:
     // The receive buffer's size; an answer must be strictly smaller.

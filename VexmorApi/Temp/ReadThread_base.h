@@ -19,6 +19,9 @@
 // Locks, always taken in this order and never the other way: m_abortMutex,
 // then the device-I/O lock m_ioMutex, then the scan status record's own
 // mutex. The page store and the waiting-document state have leaf mutexes.
+// The command channel's locks (CCmdDevAccess) come after m_ioMutex: the
+// order of both sets is written once, in VexmorApi/README.md ("The locks on
+// a device").
 // Every command or read on the device (preparation commands, the scan
 // command and rescan, each receive try with its last-error read, the abort
 // or finish command, closing) runs under the device-I/O lock, so the caller's

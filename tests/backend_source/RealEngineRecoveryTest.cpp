@@ -5,7 +5,9 @@
 // sane_cancel and sane_start on the same handle scan the next page or fail
 // with a status, and the engine's old scan has ended before the new one
 // touches the device. The calls come from the sane_probe program, which is
-// built with this tree's sanitizers.
+// built with this tree's sanitizers. The cases wait for the product's
+// time-outs divided by a time scale, which only a build with the test hooks
+// honours.
 #include <regex>
 #include <string>
 #include <vector>
@@ -41,6 +43,10 @@ class Recovery : public RealEngineWith<Device> {};
 
 TEST_P(Recovery, CancelAndStartAfterAFaultScanAgainOrFail)
 {
+#ifndef VEXMOR_TEST_HOOKS
+    GTEST_SKIP() << "built without VEXMOR_TEST_HOOKS: VEXMOR_TEST_TIME_SCALE is ignored, and at the shipped 10-s "
+                    "page time-out the silent device's sheet arrives before the time-out these cases wait for";
+#endif
     bool const gen2 = std::string(GetParam().profile) == "gen2-adf";
     std::string const abort = gen2 ? "ABT" : "R";
     struct Case {
