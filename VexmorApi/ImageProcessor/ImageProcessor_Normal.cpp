@@ -271,10 +271,11 @@ void ImageProcessor_Normal::ProcessPage(std::shared_ptr<Page> page, DecodeParame
             WaitUntilProcessCanStart(page);
             result = Perform(page, decodeParameter, imageProcParam, resolution);
             // The pages finished before this one and this one together stay
-            // within the threshold in memory; this one goes to a file else.
+            // within the threshold in memory; this one goes to a file else,
+            // where the disk has room.
             std::shared_ptr<Page> const finished = result->GetPage();
-            if (finished && GetFinishedImageSizeOnMemory() + finished->GetImageSizeOnMemory() > spillThreshold_) {
-                result->GetPage()->StoreImageInTemporaryFileIfPossible();
+            if (finished && GetFinishedImageSizeOnMemory() + finished->GetImageSizeOnMemory() > spillThreshold_ &&
+                MoveToTemporaryFile(*finished, "image data")) {
                 g_ProcessorLog.WriteLog(2, "Process %d's image data has stored in temporary file.", pageNo);
             }
         } catch (...) {
@@ -311,8 +312,7 @@ void ImageProcessor_Normal::WaitUntilProcessCanStart(std::shared_ptr<Page> const
     // Downwards from N - n, only through the pages still executing.
     for (unsigned k = LatestExecutingAtOrBelow(latest); k >= 1; k = LatestExecutingAtOrBelow(k - 1)) {
         if (!waited) {
-            if (page->GetImageSizeOnMemory() != 0) {
-                page->StoreImageInTemporaryFileIfPossible();
+            if (page->GetImageSizeOnMemory() != 0 && MoveToTemporaryFile(*page, "device image data")) {
                 g_ProcessorLog.WriteLog(2, "Process %u's device image data have stored in temporary file.", pageNo);
             }
             g_ProcessorLog.WriteLog(2, "Process %u is waiting for process %u to finish.", pageNo, latest);
@@ -324,6 +324,23 @@ void ImageProcessor_Normal::WaitUntilProcessCanStart(std::shared_ptr<Page> const
         g_ProcessorLog.WriteLog(1, "Process %u has restarted. %s", pageNo, CreateProcessStateString().c_str());
         g_ProcessorLog.WriteLog(1, "Restart Process %u. Lap Time [%lu]: %u msec", pageNo, ThreadNumber(),
                                 Singleton<Timer>::GetInstance()->GetLapTime());
+    }
+}
+
+bool ImageProcessor_Normal::MoveToTemporaryFile(Page& page, char const* what)
+{
+    try {
+        page.StoreImageInTemporaryFileIfPossible();
+        return true;
+    } catch (Exception const& e) {
+        // The file only saves memory: a page whole in memory is not lost
+        // because its copy could not be written (a full disk, a folder gone).
+        // The images moved here are blocks in memory (device data as
+        // received, bitmaps the tasks made), and a failed move leaves such a
+        // block as it was and no file behind.
+        g_ProcessorLog.WriteLog(1, "Process %u keeps its %s in memory: [%s] %s", page.GetPageNo(), what,
+                                e.GetTypeString().c_str(), e.GetMessage().c_str());
+        return false;
     }
 }
 

@@ -21,7 +21,8 @@
 // lower is still executing; a page that has to wait first moves its device
 // data into a temporary file. A finished page's image goes to a temporary
 // file when the pages finished before it hold more than the spill threshold
-// in memory.
+// in memory. A move that cannot write its file keeps the image in memory, so
+// a full disk costs memory beyond the threshold, never a page.
 //
 // Threads: one thread (the reading thread) adds pages, in page-number order,
 // each number once; every other operation may be called from any thread.
@@ -91,6 +92,11 @@ private:
     void WaitUntilProcessCanStart(std::shared_ptr<Page> const& page);
     std::shared_ptr<Result> Perform(std::shared_ptr<Page> const& page, DecodeParameter const& decodeParameter,
                                     vscore::_IMAGEPROC_PARAM const& imageProcParam, unsigned short resolution);
+    // Moves the page's image into a temporary file; what names it for the
+    // log. When that fails (the file cannot be written) the image stays
+    // whole in memory, the log names the failure and the result is false.
+    // Page threads only.
+    bool MoveToTemporaryFile(Page& page, char const* what);
     // The highest number up to pageNo of a page still executing; 0 for none.
     unsigned LatestExecutingAtOrBelow(unsigned pageNo);
     // Adds the task to the queue, waits for it and returns its result.

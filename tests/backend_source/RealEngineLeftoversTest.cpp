@@ -7,7 +7,9 @@
 // removes it). That start leaves alone a folder whose lock a running process
 // holds and a folder without a lock file. The engine's temporary folders go
 // into a folder of the test's own (VEXMOR_TEST_TEMP_DIR of a test build), so
-// no other engine's folder on this machine is ever seen or touched.
+// no other engine's folder on this machine is ever seen or touched. And a
+// temporary folder too small for any page loses none: scanimage in its own
+// mount namespace with a tiny /tmp, every page compared with the page sent.
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/file.h>
@@ -20,6 +22,7 @@
 #include <vector>
 
 #include "tests/backend_source/RealEngineFixture.h"
+#include "vexmor_paths.h"
 
 namespace {
 
@@ -50,7 +53,9 @@ const std::string kScan =
     "    os.kill(os.getpid(), signal.SIGKILL)\n"
     "sys.exit(0)\n";
 
-class Leftovers : public RealEngine {
+// The real engine with a folder of the test's own, temp_, outside /tmp,
+// which the front end's namespace replaces; it goes at the end.
+class WithOwnFolder : public RealEngine {
 protected:
     void SetUp() override
     {
@@ -58,16 +63,9 @@ protected:
         if (IsSkipped()) {
             return;
         }
-#ifndef VEXMOR_TEST_HOOKS
-        GTEST_SKIP()
-            << "a build without VEXMOR_TEST_HOOKS keeps the engine's temporary folders where it was configured";
-#endif
-        // Outside /tmp, which the front end's namespace replaces.
         std::string pattern = FrontEnd::BuildDir() + "/leftovers-XXXXXX";
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         temp_ = pattern;
-        f_.Env("VEXMOR_TEST_TEMP_DIR", temp_);
-        f_.Env("VEXMOR_BENCH_PAGES_IN_FLIGHT", "1");
     }
     void TearDown() override
     {
@@ -75,6 +73,25 @@ protected:
             std::error_code ignored;
             fs::remove_all(temp_, ignored);
         }
+    }
+
+    std::string temp_;
+};
+
+class Leftovers : public WithOwnFolder {
+protected:
+    void SetUp() override
+    {
+        WithOwnFolder::SetUp();
+        if (IsSkipped()) {
+            return;
+        }
+#ifndef VEXMOR_TEST_HOOKS
+        GTEST_SKIP()
+            << "a build without VEXMOR_TEST_HOOKS keeps the engine's temporary folders where it was configured";
+#endif
+        f_.Env("VEXMOR_TEST_TEMP_DIR", temp_);
+        f_.Env("VEXMOR_BENCH_PAGES_IN_FLIGHT", "1");
     }
 
     // The engines' folders in the test's folder, by name.
@@ -87,8 +104,6 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
-
-    std::string temp_;
 };
 
 TEST_P(Leftovers, NoPageOutlivesItsProcess)
@@ -135,5 +150,52 @@ TEST_P(Leftovers, NoPageOutlivesItsProcess)
 }
 
 INSTANTIATE_TEST_SUITE_P(Network, Leftovers, testing::Values(Transport::kNetwork));
+
+using FullDisk = WithOwnFolder;
+
+// At 600 dpi colour the engine processes one page at a time, and every
+// later page waits for its turn with its device data, which it first tries
+// to move into the engine's folder under /tmp: a JPEG page arrives in a
+// fraction of the time its predecessor takes to decode. In 4 KiB no move
+// gets far, yet every page must arrive whole, and nothing may stay behind.
+TEST_P(FullDisk, EveryPageArrivesWhole)
+{
+#ifdef VEXMOR_TEST_HOOKS
+    f_.Env("VEXMOR_TEST_TEMP_DIR", "/tmp");
+#else
+    if (std::string(VEXMOR_TEMP_DIR) != "/tmp") {
+        GTEST_SKIP() << "the engine's temporary folder is configured outside /tmp: " << VEXMOR_TEMP_DIR;
+    }
+#endif
+    SimSetup setup;
+    setup.sheetSpecs.assign(3, "50x50");
+    setup.timeScale = 0;
+    Scanner scanner(f_, GetParam(), setup);
+    ASSERT_TRUE(fs::create_directory(temp_ + "/home"));
+    std::ofstream(temp_ + "/home/VdSetupLog.txt") << "LogLevel=1\n";  // the engine's log
+    f_.Env("HOME", temp_ + "/home");
+    f_.TmpSize("4k");
+    Result const r = f_.Run({"scanimage", "-d", scanner.Device(), "--batch=out%d.pnm", "--format=pnm", "--mode",
+                             "24bit Color", "--source", kDuplex, "--resolution", "600", "-x", "50", "-y", "50"},
+                            300);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    ASSERT_EQ(FilesWritten(), 6) << r.err;
+    for (int page = 1; page <= 6; ++page) {
+        SCOPED_TRACE("page " + std::to_string(page));
+        simtest::Pnm got;
+        ASSERT_TRUE(ReadScanimagePnm(f_.Dir() / ("out" + std::to_string(page) + ".pnm"), got));
+        simtest::Pnm const sent = scanner.Sent(page);
+        ASSERT_EQ(got.width, sent.width);
+        ASSERT_EQ(got.height, sent.height);
+        EXPECT_GE(simtest::Psnr(got.pixels, sent.pixels), 30.0);  // the device's JPEG bound
+    }
+    EXPECT_NE(ScratchDir::Read(temp_ + "/home/VdOutLog/ProcessorLog.kmy")
+                  .find("keeps its device image data in memory: [FailedToOperateFile] failed to write file: "
+                        "/tmp/Vexmor.FileManager.Temporary."),
+              std::string::npos);
+    EXPECT_EQ(f_.TmpLeft(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Network, FullDisk, testing::Values(Transport::kNetwork));
 
 }  // namespace

@@ -1,9 +1,12 @@
 // The per-page scheduler with scripted tasks: the start rule over many pages,
 // failures and refusals, cancellation, blank pages, spilling to temporary
-// files, the log texts, threads that cannot start and the end of a processor.
+// files (and a disk too full for them), the log texts, threads that cannot
+// start and the end of a processor.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <signal.h>
+#include <sys/resource.h>
 
 #include <chrono>
 #include <cstring>
@@ -16,6 +19,7 @@
 #include "VexmorApi/Bytes/BytesMemory.h"
 #include "VexmorApi/ImageProcessor/ImageProcessor_Normal.h"
 #include "VexmorApi/Utilities/Exception.h"
+#include "tests/VexmorApi/Utilities/TemporaryFiles.h"
 
 using fake_tasks::CauseChain;
 using fake_tasks::FakeTask;
@@ -125,6 +129,36 @@ void ExpectFailure(Action action, std::vector<std::string> const& chain)
         EXPECT_EQ(CauseChain(e), chain);
     }
 }
+
+// While it lives, no file of this process grows beyond limit bytes: a write
+// past it fails part way, as on a full disk (also for root), and is counted.
+class FullDisk {
+public:
+    explicit FullDisk(rlim_t limit)
+    {
+        refused_.store(0);
+        struct sigaction count = {};
+        count.sa_handler = [](int) { refused_.fetch_add(1); };
+        sigaction(SIGXFSZ, &count, &savedAction_);
+        getrlimit(RLIMIT_FSIZE, &savedLimit_);
+        rlimit const limited = {limit, savedLimit_.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FullDisk()
+    {
+        setrlimit(RLIMIT_FSIZE, &savedLimit_);
+        sigaction(SIGXFSZ, &savedAction_, nullptr);
+    }
+    FullDisk(FullDisk const&) = delete;
+    FullDisk& operator=(FullDisk const&) = delete;
+
+    static int Refused() { return refused_.load(); }
+
+private:
+    inline static std::atomic<int> refused_{0};
+    struct sigaction savedAction_ = {};
+    rlimit savedLimit_ = {};
+};
 
 // Scripted work of seeded random length; page 1's decode waits at the gate
 // so that every page is added while page 1 still runs.
@@ -459,6 +493,42 @@ TEST(ImageProcessor, WaitingPagesKeepTheirDeviceDataInFiles)
     for (uint16_t n = 1; n <= 3; ++n) {
         EXPECT_EQ(PixelsOf(*processor.GetResult(n)->GetPage()), Pattern(kWidth * 100, n)) << n;
     }
+}
+
+TEST(ImageProcessor, PagesWhoseFilesCannotBeWrittenStayWholeInMemory)
+{
+    constexpr uint32_t kHeight = 1600;  // 102,400 bytes a page
+    constexpr uint64_t kPage = uint64_t{kWidth} * kHeight;
+    ASSERT_TRUE(TemporaryFilesLeft().empty());
+    Gate gate;
+    auto factory = std::make_shared<RecordingTaskFactory>([&gate](FakeTask& t) {
+        if (t.GetPage().GetPageNo() == 1 && !gate.Pass(t)) {
+            return 1;
+        }
+        return LinesToBitmap(t);
+    });
+    FullDisk const full(4096);
+    // One in flight, and every finished page is beyond the threshold.
+    ImageProcessor_Normal processor(1, factory, kPage / 2);
+    for (uint16_t n = 1; n <= 3; ++n) {
+        processor.AddPage(LinesPage(n, kHeight), Decode300(), vscore::_IMAGEPROC_PARAM(), 300);
+    }
+    // Pages 2 and 3 wait behind page 1 and first try to move their device data.
+    for (int i = 0; i < 10000 && FullDisk::Refused() < 2; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_GE(FullDisk::Refused(), 2);
+    gate.Open();
+    processor.WaitUntilAllProcessesAreFinished();
+    EXPECT_GE(FullDisk::Refused(), 5);  // and each finished page tried too
+    for (uint16_t n = 1; n <= 3; ++n) {
+        std::shared_ptr<Result> const result = processor.GetResult(n);
+        ASSERT_EQ(result->GetType(), Result::Success) << n;
+        ASSERT_NE(result->GetPage(), nullptr) << n;
+        EXPECT_EQ(PixelsOf(*result->GetPage()), Pattern(kPage, n)) << n;
+    }
+    EXPECT_EQ(processor.GetFinishedImageSizeOnMemory(), 3 * kPage);
+    EXPECT_TRUE(TemporaryFilesLeft().empty());  // no partly written file stays
 }
 
 TEST(ImageProcessor, UnstartableThreadsFailCleanly)

@@ -41,7 +41,8 @@ trap 'exit 143' TERM
 mount --make-rprivate / || fail "private mounts"
 mount -t tmpfs tmpfs /etc/opt && mkdir -p "$etc" && mount --bind ./etc "$etc" || fail "settings folder"
 mount -t tmpfs tmpfs /opt && mkdir -p "$opt" && mount --bind ./opt "$opt" || fail "package folder"
-mount -t tmpfs tmpfs /tmp || fail "tmp"
+tmpsize=$(cat ./tmp_size 2>/dev/null)
+mount -t tmpfs ${tmpsize:+-o "size=$tmpsize"} tmpfs /tmp || fail "tmp"
 if [ -e ./private_network ]; then
   mount -t tmpfs tmpfs /run && mkdir -p /run/dbus /run/avahi-daemon || fail "run"
   ip link set lo up multicast on || fail "lo"
@@ -87,6 +88,7 @@ wait "$prog"
 rc=$?
 date +%s.%N >./prog.ended
 : >./prog.pid
+(cd /tmp && find . -mindepth 1 ! -name kavrun5.log) >./tmp.left
 cp /tmp/kavrun5.log ./kavrun5.log 2>/dev/null
 exit $rc
 )SH";
@@ -218,6 +220,7 @@ Result FrontEnd::Run(const std::vector<std::string>& argv, int timeoutSeconds)
         services += s.name + "|" + s.host + "|" + s.address + "|" + Join(quoted, " ") + "\n";
     }
     dir_.Write("services", services);
+    dir_.Write("tmp_size", tmpSize_);
     dir_.Write("interrupt", interruptFile_.empty() ? "" : interruptFile_ + "\n" + interruptText_ + "\n");
     std::remove((dir_ / "private_network").c_str());
     if (privateNetwork_ || !services_.empty() || network_ != nullptr) {
@@ -225,7 +228,7 @@ Result FrontEnd::Run(const std::vector<std::string>& argv, int timeoutSeconds)
     }
     dir_.Write("frontend.sh", kScript);
     for (const char* stale :
-         {"ledger", "kavrun5.log", "prog.out", "prog.err", "prog.pid", "prog.interrupted", "prog.ended"}) {
+         {"ledger", "kavrun5.log", "prog.out", "prog.err", "prog.pid", "prog.interrupted", "prog.ended", "tmp.left"}) {
         std::remove((dir_ / stale).c_str());
     }
 

@@ -74,6 +74,9 @@ public:
     // Runs the program in a namespace the test made (and keeps), where it
     // may have started its own peers; as PrivateNetwork otherwise.
     void UseNetwork(nettest::NetNamespace* ns) { network_ = ns; }
+    // The size of the program's /tmp (tmpfs "size=", e.g. "64m"); the
+    // tmpfs default when empty.
+    void TmpSize(const std::string& size) { tmpSize_ = size; }
     // Sends SIGINT to the program once this file (in the scratch folder)
     // exists and, when text is given, holds it.
     void InterruptWhenExists(const std::string& file, const std::string& text = "");
@@ -87,6 +90,9 @@ public:
     std::string Ledger() const { return ScratchDir::Read(dir_ / "ledger"); }
     // The backend's debug log of the last run (modes 3 and 4).
     std::string DebugLog() const { return ScratchDir::Read(dir_ / "kavrun5.log"); }
+    // What the last run left in its /tmp once the program had ended (but
+    // the backend's debug log), one path a line.
+    std::string TmpLeft() const { return ScratchDir::Read(dir_ / "tmp.left"); }
 
     // Build-tree paths.
     static std::string BuildDir();
@@ -104,6 +110,7 @@ private:
     std::string interruptFile_;
     std::string interruptText_;
     std::string preload_;
+    std::string tmpSize_;
     nettest::NetNamespace* network_ = nullptr;  // not owned
 };
 
