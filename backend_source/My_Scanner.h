@@ -66,6 +66,8 @@ struct My_Scanner {
     // Set by sane_cancel, which front ends call from signal handlers too;
     // read by the reader thread.
     std::atomic<int> cancel;
+    // 1 after a sane_start that gave a page, until the next start or the
+    // job's end; a pending cancel overrides it. Front end's thread.
     int scanning;
     int read_count;
     // Scan area in whole millimetres, then in pixels.
@@ -73,7 +75,6 @@ struct My_Scanner {
     int64_t x0, y0, x1, y1, width, height;
     int device;            // index of the device in the discovery table
     ScanJob* job;          // owned; the queue, the reader thread and the job's record; null while idle
-    int jobMode;           // the mode id the job started with (read while job is set)
     PageLink* current;     // the page being delivered (a node of the job's queue)
     My_Scanner* nextOpen;  // the list of open handles (Device.h)
     // Option menus of this handle (owned; the mode and source lists point

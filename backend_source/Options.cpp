@@ -629,13 +629,13 @@ SANE_Status my_sane_get_parameters(My_Scanner* s, SANE_Parameters* params)
     params->last_frame = SANE_TRUE;
     int64_t pixels = s->x1 - s->x0;
     int64_t lines = s->y1 - s->y0;
-    // During a job the frame is the one sane_read delivers: the current
-    // page's own geometry and depth, else the mode the job started with.
+    // While a page is delivered the frame is the one sane_read gives: the
+    // page's own geometry and depth. Before a first start, after a cancel, a
+    // failed start or the last page it is the estimate from the options. A
+    // cancel ends the page here through its own flag, so a signal handler
+    // has nothing more to store.
     int mode = s->devcap != nullptr ? s->devcap->modeSelected : -1;
-    if (s->job != nullptr) {
-        mode = s->jobMode;
-    }
-    if (s->scanning && s->current != nullptr) {
+    if (s->scanning && s->cancel.load() == 0 && s->current != nullptr) {
         pixels = s->current->width;
         lines = s->current->height;
         if (s->current->bits == 1) {

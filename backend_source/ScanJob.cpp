@@ -270,7 +270,6 @@ SANE_Status JobStart(My_Scanner* s)
     }
     OpenGate(job, kGateRun);
     s->job = job;
-    s->jobMode = s->devcap->modeSelected;
     s->current = nullptr;
     g_owner = s;
     return SANE_STATUS_GOOD;

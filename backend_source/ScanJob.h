@@ -28,8 +28,9 @@ SANE_Status scan_read(My_Scanner* s, SANE_Byte* buf, SANE_Int max, SANE_Int* len
 // allocation), so a signal handler on any thread may call it. Within one
 // poll the reader asks the engine to abort the scan, so the device stops
 // feeding, and gives every page that still arrives back; a waiting or later
-// sane_start or sane_read of the job gives CANCELLED, and the next
-// sane_start ends the job and begins a new one.
+// sane_start or sane_read of the job gives CANCELLED, sane_get_parameters
+// gives the options' estimate, and the next sane_start ends the job and
+// begins a new one.
 void scan_cancel(My_Scanner* s);
 // Ends the handle's job: the reader aborts the scan as for a cancel, is
 // waited for (at most until the engine gives up on the device's

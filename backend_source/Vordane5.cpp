@@ -125,7 +125,9 @@ VORDANE5_EXPORT SANE_Status sane_vordane5_start(SANE_Handle handle)
     }
     update_parameters(s);
     SANE_Status status = scan_start(s);
-    s->scanning = s->job != nullptr;
+    // Only a start that gave a page scans; after a failure the frame is the
+    // options' estimate again.
+    s->scanning = status == SANE_STATUS_GOOD;
     s->read_count = 0;
     writelog(kSource, __LINE__, 0, "<<< sane_start End %d >>> ", status);
     return status;

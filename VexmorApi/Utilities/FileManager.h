@@ -47,10 +47,11 @@ public:
     // ends, so a folder whose lock file can be locked belongs to no one.
     static constexpr char kLockFileName[] = ".lock";
     // Removes the temporary folders under root that a manager of a process
-    // now gone left behind (the process was killed or crashed): real folders
-    // of that name, of this user, whose lock file is there and not locked.
-    // A folder without a lock file, and any folder whose lock is held, in
-    // this process or another, stays. Never throws; any thread.
+    // now gone left behind (the process was killed or crashed, or its exit
+    // came while its threads wrote): real folders of that name, of this
+    // user, whose lock file is there and not locked, the lock file last. A
+    // folder without a lock file, and any folder whose lock is held, in this
+    // process or another, stays. Never throws; any thread.
     static void RemoveAbandonedTemporaryDirectories(std::string const& root);
 
     // The path of the next temporary file in the manager's folder,
@@ -65,7 +66,8 @@ private:
     // Path::GetTempDirectoryPath(), makes the temporary folder there and
     // locks it. A normal exit of the process that made it (not of a forked
     // child) removes the folder when the manager has not: the process-exit
-    // hook, registered once per process.
+    // hook, registered once per process. A folder the hook cannot remove
+    // keeps a lock file, locked until the process has ended.
     FileManager();
     // Removes the temporary folder with its contents; never throws.
     ~FileManager() override;

@@ -93,8 +93,9 @@ constexpr char kTemporaryPrefix[] = "Vexmor.FileManager.Temporary.";
 constexpr char kLockStagingName[] = ".lock.new";
 
 // Empties the directory open at dirFd (owned by this call) as RemoveContents
-// does, without throwing; false when anything stayed.
-bool EmptyQuietly(int dirFd)
+// does, without throwing, leaving alone the entry named keep (when given) of
+// the directory itself; false when anything else stayed.
+bool EmptyQuietly(int dirFd, char const* keep = nullptr)
 {
     DIR* dir = fdopendir(dirFd);
     if (dir == nullptr) {
@@ -103,7 +104,7 @@ bool EmptyQuietly(int dirFd)
     }
     bool emptied = true;
     while (dirent* entry = readdir(dir)) {
-        if (IsDotOrDotDot(entry->d_name)) {
+        if (IsDotOrDotDot(entry->d_name) || (keep != nullptr && std::strcmp(entry->d_name, keep) == 0)) {
             continue;
         }
         if (IsRealDirectory(dirfd(dir), entry)) {
@@ -118,9 +119,40 @@ bool EmptyQuietly(int dirFd)
     return emptied;
 }
 
+// Empties the temporary folder open at dirFd (which stays open), its lock
+// file last: a removal that stops half-way, its process killed, leaves the
+// folder to a later sweep. False, the lock file still there, when anything
+// else stayed.
+bool EmptyLockFileLast(int dirFd)
+{
+    int const contentsFd = dup(dirFd);
+    if (contentsFd < 0 || !EmptyQuietly(contentsFd, FileManager::kLockFileName)) {
+        return false;
+    }
+    unlinkat(dirFd, FileManager::kLockFileName, 0);
+    return true;
+}
+
+// Gives the folder open at dirFd a lock file, made under a name of its own,
+// locked and only then named kLockFileName; its descriptor, or -1. Only
+// system calls.
+int LockFolder(int dirFd)
+{
+    int lockFd = openat(dirFd, kLockStagingName, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (lockFd >= 0 && (flock(lockFd, LOCK_EX | LOCK_NB) != 0 ||
+                        renameat(dirFd, kLockStagingName, dirFd, FileManager::kLockFileName) != 0)) {
+        close(lockFd);
+        unlinkat(dirFd, kLockStagingName, 0);
+        lockFd = -1;
+    }
+    return lockFd;
+}
+
 // Removes the folder at path (a link is not followed) with everything in
 // it; a writer that adds a file meanwhile makes it try again, a few times.
-// Only system calls: safe while the process ends.
+// A folder that stays gets a lock file again, held until the process ends,
+// so that the next start's sweep takes it once the writers are gone. Only
+// system calls: safe while the process ends.
 void RemoveDirectoryQuietly(char const* path)
 {
     for (int attempt = 0; attempt < 4; ++attempt) {
@@ -128,8 +160,13 @@ void RemoveDirectoryQuietly(char const* path)
         if (dirFd < 0) {
             return;  // gone already
         }
-        EmptyQuietly(dirFd);
-        if (rmdir(path) == 0 || errno == ENOENT) {
+        bool const emptied = EmptyLockFileLast(dirFd);
+        bool const removed = emptied && (rmdir(path) == 0 || errno == ENOENT);
+        if (emptied && !removed) {
+            LockFolder(dirFd);  // its descriptor stays open: the lock is the process's
+        }
+        close(dirFd);
+        if (removed) {
             return;
         }
     }
@@ -210,13 +247,7 @@ int FileManager::LockTemporaryDirectory(std::string const& directory)
     if (dirFd < 0) {
         return -1;
     }
-    int lockFd = openat(dirFd, kLockStagingName, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (lockFd >= 0 &&
-        (flock(lockFd, LOCK_EX | LOCK_NB) != 0 || renameat(dirFd, kLockStagingName, dirFd, kLockFileName) != 0)) {
-        close(lockFd);
-        unlinkat(dirFd, kLockStagingName, 0);
-        lockFd = -1;
-    }
+    int const lockFd = LockFolder(dirFd);
     close(dirFd);
     return lockFd;
 }
@@ -250,14 +281,17 @@ void FileManager::RemoveAbandonedTemporaryDirectories(std::string const& root)
         int const lockFd = openat(dirFd, kLockFileName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         struct stat lock;
         // The lock is held while the folder goes, so no other sweep takes
-        // it meanwhile; once the lock file is gone, a sweep finds none and
-        // leaves whatever is still there alone.
+        // it meanwhile. It must still be the folder's lock file: one that a
+        // sweep or a manager holding it first has removed, with or without
+        // its folder, leaves nothing to this sweep, and the name may by now
+        // be a starting engine's new folder. A folder keeps its lock file
+        // until the one holding it removes the folder, so the removal by
+        // name below meets this folder.
+        struct stat named;
         if (lockFd >= 0 && fstat(lockFd, &lock) == 0 && S_ISREG(lock.st_mode) && lock.st_uid == user &&
-            flock(lockFd, LOCK_EX | LOCK_NB) == 0) {
-            int const contentsFd = dup(dirFd);
-            if (contentsFd >= 0 && EmptyQuietly(contentsFd)) {
-                unlinkat(rootFd, entry->d_name, AT_REMOVEDIR);
-            }
+            flock(lockFd, LOCK_EX | LOCK_NB) == 0 && fstatat(dirFd, kLockFileName, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            named.st_dev == lock.st_dev && named.st_ino == lock.st_ino && EmptyLockFileLast(dirFd)) {
+            unlinkat(rootFd, entry->d_name, AT_REMOVEDIR);
         }
         if (lockFd >= 0) {
             close(lockFd);
