@@ -2,10 +2,11 @@
 // and the scanner simulator (RealEngineFixture.h), both protocol generations
 // over the network and USB: after a page time-out (on a later page and on
 // the first), a device fault, a cancel or an abort the device never answers,
-// sane_cancel and sane_start on the same handle scan the next page or fail
-// with a status, and the engine's old scan has ended before the new one
-// touches the device. The calls come from the sane_probe program, which is
-// built with this tree's sanitizers.
+// sane_cancel and sane_start on the same handle (or sane_close and a second
+// handle's sane_open and sane_start) scan the next page or fail with a
+// status, and the engine's old scan has ended before the new one touches the
+// device. The calls come from the sane_probe program, which is built with
+// this tree's sanitizers.
 #include <regex>
 #include <string>
 #include <vector>

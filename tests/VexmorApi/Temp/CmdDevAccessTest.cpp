@@ -1,6 +1,6 @@
 // Command transport over the scripted device access: frames sent, answers
-// gathered across any chunking, the receive buffer's limit, and failures
-// that never read as success.
+// gathered across any chunking, the receive buffer's limit, failures that
+// never read as success, and a close from another thread mid-transfer.
 #include "VexmorApi/Temp/CmdDevAccess.h"
 
 #include <gtest/gtest.h>

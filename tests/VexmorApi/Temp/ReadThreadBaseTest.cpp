@@ -1,7 +1,7 @@
 // The shared reading thread on the scripted device access: the receive loop
 // and its limits, the carried tail, start refusals, failing and throwing
-// preparation, cancel and finish requests read from the fake's log, and the
-// pages in flight.
+// preparation, cancel and finish requests read from the fake's log, the
+// pages a cancel lets go, and the pages in flight.
 #include "VexmorApi/Temp/ReadThread_base.h"
 
 #include <gtest/gtest.h>
