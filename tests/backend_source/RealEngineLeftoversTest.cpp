@@ -5,11 +5,13 @@
 // hook removes the folder while its threads still work) or is killed (the
 // folder stays with its lock file until the next engine start, scanimage -L,
 // removes it). That start leaves alone a folder whose lock a running process
-// holds and a folder without a lock file. The engine's temporary folders go
-// into a folder of the test's own (VEXMOR_TEST_TEMP_DIR of a test build), so
-// no other engine's folder on this machine is ever seen or touched. And a
-// temporary folder too small for any page loses none: scanimage in its own
-// mount namespace with a tiny /tmp, every page compared with the page sent.
+// holds and a folder without a lock file. Nor does a cancel leave them behind:
+// the pages read ahead go, unread, before the handle closes. The engine's
+// temporary folders go into a folder of the test's own (VEXMOR_TEST_TEMP_DIR
+// of a test build), so no other engine's folder on this machine is ever seen
+// or touched. And a temporary folder too small for any page loses none:
+// scanimage in its own mount namespace with a tiny /tmp, every page compared
+// with the page sent.
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/file.h>
@@ -31,26 +33,40 @@ namespace fs = std::filesystem;
 
 constexpr char kPrefix[] = "Vexmor.FileManager.Temporary.";
 
-// Duplex sheets of 600-dpi colour pages (about 100 MiB each): with a front
+// Duplex sheets of 600-dpi colour pages (about 120 MiB each): with a front
 // end that reads none, the backend holds two and the engine spills the
-// fourth to its temporary folder once the third is held.
+// fourth to its temporary folder once the third is held. A cancel then
+// reads CANCELLED at once and waits (a minute at most) for the folder to
+// hold no page before the handle closes.
 const std::string kScan =
     "import glob, os, signal, sane, sys, time\n"
+    "pages = sys.argv[2] + '/" +
+    std::string(kPrefix) +
+    "*/*.tmp'\n"
     "sane.init()\n"
     "dev = sane.open(sys.argv[1])\n"
     "dev.mode = '24bit Color[Fast]'\n"
     "dev.source = '" +
-    std::string(kDuplex) +
+    kDuplex +
     "'\n"
     "dev.resolution = 600\n"
     "dev.start()\n"
-    "while not glob.glob(sys.argv[2] + '/" +
-    kPrefix +
-    "*/*.tmp'):\n"
+    "while not glob.glob(pages):\n"
     "    time.sleep(0.01)\n"
     "print('held', flush=True)\n"
     "if sys.argv[3] == 'kill':\n"
     "    os.kill(os.getpid(), signal.SIGKILL)\n"
+    "if sys.argv[3] == 'cancel':\n"
+    "    dev.cancel()\n"
+    "    try:\n"
+    "        dev.snap()\n"
+    "    except Exception as e:\n"
+    "        print('read', 'CANCELLED' if 'cancel' in str(e) else e, flush=True)\n"
+    "    end = time.time() + 60\n"
+    "    while glob.glob(pages) and time.time() < end:\n"
+    "        time.sleep(0.01)\n"
+    "    print(len(glob.glob(pages)), 'pages on disk', flush=True)\n"
+    "    dev.close()\n"
     "sys.exit(0)\n";
 
 // The real engine with a folder of the test's own, temp_, outside /tmp,
@@ -147,6 +163,25 @@ TEST_P(Leftovers, NoPageOutlivesItsProcess)
     EXPECT_EQ(0, r.exitCode) << r.err;
     EXPECT_EQ(Folders(), std::vector<std::string>{fs::path(unlocked).filename()});
     EXPECT_EQ(ScratchDir::Read(unlocked + "/0000000001.tmp"), "a page");
+}
+
+// A cancel while the engine holds pages read ahead (one of them in its
+// temporary folder) and the device holds its third sheet until it is told
+// to stop: the engine lets go of those pages together once the device has
+// stopped, without handing them to the backend one by one, and nothing of
+// them stays on disk until the handle closes.
+TEST_P(Leftovers, ACancelLeavesNoPageReadAheadOnDisk)
+{
+    SimSetup setup;
+    setup.sheets = 3;
+    setup.faults = {"stall-until-stop@page=5"};
+    Scanner scanner(f_, GetParam(), setup);
+    f_.Env("kavrun5_debuglog", "2");
+    Result const r = f_.Run({"/usr/bin/python3", "-c", kScan, scanner.Device(), temp_, "cancel"}, 300);
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    EXPECT_EQ("held\nread CANCELLED\n0 pages on disk\n", r.out) << r.err;
+    EXPECT_LE(sanetest::CountLines(r.err, "read: 0"), 2) << "a page read ahead reached the backend";
+    EXPECT_EQ(1, Count(scanner.Transcript(), "\"command\":\"ABT\""));
 }
 
 INSTANTIATE_TEST_SUITE_P(Network, Leftovers, testing::Values(Transport::kNetwork));

@@ -2,12 +2,12 @@
 // and the scanner simulator (RealEngineFixture.h), both protocol generations
 // over the network and USB: after a page time-out (on a later page and on
 // the first), a device fault, a cancel or an abort the device never answers,
-// sane_cancel and sane_start on the same handle scan the next page or fail
-// with a status, and the engine's old scan has ended before the new one
-// touches the device. The calls come from the sane_probe program, which is
-// built with this tree's sanitizers. The cases wait for the product's
-// time-outs divided by a time scale, which only a build with the test hooks
-// honours.
+// sane_cancel and sane_start on the same handle (or sane_close and a second
+// handle's sane_open and sane_start) scan the next page or fail with a
+// status, and the engine's old scan has ended before the new one touches the
+// device. The calls come from the sane_probe program, which is built with
+// this tree's sanitizers. The cases wait for the product's time-outs divided
+// by a time scale, which only a build with the test hooks honours.
 #include <regex>
 #include <string>
 #include <vector>
@@ -56,6 +56,7 @@ TEST_P(Recovery, CancelAndStartAfterAFaultScanAgainOrFail)
         bool firstPage;       // the first start delivers a page
         const char* failure;  // what the start after it gives
         const char* restart;  // what the start after the cancel gives ("" for either GOOD or the failure)
+        bool reopen = false;  // the handle closed and a second one opened instead of the cancel
     };
     const std::vector<Case> cases = {
         {"silent after page 1", {"stall@page=2"}, {}, true, "IO_ERROR", "GOOD"},
@@ -73,6 +74,15 @@ TEST_P(Recovery, CancelAndStartAfterAFaultScanAgainOrFail)
          true,
          "",
          "GOOD"},
+        // The engine's old scan still waits for its acknowledgement when the
+        // second handle selects the device and checks its presence.
+        {"silent after page 1, the handle closed and another opened",
+         {"stall@page=2"},
+         {},
+         true,
+         "IO_ERROR",
+         "GOOD",
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -95,10 +105,18 @@ TEST_P(Recovery, CancelAndStartAfterAFaultScanAgainOrFail)
         if (c.failure[0] != '\0') {
             argv.push_back("start");
         }
-        argv.insert(argv.end(), {"cancel", "start", "read:65536", "close", "exit"});
+        if (c.reopen) {
+            argv.insert(argv.end(), {"close", "open:" + scanner.Device().substr(9)});
+        } else {
+            argv.push_back("cancel");
+        }
+        argv.insert(argv.end(), {"start", "read:65536", "close", "exit"});
         Result const r = f_.Run(argv, 120);
         ASSERT_EQ(0, r.exitCode) << r.out << r.err;
         EXPECT_NE(r.out.find("\nexit  ms="), std::string::npos) << r.out;
+        if (c.reopen) {
+            EXPECT_EQ("GOOD", StatusOf(r.out, "open:" + scanner.Device().substr(9), 1)) << r.out;
+        }
         int start = 0;
         if (c.firstPage) {
             EXPECT_EQ("GOOD", StatusOf(r.out, "start", start++)) << r.out;

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -365,34 +366,66 @@ TEST_F(EngineSimulator, EachDeviceFaultEndsTheScanOnItsPageWithItsCode)
 
 // A caller that gives a scan up while the device is silent (as the
 // backend's page time-out does: an abort, no further read) and goes on at
-// once: the feeder check and the next scan wait for the old reading thread,
-// which is still sending its abort and waiting for an acknowledgement that
-// never comes, instead of meeting it on the device; the next scan then
-// delivers its pages. Both transports.
+// once with an operation that uses the device: the operation first waits for
+// the old reading thread, which is still sending its abort and waiting for an
+// acknowledgement that never comes, instead of meeting it on the device; the
+// old scan is over when it returns, it answers as on an idle device, and the
+// next scan delivers the sheet left. A scan that starts would end the old one
+// before its own reading thread anyway, so StartScanning shows its wait with
+// a request it refuses. Both generations, both transports.
 TEST_F(EngineSimulator, ACommandAfterAScanGivenUpWaitsForItsReadingThread)
 {
-    for (bool const usb : {false, true}) {
-        SCOPED_TRACE(usb ? "USB" : "network");
-        fakeusb::Reset();
-        std::unique_ptr<Simulator> sim = Make("gen2-adf", 3, {"stall@page=2"});
-        vscore::_VS_SELECT_DEVICE_INFO const selection = usb ? Attach(*sim, 0x0301) : Listen(*sim);
-        vscore::CVexmor engine{FaultTimings()};
-        Open(engine, selection);
-        auto request = engine_driver::Request(100, vscore::TRUEGRAY, vscore::A6);
-        ASSERT_EQ(engine.StartScanning(&request), 0u);
-        engine_driver::Options first;
-        first.onPage = [](const engine_driver::Page&) { return false; };
-        ASSERT_EQ(engine_driver::Drain(engine, first).pages.size(), 1u);
-        sim->WaitFor([](const scanner_sim::Counters& c) { return c.faultsFired >= 1; }, 5000);
-        EXPECT_TRUE(engine.AbortScanning());
-        EXPECT_EQ(engine.QueryAdfState(), AdfDocumentPresent);
-        ASSERT_EQ(engine.StartScanning(&request), 0u);
-        Outcome const out = engine_driver::Drain(engine);
-        EXPECT_TRUE(out.allEnd);
-        EXPECT_EQ(out.pages.size(), 1u) << "the sheet left in the feeder";
-        engine.UnInitialize();
-        EXPECT_EQ(sim->Counters().violations, 0u);
-        sim->Stop();
+    struct Step {
+        const char* name;
+        // True when the operation answered as on an idle device.
+        std::function<bool(vscore::CVexmor&, vscore::_VS_SELECT_DEVICE_INFO)> call;
+        bool usbOnly;  // the network's presence check asks SNMP, which this test does not serve
+    };
+    const Step steps[] = {
+        {"QueryAdfState", [](vscore::CVexmor& e, auto) { return e.QueryAdfState() == AdfDocumentPresent; }, false},
+        {"SelectDevice", [](vscore::CVexmor& e, auto selection) { return e.SelectDevice(selection) == 0; }, false},
+        {"CheckConnection", [](vscore::CVexmor& e, auto) { return e.CheckConnection(); }, true},
+        {"QueryDeviceCapabilities",
+         [](vscore::CVexmor& e, auto) {
+             vscore::tagVS_SCANNER_CAPABILITY_VER1 capability;
+             return e.QueryDeviceCapabilities(1, &capability) == 0;
+         },
+         false},
+        {"GetPushScanParameter",
+         [](vscore::CVexmor& e, auto) {
+             PushScanKeyInfo keys;
+             return e.GetPushScanParameter(1, &keys) == 0;
+         },
+         false},
+        {"StartScanning",
+         [](vscore::CVexmor& e, auto) { return e.StartScanning(nullptr) == vscore::APIERR_NULL_ARGUMENT; }, false},
+    };
+    auto request = engine_driver::Request(100, vscore::TRUEGRAY, vscore::A6);
+    for (const char* profile : {"gen2-adf", "gen1-adf"}) {
+        for (const Step& step : steps) {
+            bool const usb = step.usbOnly || std::string(profile) == "gen1-adf";
+            SCOPED_TRACE(std::string(step.name) + ", " + profile + (usb ? " over USB" : " over the network"));
+            fakeusb::Reset();
+            std::unique_ptr<Simulator> sim = Make(profile, 3, {"stall@page=2"});
+            vscore::_VS_SELECT_DEVICE_INFO const selection = usb ? Attach(*sim, 0x0301) : Listen(*sim);
+            vscore::CVexmor engine{FaultTimings()};
+            Open(engine, selection);
+            ASSERT_EQ(engine.StartScanning(&request), 0u);
+            engine_driver::Options first;
+            first.onPage = [](const engine_driver::Page&) { return false; };
+            ASSERT_EQ(engine_driver::Drain(engine, first).pages.size(), 1u);
+            sim->WaitFor([](const scanner_sim::Counters& c) { return c.faultsFired >= 1; }, 5000);
+            EXPECT_TRUE(engine.AbortScanning());
+            EXPECT_TRUE(step.call(engine, selection));
+            EXPECT_NE(engine.GetScanStatus(), vscore::RECEIVING) << "the old scan still runs";
+            ASSERT_EQ(engine.StartScanning(&request), 0u);
+            Outcome const out = engine_driver::Drain(engine);
+            EXPECT_TRUE(out.allEnd);
+            EXPECT_EQ(out.pages.size(), 1u) << "the sheet left in the feeder";
+            engine.UnInitialize();
+            EXPECT_EQ(sim->Counters().violations, 0u);
+            sim->Stop();
+        }
     }
 }
 

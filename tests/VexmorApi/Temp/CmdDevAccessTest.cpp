@@ -1,6 +1,6 @@
 // Command transport over the scripted device access: frames sent, answers
-// gathered across any chunking, the receive buffer's limit, and failures
-// that never read as success.
+// gathered across any chunking, the receive buffer's limit, failures that
+// never read as success, and a close from another thread mid-transfer.
 #include "VexmorApi/Temp/CmdDevAccess.h"
 
 #include <gtest/gtest.h>
@@ -417,6 +417,57 @@ TEST(CCmdDevAccess, SendAndReceiveOnTwoThreadsEachReportTheirOwnResult)
     reader.join();
     EXPECT_EQ(wrongReceives, 0);
     EXPECT_EQ(wrongSends, 0);
+}
+
+// The caller's thread closes the device while another thread's receive or
+// send waits in the device access: the close lets it end first, so it ends
+// through a device access that is still held and, for a receive, into a
+// buffer that still exists.
+TEST(CCmdDevAccess, ACloseFromAnotherThreadLetsTheTransferUnderWayEndFirst)
+{
+    for (bool const receive : {true, false}) {
+        SCOPED_TRACE(receive ? "receive" : "send");
+        FakeDeviceAccess fake;
+        fake.SetOpen(true);
+        fake.QueueData(Hex("00 51 44 49 02 00 00 00 AA BB"));
+        std::promise<void> waiting;
+        std::promise<void> closing;
+        std::shared_future<void> const closeAsked = closing.get_future().share();
+        // The device completes the transfer only once the close is asked for.
+        auto const hold = [&](size_t call) {
+            if (call == 0) {
+                waiting.set_value();
+                closeAsked.wait();
+            }
+        };
+        if (receive) {
+            fake.SetReceiveHook(hold);
+        } else {
+            fake.SetSendHook(hold);
+        }
+        CCmdDevAccess cmd;
+        cmd.SetPointerToDeviceAccess(&fake);
+        std::thread closer([&] {
+            waiting.get_future().wait();
+            closing.set_value();
+            cmd.CloseDevice();
+        });
+        VSRSLT ret = 0;
+        int dataLength = 2;
+        if (receive) {
+            CMDRESINFO info{1, 3, 4};
+            ret = cmd.RecvCmdResponse(info, 5000, false);
+            // Its pointers point into the buffer the close frees.
+            dataLength = info.dataLength;
+        } else {
+            ret = cmd.SendCommand("\x1BQ\n\x80", 4);
+        }
+        closer.join();
+        EXPECT_EQ(ret, 0u);
+        EXPECT_EQ(dataLength, 2);
+        EXPECT_EQ(fake.GetCounts().close, 1);
+        EXPECT_EQ(cmd.SendCommand("\x1BQ\n\x80", 4), vscore::CMDERR_NO_DEVICE_ACCESS);
+    }
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The shared reading thread on the scripted device access: the receive loop
 // and its limits, the carried tail, start refusals, failing and throwing
-// preparation, cancel and finish requests read from the fake's log, and the
-// pages in flight.
+// preparation, cancel and finish requests read from the fake's log, the
+// pages a cancel lets go, and the pages in flight.
 #include "VexmorApi/Temp/ReadThread_base.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +13,7 @@
 
 #include "VexmorApi/Temp/ReadThread_v2.h"
 #include "VexmorApi/Utilities/Exception.h"
+#include "tests/VexmorApi/Utilities/TemporaryFiles.h"
 #include "tests/support/gen2_block_encoder/Gen2BlockEncoder.h"
 #include "tests/support/read_thread_rig/ReadThreadRig.h"
 
@@ -548,6 +549,58 @@ TEST(ReadThreadCancel, EndOfARunningLoopCancelsFirst)
     EXPECT_LT(read_thread_rig::Clock::now() - begin, std::chrono::seconds(3));
     EXPECT_EQ(rig.SentCommands("ABT").size(), 1u);
     EXPECT_EQ(thread->GetVSRSLTCode(), 0x01000001u);
+}
+
+// The application's cancel while the engine holds pages read ahead: pages 2
+// and 3 wait in temporary files behind page 1, whose decode goes on only
+// when cancelled. Once the device has answered the abort, the caller's
+// next status poll lets go of them and their files; so does the end of the
+// scan (a scan given up, whose status is never asked again).
+TEST(ReadThreadCancel, ACancelledScanLetsGoOfThePagesReadAheadAndTheirFiles)
+{
+    for (bool const poll : {true, false}) {
+        SCOPED_TRACE(poll ? "the status polled" : "the scan ended");
+        ASSERT_TRUE(TemporaryFilesLeft().empty());
+        Rig rig;
+        rig.timings.pagesInFlight = 1;
+        AnswerAbortWith(rig, gen2_blocks::Notice(0x40), 1, 10);
+        std::atomic<bool> released{false};
+        rig.recorder.beforeDecode = [&](uint16_t pageNo, const fake_tasks::FakeTask& task) {
+            while (pageNo == 1 && !released.load() && !task.CancelRequested()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        };
+        fakedev::Bytes pages;
+        for (uint16_t pageNo = 1; pageNo <= 3; ++pageNo) {
+            fakedev::Bytes const page = gen2_blocks::Line(
+                pageNo, gen2_blocks::ImageType(false, gen2_blocks::kRaw, gen2_blocks::kGray), fakedev::Bytes(16, 1));
+            fakedev::Bytes const end = gen2_blocks::PageEnd(pageNo);
+            pages.insert(pages.end(), page.begin(), page.end());
+            pages.insert(pages.end(), end.begin(), end.end());
+        }
+        rig.device.QueueData(pages);
+        auto thread = rig.Make<CReadThread_v2>();
+        // Page 1 goes on before the thread is destroyed, whatever happened.
+        std::shared_ptr<void> const release(nullptr, [&](void*) { released = true; });
+        ASSERT_EQ(rig.Start(*thread), 0u);
+        auto const limit = read_thread_rig::Clock::now() + std::chrono::seconds(20);
+        while (TemporaryFilesLeft().size() < 2 && read_thread_rig::Clock::now() < limit) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_EQ(TemporaryFilesLeft().size(), 2u);
+        thread->SetPCCancelFlag();
+        if (poll) {
+            SCANAPISTATUS status = RECEIVING;
+            while (status == RECEIVING && read_thread_rig::Clock::now() < limit) {
+                status = thread->GetReadStatus(1);
+            }
+            EXPECT_EQ(status, XFERREADY);
+        } else {
+            EXPECT_TRUE(thread->End());
+        }
+        EXPECT_TRUE(TemporaryFilesLeft().empty());
+        EXPECT_EQ(thread->GetVSRSLTCode(), 0x01000001u);
+    }
 }
 
 }  // namespace

@@ -479,7 +479,7 @@ TEST(ReadThreadV2Status, ALostConnectionStillDeliversThePagesWithTheProcessor)
     using namespace gen2_blocks;
     Rig rig;
     std::atomic<bool> decodeMayRun{false};
-    rig.recorder.beforeDecode = [&](uint16_t) {
+    rig.recorder.beforeDecode = [&](uint16_t, const fake_tasks::FakeTask&) {
         while (!decodeMayRun.load()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }

@@ -68,6 +68,8 @@ void FakeDeviceAccess::Reset()
     receiveCalls_.clear();
     receiveHook_ = nullptr;
     receiveNumber_ = 0;
+    sendHook_ = nullptr;
+    sendNumber_ = 0;
     openResult_ = 0;
     confirmResult_ = 0;
     open_ = false;
@@ -138,6 +140,12 @@ void FakeDeviceAccess::SetReceiveHook(std::function<void(size_t call)> hook)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     receiveHook_ = std::move(hook);
+}
+
+void FakeDeviceAccess::SetSendHook(std::function<void(size_t call)> hook)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    sendHook_ = std::move(hook);
 }
 
 size_t FakeDeviceAccess::PendingReceiveSteps() const
@@ -315,6 +323,16 @@ int FakeDeviceAccess::ReceiveData(unsigned char* buffer, int bufferSize, int rea
 
 int FakeDeviceAccess::SendData(const unsigned char* data, int size, long timeoutMs)
 {
+    std::function<void(size_t)> hook;
+    size_t number = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        hook = sendHook_;
+        number = sendNumber_++;
+    }
+    if (hook) {
+        hook(number);
+    }
     std::lock_guard<std::mutex> lock(mutex_);
     if (data == nullptr || size <= 0) {
         ++counts_.badCalls;

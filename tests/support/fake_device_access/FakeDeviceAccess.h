@@ -102,6 +102,8 @@ public:
 
     // ---- Script of sends; without one every send succeeds in full.
     void QueueSendResult(int count, uint32_t code, uint32_t systemError = 0);
+    // As SetReceiveHook, at the start of every send, with its number.
+    void SetSendHook(std::function<void(size_t call)> hook);
 
     // ---- Open, close and connection check.
     void SetOpenResult(uint32_t code);
@@ -145,6 +147,8 @@ private:
     std::deque<SendStep> sendSteps_;
     std::function<void(size_t)> receiveHook_;
     size_t receiveNumber_ = 0;
+    std::function<void(size_t)> sendHook_;
+    size_t sendNumber_ = 0;
     std::vector<SentFrame> sent_;
     std::vector<ReceiveCall> receiveCalls_;
     uint32_t openResult_ = 0;

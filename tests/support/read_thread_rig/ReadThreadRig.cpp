@@ -129,7 +129,7 @@ int PageRecorder::Decode(fake_tasks::FakeTask& task)
 {
     Page& page = task.GetPage();
     if (beforeDecode) {
-        beforeDecode(page.GetPageNo());
+        beforeDecode(page.GetPageNo(), task);
     }
     PageRecord record;
     record.pageNo = page.GetPageNo();

@@ -119,9 +119,9 @@ public:
     std::shared_ptr<fake_tasks::RecordingTaskFactory> Factory() const { return factory_; }
     // By page number, in the order decoded.
     std::vector<PageRecord> Pages() const;
-    // Runs in each decode task before the page is looked at; may wait.
-    // Set before the scan starts.
-    std::function<void(uint16_t pageNo)> beforeDecode;
+    // Runs in each decode task before the page is looked at; may wait (and
+    // see the task's cancel). Set before the scan starts.
+    std::function<void(uint16_t pageNo, const fake_tasks::FakeTask& task)> beforeDecode;
 
 private:
     int Decode(fake_tasks::FakeTask& task);
