@@ -4,8 +4,10 @@
 // and the community names. It owns the channel, the SNMP part and its list.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "devaccess/DevAccsLowLevelBase.h"
@@ -15,8 +17,9 @@
 
 namespace vscore {
 
-// Calls come from one thread at a time. The data channel and the SNMP part
-// use separate sockets.
+// Calls come from one thread at a time, but for BreakOffOpen and ResumeOpen,
+// which may come from any thread during another call. The data channel and
+// the SNMP part use separate sockets.
 class CNetDeviceAccess : public CDevAccsLowLevelBase {
 public:
     static constexpr unsigned short kDataChannelPort = 54921;
@@ -65,17 +68,39 @@ public:
     // Reads the scanner's greeting line into a fixed area (greeting_t).
     int CheckConnectResponse();
     // Connects (several tries), checks the greeting and retries a busy
-    // scanner once. The channel stays connected only on success.
+    // scanner once. The channel stays connected only on success. Once
+    // broken off (BreakOffOpen), it fails with 0x10500001 and the system
+    // error ECANCELED without waiting any further.
     uint32_t OpenTcpPort(const char* host, unsigned short port);
+
+    // Ends the greeting wait, a pause between connect tries and the busy
+    // retry's pause of an open under way on another thread at once, and
+    // lets no later open wait, until ResumeOpen. The connect call itself
+    // runs to its own end. Any thread.
+    void BreakOffOpen() override;
+    void ResumeOpen() override;
 
     void SetTimings(const NetTimings& timings);
 
 private:
     uint32_t StoreTransferFailure();
+    // The failure of an open broken off.
+    uint32_t StoreBrokenOff();
+    bool IsOpenBrokenOff() const { return m_openBrokenOff.load(); }
+    // Sleeps ms; false, and at once, when the open is or gets broken off.
+    bool PauseUnlessBrokenOff(unsigned long ms);
 
     vdtcl::CTcpPortAccs m_channel;
     CNetDevAccsSnmp m_snmp;
     NetTimings m_timings;
+    // An eventfd of this object's whole life, readable while the open is
+    // broken off; the channel's and the pauses' waits watch it during an
+    // open. -1 when none could be made: then only the pauses and a connect
+    // not yet tried see a break-off.
+    int m_wake = -1;
+    std::atomic<bool> m_openBrokenOff{false};  // written under m_breakOffMutex
+    // Keeps m_openBrokenOff and the eventfd's count in step.
+    std::mutex m_breakOffMutex;
 };
 
 }  // namespace vscore

@@ -196,6 +196,26 @@ TEST_F(DispatcherTest, EnumerationCountIsTheSizeOfTheListHandedOut)
     }
 }
 
+// A break-off reaches the plug-ins loaded then and those loaded later, until
+// it is taken back; a plug-in loaded after that waits again.
+TEST_F(DispatcherTest, BreakOffReachesEveryPluginLoadedUntilResumed)
+{
+    std::unique_ptr<IDeviceAccess> dispatcher = NewDispatcher();
+    ASSERT_EQ(dispatcher->ConfirmConnection(Id(1, 1)), 0u);
+    pluginlog::Take();
+    dispatcher->BreakOffOpen();
+    EXPECT_EQ(pluginlog::Take(), (Lines{"usb:BreakOffOpen"}));
+    dispatcher->OpenScanner(Id(3, 2));
+    EXPECT_EQ(pluginlog::Take(),
+              (Lines{"net:load", "net:CreateInstance", "net:BreakOffOpen", "net:OpenForDataTransfer kind=3 devif=2"}));
+    dispatcher->ResumeOpen();
+    EXPECT_EQ(pluginlog::Take(), (Lines{"usb:ResumeOpen", "net:ResumeOpen"}));
+    dispatcher->CloseScanner();
+    pluginlog::Take();
+    dispatcher->OpenScanner(Id(3, 2));
+    EXPECT_EQ(pluginlog::Take(), (Lines{"net:load", "net:CreateInstance", "net:OpenForDataTransfer kind=3 devif=2"}));
+}
+
 TEST_F(DispatcherTest, CloseDestroysThenUnloadsAndASecondCloseReachesNoPlugin)
 {
     std::unique_ptr<IDeviceAccess> dispatcher = NewDispatcher();
