@@ -214,6 +214,8 @@ VSRSLT CReadThread_base::Start(VS_SCANNER_PARAMETERS parameters, std::shared_ptr
             m_abortSentTime.reset();
             m_abortSent = false;
             m_abortRequest.reset();
+            m_mayOpen = true;
+            m_openBrokenOff = false;
         }
         m_readTimeoutMs.store(m_timings.readTimeoutMs);
         m_restartTries.store(false);
@@ -224,6 +226,7 @@ VSRSLT CReadThread_base::Start(VS_SCANNER_PARAMETERS parameters, std::shared_ptr
         m_paperSource.store(SOURCEAUTO);
         if (!CThread_Base::Start()) {
             g_ScanDevApiLog.WriteLog(1, "Error: Start thread failed");
+            EndOpening();
             ret = READTHREAD_START_FAILED;
         }
     }
@@ -341,6 +344,7 @@ void CReadThread_base::ThreadProc()
     m_loopRunning.store(false);
     g_ReadLog.WriteLog(1, "Close Device Access");
     CloseScanner();
+    EndOpening();
     unsigned const elapsed = timer->Stop();
     g_ReadLog.WriteLog(1, "Read thread end. Timer Stop [%d]: %d msec", ThreadNumber(), static_cast<int>(elapsed));
     trace.Leave();
@@ -695,6 +699,14 @@ void CReadThread_base::RequestAbort(AbortType type, const char* name)
     {
         Lock lock(m_abortMutex);
         m_abortRequest = type;
+        // A scan given up before the device is open (a device that accepts
+        // the connection but never greets) must not hold its end for the
+        // whole greeting wait: the open fails at once instead.
+        if (type == AbortCancel && m_mayOpen && !m_openBrokenOff) {
+            g_ReadLog.WriteLog(1, "Break off opening the device");
+            m_deviceAccess->BreakOffOpen();
+            m_openBrokenOff = true;
+        }
         // An outside device takes the command from the caller's thread while
         // the receive loop runs and the device is free; otherwise the
         // reading thread sends it at its next try (never during the
@@ -712,6 +724,16 @@ void CReadThread_base::RequestAbort(AbortType type, const char* name)
         m_restartTries.store(true);
     }
     trace.Leave();
+}
+
+void CReadThread_base::EndOpening()
+{
+    Lock lock(m_abortMutex);
+    m_mayOpen = false;
+    if (m_openBrokenOff) {
+        m_deviceAccess->ResumeOpen();
+        m_openBrokenOff = false;
+    }
 }
 
 bool CReadThread_base::AbortScanningIfNeeded()
