@@ -128,7 +128,7 @@ enum : VSRSLT {
 // on first need) and owns those plug-ins and the merged device list.
 //
 // Threads: no thread of its own; calls must not overlap, except
-// BreakOffOpen and ResumeOpen, which any thread may make at any time.
+// BreakOffWaits and ResumeWaits, which any thread may make at any time.
 // Any thread may call, one at a time; the last-error fields belong to the
 // call before them, so a caller reads them under the same serialisation.
 // (The engine's command channel makes each of its calls and the last-error
@@ -222,16 +222,17 @@ public:
     // names last while the network plug-in stays loaded (CloseScanner of a
     // network device unloads it, and a new one starts from its defaults).
     virtual uint32_t SetConfiguration(devif_t devif, devacs_config_t key, void* data) = 0;
-    // For a caller that gave up the job an open serves: from now on an open
-    // under way on another thread stops waiting for the device (network: its
-    // connect tries and their pauses, the greeting, the busy retry) and
-    // fails at once, and so does every open after it, until ResumeOpen.
-    // Breaking off a wait the transport does not break off (USB) does
-    // nothing. Any thread, at any time, also while another call runs; the
+    // For a caller that gave up the job it opens and asks the device for:
+    // from now on every wait for the device (network: the connect tries'
+    // pauses, the greeting, the busy retry's pause, a receive or send that
+    // waits) of a call under way on another thread ends at once with that
+    // call's failure, and so does every wait after it, until ResumeWaits. A
+    // wait the transport cannot break off (USB, a connect under way) runs to
+    // its end. Any thread, at any time, also while another call runs; the
     // last-error fields do not change.
-    virtual void BreakOffOpen() {}
-    // Opens wait for the device again. Any thread, at any time.
-    virtual void ResumeOpen() {}
+    virtual void BreakOffWaits() {}
+    // Calls wait for the device again. Any thread, at any time.
+    virtual void ResumeWaits() {}
 
     // The result of the latest operation.
     uint32_t GetLastErrorCode() const { return lastResult_; }
@@ -249,8 +250,8 @@ protected:
 //
 // Threads: no thread of its own. The dispatcher calls it on its own
 // caller's thread, never two calls at once, and reads the two last-error
-// fields right after the call they belong to; only BreakOffOpen and
-// ResumeOpen come from any thread, also during another call, never two of
+// fields right after the call they belong to; only BreakOffWaits and
+// ResumeWaits come from any thread, also during another call, never two of
 // them at once.
 //
 // Last error: each operation stores its result in lastResult and the errno
@@ -294,10 +295,11 @@ public:
     // transport; the result is returned, not stored.
     virtual uint32_t GetConfiguration(devacs_config_t key, void* data) = 0;
     virtual uint32_t SetConfiguration(devacs_config_t key, void* data) = 0;
-    // As IDeviceAccess::BreakOffOpen and ResumeOpen for this transport; the
-    // default breaks nothing off (the USB plug-in's waits stay as they are).
-    virtual void BreakOffOpen() {}
-    virtual void ResumeOpen() {}
+    // As IDeviceAccess::BreakOffWaits and ResumeWaits for this transport;
+    // the default breaks nothing off (the USB plug-in's waits stay as they
+    // are).
+    virtual void BreakOffWaits() {}
+    virtual void ResumeWaits() {}
 
     // The dispatcher reads these directly after each call.
     uint32_t lastResult = 0;

@@ -214,8 +214,8 @@ VSRSLT CReadThread_base::Start(VS_SCANNER_PARAMETERS parameters, std::shared_ptr
             m_abortSentTime.reset();
             m_abortSent = false;
             m_abortRequest.reset();
-            m_mayOpen = true;
-            m_openBrokenOff = false;
+            m_preparing = true;
+            m_waitsBrokenOff = false;
         }
         m_readTimeoutMs.store(m_timings.readTimeoutMs);
         m_restartTries.store(false);
@@ -226,7 +226,7 @@ VSRSLT CReadThread_base::Start(VS_SCANNER_PARAMETERS parameters, std::shared_ptr
         m_paperSource.store(SOURCEAUTO);
         if (!CThread_Base::Start()) {
             g_ScanDevApiLog.WriteLog(1, "Error: Start thread failed");
-            EndOpening();
+            EndPreparing();
             ret = READTHREAD_START_FAILED;
         }
     }
@@ -344,7 +344,7 @@ void CReadThread_base::ThreadProc()
     m_loopRunning.store(false);
     g_ReadLog.WriteLog(1, "Close Device Access");
     CloseScanner();
-    EndOpening();
+    EndPreparing();
     unsigned const elapsed = timer->Stop();
     g_ReadLog.WriteLog(1, "Read thread end. Timer Stop [%d]: %d msec", ThreadNumber(), static_cast<int>(elapsed));
     trace.Leave();
@@ -403,6 +403,8 @@ void CReadThread_base::ScanAndReceive()
     }
     std::unique_ptr<uint8_t[]> const buffer(new uint8_t[kReceiveBufferSize]);
     uint32_t carried = 0;
+    // From here a cancel goes to the device as the abort command.
+    EndPreparing();
     m_loopRunning.store(true);
     for (;;) {
         VSRSLT const received = ReceiveData(buffer.get(), carried);
@@ -699,13 +701,14 @@ void CReadThread_base::RequestAbort(AbortType type, const char* name)
     {
         Lock lock(m_abortMutex);
         m_abortRequest = type;
-        // A scan given up before the device is open (a device that accepts
-        // the connection but never greets) must not hold its end for the
-        // whole greeting wait: the open fails at once instead.
-        if (type == AbortCancel && m_mayOpen && !m_openBrokenOff) {
-            g_ReadLog.WriteLog(1, "Break off opening the device");
-            m_deviceAccess->BreakOffOpen();
-            m_openBrokenOff = true;
+        // A scan given up while the device is prepared (a device that
+        // accepts the connection but never greets, or never answers a
+        // preparation command) must not hold its end for the whole wait:
+        // the open or the command fails at once instead.
+        if (type == AbortCancel && m_preparing && !m_waitsBrokenOff) {
+            g_ReadLog.WriteLog(1, "Break off the waits of the preparation");
+            m_deviceAccess->BreakOffWaits();
+            m_waitsBrokenOff = true;
         }
         // An outside device takes the command from the caller's thread while
         // the receive loop runs and the device is free; otherwise the
@@ -726,13 +729,13 @@ void CReadThread_base::RequestAbort(AbortType type, const char* name)
     trace.Leave();
 }
 
-void CReadThread_base::EndOpening()
+void CReadThread_base::EndPreparing()
 {
     Lock lock(m_abortMutex);
-    m_mayOpen = false;
-    if (m_openBrokenOff) {
-        m_deviceAccess->ResumeOpen();
-        m_openBrokenOff = false;
+    m_preparing = false;
+    if (m_waitsBrokenOff) {
+        m_deviceAccess->ResumeWaits();
+        m_waitsBrokenOff = false;
     }
 }
 

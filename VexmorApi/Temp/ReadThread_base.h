@@ -19,8 +19,8 @@
 // Locks, always taken in this order and never the other way: m_abortMutex,
 // then the device-I/O lock m_ioMutex, then the scan status record's own
 // mutex. The page store and the waiting-document state have leaf mutexes.
-// The device access's break-off (IDeviceAccess::BreakOffOpen, ResumeOpen)
-// is asked under m_abortMutex and takes only locks of its own.
+// The device access's break-off (IDeviceAccess::BreakOffWaits, ResumeWaits)
+// is asked for under m_abortMutex and takes only locks of its own.
 // Every command or read on the device (preparation commands, the scan
 // command and rescan, each receive try with its last-error read, the abort
 // or finish command, closing) runs under the device-I/O lock, so the caller's
@@ -240,13 +240,14 @@ private:
     // The reading thread's send at a receive try.
     bool AbortScanningIfNeeded();
     // The application's request; sends at once for an outside device when
-    // the receive loop runs and the device is free. A cancel also breaks
-    // off the device access's open while this scan may still open it.
+    // the receive loop runs and the device is free. A cancel while the
+    // device is prepared also breaks off the device access's waits.
     void RequestAbort(AbortType type, const char* name);
-    // This scan opens the device no more (its thread has closed the
-    // scanner, or never ran): a break-off it asked for is taken back, so
-    // that the next user of the device access may wait for the device.
-    void EndOpening();
+    // The preparation is over (the receive loop begins, or the thread ends
+    // or never ran): a break-off it asked for is taken back, so that the
+    // abort and its acknowledgement, and the next user of the device
+    // access, may wait for the device again.
+    void EndPreparing();
     // An abort or finish command awaits its acknowledgement for longer than
     // the table allows, or the tries ran out while it awaits it; reported
     // once.
@@ -282,11 +283,12 @@ private:
     bool m_abortSent = false;                                              // guarded by m_abortMutex
     std::optional<AbortType> m_abortRequest;                               // guarded by m_abortMutex
     std::optional<std::chrono::steady_clock::time_point> m_abortSentTime;  // guarded by m_abortMutex
-    // From Start until the thread has closed the scanner: a cancel breaks
-    // off the open (m_openBrokenOff), since nothing could be sent to the
-    // device before it is open. Both guarded by m_abortMutex.
-    bool m_mayOpen = false;
-    bool m_openBrokenOff = false;
+    // From Start until the receive loop begins (or the thread ends): the
+    // device cannot be told to stop before the scan command, so a cancel
+    // breaks off the device access's waits instead (m_waitsBrokenOff), its
+    // open's and its answers'. Both guarded by m_abortMutex.
+    bool m_preparing = false;
+    bool m_waitsBrokenOff = false;
     mutable std::mutex m_abortMutex;
     std::mutex m_ioMutex;  // the device-I/O lock of this scan
     std::atomic<int64_t> m_readTimeoutMs;

@@ -137,23 +137,23 @@ uint32_t CDeviceAccess::SetConfiguration(devif_t devif, devacs_config_t key, voi
     return lastResult_;
 }
 
-void CDeviceAccess::BreakOffOpen()
+void CDeviceAccess::BreakOffWaits()
 {
     std::lock_guard<std::mutex> lock(m_breakOffMutex);
-    m_openBrokenOff = true;
+    m_waitsBrokenOff = true;
     for (IDevAccsLowLevel* plugin : {m_usb, m_net}) {
         if (plugin != nullptr)
-            plugin->BreakOffOpen();
+            plugin->BreakOffWaits();
     }
 }
 
-void CDeviceAccess::ResumeOpen()
+void CDeviceAccess::ResumeWaits()
 {
     std::lock_guard<std::mutex> lock(m_breakOffMutex);
-    m_openBrokenOff = false;
+    m_waitsBrokenOff = false;
     for (IDevAccsLowLevel* plugin : {m_usb, m_net}) {
         if (plugin != nullptr)
-            plugin->ResumeOpen();
+            plugin->ResumeWaits();
     }
 }
 
@@ -197,8 +197,8 @@ IDevAccsLowLevel* CDeviceAccess::GetDevAccsLowLevelInterface(const _DEV_IDENTIFI
         // A plug-in loaded for a job already given up must not wait either.
         std::lock_guard<std::mutex> lock(m_breakOffMutex);
         plugin = loaded;
-        if (plugin != nullptr && m_openBrokenOff) {
-            plugin->BreakOffOpen();
+        if (plugin != nullptr && m_waitsBrokenOff) {
+            plugin->BreakOffWaits();
         }
     }
     return plugin;
@@ -226,7 +226,7 @@ bool CDeviceAccess::ReleaseDevAccsLowLevelInterface(devif_t devif)
     if (m_inUse == plugin)
         m_inUse = nullptr;
     {
-        // Out of BreakOffOpen's reach before it is deleted.
+        // Out of the reach of BreakOffWaits before it is deleted.
         std::lock_guard<std::mutex> lock(m_breakOffMutex);
         plugin = nullptr;
     }

@@ -15,8 +15,8 @@ namespace vscore {
 // Made by the library's CreateInstance and owned by the loader, which deletes
 // it before unloading the library. It keeps the thread rule, the last-error
 // rule and the results that IDeviceAccess states: calls (and the last-error
-// reads that belong to them) must not overlap, but for BreakOffOpen and
-// ResumeOpen, which reach the loaded plug-ins under m_breakOffMutex.
+// reads that belong to them) must not overlap, but for BreakOffWaits and
+// ResumeWaits, which reach the loaded plug-ins under m_breakOffMutex.
 class CDeviceAccess : public IDeviceAccess {
 public:
     static constexpr const char* kUsbLibraryName = "libvelloc-usb.so.1";
@@ -52,9 +52,9 @@ public:
     uint32_t GetConfiguration(devif_t devif, devacs_config_t key, void* data) override;
     uint32_t SetConfiguration(devif_t devif, devacs_config_t key, void* data) override;
     // Passed to every plug-in loaded now and to those loaded until
-    // ResumeOpen. Any thread.
-    void BreakOffOpen() override;
-    void ResumeOpen() override;
+    // ResumeWaits. Any thread.
+    void BreakOffWaits() override;
+    void ResumeWaits() override;
 
 private:
     // Routes an identifier to a transport (written to devif, 0 when none),
@@ -73,13 +73,13 @@ private:
     vdtcl::CTDynLib<IDevAccsLowLevel> m_netLibrary;
     IDevAccsLowLevel* m_inUse = nullptr;  // borrowed: plug-in of the open device
     // Borrowed from m_usbLibrary and m_netLibrary. Written only under
-    // m_breakOffMutex (a plug-in is reachable from BreakOffOpen from its
+    // m_breakOffMutex (a plug-in is reachable from BreakOffWaits from its
     // load until just before its deletion); the calling thread reads them
     // without it.
     IDevAccsLowLevel* m_usb = nullptr;
     IDevAccsLowLevel* m_net = nullptr;
     std::mutex m_breakOffMutex;
-    bool m_openBrokenOff = false;  // guarded by m_breakOffMutex
+    bool m_waitsBrokenOff = false;  // guarded by m_breakOffMutex
     devif_t m_devifInUse = DEVIF_NONE;
     std::unique_ptr<std::vector<_ENUM_DEV_INFO>> m_devices;  // latest merged list
 };

@@ -73,20 +73,22 @@ uint32_t ResultOfErrno(uint32_t error)
 CNetDeviceAccess::CNetDeviceAccess(const NetTimings& timings)
     : m_snmp(timings), m_timings(timings), m_wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
+    m_channel.SetWakeDescriptor(m_wake);
 }
 
 CNetDeviceAccess::~CNetDeviceAccess()
 {
     m_channel.DisconnetTcpPort();
+    m_channel.SetWakeDescriptor(-1);
     if (m_wake >= 0) {
         close(m_wake);
     }
 }
 
-void CNetDeviceAccess::BreakOffOpen()
+void CNetDeviceAccess::BreakOffWaits()
 {
     std::lock_guard<std::mutex> lock(m_breakOffMutex);
-    if (m_openBrokenOff.exchange(true)) {
+    if (m_waitsBrokenOff.exchange(true)) {
         return;
     }
     // The flag first: a wait that began before it is woken below.
@@ -97,10 +99,10 @@ void CNetDeviceAccess::BreakOffOpen()
     }
 }
 
-void CNetDeviceAccess::ResumeOpen()
+void CNetDeviceAccess::ResumeWaits()
 {
     std::lock_guard<std::mutex> lock(m_breakOffMutex);
-    if (!m_openBrokenOff.load()) {
+    if (!m_waitsBrokenOff.load()) {
         return;
     }
     // The eventfd first: a wait never wakes for a break-off already taken
@@ -109,7 +111,7 @@ void CNetDeviceAccess::ResumeOpen()
         uint64_t count = 0;
         (void)!read(m_wake, &count, sizeof count);
     }
-    m_openBrokenOff.store(false);
+    m_waitsBrokenOff.store(false);
 }
 
 uint32_t CNetDeviceAccess::StoreBrokenOff() { return Store(DEVACS_ERR_GENERAL, ECANCELED); }
@@ -121,14 +123,14 @@ bool CNetDeviceAccess::PauseUnlessBrokenOff(unsigned long ms)
     pollfd entry{};
     entry.fd = m_wake;  // without an eventfd (-1) the poll only sleeps
     entry.events = POLLIN;
-    while (!IsOpenBrokenOff()) {
+    while (!AreWaitsBrokenOff()) {
         auto const left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
         if (left <= 0) {
             return true;
         }
         int const n = poll(&entry, 1, left > INT_MAX ? INT_MAX : static_cast<int>(left));
         // Readable without the flag: a break-off being taken back.
-        if ((n > 0 && !IsOpenBrokenOff()) || (n < 0 && errno != EINTR)) {
+        if ((n > 0 && !AreWaitsBrokenOff()) || (n < 0 && errno != EINTR)) {
             return true;
         }
     }
@@ -358,9 +360,7 @@ int CNetDeviceAccess::CheckConnectResponse()
 
 // Two attempts at most: a busy scanner is disconnected and asked once more
 // after a pause. Any other failed greeting disconnects too, so a channel
-// that is open always has a ready scanner behind it. The channel's waits
-// (the greeting's reads) watch the eventfd only during the open: a transfer
-// is never broken off.
+// that is open always has a ready scanner behind it.
 uint32_t CNetDeviceAccess::OpenTcpPort(const char* host, unsigned short port)
 {
     if (host == nullptr || host[0] == '\0') {
@@ -369,15 +369,10 @@ uint32_t CNetDeviceAccess::OpenTcpPort(const char* host, unsigned short port)
     if (m_channel.IsTcpConnected()) {
         return Store(DEVACS_ERR_ALREADY_OPEN, 0);
     }
-    struct WakeDuringOpen {
-        vdtcl::CTcpPortAccs& channel;
-        WakeDuringOpen(vdtcl::CTcpPortAccs& c, int wake) : channel(c) { channel.SetWakeDescriptor(wake); }
-        ~WakeDuringOpen() { channel.SetWakeDescriptor(-1); }
-    } const wakeDuringOpen(m_channel, m_wake);
     for (int attempt = 0; attempt < 2; ++attempt) {
         bool connected = false;
         for (int i = 0; i < m_timings.connectTries && !connected; ++i) {
-            if (i > 0 ? !PauseUnlessBrokenOff(m_timings.connectRetryWaitMs) : IsOpenBrokenOff()) {
+            if (i > 0 ? !PauseUnlessBrokenOff(m_timings.connectRetryWaitMs) : AreWaitsBrokenOff()) {
                 return StoreBrokenOff();
             }
             connected = m_channel.ConnectTcpPort(host, port);

@@ -17,7 +17,7 @@
 
 namespace vscore {
 
-// Calls come from one thread at a time, but for BreakOffOpen and ResumeOpen,
+// Calls come from one thread at a time, but for BreakOffWaits and ResumeWaits,
 // which may come from any thread during another call. The data channel and
 // the SNMP part use separate sockets.
 class CNetDeviceAccess : public CDevAccsLowLevelBase {
@@ -50,7 +50,8 @@ public:
     bool IsOpenForDataTransfer() override;
     // One read after a wait of at most timeoutMs: bytes, 0 when nothing came
     // in time, -1 on failure (a scanner that closed the connection is a
-    // failure with 0x10500016, never an empty read).
+    // failure with 0x10500016, never an empty read; a wait broken off one
+    // with 0x10500001).
     int ReceiveData(unsigned char* buffer, int bufferSize, int readSize, long timeoutMs) override;
     // Sends all size bytes or fails: a send that got part of its bytes out
     // goes on until the rest is out or its time (at least the table's
@@ -69,16 +70,18 @@ public:
     int CheckConnectResponse();
     // Connects (several tries), checks the greeting and retries a busy
     // scanner once. The channel stays connected only on success. Once
-    // broken off (BreakOffOpen), it fails with 0x10500001 and the system
+    // broken off (BreakOffWaits), it fails with 0x10500001 and the system
     // error ECANCELED without waiting any further.
     uint32_t OpenTcpPort(const char* host, unsigned short port);
 
-    // Ends the greeting wait, a pause between connect tries and the busy
-    // retry's pause of an open under way on another thread at once, and
-    // lets no later open wait, until ResumeOpen. The connect call itself
-    // runs to its own end. Any thread.
-    void BreakOffOpen() override;
-    void ResumeOpen() override;
+    // Ends at once the data channel's waits of a call under way on another
+    // thread (a pause between connect tries, the greeting, the busy retry's
+    // pause, a receive or send that waits: each then fails, with the system
+    // error ECANCELED), and lets none wait after it, until ResumeWaits. A
+    // connect call runs to its own end; the SNMP part is not affected. Any
+    // thread.
+    void BreakOffWaits() override;
+    void ResumeWaits() override;
 
     void SetTimings(const NetTimings& timings);
 
@@ -86,20 +89,20 @@ private:
     uint32_t StoreTransferFailure();
     // The failure of an open broken off.
     uint32_t StoreBrokenOff();
-    bool IsOpenBrokenOff() const { return m_openBrokenOff.load(); }
-    // Sleeps ms; false, and at once, when the open is or gets broken off.
+    bool AreWaitsBrokenOff() const { return m_waitsBrokenOff.load(); }
+    // Sleeps ms; false, and at once, when the waits are or get broken off.
     bool PauseUnlessBrokenOff(unsigned long ms);
 
     vdtcl::CTcpPortAccs m_channel;
     CNetDevAccsSnmp m_snmp;
     NetTimings m_timings;
-    // An eventfd of this object's whole life, readable while the open is
-    // broken off; the channel's and the pauses' waits watch it during an
-    // open. -1 when none could be made: then only the pauses and a connect
-    // not yet tried see a break-off.
+    // An eventfd of this object's whole life, readable while the waits are
+    // broken off, which the channel's waits and the pauses watch. -1 when
+    // none could be made: then only the pauses and a connect not yet tried
+    // see a break-off.
     int m_wake = -1;
-    std::atomic<bool> m_openBrokenOff{false};  // written under m_breakOffMutex
-    // Keeps m_openBrokenOff and the eventfd's count in step.
+    std::atomic<bool> m_waitsBrokenOff{false};  // written under m_breakOffMutex
+    // Keeps m_waitsBrokenOff and the eventfd's count in step.
     std::mutex m_breakOffMutex;
 };
 

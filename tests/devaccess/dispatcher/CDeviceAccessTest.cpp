@@ -203,13 +203,13 @@ TEST_F(DispatcherTest, BreakOffReachesEveryPluginLoadedUntilResumed)
     std::unique_ptr<IDeviceAccess> dispatcher = NewDispatcher();
     ASSERT_EQ(dispatcher->ConfirmConnection(Id(1, 1)), 0u);
     pluginlog::Take();
-    dispatcher->BreakOffOpen();
-    EXPECT_EQ(pluginlog::Take(), (Lines{"usb:BreakOffOpen"}));
+    dispatcher->BreakOffWaits();
+    EXPECT_EQ(pluginlog::Take(), (Lines{"usb:BreakOffWaits"}));
     dispatcher->OpenScanner(Id(3, 2));
     EXPECT_EQ(pluginlog::Take(),
-              (Lines{"net:load", "net:CreateInstance", "net:BreakOffOpen", "net:OpenForDataTransfer kind=3 devif=2"}));
-    dispatcher->ResumeOpen();
-    EXPECT_EQ(pluginlog::Take(), (Lines{"usb:ResumeOpen", "net:ResumeOpen"}));
+              (Lines{"net:load", "net:CreateInstance", "net:BreakOffWaits", "net:OpenForDataTransfer kind=3 devif=2"}));
+    dispatcher->ResumeWaits();
+    EXPECT_EQ(pluginlog::Take(), (Lines{"usb:ResumeWaits", "net:ResumeWaits"}));
     dispatcher->CloseScanner();
     pluginlog::Take();
     dispatcher->OpenScanner(Id(3, 2));

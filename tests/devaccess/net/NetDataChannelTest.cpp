@@ -232,7 +232,7 @@ TEST(NetGreeting, BreakOffEndsEveryWaitOfAnOpenUntilResumed)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         const Clock::time_point start = Clock::now();
-        access.BreakOffOpen();
+        access.BreakOffWaits();
         opener.join();
         EXPECT_LT(MsSince(start), 15000);
         EXPECT_EQ(result, vscore::DEVACS_ERR_GENERAL);
@@ -244,7 +244,7 @@ TEST(NetGreeting, BreakOffEndsEveryWaitOfAnOpenUntilResumed)
         }
         EXPECT_EQ(access.OpenForDataTransfer(id), vscore::DEVACS_ERR_GENERAL);
         EXPECT_EQ(peer.AcceptedCount(), c.accepted);
-        access.ResumeOpen();
+        access.ResumeWaits();
         EXPECT_EQ(access.OpenForDataTransfer(id), 0u);
         EXPECT_EQ(peer.AcceptedCount(), c.accepted + 1);
     }
