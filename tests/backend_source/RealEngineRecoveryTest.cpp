@@ -121,7 +121,8 @@ INSTANTIATE_TEST_SUITE_P(Devices, Recovery, testing::ValuesIn(kFeederDevices), N
 // it: it accepts the reading thread's connection and never greets (fifty
 // reads of 5 s, which the time scale leaves as they are), or never answers
 // the scan parameters (35 s, also unscaled). Once the page time-out gave the
-// scan up, no call after it waits for the device. The reading thread's
+// scan up, no call after it waits for the device, and the next start scans
+// (the fault acts once). The reading thread's
 // connection comes after sane_open's (the capability query; generation 2
 // also asks the feeder there) and, for generation 1, after the feeder query
 // of sane_start.
@@ -137,11 +138,13 @@ TEST_P(SilentBeforeTheScan, EveryCallAfterThePageTimeOutReturnsPromptly)
     struct Case {
         const char* what;
         const char* fault;  // none: the generation has no such wait
+        bool scanAgain;     // on the same handle after the cancel
     };
     const Case cases[] = {
-        {"no greeting", gen2 ? "greeting-silent@connect=2" : "greeting-silent@connect=3"},
+        {"no greeting", gen2 ? "greeting-silent@connect=2" : "greeting-silent@connect=3", false},
+        {"no greeting, then a scan", gen2 ? "greeting-silent@connect=2" : "greeting-silent@connect=3", true},
         // Generation 1 waits 5 s for its scan parameters' answer.
-        {"no answer to the scan parameters", gen2 ? "no-answer@cmd=SSP" : ""},
+        {"no answer to the scan parameters", gen2 ? "no-answer@cmd=SSP" : "", false},
     };
     for (const Case& c : cases) {
         if (c.fault[0] == '\0') {
@@ -156,15 +159,29 @@ TEST_P(SilentBeforeTheScan, EveryCallAfterThePageTimeOutReturnsPromptly)
         // A page time-out and an acknowledgement time-out of 2.5 s.
         f_.Env("VEXMOR_TEST_TIME_SCALE", "4");
         double const ackSeconds = 10.0 / 4;
-        // One greeting read and its pause, and room for a sanitizer build.
+        // At most one greeting read and its pause more, and room for a
+        // sanitizer build.
         double const boundSeconds = ackSeconds + 5.1 + 2;
-        Result const r = f_.Run({FrontEnd::ProbeProgram(), FrontEnd::BackendLibrary(), "init",
-                                 "open:" + scanner.Device().substr(9), "start", "cancel", "close", "exit"},
-                                120);
+        std::vector<std::string> argv = {FrontEnd::ProbeProgram(),
+                                         FrontEnd::BackendLibrary(),
+                                         "init",
+                                         "open:" + scanner.Device().substr(9),
+                                         "start",
+                                         "cancel"};
+        if (c.scanAgain) {
+            argv.insert(argv.end(), {"start", "read:65536"});
+        }
+        argv.insert(argv.end(), {"close", "exit"});
+        Result const r = f_.Run(argv, 120);
         ASSERT_FALSE(r.timedOut) << r.out << r.err;
         ASSERT_EQ(0, r.exitCode) << r.out << r.err;
         EXPECT_EQ("GOOD", StatusOf(r.out, "open:net1;dev0", 0)) << r.out;
         EXPECT_EQ("IO_ERROR", StatusOf(r.out, "start", 0)) << r.out;
+        if (c.scanAgain) {
+            EXPECT_EQ("GOOD", StatusOf(r.out, "start", 1)) << r.out;
+            EXPECT_EQ("EOF", StatusOf(r.out, "read:65536", 0)) << r.out;
+            continue;
+        }
         // From the failed start to the end of sane_exit.
         double seconds = 0;
         for (const char* action : {"cancel", "close", "exit"}) {

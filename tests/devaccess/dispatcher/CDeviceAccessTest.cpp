@@ -3,7 +3,11 @@
 // list, closing and unloading, transfers and configuration.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/devaccess/dispatcher/DispatcherTestSupport.h"
@@ -214,6 +218,29 @@ TEST_F(DispatcherTest, BreakOffReachesEveryPluginLoadedUntilResumed)
     pluginlog::Take();
     dispatcher->OpenScanner(Id(3, 2));
     EXPECT_EQ(pluginlog::Take(), (Lines{"net:load", "net:CreateInstance", "net:OpenForDataTransfer kind=3 devif=2"}));
+}
+
+// The break-off comes from another thread while the calling thread loads
+// and unloads the plug-in it reaches: no plug-in is reached while it is
+// made or after it is deleted (the ThreadSanitizer build watches).
+TEST_F(DispatcherTest, BreakOffFromAnotherThreadMeetsPluginsLoadedAndUnloaded)
+{
+    std::unique_ptr<IDeviceAccess> dispatcher = NewDispatcher();
+    std::atomic<bool> done{false};
+    std::thread other([&] {
+        while (!done.load()) {
+            dispatcher->BreakOffWaits();
+            dispatcher->ResumeWaits();
+        }
+    });
+    for (int i = 0; i < 50; ++i) {
+        dispatcher->OpenScanner(Id(3, 2));
+        dispatcher->CloseScanner();
+    }
+    done.store(true);
+    other.join();
+    Lines const log = pluginlog::Take();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "net:destroy"), 50);
 }
 
 TEST_F(DispatcherTest, CloseDestroysThenUnloadsAndASecondCloseReachesNoPlugin)
