@@ -87,26 +87,19 @@ CNetDeviceAccess::~CNetDeviceAccess()
 
 void CNetDeviceAccess::BreakOffWaits()
 {
-    std::lock_guard<std::mutex> lock(m_breakOffMutex);
-    if (m_waitsBrokenOff.exchange(true)) {
-        return;
-    }
     // The flag first: a wait that began before it is woken below.
+    m_waitsBrokenOff.store(true);
     if (m_wake >= 0) {
         uint64_t const one = 1;
-        // Cannot fail short of a full counter, which one write never reaches.
+        // Cannot fail short of a full counter, which no count of calls reaches.
         (void)!write(m_wake, &one, sizeof one);
     }
 }
 
 void CNetDeviceAccess::ResumeWaits()
 {
-    std::lock_guard<std::mutex> lock(m_breakOffMutex);
-    if (!m_waitsBrokenOff.load()) {
-        return;
-    }
-    // The eventfd first: a wait never wakes for a break-off already taken
-    // back.
+    // The eventfd first (one read empties its count): a wait never wakes for
+    // a break-off already taken back.
     if (m_wake >= 0) {
         uint64_t count = 0;
         (void)!read(m_wake, &count, sizeof count);

@@ -7,7 +7,6 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "devaccess/DevAccsLowLevelBase.h"
@@ -18,8 +17,8 @@
 namespace vscore {
 
 // Calls come from one thread at a time, but for BreakOffWaits and ResumeWaits,
-// which may come from any thread during another call. The data channel and
-// the SNMP part use separate sockets.
+// which may come from any thread during another call (not both at once). The
+// data channel and the SNMP part use separate sockets.
 class CNetDeviceAccess : public CDevAccsLowLevelBase {
 public:
     static constexpr unsigned short kDataChannelPort = 54921;
@@ -101,9 +100,9 @@ private:
     // none could be made: then only the pauses and a connect not yet tried
     // see a break-off.
     int m_wake = -1;
-    std::atomic<bool> m_waitsBrokenOff{false};  // written under m_breakOffMutex
-    // Keeps m_waitsBrokenOff and the eventfd's count in step.
-    std::mutex m_breakOffMutex;
+    // Written by BreakOffWaits and ResumeWaits only, which never overlap
+    // (IDevAccsLowLevel), so it and the eventfd's count stay in step.
+    std::atomic<bool> m_waitsBrokenOff{false};
 };
 
 }  // namespace vscore
