@@ -5,8 +5,8 @@
 // sane_cancel and sane_start on the same handle scan the next page or fail
 // with a status, and the engine's old scan has ended before the new one
 // touches the device; over the network, a device that falls silent while
-// it is prepared for the scan holds none of the calls after the page
-// time-out. The calls come from the sane_probe program, which is built with
+// it is prepared for the scan holds the calls after the page time-out no
+// longer than an abort's acknowledgement. The calls come from the sane_probe program, which is built with
 // this tree's sanitizers.
 #include <regex>
 #include <string>
@@ -121,8 +121,8 @@ INSTANTIATE_TEST_SUITE_P(Devices, Recovery, testing::ValuesIn(kFeederDevices), N
 // it: it accepts the reading thread's connection and never greets (fifty
 // reads of 5 s, which the time scale leaves as they are), or never answers
 // the scan parameters (35 s, also unscaled). Once the page time-out gave the
-// scan up, no call after it waits for the device, and the next start scans
-// (the fault acts once). The reading thread's
+// scan up, the calls after it wait at most for the abort's acknowledgement
+// time-out, and the next start scans (the fault acts once). The reading thread's
 // connection comes after sane_open's (the capability query; generation 2
 // also asks the feeder there) and, for generation 1, after the feeder query
 // of sane_start.
