@@ -127,7 +127,8 @@ enum : VSRSLT {
 // which routes each call to the USB or the network plug-in (loaded by name
 // on first need) and owns those plug-ins and the merged device list.
 //
-// Threads: no lock inside and no thread of its own; calls must not overlap.
+// Threads: no thread of its own; calls must not overlap, except
+// BreakOffWaits and ResumeWaits, which any thread may make at any time.
 // Any thread may call, one at a time; the last-error fields belong to the
 // call before them, so a caller reads them under the same serialisation.
 // (The engine's command channel makes each of its calls and the last-error
@@ -221,6 +222,17 @@ public:
     // names last while the network plug-in stays loaded (CloseScanner of a
     // network device unloads it, and a new one starts from its defaults).
     virtual uint32_t SetConfiguration(devif_t devif, devacs_config_t key, void* data) = 0;
+    // For a caller that gave up the job it opens and asks the device for:
+    // from now on every wait for the device (network: the connect tries'
+    // pauses, the greeting, the busy retry's pause, a receive or send that
+    // waits) of a call under way on another thread ends at once with that
+    // call's failure, and so does every wait after it, until ResumeWaits. A
+    // wait the transport cannot break off (USB, a connect under way) runs to
+    // its end. Any thread, at any time, also while another call runs; the
+    // last-error fields do not change.
+    virtual void BreakOffWaits() {}
+    // Calls wait for the device again. Any thread, at any time.
+    virtual void ResumeWaits() {}
 
     // The result of the latest operation.
     uint32_t GetLastErrorCode() const { return lastResult_; }
@@ -236,9 +248,11 @@ protected:
 // the dispatcher, which owns the object and deletes it before unloading the
 // library.
 //
-// Threads: no lock inside and no thread of its own. The dispatcher calls it
-// on its own caller's thread, never two calls at once, and reads the two
-// last-error fields right after the call they belong to.
+// Threads: no thread of its own. The dispatcher calls it on its own
+// caller's thread, never two calls at once, and reads the two last-error
+// fields right after the call they belong to; only BreakOffWaits and
+// ResumeWaits come from any thread, also during another call, never two of
+// them at once.
 //
 // Last error: each operation stores its result in lastResult and the errno
 // or libusb code behind a failure in lastSystemError (0 for success and
@@ -281,6 +295,11 @@ public:
     // transport; the result is returned, not stored.
     virtual uint32_t GetConfiguration(devacs_config_t key, void* data) = 0;
     virtual uint32_t SetConfiguration(devacs_config_t key, void* data) = 0;
+    // As IDeviceAccess::BreakOffWaits and ResumeWaits for this transport;
+    // the default breaks nothing off (the USB plug-in's waits stay as they
+    // are).
+    virtual void BreakOffWaits() {}
+    virtual void ResumeWaits() {}
 
     // The dispatcher reads these directly after each call.
     uint32_t lastResult = 0;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 #include <thread>
 
 #include "VexmorApi/ImageProcessor/ImageProcessor_Normal.h"
@@ -214,6 +215,9 @@ VSRSLT CReadThread_base::Start(VS_SCANNER_PARAMETERS parameters, std::shared_ptr
             m_abortSentTime.reset();
             m_abortSent = false;
             m_abortRequest.reset();
+            m_preparing = true;
+            m_waitsBrokenOff = false;
+            m_cancelledWhilePreparing = false;
         }
         m_readTimeoutMs.store(m_timings.readTimeoutMs);
         m_restartTries.store(false);
@@ -224,6 +228,7 @@ VSRSLT CReadThread_base::Start(VS_SCANNER_PARAMETERS parameters, std::shared_ptr
         m_paperSource.store(SOURCEAUTO);
         if (!CThread_Base::Start()) {
             g_ScanDevApiLog.WriteLog(1, "Error: Start thread failed");
+            EndPreparing();
             ret = READTHREAD_START_FAILED;
         }
     }
@@ -300,6 +305,15 @@ bool CReadThread_base::End()
         SetPCCancelFlag();
     }
     bool const ended = CThread_Base::End();
+    // The watch ends with the preparation, which has ended now.
+    std::thread watch;
+    {
+        Lock lock(m_abortMutex);
+        watch = std::move(m_preparationWatch);
+    }
+    if (watch.joinable()) {
+        watch.join();
+    }
     if (IsCancelRequested()) {
         DropHeldPages();
     }
@@ -322,7 +336,12 @@ void CReadThread_base::ThreadProc()
         VSRSLT const prepared = PrepareDevice();
         m_paperSource.store(m_readPreparation ? m_readPreparation->GetPaperSource() : SOURCEAUTO);
         if (prepared != 0) {
-            SetErrorToFirstPage(prepared);
+            // A step whose waits were broken off failed for the cancel.
+            if (IsPreparationBrokenOff()) {
+                CancelBeforeTheScan();
+            } else {
+                SetErrorToFirstPage(prepared);
+            }
         } else {
             ScanAndReceive();
         }
@@ -341,6 +360,7 @@ void CReadThread_base::ThreadProc()
     m_loopRunning.store(false);
     g_ReadLog.WriteLog(1, "Close Device Access");
     CloseScanner();
+    EndPreparing();
     unsigned const elapsed = timer->Stop();
     g_ReadLog.WriteLog(1, "Read thread end. Timer Stop [%d]: %d msec", ThreadNumber(), static_cast<int>(elapsed));
     trace.Leave();
@@ -383,6 +403,12 @@ void CReadThread_base::SetErrorToFirstPage(VSRSLT code)
 
 void CReadThread_base::ScanAndReceive()
 {
+    // From the scan command on, the device is told to stop by the abort
+    // command; a preparation whose waits were broken off ends the scan here.
+    if (EndPreparing()) {
+        CancelBeforeTheScan();
+        return;
+    }
     VSRSLT ret = 0;
     {
         Lock io(m_ioMutex);
@@ -695,6 +721,20 @@ void CReadThread_base::RequestAbort(AbortType type, const char* name)
     {
         Lock lock(m_abortMutex);
         m_abortRequest = type;
+        // No abort command can reach the device before the scan command: a
+        // preparation still waiting for it (a device that accepts the
+        // connection but never greets, or never answers a command) gets the
+        // same time as an abort's acknowledgement, then its waits end.
+        if (type == AbortCancel && m_preparing && !m_cancelledWhilePreparing) {
+            m_cancelledWhilePreparing = true;
+            auto const deadline =
+                std::chrono::steady_clock::now() + std::chrono::milliseconds(m_timings.abortAckTimeoutMs);
+            try {
+                m_preparationWatch = std::thread(&CReadThread_base::WatchPreparation, this, deadline);
+            } catch (std::system_error const&) {
+                BreakOffWaitsLocked();
+            }
+        }
         // An outside device takes the command from the caller's thread while
         // the receive loop runs and the device is free; otherwise the
         // reading thread sends it at its next try (never during the
@@ -712,6 +752,46 @@ void CReadThread_base::RequestAbort(AbortType type, const char* name)
         m_restartTries.store(true);
     }
     trace.Leave();
+}
+
+void CReadThread_base::WatchPreparation(std::chrono::steady_clock::time_point deadline)
+{
+    std::unique_lock<std::mutex> lock(m_abortMutex);
+    if (!m_preparationEnded.wait_until(lock, deadline, [this] { return !m_preparing; })) {
+        BreakOffWaitsLocked();
+    }
+}
+
+void CReadThread_base::BreakOffWaitsLocked()
+{
+    g_ReadLog.WriteLog(1, "Error: The waits of the preparation are broken off");
+    m_deviceAccess->BreakOffWaits();
+    m_waitsBrokenOff = true;
+}
+
+bool CReadThread_base::EndPreparing()
+{
+    Lock lock(m_abortMutex);
+    m_preparing = false;
+    m_preparationEnded.notify_all();
+    if (!m_waitsBrokenOff) {
+        return false;
+    }
+    m_deviceAccess->ResumeWaits();
+    m_waitsBrokenOff = false;
+    return true;
+}
+
+bool CReadThread_base::IsPreparationBrokenOff() const
+{
+    Lock lock(m_abortMutex);
+    return m_waitsBrokenOff;
+}
+
+void CReadThread_base::CancelBeforeTheScan()
+{
+    g_ReadLog.WriteLog(1, "Error: Cancelled before the scan command");
+    m_scanError->SetCanceled(CANCELTYPE_TIMEOUT);
 }
 
 bool CReadThread_base::AbortScanningIfNeeded()

@@ -21,7 +21,9 @@
 // mutex. The page store and the waiting-document state have leaf mutexes.
 // The command channel's locks (CCmdDevAccess) come after m_ioMutex: the
 // order of both sets is written once, in VexmorApi/README.md ("The locks on
-// a device").
+// a device"). The device access's break-off (IDeviceAccess::BreakOffWaits,
+// ResumeWaits) is asked for under m_abortMutex and takes only locks of its
+// own.
 // Every command or read on the device (preparation commands, the scan
 // command and rescan, each receive try with its last-error read, the abort
 // or finish command, closing) runs under the device-I/O lock, so the caller's
@@ -30,12 +32,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <thread>
 
 #include "VexmorApi/Pages/Page.h"
 #include "VexmorApi/ScannerCapability.h"
@@ -136,8 +140,9 @@ public:
     // ---- CThread_Base
     // A receive loop still running is asked to cancel first, so the join
     // waits for the device's answer (or its time-out) rather than for the
-    // full read time-out. A cancelled scan then lets go of the pages it
-    // still holds. The owner's threads; never the reading thread.
+    // full read time-out; a preparation, at most for that time-out too.
+    // A cancelled scan then lets go of the pages it still holds. The
+    // owner's threads; never the reading thread.
     bool End() override;
     // The reading thread itself: prepares the device, scans and receives
     // until the scan ends, then closes the scanner.
@@ -241,8 +246,24 @@ private:
     // The reading thread's send at a receive try.
     bool AbortScanningIfNeeded();
     // The application's request; sends at once for an outside device when
-    // the receive loop runs and the device is free.
+    // the receive loop runs and the device is free. A cancel while the
+    // device is prepared starts the preparation's watch.
     void RequestAbort(AbortType type, const char* name);
+    // The watch's thread: unless the preparation ends first, breaks its
+    // waits off at the deadline (the acknowledgement time-out after the
+    // cancel).
+    void WatchPreparation(std::chrono::steady_clock::time_point deadline);
+    // Under m_abortMutex.
+    void BreakOffWaitsLocked();
+    // The preparation is over (the scan command is next, or the thread
+    // ends or never ran): a break-off is taken back, so that the next user
+    // of the device access may wait for the device again; true when there
+    // was one.
+    bool EndPreparing();
+    bool IsPreparationBrokenOff() const;
+    // The scan ends as cancelled without the scan command (the device never
+    // started), as for an abort never acknowledged.
+    void CancelBeforeTheScan();
     // An abort or finish command awaits its acknowledgement for longer than
     // the table allows, or the tries ran out while it awaits it; reported
     // once.
@@ -278,6 +299,18 @@ private:
     bool m_abortSent = false;                                              // guarded by m_abortMutex
     std::optional<AbortType> m_abortRequest;                               // guarded by m_abortMutex
     std::optional<std::chrono::steady_clock::time_point> m_abortSentTime;  // guarded by m_abortMutex
+    // From Start until the scan command (or the thread's end): the device
+    // cannot be told to stop before it, so a cancel gives the preparation
+    // the acknowledgement time-out (m_preparationWatch), after which the
+    // device access's waits, its open's and its answers', are broken off
+    // (m_waitsBrokenOff) and no scan command follows. All guarded by
+    // m_abortMutex; m_preparationEnded tells the watch the preparation's
+    // end, and End joins the watch.
+    bool m_preparing = false;
+    bool m_cancelledWhilePreparing = false;
+    bool m_waitsBrokenOff = false;
+    std::thread m_preparationWatch;
+    std::condition_variable m_preparationEnded;
     mutable std::mutex m_abortMutex;
     std::mutex m_ioMutex;  // the device-I/O lock of this scan
     std::atomic<int64_t> m_readTimeoutMs;

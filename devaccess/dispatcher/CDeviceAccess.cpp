@@ -2,6 +2,7 @@
 // loading and unloading, and the merged device list.
 #include "devaccess/dispatcher/CDeviceAccess.h"
 
+#include <initializer_list>
 #include <new>
 
 #include "devaccess/dispatcher/VellocEntry.h"
@@ -14,8 +15,11 @@ CDeviceAccess::~CDeviceAccess()
     ReleaseEnumDevInfoList();
     ReleaseDevAccsLowLevelInterface(DEVIF_USB);
     ReleaseDevAccsLowLevelInterface(DEVIF_NET);
-    m_net = nullptr;
-    m_usb = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_breakOffMutex);
+        m_net = nullptr;
+        m_usb = nullptr;
+    }
     m_netLibrary.ReleaseInterface();
     m_usbLibrary.ReleaseInterface();
 }
@@ -133,6 +137,26 @@ uint32_t CDeviceAccess::SetConfiguration(devif_t devif, devacs_config_t key, voi
     return lastResult_;
 }
 
+void CDeviceAccess::BreakOffWaits()
+{
+    std::lock_guard<std::mutex> lock(m_breakOffMutex);
+    m_waitsBrokenOff = true;
+    for (IDevAccsLowLevel* plugin : {m_usb, m_net}) {
+        if (plugin != nullptr)
+            plugin->BreakOffWaits();
+    }
+}
+
+void CDeviceAccess::ResumeWaits()
+{
+    std::lock_guard<std::mutex> lock(m_breakOffMutex);
+    m_waitsBrokenOff = false;
+    for (IDevAccsLowLevel* plugin : {m_usb, m_net}) {
+        if (plugin != nullptr)
+            plugin->ResumeWaits();
+    }
+}
+
 // Kind 0 goes by the interface, kinds 1, 2 and 4 to USB, kind 3 to the
 // network; anything else routes nowhere (0x70500006). A failed load leaves
 // the last result as it was.
@@ -166,10 +190,16 @@ IDevAccsLowLevel* CDeviceAccess::GetDevAccsLowLevelInterface(const _DEV_IDENTIFI
         const char* name = devif == DEVIF_USB ? kUsbLibraryName : kNetLibraryName;
 #ifdef VEXMOR_TEST_HOOKS
         char path[vdtcl::kTestLibraryPathSize];
-        plugin = holder.GetInterface(vdtcl::TestLibraryFile(name, path));
+        IDevAccsLowLevel* const loaded = holder.GetInterface(vdtcl::TestLibraryFile(name, path));
 #else
-        plugin = holder.GetInterface(name);
+        IDevAccsLowLevel* const loaded = holder.GetInterface(name);
 #endif
+        // A plug-in loaded for a job already given up must not wait either.
+        std::lock_guard<std::mutex> lock(m_breakOffMutex);
+        plugin = loaded;
+        if (plugin != nullptr && m_waitsBrokenOff) {
+            plugin->BreakOffWaits();
+        }
     }
     return plugin;
 }
@@ -195,7 +225,11 @@ bool CDeviceAccess::ReleaseDevAccsLowLevelInterface(devif_t devif)
         return false;
     if (m_inUse == plugin)
         m_inUse = nullptr;
-    plugin = nullptr;
+    {
+        // Out of the reach of BreakOffWaits before it is deleted.
+        std::lock_guard<std::mutex> lock(m_breakOffMutex);
+        plugin = nullptr;
+    }
     vdtcl::CTDynLib<IDevAccsLowLevel>& holder = devif == DEVIF_USB ? m_usbLibrary : m_netLibrary;
     return holder.ReleaseInterface();
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "devaccess/DeviceAccessInterfaces.h"
@@ -13,8 +14,9 @@ namespace vscore {
 
 // Made by the library's CreateInstance and owned by the loader, which deletes
 // it before unloading the library. It keeps the thread rule, the last-error
-// rule and the results that IDeviceAccess states: no lock of its own, so
-// calls (and the last-error reads that belong to them) must not overlap.
+// rule and the results that IDeviceAccess states: calls (and the last-error
+// reads that belong to them) must not overlap, but for BreakOffWaits and
+// ResumeWaits, which reach the loaded plug-ins under m_breakOffMutex.
 class CDeviceAccess : public IDeviceAccess {
 public:
     static constexpr const char* kUsbLibraryName = "libvelloc-usb.so.1";
@@ -49,6 +51,10 @@ public:
     // caller's and is not kept.
     uint32_t GetConfiguration(devif_t devif, devacs_config_t key, void* data) override;
     uint32_t SetConfiguration(devif_t devif, devacs_config_t key, void* data) override;
+    // Passed to every plug-in loaded now and to those loaded until
+    // ResumeWaits. Any thread.
+    void BreakOffWaits() override;
+    void ResumeWaits() override;
 
 private:
     // Routes an identifier to a transport (written to devif, 0 when none),
@@ -66,8 +72,14 @@ private:
     vdtcl::CTDynLib<IDevAccsLowLevel> m_usbLibrary;
     vdtcl::CTDynLib<IDevAccsLowLevel> m_netLibrary;
     IDevAccsLowLevel* m_inUse = nullptr;  // borrowed: plug-in of the open device
-    IDevAccsLowLevel* m_usb = nullptr;    // borrowed from m_usbLibrary
-    IDevAccsLowLevel* m_net = nullptr;    // borrowed from m_netLibrary
+    // Borrowed from m_usbLibrary and m_netLibrary. Written only under
+    // m_breakOffMutex (a plug-in is reachable from BreakOffWaits from its
+    // load until just before its deletion); the calling thread reads them
+    // without it.
+    IDevAccsLowLevel* m_usb = nullptr;
+    IDevAccsLowLevel* m_net = nullptr;
+    std::mutex m_breakOffMutex;
+    bool m_waitsBrokenOff = false;  // guarded by m_breakOffMutex
     devif_t m_devifInUse = DEVIF_NONE;
     std::unique_ptr<std::vector<_ENUM_DEV_INFO>> m_devices;  // latest merged list
 };

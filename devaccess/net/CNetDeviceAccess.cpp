@@ -2,9 +2,14 @@
 // retries, transfers and the community-name configuration.
 #include "devaccess/net/CNetDeviceAccess.h"
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstring>
 
 #include "vdtcl/CTTime.h"
@@ -65,9 +70,65 @@ uint32_t ResultOfErrno(uint32_t error)
 
 }  // namespace
 
-CNetDeviceAccess::CNetDeviceAccess(const NetTimings& timings) : m_snmp(timings), m_timings(timings) {}
+CNetDeviceAccess::CNetDeviceAccess(const NetTimings& timings)
+    : m_snmp(timings), m_timings(timings), m_wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+{
+    m_channel.SetWakeDescriptor(m_wake);
+}
 
-CNetDeviceAccess::~CNetDeviceAccess() { m_channel.DisconnetTcpPort(); }
+CNetDeviceAccess::~CNetDeviceAccess()
+{
+    m_channel.DisconnetTcpPort();
+    m_channel.SetWakeDescriptor(-1);
+    if (m_wake >= 0) {
+        close(m_wake);
+    }
+}
+
+void CNetDeviceAccess::BreakOffWaits()
+{
+    // The flag first: a wait that began before it is woken below.
+    m_waitsBrokenOff.store(true);
+    if (m_wake >= 0) {
+        uint64_t const one = 1;
+        // Cannot fail short of a full counter, which no count of calls reaches.
+        (void)!write(m_wake, &one, sizeof one);
+    }
+}
+
+void CNetDeviceAccess::ResumeWaits()
+{
+    // The eventfd first (one read empties its count): a wait never wakes for
+    // a break-off already taken back.
+    if (m_wake >= 0) {
+        uint64_t count = 0;
+        (void)!read(m_wake, &count, sizeof count);
+    }
+    m_waitsBrokenOff.store(false);
+}
+
+uint32_t CNetDeviceAccess::StoreBrokenOff() { return Store(DEVACS_ERR_GENERAL, ECANCELED); }
+
+bool CNetDeviceAccess::PauseUnlessBrokenOff(unsigned long ms)
+{
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point const end = Clock::now() + std::chrono::milliseconds(ms);
+    pollfd entry{};
+    entry.fd = m_wake;  // without an eventfd (-1) the poll only sleeps
+    entry.events = POLLIN;
+    while (!AreWaitsBrokenOff()) {
+        auto const left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+        if (left <= 0) {
+            return true;
+        }
+        int const n = poll(&entry, 1, left > INT_MAX ? INT_MAX : static_cast<int>(left));
+        // Readable without the flag: a break-off being taken back.
+        if ((n > 0 && !AreWaitsBrokenOff()) || (n < 0 && errno != EINTR)) {
+            return true;
+        }
+    }
+    return false;
+}
 
 void CNetDeviceAccess::SetTimings(const NetTimings& timings)
 {
@@ -304,8 +365,8 @@ uint32_t CNetDeviceAccess::OpenTcpPort(const char* host, unsigned short port)
     for (int attempt = 0; attempt < 2; ++attempt) {
         bool connected = false;
         for (int i = 0; i < m_timings.connectTries && !connected; ++i) {
-            if (i > 0) {
-                vdtcl::CTTime::Sleep_ms(m_timings.connectRetryWaitMs);
+            if (i > 0 ? !PauseUnlessBrokenOff(m_timings.connectRetryWaitMs) : AreWaitsBrokenOff()) {
+                return StoreBrokenOff();
             }
             connected = m_channel.ConnectTcpPort(host, port);
         }
@@ -321,8 +382,8 @@ uint32_t CNetDeviceAccess::OpenTcpPort(const char* host, unsigned short port)
         if (greeting != GREETING_BUSY) {
             return DEVACS_ERR_GENERAL;
         }
-        if (attempt == 0) {
-            vdtcl::CTTime::Sleep_ms(m_timings.busyRetryWaitMs);
+        if (attempt == 0 && !PauseUnlessBrokenOff(m_timings.busyRetryWaitMs)) {
+            return StoreBrokenOff();
         }
     }
     return Store(DEVACS_ERR_BUSY, 0);

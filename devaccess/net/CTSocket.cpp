@@ -227,17 +227,21 @@ int CTSocket::DetermineSocketStatus(long timeoutMs, chkfds_t which)
     using Clock = std::chrono::steady_clock;
     const long waitMs = timeoutMs < kLongestWaitMs ? timeoutMs : kLongestWaitMs;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(waitMs);
-    pollfd entry{};
-    entry.fd = m_descriptor;
-    entry.events = which == CHKFDS_WRITE ? POLLOUT : POLLIN;
+    pollfd entries[2] = {};
+    entries[0].fd = m_descriptor;
+    entries[0].events = which == CHKFDS_WRITE ? POLLOUT : POLLIN;
+    entries[1].fd = m_wakeDescriptor;
+    entries[1].events = POLLIN;
+    nfds_t const count = m_wakeDescriptor >= 0 ? 2 : 1;
     for (;;) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left < 0) {
             left = 0;
         }
         int pollMs = left > INT_MAX ? INT_MAX : static_cast<int>(left);
-        entry.revents = 0;
-        int n = poll(&entry, 1, pollMs);
+        entries[0].revents = 0;
+        entries[1].revents = 0;
+        int n = poll(entries, count, pollMs);
         if (n < 0 && errno == EINTR && left > 0) {
             continue;
         }
@@ -252,11 +256,16 @@ int CTSocket::DetermineSocketStatus(long timeoutMs, chkfds_t which)
             m_lastError = ETIMEDOUT;
             return 0;
         }
-        if ((entry.revents & POLLNVAL) != 0) {
+        // Broken off: whatever the socket has is no longer wanted.
+        if (count == 2 && entries[1].revents != 0) {
+            m_lastError = ECANCELED;
+            return -1;
+        }
+        if ((entries[0].revents & POLLNVAL) != 0) {
             m_lastError = EBADF;
             return -1;
         }
-        return n;
+        return 1;
     }
 }
 

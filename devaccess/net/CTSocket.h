@@ -61,7 +61,12 @@ public:
     // become readable or writable: above 0 ready, 0 time-out (last error
     // ETIMEDOUT), below 0 failure. A time-out below 1 returns 1 at once.
     // Puts the descriptor into non-blocking mode (once) before waiting.
+    // A readable wake descriptor ends the wait as a failure (ECANCELED).
     int DetermineSocketStatus(long timeoutMs, chkfds_t which);
+    // A descriptor that another thread makes readable to break off this
+    // socket's waits (-1: none). It stays the caller's, who keeps it open
+    // while it is set.
+    void SetWakeDescriptor(int descriptor) { m_wakeDescriptor = descriptor; }
 
     // One receive of at most readSize bytes. Bytes already pending are taken
     // at once (one system call); only when none are there does it wait, up to
@@ -146,7 +151,8 @@ private:
     bool m_nonBlocking;  // the descriptor is in non-blocking mode
     uint32_t m_lastError;
     int m_descriptor;
-    int m_socketType;  // SOCK_STREAM, SOCK_DGRAM ... of the descriptor
+    int m_wakeDescriptor = -1;  // breaks off the waits when readable; not owned
+    int m_socketType;           // SOCK_STREAM, SOCK_DGRAM ... of the descriptor
     AddressList m_resolved;
     AddressList m_myAddrs;
     char m_addressText[kAddressTextSize];

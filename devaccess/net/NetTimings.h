@@ -8,7 +8,8 @@ namespace vscore {
 struct NetTimings {
     // Greeting of the data channel: one read waits this long, a read that
     // brought no line end is followed by the pause, and after this many
-    // reads without CR LF the scanner counts as silent (about 255 s).
+    // reads without CR LF the scanner counts as silent (about 255 s, unless
+    // the open is broken off first).
     long greetingReadTimeoutMs = 5000;
     unsigned long greetingPauseMs = 100;
     int greetingMaxReads = 50;

@@ -5,9 +5,12 @@
 // sane_cancel and sane_start on the same handle (or sane_close and a second
 // handle's sane_open and sane_start) scan the next page or fail with a
 // status, and the engine's old scan has ended before the new one touches the
-// device. The calls come from the sane_probe program, which is built with
-// this tree's sanitizers. The cases wait for the product's time-outs divided
-// by a time scale, which only a build with the test hooks honours.
+// device; over the network, a device that falls silent while it is prepared
+// for the scan holds the calls after the page time-out no longer than an
+// abort's acknowledgement. The calls come from the sane_probe program, which
+// is built with this tree's sanitizers. The cases wait for the product's
+// time-outs divided by a time scale, which only a build with the test hooks
+// honours.
 #include <regex>
 #include <string>
 #include <vector>
@@ -138,5 +141,89 @@ TEST_P(Recovery, CancelAndStartAfterAFaultScanAgainOrFail)
 }
 
 INSTANTIATE_TEST_SUITE_P(Devices, Recovery, testing::ValuesIn(kFeederDevices), NameOf);
+
+// A device that falls silent before the scan, while the engine prepares
+// it: it accepts the reading thread's connection and never greets (fifty
+// reads of 5 s, which the time scale leaves as they are), or never answers
+// the scan parameters (35 s, also unscaled). Once the page time-out gave the
+// scan up, the calls after it wait at most for the abort's acknowledgement
+// time-out, and the next start scans (the fault acts once). The reading thread's
+// connection comes after sane_open's (the capability query; generation 2
+// also asks the feeder there) and, for generation 1, after the feeder query
+// of sane_start.
+class SilentBeforeTheScan : public RealEngineWith<Device> {};
+
+TEST_P(SilentBeforeTheScan, EveryCallAfterThePageTimeOutReturnsPromptly)
+{
+#ifndef VEXMOR_TEST_HOOKS
+    GTEST_SKIP() << "the bound is the engine's acknowledgement time-out divided by VEXMOR_TEST_TIME_SCALE, which "
+                    "only a build with VEXMOR_TEST_HOOKS divides";
+#endif
+    bool const gen2 = std::string(GetParam().profile) == "gen2-adf";
+    struct Case {
+        const char* what;
+        const char* fault;  // none: the generation has no such wait
+        bool scanAgain;     // on the same handle after the cancel
+    };
+    const Case cases[] = {
+        {"no greeting", gen2 ? "greeting-silent@connect=2" : "greeting-silent@connect=3", false},
+        {"no greeting, then a scan", gen2 ? "greeting-silent@connect=2" : "greeting-silent@connect=3", true},
+        // Generation 1 waits 5 s for its scan parameters' answer.
+        {"no answer to the scan parameters", gen2 ? "no-answer@cmd=SSP" : "", false},
+    };
+    for (const Case& c : cases) {
+        if (c.fault[0] == '\0') {
+            continue;
+        }
+        SCOPED_TRACE(c.what);
+        SimSetup setup;
+        setup.profile = GetParam().profile;
+        setup.sheets = 1;
+        setup.faults = {c.fault};
+        Scanner scanner(f_, GetParam().transport, setup);
+        // A page time-out and an acknowledgement time-out of 2.5 s.
+        f_.Env("VEXMOR_TEST_TIME_SCALE", "4");
+        double const ackSeconds = 10.0 / 4;
+        // At most one greeting read and its pause more, and room for a
+        // sanitizer build.
+        double const boundSeconds = ackSeconds + 5.1 + 2;
+        std::vector<std::string> argv = {FrontEnd::ProbeProgram(),
+                                         FrontEnd::BackendLibrary(),
+                                         "init",
+                                         "open:" + scanner.Device().substr(9),
+                                         "start",
+                                         "cancel"};
+        if (c.scanAgain) {
+            argv.insert(argv.end(), {"start", "read:65536"});
+        }
+        argv.insert(argv.end(), {"close", "exit"});
+        Result const r = f_.Run(argv, 120);
+        ASSERT_FALSE(r.timedOut) << r.out << r.err;
+        ASSERT_EQ(0, r.exitCode) << r.out << r.err;
+        EXPECT_EQ("GOOD", StatusOf(r.out, "open:net1;dev0", 0)) << r.out;
+        EXPECT_EQ("IO_ERROR", StatusOf(r.out, "start", 0)) << r.out;
+        if (c.scanAgain) {
+            EXPECT_EQ("GOOD", StatusOf(r.out, "start", 1)) << r.out;
+            EXPECT_EQ("EOF", StatusOf(r.out, "read:65536", 0)) << r.out;
+            continue;
+        }
+        // From the failed start to the end of sane_exit.
+        double seconds = 0;
+        for (const char* action : {"cancel", "close", "exit"}) {
+            size_t const at = r.out.find("\n" + std::string(action) + "  ms=");
+            ASSERT_NE(at, std::string::npos) << action << " did not return: " << r.out;
+            seconds += std::stod(r.out.substr(r.out.find("ms=", at) + 3)) / 1000;
+        }
+        std::printf("%s: cancel, close and exit took %.2f s after the failed start\n", c.what, seconds);
+        EXPECT_LE(seconds, boundSeconds) << r.out;
+        // The fault met the reading thread: the device never got to scan.
+        std::vector<std::string> const transcript = scanner.Transcript();
+        EXPECT_EQ(1, Count(transcript, "\"event\":\"fault\"")) << "the fault's command or connection never came";
+        EXPECT_EQ(0, Count(transcript, "\"event\":\"scan\""));
+    }
+}
+
+// The greeting and these waits are the network transport's.
+INSTANTIATE_TEST_SUITE_P(Devices, SilentBeforeTheScan, testing::Values(kFeederDevices[0], kFeederDevices[2]), NameOf);
 
 }  // namespace

@@ -425,6 +425,39 @@ TEST(ReadThreadCancel, ARequestRightAfterStartIsSentAfterThePreparation)
     EXPECT_EQ(thread->GetVSRSLTCode(), 0x01000002u);
 }
 
+// A cancel while the preparation waits for a silent device: the
+// preparation gets the acknowledgement time-out, then the device access's
+// waits are broken off; whether the step then fails (as a broken-off wait
+// does) or not, the scan ends as by that time-out, without the scan
+// command, and the break-off is taken back.
+TEST(ReadThreadCancel, APreparationOutlastingTheAcknowledgementTimeOutIsBrokenOff)
+{
+    for (VSRSLT const stepResult : {VSRSLT{0}, VSRSLT{DEVACS_ERR_GENERAL}}) {
+        SCOPED_TRACE(stepResult);
+        Rig rig;
+        rig.timings.abortAckTimeoutMs = 50;
+        rig.script->scanArea = stepResult;
+        read_thread_rig::PreparationHold hold(rig.script, Step::ScanArea);
+        auto thread = rig.Make<CReadThread_v2>();
+        ASSERT_EQ(rig.Start(*thread), 0u);
+        hold.WaitReached();
+        thread->SetPCCancelFlag();
+        // The device answers nothing until its waits are broken off.
+        for (int i = 0; i < 20000 && rig.device.GetCounts().breakOff == 0; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        hold.Release();
+        Outcome const outcome = Consume(*thread);
+        ASSERT_TRUE(thread->WaitLoopEnded());
+        EXPECT_EQ(outcome.code, 0x01000002u);
+        EXPECT_NE(rig.script->Calls().back().step, Step::ScanCommand);
+        EXPECT_TRUE(rig.SentCommands("ABT").empty());
+        fakedev::FakeDeviceAccess::Counts const counts = rig.device.GetCounts();
+        EXPECT_EQ(counts.breakOff, 1);
+        EXPECT_EQ(counts.resume, 1);
+    }
+}
+
 TEST(ReadThreadCancel, NothingIsSentOnceAllPagesWereReceived)
 {
     Rig rig;

@@ -3,7 +3,11 @@
 // list, closing and unloading, transfers and configuration.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/devaccess/dispatcher/DispatcherTestSupport.h"
@@ -194,6 +198,49 @@ TEST_F(DispatcherTest, EnumerationCountIsTheSizeOfTheListHandedOut)
             netCalled = netCalled || line == "net:EnumerateDevices flag=0";
         EXPECT_EQ(netCalled, c.netCalled);
     }
+}
+
+// A break-off reaches the plug-ins loaded then and those loaded later, until
+// it is taken back; a plug-in loaded after that waits again.
+TEST_F(DispatcherTest, BreakOffReachesEveryPluginLoadedUntilResumed)
+{
+    std::unique_ptr<IDeviceAccess> dispatcher = NewDispatcher();
+    ASSERT_EQ(dispatcher->ConfirmConnection(Id(1, 1)), 0u);
+    pluginlog::Take();
+    dispatcher->BreakOffWaits();
+    EXPECT_EQ(pluginlog::Take(), (Lines{"usb:BreakOffWaits"}));
+    dispatcher->OpenScanner(Id(3, 2));
+    EXPECT_EQ(pluginlog::Take(),
+              (Lines{"net:load", "net:CreateInstance", "net:BreakOffWaits", "net:OpenForDataTransfer kind=3 devif=2"}));
+    dispatcher->ResumeWaits();
+    EXPECT_EQ(pluginlog::Take(), (Lines{"usb:ResumeWaits", "net:ResumeWaits"}));
+    dispatcher->CloseScanner();
+    pluginlog::Take();
+    dispatcher->OpenScanner(Id(3, 2));
+    EXPECT_EQ(pluginlog::Take(), (Lines{"net:load", "net:CreateInstance", "net:OpenForDataTransfer kind=3 devif=2"}));
+}
+
+// The break-off comes from another thread while the calling thread loads
+// and unloads the plug-in it reaches: no plug-in is reached while it is
+// made or after it is deleted (the ThreadSanitizer build watches).
+TEST_F(DispatcherTest, BreakOffFromAnotherThreadMeetsPluginsLoadedAndUnloaded)
+{
+    std::unique_ptr<IDeviceAccess> dispatcher = NewDispatcher();
+    std::atomic<bool> done{false};
+    std::thread other([&] {
+        while (!done.load()) {
+            dispatcher->BreakOffWaits();
+            dispatcher->ResumeWaits();
+        }
+    });
+    for (int i = 0; i < 50; ++i) {
+        dispatcher->OpenScanner(Id(3, 2));
+        dispatcher->CloseScanner();
+    }
+    done.store(true);
+    other.join();
+    Lines const log = pluginlog::Take();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "net:destroy"), 50);
 }
 
 TEST_F(DispatcherTest, CloseDestroysThenUnloadsAndASecondCloseReachesNoPlugin)

@@ -112,6 +112,8 @@ public:
         Log("SetConfiguration key=" + std::to_string(key));
         return Answer("SetConfiguration");
     }
+    void BreakOffWaits() override { Log("BreakOffWaits"); }
+    void ResumeWaits() override { Log("ResumeWaits"); }
 
 private:
     // The scripted result and system error of an operation, 0 by default.

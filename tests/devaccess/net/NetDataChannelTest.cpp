@@ -177,6 +177,79 @@ TEST(NetGreeting, ThirdConnectTryReachesALateScanner)
     EXPECT_EQ(peer.AcceptedCount(), 1u);
 }
 
+// Each wait of an open, made 30 s long, ends at once when another thread
+// breaks the open off; until that is taken back no open even connects, and
+// after it the scanner is opened again.
+TEST(NetGreeting, BreakOffEndsEveryWaitOfAnOpenUntilResumed)
+{
+    struct Case {
+        const char* wait;
+        std::vector<Script> scripts;  // none: the address refuses
+        void (*lengthen)(vscore::NetTimings&);
+        // The open is in its wait once the peer has seen this many
+        // connections and the plug-in closed the first (0: moments after
+        // the start).
+        size_t accepted;
+        bool firstClosed;
+    };
+    const Case cases[] = {
+        {"the greeting",
+         {Script().ReceiveUntilClosed(30000), Greets("+OK \r\n")},
+         [](vscore::NetTimings& t) {
+             t.greetingReadTimeoutMs = 30000;
+             t.greetingMaxReads = 1;
+         },
+         1,
+         false},
+        {"the busy retry's pause",
+         {Greets("-NG \r\n"), Greets("+OK \r\n")},
+         [](vscore::NetTimings& t) { t.busyRetryWaitMs = 30000; },
+         1,
+         true},
+        {"the pause between connect tries", {}, [](vscore::NetTimings& t) { t.connectRetryWaitMs = 30000; }, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.wait);
+        ScriptedPeer peer;
+        std::string error;
+        ASSERT_TRUE(peer.Listen(error)) << error;
+        if (c.scripts.empty()) {
+            peer.StopListening();
+        }
+        for (const Script& script : c.scripts) {
+            peer.AddConnection(script);
+        }
+        peer.Start();
+        vscore::NetTimings timings;
+        c.lengthen(timings);
+        CNetDeviceAccess access(timings);
+        const vscore::_DEV_IDENTIFIER id = NetAddress(peer.Address());
+        uint32_t result = 0;
+        std::thread opener([&] { result = access.OpenForDataTransfer(id); });
+        for (int i = 0; i < 500 && (peer.AcceptedCount() < c.accepted ||
+                                    (c.firstClosed && !peer.Connection(0).closedByOther) || i < 20);
+             ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        const Clock::time_point start = Clock::now();
+        access.BreakOffWaits();
+        opener.join();
+        EXPECT_LT(MsSince(start), 15000);
+        EXPECT_EQ(result, vscore::DEVACS_ERR_GENERAL);
+        EXPECT_EQ(access.lastSystemError, static_cast<uint32_t>(ECANCELED));
+        EXPECT_FALSE(access.IsOpenForDataTransfer());
+        EXPECT_EQ(peer.AcceptedCount(), c.accepted);
+        if (c.scripts.empty()) {
+            continue;
+        }
+        EXPECT_EQ(access.OpenForDataTransfer(id), vscore::DEVACS_ERR_GENERAL);
+        EXPECT_EQ(peer.AcceptedCount(), c.accepted);
+        access.ResumeWaits();
+        EXPECT_EQ(access.OpenForDataTransfer(id), 0u);
+        EXPECT_EQ(peer.AcceptedCount(), c.accepted + 1);
+    }
+}
+
 TEST(NetIdentifiers, PairsTheNetworkPluginTakesOrRefuses)
 {
     CNetDeviceAccess access(TestTimings());

@@ -206,6 +206,18 @@ std::vector<ReceiveCall> FakeDeviceAccess::ReceiveCalls() const
     return receiveCalls_;
 }
 
+void FakeDeviceAccess::BreakOffWaits()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++counts_.breakOff;
+}
+
+void FakeDeviceAccess::ResumeWaits()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++counts_.resume;
+}
+
 FakeDeviceAccess::Counts FakeDeviceAccess::GetCounts() const
 {
     std::lock_guard<std::mutex> lock(mutex_);

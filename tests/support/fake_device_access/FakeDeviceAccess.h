@@ -121,6 +121,9 @@ public:
         // Receives or sends with a null buffer, a size of 0 or less, or a
         // read size beyond the buffer size.
         int badCalls = 0;
+        // BreakOffWaits and ResumeWaits (which change nothing else here).
+        int breakOff = 0;
+        int resume = 0;
     };
     std::vector<SentFrame> Sent() const;
     std::vector<ReceiveCall> ReceiveCalls() const;
@@ -136,6 +139,8 @@ public:
     int SendData(const unsigned char* data, int size, long timeoutMs) override;
     uint32_t GetConfiguration(vscore::devif_t devif, vscore::devacs_config_t key, void* data) override;
     uint32_t SetConfiguration(vscore::devif_t devif, vscore::devacs_config_t key, void* data) override;
+    void BreakOffWaits() override;
+    void ResumeWaits() override;
 
 private:
     void SetLast(uint32_t code, uint32_t systemError);
