@@ -40,9 +40,11 @@ bool ResizeMappedBytes(unique_bytes& block, unsigned size);
 // to the next request of the same size in pages, instead of being unmapped
 // and mapped afresh, which costs a page fault and the zeroing of every page.
 // One cache for the process, not per thread, so memory follows the pages in
-// flight: cached plus live mapped bytes never exceed the highest live mapped
-// bytes since the outermost Begin. The outermost End unmaps every cached
-// block, and so does unloading the engine. Any thread may call them.
+// flight: a freed block is kept only while cached plus live mapped bytes stay
+// within the highest live mapped bytes since the outermost Begin, the
+// smallest cached blocks going first; a new mapping drops none of them. The
+// outermost End unmaps every cached block, and so does unloading the engine.
+// Any thread may call them.
 void BeginPageBlockReuse();
 void EndPageBlockReuse();
 
