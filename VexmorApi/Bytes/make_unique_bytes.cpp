@@ -176,8 +176,8 @@ void* AllocateBlock(size_t request)
 }
 
 // Frees a block of either kind; a mapped one goes to the cache while a scan
-// runs, unless uncached.
-void ReleaseBlock(unsigned char* block, bool uncached)
+// runs.
+void ReleaseBlock(unsigned char* block)
 {
     if (block == nullptr) {
         return;
@@ -191,7 +191,7 @@ void ReleaseBlock(unsigned char* block, bool uncached)
                 length = found->second;
                 g_mapped->live.erase(found);
                 g_mapped->liveBytes -= length;
-                if (!uncached && g_mapped->reusers != 0) {
+                if (g_mapped->reusers != 0) {
                     try {
                         g_mapped->cached.emplace(length, block);
                         g_mapped->cachedBytes += length;
@@ -214,9 +214,7 @@ void ReleaseBlock(unsigned char* block, bool uncached)
 
 }  // namespace
 
-void bytes_deleter::operator()(unsigned char* block) const { ReleaseBlock(block, false); }
-
-void ReleaseBytesUncached(unique_bytes block) { ReleaseBlock(block.release(), true); }
+void bytes_deleter::operator()(unsigned char* block) const { ReleaseBlock(block); }
 
 bool ResizeMappedBytes(unique_bytes& block, unsigned size)
 {
