@@ -25,9 +25,15 @@ scanimage's (ru_minflt, from the same rusage) in the same runs, the longer
 batch less the shorter one over N, the median of the three pairs: the
 pages of memory the kernel had to map and zero for the pages beyond the
 first two, a figure the machine's load hardly moves; beside it the page's
-own size in 4-KiB pages. Prints one line per count:
+own size in 4-KiB pages. A longer batch also holds more pages at once (the
+engine reads ahead of a slower front end), and their memory is new however
+well it is reused; so the faults are also given less the growth of the peak
+RSS between the two batches (in 4-KiB pages, same pairs, same median): the
+memory each page maps afresh once the pages held at once stop growing, the
+steady state. Prints one line per count:
   pipeline N in flight: R pages/s, S pages/s beyond the fixed waits, peak RSS M MiB, bound B MiB,
-  CPU per page U ms user, Y ms system, minor faults per page F, page P 4-KiB pages
+  CPU per page U ms user, Y ms system, minor faults per page F, beyond the peak RSS growth G,
+  page P 4-KiB pages
 (on one line).
 """
 import argparse
@@ -53,6 +59,10 @@ def batch(r, sheets, in_flight, scale):
     result = r.scan(folder, sim_args, scan_args, env=env, timeout=600, dumps=False)
     rig.drop_pages(folder, result, sheets, ".pnm", f"{sheets} sheets with {in_flight} in flight")
     return result
+
+
+def median(values):
+    return sorted(values)[len(values) // 2]
 
 
 def cpu(result):
@@ -82,13 +92,15 @@ def main():
                     least = (min(shorts, key=cpu), min(longs, key=cpu))
                     user = (least[1].user_seconds - least[0].user_seconds) * 1000 / args.pages
                     system = (least[1].system_seconds - least[0].system_seconds) * 1000 / args.pages
-                    pairs = sorted((b.minor_faults - a.minor_faults) / args.pages for a, b in zip(shorts, longs))
-                    faults = pairs[len(pairs) // 2]
+                    pairs = list(zip(shorts, longs))
+                    faults = median([(b.minor_faults - a.minor_faults) / args.pages for a, b in pairs])
+                    steady = median([(b.minor_faults - a.minor_faults - (b.peak_rss_kib - a.peak_rss_kib) / 4)
+                                     / args.pages for a, b in pairs])
             bound = (2 * PAGE_BYTES * in_flight + SPILL_THRESHOLD + 2 * PAGE_BYTES + 50 * 1024 * 1024) / (1024 * 1024)
             print(f"pipeline {in_flight} in flight: {rates[1]:.2f} pages/s, {rates[10]:.2f} pages/s beyond the "
                   f"fixed waits, peak RSS {rss:.0f} MiB, bound {bound:.0f} MiB, CPU per page {user:.1f} ms user, "
-                  f"{system:.1f} ms system, minor faults per page {faults:.0f}, page {PAGE_4K_PAGES} 4-KiB pages",
-                  flush=True)
+                  f"{system:.1f} ms system, minor faults per page {faults:.0f}, beyond the peak RSS growth "
+                  f"{steady:.0f}, page {PAGE_4K_PAGES} 4-KiB pages", flush=True)
     except rig.RigError as e:
         print(f"pipeline: {e}", file=sys.stderr)
         return 1
