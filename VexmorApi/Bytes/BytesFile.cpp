@@ -85,10 +85,7 @@ void BytesFile::SaveBytesToFileIfBytesOnMemory()
 
 void BytesFile::DropMemoryCopy()
 {
-    // The bytes are in the file: the copy's block is unmapped, not kept for
-    // reuse, so that keeping a page in a file frees its memory.
-    if (memory_) {
-        memory_->ReleaseUncached();
-        memory_.reset();
-    }
+    // The bytes are in the file; the copy's block goes back to the scan's
+    // page blocks.
+    memory_.reset();
 }

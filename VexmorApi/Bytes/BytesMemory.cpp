@@ -143,10 +143,3 @@ void BytesMemory::Reallocate(unsigned newCapacity, unsigned char const* extra, u
     capacity_ = newCapacity;
     size_ += count;
 }
-
-void BytesMemory::ReleaseUncached()
-{
-    ReleaseBytesUncached(std::move(block_));
-    capacity_ = 0;
-    size_ = 0;
-}

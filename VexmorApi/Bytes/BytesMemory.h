@@ -36,9 +36,6 @@ public:
     void ExpandCapacity(unsigned capacity);
     // Cuts the block to the bytes in use.
     void ShrinkCapacityToFit();
-    // Frees the block at once, past the reuse cache of page blocks, and
-    // leaves the container empty: for bytes that were moved to a file.
-    void ReleaseUncached();
 
 private:
     // Moves the contents into a block of newCapacity bytes (the same mapped

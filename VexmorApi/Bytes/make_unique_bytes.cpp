@@ -37,8 +37,13 @@ struct MappedBlocks {
     std::multimap<size_t, void*> cached;     // length -> block
     size_t liveBytes = 0;                    // includes lengths about to be mapped
     size_t cachedBytes = 0;
-    // The highest liveBytes since reuse began; cachedBytes + liveBytes never
-    // exceed it, so the cache keeps no more than the scan itself once held.
+    // The highest liveBytes since reuse began. A freed block is kept only as
+    // far as cachedBytes + liveBytes then stay within it, so the cache never
+    // holds more than the scan itself once held. A new mapping leaves the
+    // cache alone and may pass the mark until the next release: in a scan's
+    // steady state the pages in flight shift between page blocks and device
+    // data blocks, and a cached page block dropped for a device data block
+    // would be mapped afresh by the very next page.
     size_t highWater = 0;
     unsigned reusers = 0;  // BeginPageBlockReuse calls not yet ended
 };
@@ -68,17 +73,20 @@ void EmptyCache(MappedBlocks& mapped)
     mapped.cachedBytes = 0;
 }
 
-// Unmaps cached blocks, the largest first, until cached plus live bytes are
-// within the high-water mark again; under g_mappedMutex.
+// Raises the high-water mark to the live bytes; under g_mappedMutex.
+void NoteLiveBytes(MappedBlocks& mapped) { mapped.highWater = std::max(mapped.highWater, mapped.liveBytes); }
+
+// Unmaps cached blocks, the smallest first (the largest are page blocks, the
+// costliest to fault in again), until cached plus live bytes are within the
+// high-water mark again; under g_mappedMutex.
 void TrimCache(MappedBlocks& mapped)
 {
-    mapped.highWater = std::max(mapped.highWater, mapped.liveBytes);
     while (mapped.cachedBytes + mapped.liveBytes > mapped.highWater && !mapped.cached.empty()) {
-        auto const largest = std::prev(mapped.cached.end());
-        ASAN_UNPOISON_MEMORY_REGION(largest->second, largest->first);
-        munmap(largest->second, largest->first);
-        mapped.cachedBytes -= largest->first;
-        mapped.cached.erase(largest);
+        auto const smallest = mapped.cached.begin();
+        ASAN_UNPOISON_MEMORY_REGION(smallest->second, smallest->first);
+        munmap(smallest->second, smallest->first);
+        mapped.cachedBytes -= smallest->first;
+        mapped.cached.erase(smallest);
     }
 }
 
@@ -129,6 +137,7 @@ void* TakeCached(size_t length)
     mapped.cached.erase(found);
     mapped.cachedBytes -= length;
     mapped.liveBytes += length;
+    NoteLiveBytes(mapped);
     ASAN_UNPOISON_MEMORY_REGION(block, length);
     return block;
 }
@@ -139,7 +148,7 @@ void* MapBlock(size_t length)
         std::lock_guard<std::mutex> lock(g_mappedMutex);
         MappedBlocks& mapped = Mapped();
         mapped.liveBytes += length;
-        TrimCache(mapped);
+        NoteLiveBytes(mapped);
     }
     void* block = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     std::lock_guard<std::mutex> lock(g_mappedMutex);
@@ -167,8 +176,8 @@ void* AllocateBlock(size_t request)
 }
 
 // Frees a block of either kind; a mapped one goes to the cache while a scan
-// runs, unless uncached.
-void ReleaseBlock(unsigned char* block, bool uncached)
+// runs.
+void ReleaseBlock(unsigned char* block)
 {
     if (block == nullptr) {
         return;
@@ -182,11 +191,12 @@ void ReleaseBlock(unsigned char* block, bool uncached)
                 length = found->second;
                 g_mapped->live.erase(found);
                 g_mapped->liveBytes -= length;
-                if (!uncached && g_mapped->reusers != 0) {
+                if (g_mapped->reusers != 0) {
                     try {
                         g_mapped->cached.emplace(length, block);
                         g_mapped->cachedBytes += length;
                         ASAN_POISON_MEMORY_REGION(block, length);
+                        TrimCache(*g_mapped);
                         return;
                     } catch (...) {
                         // Unmapped below.
@@ -204,9 +214,7 @@ void ReleaseBlock(unsigned char* block, bool uncached)
 
 }  // namespace
 
-void bytes_deleter::operator()(unsigned char* block) const { ReleaseBlock(block, false); }
-
-void ReleaseBytesUncached(unique_bytes block) { ReleaseBlock(block.release(), true); }
+void bytes_deleter::operator()(unsigned char* block) const { ReleaseBlock(block); }
 
 bool ResizeMappedBytes(unique_bytes& block, unsigned size)
 {
@@ -231,7 +239,7 @@ bool ResizeMappedBytes(unique_bytes& block, unsigned size)
         // caller's alone, so no other thread looks for it meanwhile.
         entry = g_mapped->live.extract(found);
         g_mapped->liveBytes = g_mapped->liveBytes - entry.mapped() + length;
-        TrimCache(*g_mapped);
+        NoteLiveBytes(*g_mapped);
     }
     void* const moved = mremap(block.get(), entry.mapped(), length, MREMAP_MAYMOVE);
     std::lock_guard<std::mutex> lock(g_mappedMutex);

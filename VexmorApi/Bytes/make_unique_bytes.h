@@ -22,11 +22,6 @@ unique_bytes make_unique_bytes(unsigned size);
 // Takes over a block from malloc without copying; size is not used.
 unique_bytes make_unique_bytes(unsigned size, unsigned char* block);
 
-// Frees the block at once, past the reuse cache: for a block whose bytes now
-// live elsewhere (a page moved to a temporary file), so that moving them out
-// really returns the memory.
-void ReleaseBytesUncached(unique_bytes block);
-
 // Gives a mapped block size bytes, keeping its first bytes up to the smaller
 // of both sizes, by remapping its pages instead of copying them; the block
 // may move. False, with the block unchanged, when it is not a mapped block,
@@ -39,10 +34,14 @@ bool ResizeMappedBytes(unique_bytes& block, unsigned size);
 // mapped block is kept, poisoned for AddressSanitizer, and handed out again
 // to the next request of the same size in pages, instead of being unmapped
 // and mapped afresh, which costs a page fault and the zeroing of every page.
+// So is the block of a page moved to a temporary file: the next page takes
+// it, and the memory the scan holds stays where it was before the move.
 // One cache for the process, not per thread, so memory follows the pages in
-// flight: cached plus live mapped bytes never exceed the highest live mapped
-// bytes since the outermost Begin. The outermost End unmaps every cached
-// block, and so does unloading the engine. Any thread may call them.
+// flight: a freed block is kept only while cached plus live mapped bytes stay
+// within the highest live mapped bytes since the outermost Begin, the
+// smallest cached blocks going first; a new mapping drops none of them. The
+// outermost End unmaps every cached block, and so does unloading the engine.
+// Any thread may call them.
 void BeginPageBlockReuse();
 void EndPageBlockReuse();
 

@@ -26,11 +26,9 @@ void StoreInTemporaryFile(std::unique_ptr<Bytes>& bytes, char const* origin, cha
             File(path).Remove();
             throw;
         }
-        // The block is unmapped, not kept for reuse: else moving the page
-        // out would free no memory.
-        std::unique_ptr<Bytes> const moved = std::move(bytes);
+        // The block goes back to the scan's page blocks, where the next
+        // page takes it instead of mapping memory afresh.
         bytes = std::move(file);
-        memory->ReleaseUncached();
         return;
     }
     if (auto* file = dynamic_cast<BytesFile*>(bytes.get())) {

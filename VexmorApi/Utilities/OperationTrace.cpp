@@ -16,8 +16,13 @@ constexpr char kExitMark[] = "<<<<<";
 // Writes mark, name, mark and the fields formatted from args as one line.
 // The name goes into the line's format with each '%' doubled, so that it
 // stands in the line as it is, as the fields' arguments follow their format.
+// Nothing is built for a line the log would not write: some operations trace
+// every row of a page.
 void WriteMarked(COutputLog& log, int level, char const* mark, char const* name, char const* fields, va_list args)
 {
+    if (!log.IsWritable(level)) {
+        return;
+    }
     if (name == nullptr) {
         name = "(null)";
     }

@@ -50,6 +50,9 @@ public:
     // The same with the arguments in a va_list, which it reads (the caller
     // ends it).
     void WriteLogV(int level, char const* format, va_list args) __attribute__((format(printf, 3, 0)));
+    // Runs set-up when needed; true when a line of this level goes out, so
+    // that a caller building its line first can skip the work. Any thread.
+    bool IsWritable(int level);
     // The header block ("Basic infomation log start" ... "... end").
     void WriteBasicInfo(int level, std::string moduleName);
     // Appends a data block to the dump file of key ("DumpPackBits",
@@ -84,8 +87,6 @@ private:
     bool CheckLogSetup(std::string const& settingsPath);
     bool CheckLogFolder(std::string const& home);
     bool OpenLogText(OpenFileMode mode);
-    // Runs set-up when needed; true when a line of this level goes out.
-    bool IsWritable(int level);
     // Writes prefixes, text and "\n" under mutex_ and flushes.
     void WriteFile(char const* text, size_t length);
     // "(yyyy/mm/dd hh:mm:ss) " into buffer; its length.

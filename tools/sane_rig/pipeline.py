@@ -10,18 +10,30 @@ has fixed waits of its own: each status query of the engine sleeps 100 ms
 and the backend polls every 200 ms, so a page costs at least 100 ms as
 shipped. Each count is measured as shipped and with those waits divided by
 10 (VEXMOR_TEST_TIME_SCALE=10, which also shortens the time-outs), the rate
-beyond the fixed delays. Each measure runs a batch of 2 and one of 2 + N
-sheets, best of two; pages/s is N over the difference of their times, which
-takes the set-up of a run (loading, discovery, the device's queries) out.
+beyond the fixed delays. Each measure runs batches of 2 and of 2 + N
+sheets, best of two as shipped and of three with the waits divided; pages/s
+is N over the difference of their times, which takes the set-up of a run
+(loading, discovery, the device's queries) out.
 The peak RSS is scanimage's own (ru_maxrss of the longer run as shipped),
 beside the bound 2 x page x in flight + 200 MiB (the share of finished
 pages the engine keeps in memory while the front end is behind) + 2 pages
 in the backend's queue + 50 MiB. The CPU per page is
 scanimage's user and system time (rusage of the child) beyond the fixed
-waits, the 2 + N sheet batch less the 2-sheet one (the one of the two runs
-with the least CPU each), over N. Prints one line per count:
+waits, the 2 + N sheet batch less the 2-sheet one (the one of the three runs
+with the least CPU each), over N. The minor page faults per page are
+scanimage's (ru_minflt, from the same rusage) in the same runs, the longer
+batch less the shorter one over N, the median of the three pairs: the
+pages of memory the kernel had to map and zero for the pages beyond the
+first two, a figure the machine's load hardly moves; beside it the page's
+own size in 4-KiB pages. A longer batch also holds more pages at once (the
+engine reads ahead of a slower front end), and their memory is new however
+well it is reused; so the faults are also given less the growth of the peak
+RSS between the two batches (in 4-KiB pages, same pairs, same median): the
+memory each page maps afresh once the pages held at once stop growing, the
+steady state. Prints one line per count:
   pipeline N in flight: R pages/s, S pages/s beyond the fixed waits, peak RSS M MiB, bound B MiB,
-  CPU per page U ms user, Y ms system
+  CPU per page U ms user, Y ms system, minor faults per page F, beyond the peak RSS growth G,
+  page P 4-KiB pages
 (on one line).
 """
 import argparse
@@ -32,6 +44,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import rig  # noqa: E402
 
 PAGE_BYTES = 2480 * 3508 * 3  # A4 at 300 dpi, 24-bit
+PAGE_4K_PAGES = (PAGE_BYTES + 4095) // 4096
 SPILL_THRESHOLD = 0xC800000  # finished pages the engine keeps in memory
 
 
@@ -46,6 +59,10 @@ def batch(r, sheets, in_flight, scale):
     result = r.scan(folder, sim_args, scan_args, env=env, timeout=600, dumps=False)
     rig.drop_pages(folder, result, sheets, ".pnm", f"{sheets} sheets with {in_flight} in flight")
     return result
+
+
+def median(values):
+    return sorted(values)[len(values) // 2]
 
 
 def cpu(result):
@@ -63,8 +80,9 @@ def main():
         for in_flight in (1, 2, 4):
             rates = {}
             for scale in (1, 10):
-                shorts = [batch(r, 2, in_flight, scale) for _ in range(2)]
-                longs = [batch(r, 2 + args.pages, in_flight, scale) for _ in range(2)]
+                runs = 2 if scale == 1 else 3
+                shorts = [batch(r, 2, in_flight, scale) for _ in range(runs)]
+                longs = [batch(r, 2 + args.pages, in_flight, scale) for _ in range(runs)]
                 short = min(shorts, key=lambda x: x.seconds)
                 long = min(longs, key=lambda x: x.seconds)
                 rates[scale] = args.pages / max(long.seconds - short.seconds, 1e-6)
@@ -74,10 +92,15 @@ def main():
                     least = (min(shorts, key=cpu), min(longs, key=cpu))
                     user = (least[1].user_seconds - least[0].user_seconds) * 1000 / args.pages
                     system = (least[1].system_seconds - least[0].system_seconds) * 1000 / args.pages
+                    pairs = list(zip(shorts, longs))
+                    faults = median([(b.minor_faults - a.minor_faults) / args.pages for a, b in pairs])
+                    steady = median([(b.minor_faults - a.minor_faults - (b.peak_rss_kib - a.peak_rss_kib) / 4)
+                                     / args.pages for a, b in pairs])
             bound = (2 * PAGE_BYTES * in_flight + SPILL_THRESHOLD + 2 * PAGE_BYTES + 50 * 1024 * 1024) / (1024 * 1024)
             print(f"pipeline {in_flight} in flight: {rates[1]:.2f} pages/s, {rates[10]:.2f} pages/s beyond the "
                   f"fixed waits, peak RSS {rss:.0f} MiB, bound {bound:.0f} MiB, CPU per page {user:.1f} ms user, "
-                  f"{system:.1f} ms system", flush=True)
+                  f"{system:.1f} ms system, minor faults per page {faults:.0f}, beyond the peak RSS growth "
+                  f"{steady:.0f}, page {PAGE_4K_PAGES} 4-KiB pages", flush=True)
     except rig.RigError as e:
         print(f"pipeline: {e}", file=sys.stderr)
         return 1

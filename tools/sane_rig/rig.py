@@ -113,6 +113,7 @@ class Result:
         self.peak_rss_kib = 0   # scanimage's, from its own accounting
         self.user_seconds = 0.0  # scanimage's CPU time in user mode
         self.system_seconds = 0.0  # and in the kernel on its behalf
+        self.minor_faults = 0   # pages it touched that the kernel had to map (ru_minflt)
         self.sim_log = ""
         self.ended_at = 0.0     # when scanimage's end was seen, time.time()
 
@@ -250,6 +251,7 @@ class Rig:
                     result.peak_rss_kib = usage.ru_maxrss
                     result.user_seconds = usage.ru_utime
                     result.system_seconds = usage.ru_stime
+                    result.minor_faults = usage.ru_minflt
                     proc.returncode = result.exit_code
                     break
                 elapsed = time.monotonic() - start

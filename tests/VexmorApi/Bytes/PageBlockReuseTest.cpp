@@ -1,5 +1,6 @@
 // Reuse of freed page blocks while a scan runs: a cached block goes to one
-// owner at a time, and touching it while it is cached is reported by the
+// owner at a time, a page's block survives the device data that come and go
+// beside it, and touching a block while it is cached is reported by the
 // AddressSanitizer build.
 #include <gtest/gtest.h>
 
@@ -67,6 +68,32 @@ TEST(PageBlockReuse, ABlockIsNeverHandedOutTwice)
     for (int t = 0; t < kThreads; ++t) {
         EXPECT_EQ(broken[t], 0) << "thread " << t;
     }
+}
+
+TEST(PageBlockReuse, APageBlockComesBackWhileDeviceDataComeAndGo)
+{
+    ScanReuse const reuse;
+    constexpr unsigned kPageBytes = 3 * MiB;  // a decoded page
+    constexpr unsigned kDataBytes = MiB;      // a page's device data
+    // The most the scan holds: the page the front end reads, the page just
+    // decoded and the next page's device data.
+    unique_bytes shown = make_unique_bytes(kPageBytes);
+    unique_bytes decoded = make_unique_bytes(kPageBytes);
+    unique_bytes data = make_unique_bytes(kDataBytes);
+    std::memset(shown.get(), 0x5A, kPageBytes);
+    std::memset(data.get(), 0xA5, kDataBytes);
+    unsigned char* const freedPage = shown.get();
+    shown.reset();
+    // More device data than before while the freed page waits in the cache,
+    // then the first device data are done with: the cache is back within the
+    // scan's mark by dropping device data, not the page.
+    unique_bytes moreData = make_unique_bytes(kDataBytes);
+    data.reset();
+    unique_bytes next = make_unique_bytes(kPageBytes);
+    ASSERT_EQ(next.get(), freedPage);
+    EXPECT_EQ(next.get()[kPageBytes - 1], 0x5A) << "a new mapping at the old address";
+    unique_bytes again = make_unique_bytes(kDataBytes);
+    EXPECT_EQ(again.get()[0], 0) << "the cache kept more than the scan held";
 }
 
 TEST(PageBlockReuse, AUseAfterFreeOfACachedBlockIsReported)
