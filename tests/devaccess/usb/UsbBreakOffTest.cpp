@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <future>
 #include <memory>
@@ -27,6 +28,9 @@ constexpr uint32_t kBrokenOff = 0x10500001;
 const std::vector<uint8_t> kAccept1{0x00, 0x10, 0x01, 0x02, 0x00};
 const std::vector<uint8_t> kAccept2{0x00, 0x10, 0x02, 0x02, 0x00};
 const std::vector<uint8_t> kRefuse1{0x00, 0x10, 0x01, 0x02, 0x80};
+// Far beyond any wait these cases expect, only so that a broken build fails
+// instead of hanging.
+constexpr std::chrono::seconds kGiveUp{60};
 
 vscore::_DEV_IDENTIFIER Scanner()
 {
@@ -76,8 +80,26 @@ struct UsbBreakOff : ::testing::Test {
         EXPECT_EQ(fakeusb::LiveObjects(), fakeusb::Live{}) << "a libusb object was left over";
     }
 
+    // The result of a call made on another thread; one still waiting after
+    // kGiveUp fails the case and is ended by unplugging the device.
+    template <class T>
+    T Finish(std::future<T>&& call)
+    {
+        if (call.wait_for(kGiveUp) != std::future_status::ready) {
+            ADD_FAILURE() << "the call still waits after " << kGiveUp.count() << " s";
+            fakeusb::Unplug(device);
+        }
+        return call.get();
+    }
+    int Receive(long timeoutMs)
+    {
+        return Finish(std::async(std::launch::async, [this, timeoutMs] { return ReceiveNow(timeoutMs); }));
+    }
+    int ReceiveNow(long timeoutMs) { return access->ReceiveData(buffer, sizeof buffer, sizeof buffer, timeoutMs); }
+
     int device = 0;
     std::unique_ptr<CUsbDeviceAccess> access = std::make_unique<CUsbDeviceAccess>();
+    unsigned char buffer[64] = {};
 };
 
 TEST_F(UsbBreakOff, ASilentReceiveEndsWithinOneSliceAndNoWaitStartsUntilResumed)
@@ -86,11 +108,10 @@ TEST_F(UsbBreakOff, ASilentReceiveEndsWithinOneSliceAndNoWaitStartsUntilResumed)
     fakeusb::QueueControlReply(device, 0xC0, 2, {kAccept2});
     ASSERT_EQ(access->OpenForDataTransfer(Scanner()), 0u);
     fakeusb::SetBulkInWaits(device, true);
-    unsigned char buffer[64];
     // Undisturbed, the slices make up the wait of a try, and the time-out
     // comes as before.
     fakeusb::ClearCallLog();
-    EXPECT_EQ(access->ReceiveData(buffer, sizeof buffer, sizeof buffer, 300), 0);
+    EXPECT_EQ(Receive(300), 0);
     EXPECT_EQ(access->lastResult, 0x40500031u);
     auto const undisturbed = fakeusb::CallLog(Call::BulkTransfer);
     ASSERT_GE(undisturbed.size(), 2u);
@@ -105,12 +126,11 @@ TEST_F(UsbBreakOff, ASilentReceiveEndsWithinOneSliceAndNoWaitStartsUntilResumed)
     fakeusb::ClearCallLog();
     // The answer wait of a command, which the slices keep going after the
     // first one timed out.
-    auto receive = std::async(std::launch::async,
-                              [&] { return access->ReceiveData(buffer, sizeof buffer, sizeof buffer, 35000); });
+    auto receive = std::async(std::launch::async, [this] { return ReceiveNow(35000); });
     transfers.WaitFor(2);
     access->BreakOffWaits();
     size_t const begun = transfers.Count();
-    EXPECT_EQ(receive.get(), -1);
+    EXPECT_EQ(Finish(std::move(receive)), -1);
     EXPECT_EQ(access->lastResult, kBrokenOff);
     EXPECT_EQ(access->lastSystemError, static_cast<uint32_t>(ECANCELED));
     auto const reads = fakeusb::CallLog(Call::BulkTransfer);
@@ -121,7 +141,7 @@ TEST_F(UsbBreakOff, ASilentReceiveEndsWithinOneSliceAndNoWaitStartsUntilResumed)
     }
 
     fakeusb::ClearCallLog();
-    EXPECT_EQ(access->ReceiveData(buffer, sizeof buffer, sizeof buffer, 35000), -1);
+    EXPECT_EQ(Receive(35000), -1);
     EXPECT_EQ(access->lastSystemError, static_cast<uint32_t>(ECANCELED));
     EXPECT_EQ(access->SendData(buffer, 4, 1000), -1);
     EXPECT_EQ(access->lastResult, kBrokenOff);
@@ -129,7 +149,7 @@ TEST_F(UsbBreakOff, ASilentReceiveEndsWithinOneSliceAndNoWaitStartsUntilResumed)
 
     access->ResumeWaits();
     fakeusb::QueueBulkIn(device, {1, 2, 3});
-    EXPECT_EQ(access->ReceiveData(buffer, sizeof buffer, sizeof buffer, 35000), 3);
+    EXPECT_EQ(Receive(35000), 3);
     EXPECT_EQ(access->lastResult, 0u);
 
     // Without the close request the scanner would keep its channel open.
@@ -150,7 +170,7 @@ TEST_F(UsbBreakOff, ARefusedOpenDoesNotWaitForItsSecondRequest)
     auto open = std::async(std::launch::async, [&] { return access->OpenForDataTransfer(Scanner()); });
     requests.WaitFor(1);
     access->BreakOffWaits();
-    EXPECT_EQ(open.get(), kBrokenOff);
+    EXPECT_EQ(Finish(std::move(open)), kBrokenOff);
     EXPECT_EQ(access->lastSystemError, static_cast<uint32_t>(ECANCELED));
     EXPECT_EQ(requests.Count(), 1u);
     EXPECT_FALSE(access->IsOpenForScanEvents()) << "the device the open opened is closed again";
