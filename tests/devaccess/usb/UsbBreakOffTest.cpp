@@ -56,10 +56,10 @@ struct Events {
         }
         changed.notify_all();
     }
-    void WaitFor(size_t n)
+    bool WaitFor(size_t n)
     {
         std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [&] { return count >= n; });
+        return changed.wait_for(lock, kGiveUp, [&] { return count >= n; });
     }
     size_t Count()
     {
@@ -111,7 +111,7 @@ TEST_F(UsbBreakOff, ASilentReceiveEndsWithinOneSliceAndNoWaitStartsUntilResumed)
     // Undisturbed, the slices make up the wait of a try, and the time-out
     // comes as before.
     fakeusb::ClearCallLog();
-    EXPECT_EQ(Receive(300), 0);
+    ASSERT_EQ(Receive(300), 0);
     EXPECT_EQ(access->lastResult, 0x40500031u);
     auto const undisturbed = fakeusb::CallLog(Call::BulkTransfer);
     ASSERT_GE(undisturbed.size(), 2u);
@@ -127,7 +127,7 @@ TEST_F(UsbBreakOff, ASilentReceiveEndsWithinOneSliceAndNoWaitStartsUntilResumed)
     // The answer wait of a command, which the slices keep going after the
     // first one timed out.
     auto receive = std::async(std::launch::async, [this] { return ReceiveNow(35000); });
-    transfers.WaitFor(2);
+    ASSERT_TRUE(transfers.WaitFor(2));
     access->BreakOffWaits();
     size_t const begun = transfers.Count();
     EXPECT_EQ(Finish(std::move(receive)), -1);
@@ -168,7 +168,7 @@ TEST_F(UsbBreakOff, ARefusedOpenDoesNotWaitForItsSecondRequest)
         return static_cast<int>(kRefuse1.size());
     });
     auto open = std::async(std::launch::async, [&] { return access->OpenForDataTransfer(Scanner()); });
-    requests.WaitFor(1);
+    ASSERT_TRUE(requests.WaitFor(1));
     access->BreakOffWaits();
     EXPECT_EQ(Finish(std::move(open)), kBrokenOff);
     EXPECT_EQ(access->lastSystemError, static_cast<uint32_t>(ECANCELED));
