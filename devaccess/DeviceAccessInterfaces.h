@@ -225,11 +225,15 @@ public:
     // For a caller that gave up the job it opens and asks the device for:
     // from now on every wait for the device (network: the connect tries'
     // pauses, the greeting, the busy retry's pause, a receive or send that
-    // waits) of a call under way on another thread ends at once with that
-    // call's failure, and so does every wait after it, until ResumeWaits. A
-    // wait the transport cannot break off (USB, a connect under way) runs to
-    // its end. Any thread, at any time, also while another call runs; the
-    // last-error fields do not change.
+    // waits; USB: a receive, a send, the open request and the refused open's
+    // pause) of a call under way on another thread ends at once with that
+    // call's failure (DEVACS_ERR_GENERAL, system error ECANCELED), and so
+    // does every wait after it, until ResumeWaits. A wait the transport
+    // cannot break off runs to its end: a connect under way, a USB transfer
+    // under way (a bulk IN wait goes in slices of at most 250 ms, a send's
+    // transfer at most 500 ms), and the USB close request, which a closing
+    // scanner still gets. Any thread, at any time, also while another call
+    // runs; the last-error fields do not change.
     virtual void BreakOffWaits() {}
     // Calls wait for the device again. Any thread, at any time.
     virtual void ResumeWaits() {}
@@ -296,8 +300,7 @@ public:
     virtual uint32_t GetConfiguration(devacs_config_t key, void* data) = 0;
     virtual uint32_t SetConfiguration(devacs_config_t key, void* data) = 0;
     // As IDeviceAccess::BreakOffWaits and ResumeWaits for this transport;
-    // the default breaks nothing off (the USB plug-in's waits stay as they
-    // are).
+    // the default breaks nothing off.
     virtual void BreakOffWaits() {}
     virtual void ResumeWaits() {}
 

@@ -2,6 +2,8 @@
 #include "devaccess/usb/CUsbDeviceAccess.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstring>
 
 #include "devaccess/usb/CUsbDevAccsCore.h"
@@ -26,6 +28,29 @@ CUsbDeviceAccess::~CUsbDeviceAccess()
 uint32_t CUsbDeviceAccess::StoreFromCore(uint32_t result)
 {
     return Store(result, static_cast<uint32_t>(m_core->GetLastLibUsbError()));
+}
+
+// As the network plug-in reports a break-off. ECANCELED is positive and
+// libusb's codes negative, so it cannot be mistaken for one of them.
+uint32_t CUsbDeviceAccess::StoreBrokenOff() { return Store(DEVACS_ERR_GENERAL, ECANCELED); }
+
+void CUsbDeviceAccess::BreakOffWaits() { m_waitsBrokenOff.store(true); }
+
+void CUsbDeviceAccess::ResumeWaits() { m_waitsBrokenOff.store(false); }
+
+bool CUsbDeviceAccess::PauseUnlessBrokenOff(unsigned ms)
+{
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point const end = Clock::now() + std::chrono::milliseconds(ms);
+    while (!AreWaitsBrokenOff()) {
+        // Rounded up: the pause lasts no less than ms.
+        auto const left = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now()).count();
+        if (left <= 0) {
+            return true;
+        }
+        vdtcl::CTTime::Sleep_ms(static_cast<unsigned long>(std::min<int64_t>(left, kTryIntervalMs)));
+    }
+    return false;
 }
 
 // A fresh list replaces the previous one; the pointer handed out stays
@@ -119,6 +144,9 @@ uint32_t CUsbDeviceAccess::OpenForDataTransfer(const _DEV_IDENTIFIER& id)
     if (!m_core) {
         return Store(DEVACS_ERR_GENERAL, 0);
     }
+    if (AreWaitsBrokenOff()) {
+        return StoreBrokenOff();
+    }
     const bool deviceWasOpen = m_core->IsOpenDevice();
     uint32_t result = DEVACS_OK;
     for (int attempt = 1;; ++attempt) {
@@ -140,7 +168,10 @@ uint32_t CUsbDeviceAccess::OpenForDataTransfer(const _DEV_IDENTIFIER& id)
             result = Store(DEVACS_ERR_BUSY, systemError);
             break;
         }
-        vdtcl::CTTime::Sleep_sec(kRefusedRetryWaitSec);
+        if (!PauseUnlessBrokenOff(kRefusedRetryWaitSec * 1000)) {
+            result = StoreBrokenOff();
+            break;
+        }
     }
     if (!deviceWasOpen && m_core->IsOpenDevice()) {
         const uint32_t systemError = lastSystemError;
@@ -173,7 +204,7 @@ bool CUsbDeviceAccess::IsOpenForDataTransfer() { return m_core && m_core->IsOpen
 
 // Repeats a transfer that brings nothing, 10 ms apart, once per started
 // 10 ms of the time-out. Returns the count, 0 when nothing came, -1 when a
-// transfer failed.
+// transfer failed or the waits are broken off (then no transfer starts).
 template <typename Transfer>
 int CUsbDeviceAccess::TransferWithTries(Transfer transfer, long timeoutMs)
 {
@@ -185,6 +216,10 @@ int CUsbDeviceAccess::TransferWithTries(Transfer transfer, long timeoutMs)
     stopwatch.StartTimeMeasure();
     uint32_t result = DEVACS_OK;
     for (;;) {
+        if (AreWaitsBrokenOff()) {
+            StoreBrokenOff();
+            return -1;
+        }
         // One transfer never waits past the caller's time-out, and at least 1 ms.
         const int64_t remaining = static_cast<int64_t>(timeoutMs) - stopwatch.LapTimeMeasure();
         const unsigned waitMs = static_cast<unsigned>(
@@ -203,13 +238,39 @@ int CUsbDeviceAccess::TransferWithTries(Transfer transfer, long timeoutMs)
             break;
         }
         --tries;
-        vdtcl::CTTime::Sleep_ms(kTryIntervalMs);
+        // A break-off ends the pause; the next round reports it.
+        PauseUnlessBrokenOff(kTryIntervalMs);
         if (tries == 0) {
             break;
         }
     }
     Store(timeoutMs > 0 ? DEVACS_ERR_TIMEOUT : result, 0);
     return 0;
+}
+
+// A silent device holds a bulk IN transfer until its time-out, and libusb
+// cannot end a synchronous transfer early; so the wait goes in slices with
+// a look at the break-off between them. The device sees IN requests all
+// along, as with one transfer. A slice that comes back empty before its
+// time (a packet of no bytes, a transfer that did not wait) ends the wait
+// as it would have ended the one transfer.
+uint32_t CUsbDeviceAccess::ReadInSlices(uint8_t* buffer, int bufferSize, int readSize, int& got, unsigned waitMs)
+{
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point const end = Clock::now() + std::chrono::milliseconds(waitMs);
+    for (;;) {
+        Clock::time_point const start = Clock::now();
+        auto const left = std::chrono::ceil<std::chrono::milliseconds>(end - start).count();
+        unsigned const slice = static_cast<unsigned>(std::clamp<int64_t>(left, 1, kWaitSliceMs));
+        uint32_t const result = m_core->ReadDataOnBulkIn(buffer, bufferSize, readSize, got, slice);
+        if (result != DEVACS_OK || got != 0 || AreWaitsBrokenOff()) {
+            return result;
+        }
+        Clock::time_point const now = Clock::now();
+        if (now - start < std::chrono::milliseconds(slice) || now >= end) {
+            return result;
+        }
+    }
 }
 
 int CUsbDeviceAccess::ReceiveData(unsigned char* buffer, int bufferSize, int readSize, long timeoutMs)
@@ -219,8 +280,7 @@ int CUsbDeviceAccess::ReceiveData(unsigned char* buffer, int bufferSize, int rea
         return -1;
     }
     return TransferWithTries(
-        [&](int& got, unsigned waitMs) { return m_core->ReadDataOnBulkIn(buffer, bufferSize, readSize, got, waitMs); },
-        timeoutMs);
+        [&](int& got, unsigned waitMs) { return ReadInSlices(buffer, bufferSize, readSize, got, waitMs); }, timeoutMs);
 }
 
 int CUsbDeviceAccess::SendData(const unsigned char* data, int size, long timeoutMs)

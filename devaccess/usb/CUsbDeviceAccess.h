@@ -4,6 +4,7 @@
 // with a millisecond time-out. It owns the libusb layer and its device list.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -13,6 +14,9 @@
 
 namespace vscore {
 
+// Calls come from one thread at a time (the dispatcher's caller), but for
+// BreakOffWaits and ResumeWaits, which may come from any thread during
+// another call (never both at once).
 class CUsbDeviceAccess : public CDevAccsLowLevelBase {
 public:
     // Bits of a control request type.
@@ -29,6 +33,10 @@ public:
     static constexpr unsigned kRefusedRetryWaitSec = 5;
     // Transfers that bring nothing are repeated this far apart.
     static constexpr unsigned kTryIntervalMs = 10;
+    // libusb cannot wake a transfer under way, so a receive waits for the
+    // device in bulk IN transfers of at most this long, and a break-off
+    // ends it within one of them.
+    static constexpr unsigned kWaitSliceMs = 250;
 
     static constexpr uint8_t MakeRequestType(uint8_t direction, uint8_t type, uint8_t recipient)
     {
@@ -49,13 +57,29 @@ public:
     uint32_t OpenForScanEvents(const _DEV_IDENTIFIER& id) override;
     uint32_t CloseForScanEvents() override;
     bool IsOpenForScanEvents() override;
+    // Once broken off (BreakOffWaits), it fails with 0x10500001 and the
+    // system error ECANCELED before the open request, or during the pause
+    // before a refused open's second request.
     uint32_t OpenForDataTransfer(const _DEV_IDENTIFIER& id) override;
+    // The close request goes out also while the waits are broken off: it
+    // waits at most the control time-out, and without it the scanner would
+    // keep the channel open.
     uint32_t CloseForDataTransfer() override;
     bool IsOpenForDataTransfer() override;
+    // Bytes, 0 when nothing came within the tries of timeoutMs, -1 on
+    // failure; broken off, -1 with 0x10500001 and ECANCELED (bytes that
+    // came with the last transfer are returned first).
     int ReceiveData(unsigned char* buffer, int bufferSize, int readSize, long timeoutMs) override;
     int SendData(const unsigned char* data, int size, long timeoutMs) override;
     uint32_t GetConfiguration(devacs_config_t key, void* data) override;
     uint32_t SetConfiguration(devacs_config_t key, void* data) override;
+
+    // Ends the waits of a receive, a send or an open under way on another
+    // thread within one wait slice (a send's transfer within its own 500
+    // ms), each then failing as above, and lets none start after it until
+    // ResumeWaits. The last-error fields do not change. Any thread.
+    void BreakOffWaits() override;
+    void ResumeWaits() override;
 
     // Sends a data-channel vendor request and checks that the reply names
     // it; reply holds length bytes and is cleared first.
@@ -66,11 +90,20 @@ public:
 
 private:
     uint32_t StoreFromCore(uint32_t result);
+    // The failure of a call whose wait was broken off.
+    uint32_t StoreBrokenOff();
+    bool AreWaitsBrokenOff() const { return m_waitsBrokenOff.load(); }
+    // Sleeps ms; false, within kTryIntervalMs, when the waits are or get
+    // broken off.
+    bool PauseUnlessBrokenOff(unsigned ms);
     uint32_t OpenUsbInterface(const _DEV_IDENTIFIER& id);
     template <typename Transfer>
     int TransferWithTries(Transfer transfer, long timeoutMs);
+    // One bulk IN wait of waitMs in slices of at most kWaitSliceMs.
+    uint32_t ReadInSlices(uint8_t* buffer, int bufferSize, int readSize, int& got, unsigned waitMs);
 
     std::unique_ptr<IUsbDevAccsCore> m_core;
+    std::atomic<bool> m_waitsBrokenOff{false};
 };
 
 }  // namespace vscore

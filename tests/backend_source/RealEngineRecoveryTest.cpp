@@ -5,9 +5,9 @@
 // sane_cancel and sane_start on the same handle (or sane_close and a second
 // handle's sane_open and sane_start) scan the next page or fail with a
 // status, and the engine's old scan has ended before the new one touches the
-// device; over the network, a device that falls silent while it is prepared
-// for the scan holds the calls after the page time-out no longer than an
-// abort's acknowledgement. The calls come from the sane_probe program, which
+// device; a device that falls silent while it is prepared for the scan holds
+// the calls after the page time-out no longer than an abort's
+// acknowledgement. The calls come from the sane_probe program, which
 // is built with this tree's sanitizers. The cases wait for the product's
 // time-outs divided by a time scale, which only a build with the test hooks
 // honours.
@@ -143,14 +143,15 @@ TEST_P(Recovery, CancelAndStartAfterAFaultScanAgainOrFail)
 INSTANTIATE_TEST_SUITE_P(Devices, Recovery, testing::ValuesIn(kFeederDevices), NameOf);
 
 // A device that falls silent before the scan, while the engine prepares
-// it: it accepts the reading thread's connection and never greets (fifty
-// reads of 5 s, which the time scale leaves as they are), or never answers
-// the scan parameters (35 s, also unscaled). Once the page time-out gave the
-// scan up, the calls after it wait at most for the abort's acknowledgement
-// time-out, and the next start scans (the fault acts once). The reading thread's
-// connection comes after sane_open's (the capability query; generation 2
-// also asks the feeder there) and, for generation 1, after the feeder query
-// of sane_start.
+// it: it accepts the reading thread's network connection and never greets
+// (fifty reads of 5 s, which the time scale leaves as they are), or never
+// answers the scan parameters (35 s, also unscaled) or, generation 1, the
+// document size (60 s), over either transport. Once the page time-out gave
+// the scan up, the calls after it wait at most for the abort's
+// acknowledgement time-out, and the next start scans (the fault acts once).
+// The reading thread's connection comes after sane_open's (the capability
+// query; generation 2 also asks the feeder there) and, for generation 1,
+// after the feeder query of sane_start.
 class SilentBeforeTheScan : public RealEngineWith<Device> {};
 
 TEST_P(SilentBeforeTheScan, EveryCallAfterThePageTimeOutReturnsPromptly)
@@ -162,14 +163,22 @@ TEST_P(SilentBeforeTheScan, EveryCallAfterThePageTimeOutReturnsPromptly)
     bool const gen2 = std::string(GetParam().profile) == "gen2-adf";
     struct Case {
         const char* what;
-        const char* fault;  // none: the generation has no such wait
-        bool scanAgain;     // on the same handle after the cancel
+        const char* fault;   // none: the generation or the transport has no such wait
+        bool scanAgain;      // on the same handle after the cancel
+        const char* option;  // a probe action before the start, or none
     };
+    // A USB device has no greeting (the open request's reply is at once).
+    const char* const greeting = GetParam().transport == Transport::kUsb ? ""
+                                 : gen2                                  ? "greeting-silent@connect=2"
+                                                                         : "greeting-silent@connect=3";
     const Case cases[] = {
-        {"no greeting", gen2 ? "greeting-silent@connect=2" : "greeting-silent@connect=3", false},
-        {"no greeting, then a scan", gen2 ? "greeting-silent@connect=2" : "greeting-silent@connect=3", true},
-        // Generation 1 waits 5 s for its scan parameters' answer.
-        {"no answer to the scan parameters", gen2 ? "no-answer@cmd=SSP" : "", false},
+        {"no greeting", greeting, false, ""},
+        {"no greeting, then a scan", greeting, true, ""},
+        // Generation 1 waits 5 s for its scan parameters' answer, but 60 s
+        // for the document size, which it asks for with AutoDocumentSize
+        // (option 8) on.
+        {"no answer to the scan parameters", gen2 ? "no-answer@cmd=SSP" : "", false, ""},
+        {"no answer to the document size", gen2 ? "" : "no-answer@cmd=E", false, "set:8:1"},
     };
     for (const Case& c : cases) {
         if (c.fault[0] == '\0') {
@@ -187,12 +196,12 @@ TEST_P(SilentBeforeTheScan, EveryCallAfterThePageTimeOutReturnsPromptly)
         // At most one greeting read and its pause more, and room for a
         // sanitizer build.
         double const boundSeconds = ackSeconds + 5.1 + 2;
-        std::vector<std::string> argv = {FrontEnd::ProbeProgram(),
-                                         FrontEnd::BackendLibrary(),
-                                         "init",
-                                         "open:" + scanner.Device().substr(9),
-                                         "start",
-                                         "cancel"};
+        std::vector<std::string> argv = {FrontEnd::ProbeProgram(), FrontEnd::BackendLibrary(), "init",
+                                         "open:" + scanner.Device().substr(9)};
+        if (c.option[0] != '\0') {
+            argv.push_back(c.option);
+        }
+        argv.insert(argv.end(), {"start", "cancel"});
         if (c.scanAgain) {
             argv.insert(argv.end(), {"start", "read:65536"});
         }
@@ -200,7 +209,7 @@ TEST_P(SilentBeforeTheScan, EveryCallAfterThePageTimeOutReturnsPromptly)
         Result const r = f_.Run(argv, 120);
         ASSERT_FALSE(r.timedOut) << r.out << r.err;
         ASSERT_EQ(0, r.exitCode) << r.out << r.err;
-        EXPECT_EQ("GOOD", StatusOf(r.out, "open:net1;dev0", 0)) << r.out;
+        EXPECT_EQ("GOOD", StatusOf(r.out, "open:" + scanner.Device().substr(9), 0)) << r.out;
         EXPECT_EQ("IO_ERROR", StatusOf(r.out, "start", 0)) << r.out;
         if (c.scanAgain) {
             EXPECT_EQ("GOOD", StatusOf(r.out, "start", 1)) << r.out;
@@ -223,7 +232,6 @@ TEST_P(SilentBeforeTheScan, EveryCallAfterThePageTimeOutReturnsPromptly)
     }
 }
 
-// The greeting and these waits are the network transport's.
-INSTANTIATE_TEST_SUITE_P(Devices, SilentBeforeTheScan, testing::Values(kFeederDevices[0], kFeederDevices[2]), NameOf);
+INSTANTIATE_TEST_SUITE_P(Devices, SilentBeforeTheScan, testing::ValuesIn(kFeederDevices), NameOf);
 
 }  // namespace

@@ -231,8 +231,9 @@ TEST_F(DataChannel, TransfersAreTriedOncePerStartedTenMilliseconds)
     }
 }
 
-// A bulk IN transfer waits no longer than the caller's time-out allows, and
-// never 0 ms (which libusb takes as no time-out at all).
+// A bulk IN transfer waits no longer than the caller's time-out allows, nor
+// than one wait slice (a longer wait is cut into slices), and never 0 ms
+// (which libusb takes as no time-out at all).
 TEST_F(DataChannel, BulkInWaitsStayWithinTheCallersTimeout)
 {
     struct Row {
@@ -240,7 +241,8 @@ TEST_F(DataChannel, BulkInWaitsStayWithinTheCallersTimeout)
         unsigned firstMax;
         unsigned firstMin;
     };
-    const Row rows[] = {{0, 1, 1}, {-1, 1, 1}, {30, 30, 1}, {60000, 17500, 17500}};
+    const Row rows[] = {
+        {0, 1, 1}, {-1, 1, 1}, {30, 30, 1}, {60000, CUsbDeviceAccess::kWaitSliceMs, CUsbDeviceAccess::kWaitSliceMs}};
     uint8_t buffer[8];
     for (const Row& row : rows) {
         SCOPED_TRACE(row.timeout);

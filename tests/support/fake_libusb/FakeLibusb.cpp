@@ -5,6 +5,7 @@
 #include "tests/support/fake_libusb/FakeLibusb.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <set>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 
@@ -49,6 +51,7 @@ struct DeviceScript {
     ControlHandler controlHandler;
     BulkOutHandler bulkOutHandler;
     BulkInHandler bulkInHandler;
+    bool bulkInWaits = false;  // SetBulkInWaits
 };
 
 struct Fault {
@@ -558,6 +561,12 @@ void SetBulkInHandler(int device, BulkInHandler handler)
     ScriptOrDie(device).bulkInHandler = std::move(handler);
 }
 
+void SetBulkInWaits(int device, bool waits)
+{
+    Lock lock(S().mutex);
+    ScriptOrDie(device).bulkInWaits = waits;
+}
+
 void FailCall(Call call, int status, int device, unsigned skip, unsigned times)
 {
     Lock lock(S().mutex);
@@ -948,7 +957,7 @@ int LIBUSB_CALL libusb_release_interface(libusb_device_handle* dev_handle, int i
 int LIBUSB_CALL libusb_bulk_transfer(libusb_device_handle* dev_handle, unsigned char endpoint, unsigned char* data,
                                      int length, int* transferred, unsigned int timeout)
 {
-    fakeusb::Lock lock(S().mutex);
+    std::unique_lock<std::recursive_mutex> lock(S().mutex);
     LogEntry entry = fakeusb::BeginOnHandle(Call::BulkTransfer, dev_handle);
     const int device = entry.device;
     const bool in = (endpoint & LIBUSB_ENDPOINT_IN) != 0;
@@ -996,6 +1005,15 @@ int LIBUSB_CALL libusb_bulk_transfer(libusb_device_handle* dev_handle, unsigned 
                 handler(device, endpoint, data, length);
             }
         }
+    }
+    // A device with nothing to say keeps the transfer until its time-out,
+    // while other threads use the fake.
+    const fakeusb::DeviceScript* waiting = fakeusb::Script(device);
+    if (in && entry.result == LIBUSB_ERROR_TIMEOUT && moved == 0 && timeout > 0 && waiting != nullptr &&
+        waiting->bulkInWaits) {
+        lock.unlock();
+        std::this_thread::sleep_for(std::chrono::milliseconds(timeout));
+        lock.lock();
     }
     entry.transferred = moved;
     if (transferred != nullptr) {

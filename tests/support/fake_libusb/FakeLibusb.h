@@ -142,6 +142,12 @@ void SetBulkOutHandler(int device, BulkOutHandler handler);
 // bytes) or a libusb error. An empty handler takes it away again.
 using BulkInHandler = std::function<int(int device, uint8_t endpoint, uint8_t* data, int length)>;
 void SetBulkInHandler(int device, BulkInHandler handler);
+// With waits on, a bulk IN transfer of the device that times out with no
+// bytes (nothing queued and no handler, a handler that answered 0, or an
+// injected time-out) keeps its caller for its whole time-out first, as a
+// silent device does; the fake's lock is free meanwhile. Off (the
+// default), it times out at once.
+void SetBulkInWaits(int device, bool waits);
 
 // Makes a call fail with status: after `skip` matching calls, the next
 // `times` ones (0: every one). device 0 matches any device and calls that
