@@ -187,7 +187,9 @@ else:
 
 # The per-page scheduler with the real decode and enhancement tasks: pages/s
 # with 1, 2 and 4 pages in flight (beside 1 in flight) and the peak RSS
-# beside 2 x page x in flight + 50 MiB.
+# beside 2 x page x (in flight + 1) + 50 MiB: each page in flight holds its
+# device data and bitmap, the producer the next page, the consumer the one
+# it takes.
 text = run("bench_image_processor", [os.path.join(tools, "bench_image_processor", "bench_image_processor"), "20"])
 pattern = re.compile(r"^(\d+) dpi (gray|colour), (\d) in flight\s+([\d.]+)\s+\d+\s+\d+\s+(\d+) MiB\s+\d+ MiB\s+"
                      r"(\d+) MiB")
@@ -207,7 +209,7 @@ if (300, "colour", 1) in scheduler:
         goal = "≥ 10 pages/s" if n == 4 else ""
         row(figure + ": pages/s", f"{rate:.1f} pages/s", "1 in flight", f"{single:.1f} pages/s", rate / single,
             goal, rate >= 10 if n == 4 else None)
-        row(figure + ": peak RSS", f"{rss:.0f} MiB", "2 × page × in flight + 50 MiB", f"{bound:.0f} MiB",
+        row(figure + ": peak RSS", f"{rss:.0f} MiB", "2 × page × (in flight + 1) + 50 MiB", f"{bound:.0f} MiB",
             rss / bound, "≤ 1.0", rss <= bound)
 else:
     no_figure("scheduler", "1 in flight", "the tool printed no figures")
