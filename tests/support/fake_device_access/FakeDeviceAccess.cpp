@@ -272,18 +272,25 @@ bool FakeDeviceAccess::IsOpenScanner()
     return open_;
 }
 
-int FakeDeviceAccess::ReceiveData(unsigned char* buffer, int bufferSize, int readSize, long timeoutMs)
+// Numbers the call and runs the hook, if any, outside the fake's lock, so
+// that the hook may block or call back into the fake.
+void FakeDeviceAccess::RunHook(const std::function<void(size_t)>& hook, size_t& counter)
 {
-    std::function<void(size_t)> hook;
+    std::function<void(size_t)> copy;
     size_t number = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        hook = receiveHook_;
-        number = receiveNumber_++;
+        copy = hook;
+        number = counter++;
     }
-    if (hook) {
-        hook(number);
+    if (copy) {
+        copy(number);
     }
+}
+
+int FakeDeviceAccess::ReceiveData(unsigned char* buffer, int bufferSize, int readSize, long timeoutMs)
+{
+    RunHook(receiveHook_, receiveNumber_);
     std::lock_guard<std::mutex> lock(mutex_);
     receiveCalls_.push_back(
         ReceiveCall{bufferSize, readSize, timeoutMs, 0, std::this_thread::get_id(), std::chrono::steady_clock::now()});
@@ -335,16 +342,7 @@ int FakeDeviceAccess::ReceiveData(unsigned char* buffer, int bufferSize, int rea
 
 int FakeDeviceAccess::SendData(const unsigned char* data, int size, long timeoutMs)
 {
-    std::function<void(size_t)> hook;
-    size_t number = 0;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        hook = sendHook_;
-        number = sendNumber_++;
-    }
-    if (hook) {
-        hook(number);
-    }
+    RunHook(sendHook_, sendNumber_);
     std::lock_guard<std::mutex> lock(mutex_);
     if (data == nullptr || size <= 0) {
         ++counts_.badCalls;

@@ -144,6 +144,7 @@ public:
 
 private:
     void SetLast(uint32_t code, uint32_t systemError);
+    void RunHook(const std::function<void(size_t)>& hook, size_t& counter);
 
     mutable std::mutex mutex_;  // guards every member below
     std::deque<ReceiveStep> receiveSteps_;
