@@ -137,22 +137,20 @@ uint32_t CDeviceAccess::SetConfiguration(devif_t devif, devacs_config_t key, voi
     return lastResult_;
 }
 
-void CDeviceAccess::BreakOffWaits()
-{
-    std::lock_guard<std::mutex> lock(m_breakOffMutex);
-    m_waitsBrokenOff = true;
-    for (IDevAccsLowLevel* plugin : {m_usb, m_net}) {
-        if (plugin != nullptr)
-            plugin->BreakOffWaits();
-    }
-}
+void CDeviceAccess::BreakOffWaits() { SetWaitsBrokenOff(true); }
 
-void CDeviceAccess::ResumeWaits()
+void CDeviceAccess::ResumeWaits() { SetWaitsBrokenOff(false); }
+
+void CDeviceAccess::SetWaitsBrokenOff(bool brokenOff)
 {
     std::lock_guard<std::mutex> lock(m_breakOffMutex);
-    m_waitsBrokenOff = false;
+    m_waitsBrokenOff = brokenOff;
     for (IDevAccsLowLevel* plugin : {m_usb, m_net}) {
-        if (plugin != nullptr)
+        if (plugin == nullptr)
+            continue;
+        if (brokenOff)
+            plugin->BreakOffWaits();
+        else
             plugin->ResumeWaits();
     }
 }

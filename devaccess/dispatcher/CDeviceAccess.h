@@ -57,6 +57,8 @@ public:
     void ResumeWaits() override;
 
 private:
+    // Both: the flag for plug-ins loaded later, and the loaded ones told.
+    void SetWaitsBrokenOff(bool brokenOff);
     // Routes an identifier to a transport (written to devif, 0 when none),
     // loads its plug-in when needed and returns it; null on failure.
     IDevAccsLowLevel* GetDevAccsLowLevelInterface(const _DEV_IDENTIFIER& id, devif_t& devif);
