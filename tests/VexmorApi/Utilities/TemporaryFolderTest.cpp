@@ -141,7 +141,8 @@ TEST(TemporaryFolder, AFolderTheExitHookCannotRemoveKeepsALockFileForTheSweep)
 // The sweep takes a folder whose lock file it could lock, the lock file
 // last; a folder whose lock is held, or without a lock file, stays; so does
 // a folder made afresh under the name of one that another remover took
-// while this sweep was about to lock its lock file.
+// while this sweep was about to lock its lock file, and a folder whose lock
+// file was made anew and is held meanwhile.
 TEST(TemporaryFolder, TheSweepRemovesOnlyAFolderWhoseLockFileItHolds)
 {
     ScratchDir root;
@@ -189,6 +190,26 @@ TEST(TemporaryFolder, TheSweepRemovesOnlyAFolderWhoseLockFileItHolds)
     FileManager::RemoveAbandonedTemporaryDirectories(root.Path());
     g_beforeFlock = nullptr;
     EXPECT_TRUE(FileManager::ExistsDirectory(taken));
+
+    // The exit hook of a process still running gave its folder a new lock
+    // file and holds it, after this sweep had opened the old one.
+    std::string const relocked = folder(5, true, 1);
+    std::string const lockPath = relocked + "/" + FileManager::kLockFileName;
+    ASSERT_EQ(stat(lockPath.c_str(), &lock), 0);
+    int newLock = -1;
+    g_beforeFlock = [&](int fd) {
+        struct stat locking = {};
+        if (newLock < 0 && fstat(fd, &locking) == 0 && locking.st_ino == lock.st_ino) {
+            unlink(lockPath.c_str());
+            newLock = open(lockPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            flock(newLock, LOCK_EX);
+        }
+    };
+    FileManager::RemoveAbandonedTemporaryDirectories(root.Path());
+    g_beforeFlock = nullptr;
+    ASSERT_GE(newLock, 0);
+    EXPECT_TRUE(ScratchDir::Exists(relocked + "/1.tmp"));
+    close(newLock);
 }
 
 }  // namespace
