@@ -176,7 +176,8 @@ bool DeviceModel::Connect(Transport transport, TimePoint now)
     bool busy = s.busyAlways;
     std::vector<FaultKind> kinds;
     for (Fault& f : s.faults) {
-        if (f.fired || !f.IsGreetingFault() || f.kind == FaultKind::kRefuse || f.trigger.count != number) {
+        if (f.fired || !f.IsGreetingFault() || f.kind == FaultKind::kRefuse || f.kind == FaultKind::kConnectHang ||
+            f.trigger.count != number) {
             continue;
         }
         s.Fired(f, now);
@@ -252,19 +253,28 @@ void DeviceModel::Disconnect(TimePoint now)
     }
 }
 
-TimePoint DeviceModel::ListenBlockedUntil(TimePoint now)
+TimePoint DeviceModel::ListenBlockedUntil(TimePoint now) { return DoorClosedUntil(FaultKind::kRefuse, now); }
+
+TimePoint DeviceModel::ConnectsHeldUntil(TimePoint now) { return DoorClosedUntil(FaultKind::kConnectHang, now); }
+
+TimePoint DeviceModel::DoorClosedUntil(FaultKind kind, TimePoint now)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     State& s = *state_;
-    if (!s.session) {
+    TimePoint& until = kind == FaultKind::kRefuse ? s.refuseUntil : s.connectsHeldUntil;
+    // A hang holds the requests from the one after the live connection on:
+    // a host that opens its next connection as the live one ends would
+    // otherwise get there first.
+    if (!s.session || kind == FaultKind::kConnectHang) {
         for (Fault& f : s.faults) {
-            if (!f.fired && f.kind == FaultKind::kRefuse && f.trigger.count == s.counters.connections + 1) {
+            if (!f.fired && f.kind == kind && f.trigger.count == s.counters.connections + 1) {
                 s.Fired(f, now);
-                s.refuseUntil = now + s.Scaled(f.value);
+                // A hang of 0 ms lasts for good.
+                until = kind == FaultKind::kConnectHang && f.value == 0 ? TimePoint::max() : now + s.Scaled(f.value);
             }
         }
     }
-    return s.refuseUntil > now ? s.refuseUntil : TimePoint::min();
+    return until > now ? until : TimePoint::min();
 }
 
 void DeviceModel::NoteBusyRejected()

@@ -96,6 +96,11 @@ public:
     // A TCP front must stop listening until the time it returns (refuse);
     // TimePoint::min() when it may listen.
     TimePoint ListenBlockedUntil(TimePoint now);
+    // A TCP front must leave connection requests unanswered until the time
+    // it returns (connect-hang, from the connection before the one it names
+    // on; TimePoint::max() for good); TimePoint::min() when it may accept
+    // them.
+    TimePoint ConnectsHeldUntil(TimePoint now);
     // A second connection came while one is live and got "-NG".
     void NoteBusyRejected();
 
@@ -116,6 +121,11 @@ public:
     struct State;  // everything below, for the parts in other files
 
 private:
+    // The refuse and connect-hang faults: the fault of that kind due at the
+    // next connection fires (a refuse only while none is live); until when
+    // it lasts.
+    TimePoint DoorClosedUntil(FaultKind kind, TimePoint now);
+
     const ModelOptions options_;
     const Profile profile_;
     mutable std::mutex mutex_;  // guards *state_ and each session

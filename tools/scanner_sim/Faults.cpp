@@ -51,6 +51,7 @@ const std::vector<Entry>& Entries()
         {{"greeting-unmarked", FaultKind::kGreetingUnmarked, true, false, false, "a greeting line with neither mark"}, ValueKind::kNone, 0},
         {{"greeting-silent", FaultKind::kGreetingSilent, true, false, false, "no greeting"}, ValueKind::kNone, 0},
         {{"refuse", FaultKind::kRefuse, true, false, false, "=MS: connections refused for MS ms (1000)"}, ValueKind::kOptionalMs, 1000},
+        {{"connect-hang", FaultKind::kConnectHang, true, false, false, "=MS: connects unanswered for MS ms (0: for good; TCP)"}, ValueKind::kOptionalMs, 0},
         {{"rst-after-greeting", FaultKind::kRstAfterGreeting, true, false, false, "the greeting, then a reset"}, ValueKind::kNone, 0},
         {{"split-bytes", FaultKind::kSplitBytes, false, true, true, "one byte per send"}, ValueKind::kNone, 0},
         {{"split-header", FaultKind::kSplitHeader, false, true, true, "two bytes, a pause, the rest"}, ValueKind::kNone, 0},

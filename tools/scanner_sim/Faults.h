@@ -34,6 +34,7 @@ enum class FaultKind {
     kGreetingUnmarked,  // a line with neither mark
     kGreetingSilent,    // no greeting at all
     kRefuse,            // =MS: nothing listens for MS (default 1000) milliseconds
+    kConnectHang,       // =MS: connection requests go unanswered for MS (0: for good) milliseconds
     kRstAfterGreeting,  // the greeting, then a reset
     // How an answer (or, from a stream trigger on, the stream) is cut.
     kSplitBytes,   // one byte per send

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "tests/support/fake_libusb/FakeLibusb.h"
+#include "tests/support/net/LoopbackPeer.h"
 #include "tests/support/net/NetNamespace.h"
 #include "tests/support/net/SnmpResponder.h"
 
@@ -51,7 +52,7 @@ int MsUntil(TimePoint now, TimePoint when)
 
 TcpFront::~TcpFront() { Stop(); }
 
-bool TcpFront::OpenListener(std::string& error, bool reopen)
+bool TcpFront::OpenListener(std::string& error, bool reopen, int backlog)
 {
     std::vector<std::string> candidates;
     if (!address_.empty()) {
@@ -79,7 +80,8 @@ bool TcpFront::OpenListener(std::string& error, bool reopen)
             if (fd >= 0) {
                 setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
             }
-            if (fd >= 0 && (bind(fd, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0 || listen(fd, 8) != 0)) {
+            if (fd >= 0 &&
+                (bind(fd, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0 || listen(fd, backlog) != 0)) {
                 error = "cannot listen on " + candidate + ":" + std::to_string(port_) + ": " + std::strerror(errno);
                 close(fd);
                 fd = -1;
@@ -113,6 +115,33 @@ bool TcpFront::OpenListener(std::string& error, bool reopen)
     return false;
 }
 
+void TcpFront::HoldConnects()
+{
+    std::string error;
+    CloseListener();
+    if (!OpenListener(error, true, 0)) {
+        return;
+    }
+    auto fill = [this] { queuedFd_ = nettest::FillAcceptQueue(listenFd_); };
+    if (ns_ != nullptr) {
+        ns_->RunInside(fill, error);
+    } else {
+        fill();
+    }
+}
+
+void TcpFront::ReleaseConnects()
+{
+    std::string error;
+    if (queuedFd_ >= 0) {
+        close(queuedFd_);
+        queuedFd_ = -1;
+    }
+    // The requests that came meanwhile are gone; their senders ask again.
+    CloseListener();
+    OpenListener(error, true);
+}
+
 void TcpFront::CloseListener()
 {
     if (listenFd_ >= 0) {
@@ -144,6 +173,10 @@ void TcpFront::Stop()
     if (connFd_ >= 0) {
         EndConnection(false);
     }
+    if (queuedFd_ >= 0) {
+        close(queuedFd_);
+        queuedFd_ = -1;
+    }
     CloseListener();
 }
 
@@ -155,6 +188,9 @@ void TcpFront::EndConnection(bool reset)
     // host sees this one end.
     if (model_.ListenBlockedUntil(now) != TimePoint::min()) {
         CloseListener();
+    }
+    if (model_.ConnectsHeldUntil(now) != TimePoint::min() && queuedFd_ < 0) {
+        HoldConnects();
     }
     if (reset) {
         linger abort{1, 0};
@@ -179,12 +215,19 @@ void TcpFront::Run()
         } else if (blocked == TimePoint::min() && listenFd_ < 0) {
             OpenListener(error, true);
         }
+        // A connect-hang fault: requests go unanswered for a while.
+        TimePoint const held = model_.ConnectsHeldUntil(now);
+        if (held != TimePoint::min() && queuedFd_ < 0) {
+            HoldConnects();
+        } else if (held == TimePoint::min() && queuedFd_ >= 0) {
+            ReleaseConnects();
+        }
         TimePoint next = WriteOutput(now);
         pollfd fds[2];
         nfds_t count = 0;
         int listenAt = -1;
         int connAt = -1;
-        if (listenFd_ >= 0) {
+        if (listenFd_ >= 0 && queuedFd_ < 0) {
             listenAt = static_cast<int>(count);
             fds[count++] = pollfd{listenFd_, POLLIN, 0};
         }
@@ -194,6 +237,9 @@ void TcpFront::Run()
         }
         if (blocked != TimePoint::min()) {
             next = std::min(next, blocked);
+        }
+        if (held != TimePoint::min()) {
+            next = std::min(next, held);
         }
         int const ready = poll(fds, count, MsUntil(now, next));
         if (ready <= 0 || stop_) {

@@ -36,8 +36,13 @@ public:
 private:
     // reopen: after a refuse fault, on the front's thread, at the address
     // and port already chosen.
-    bool OpenListener(std::string& error, bool reopen = false);
+    bool OpenListener(std::string& error, bool reopen = false, int backlog = 8);
     void CloseListener();
+    // A connect-hang fault: a listener whose accept queue one connection,
+    // never accepted, fills, so the system drops further requests; then
+    // the normal listener again.
+    void HoldConnects();
+    void ReleaseConnects();
     void Run();
     void Accept(TimePoint now);
     void ReadInput(TimePoint now);
@@ -52,6 +57,7 @@ private:
     // Used by the front's thread alone once it runs.
     int listenFd_ = -1;
     int connFd_ = -1;
+    int queuedFd_ = -1;             // the connection that fills a held listener's queue
     std::vector<uint8_t> pending_;  // bytes the model handed out and the socket has not taken
     size_t pendingAt_ = 0;
     bool wantWrite_ = false;

@@ -97,6 +97,7 @@ struct DeviceModel::State {
     std::unique_ptr<Session> session;
     bool busyAlways = false;
     TimePoint refuseUntil = TimePoint::min();
+    TimePoint connectsHeldUntil = TimePoint::min();
 
     Clock::duration Scaled(uint64_t ms) const;
     JsonLine Event(const char* event, TimePoint now) const;

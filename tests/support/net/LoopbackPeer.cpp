@@ -140,6 +140,25 @@ unsigned short ClosedTcpPort()
     return port;
 }
 
+int FillAcceptQueue(int listenFd)
+{
+    sockaddr_storage at{};
+    socklen_t length = sizeof at;
+    if (getsockname(listenFd, reinterpret_cast<sockaddr*>(&at), &length) != 0) {
+        return -1;
+    }
+    int fd = socket(at.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return -1;
+    }
+    // The listener answers this one request: the queue has room for one.
+    if (connect(fd, reinterpret_cast<sockaddr*>(&at), length) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 bool ReadExactly(int fd, std::vector<unsigned char>& out, size_t n, int timeoutMs)
 {
     out.clear();

@@ -51,6 +51,13 @@ unsigned short FreeUdpPort(const char* address);
 // A TCP port on 127.0.0.1 where nothing listens (bound, never listened, closed).
 unsigned short ClosedTcpPort();
 
+// Fills the accept queue of a listener made with a backlog of 0 with one
+// connection that is never accepted: the system then drops every further
+// connection request, which its sender repeats until its own connect
+// time-out, as behind a host that drops them. Returns the queued
+// connection's descriptor (the caller's to close), or -1.
+int FillAcceptQueue(int listenFd);
+
 // Reads exactly n bytes within timeoutMs; false when fewer came.
 bool ReadExactly(int fd, std::vector<unsigned char>& out, size_t n, int timeoutMs);
 

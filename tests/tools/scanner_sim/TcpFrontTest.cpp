@@ -4,8 +4,11 @@
 // front's thread at once.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <string>
@@ -95,6 +98,45 @@ TEST(TcpFront, RefusedResetAndClosedConnections)
     c.Read(1, 3000);
     EXPECT_TRUE(c.Closed());
     EXPECT_EQ(c.LastError(), ECONNRESET);
+}
+
+// A connect-hang: from the second connection on, a connection request goes
+// unanswered (the connect does not complete) until the hang ends, which it
+// does 2 s after the first connection came; the request the client repeats
+// then (the system repeats it after 1 s and 3 s) gets the connection.
+TEST(TcpFront, AHungConnectCompletesOnceTheHangEnds)
+{
+    Simulator::Options o = Small();
+    o.timeScale = 1;
+    Simulator sim(o);
+    std::string error;
+    ASSERT_TRUE(sim.Inject("connect-hang=2000@connect=2", error)) << error;
+    ASSERT_TRUE(sim.ListenTcp("", Simulator::kDataPort, error)) << error;
+    {
+        RawClient c;
+        ASSERT_TRUE(c.Connect(sim.Address(), sim.Port()));
+        EXPECT_EQ(Text(c.Read(6, 3000)), kOk);
+    }
+    ASSERT_TRUE(sim.WaitFor([](const scanner_sim::Counters& c) { return c.faultsFired >= 1; }, 3000));
+    int const fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(sim.Port());
+    inet_pton(AF_INET, sim.Address().c_str(), &to.sin_addr);
+    ASSERT_NE(connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    ASSERT_EQ(errno, EINPROGRESS);
+    // Over loopback an answered request completes at once.
+    pollfd entry{fd, POLLOUT, 0};
+    EXPECT_EQ(poll(&entry, 1, 200), 0) << "the request was answered during the hang";
+    // A repeated request after the hang gets it.
+    EXPECT_EQ(poll(&entry, 1, 20000), 1);
+    int failure = -1;
+    socklen_t length = sizeof failure;
+    getsockopt(fd, SOL_SOCKET, SO_ERROR, &failure, &length);
+    EXPECT_EQ(failure, 0);
+    ASSERT_TRUE(sim.WaitFor([](const scanner_sim::Counters& c) { return c.connections >= 2; }, 5000));
+    close(fd);
 }
 
 // A host that closes at any point of a session (greeting, an answer, a
