@@ -148,22 +148,73 @@ bool CTSocket::CreateSocket(const addrinfo* address)
     return true;
 }
 
-// A blocking connect bounded by the system's own connect time-out. The
-// transfers then switch the descriptor to non-blocking mode once, here, so
-// that a streaming read is a single receive call; should that fail, the
-// first timed wait tries again.
+// A connect bounded by the system's own connect time-out, as a blocking one
+// is, but waited for beside the wake descriptor, which ends it at once
+// (ECANCELED): a host that drops the connection request keeps a blocking
+// connect for minutes. The descriptor is in non-blocking mode from here on,
+// so that a streaming read is a single receive call.
 bool CTSocket::ConnectSocket(const addrinfo* address)
 {
-    if (!CanUseAddress(address)) {
+    if (!CanUseAddress(address) || !EnsureNonBlocking()) {
         return false;
     }
     if (connect(m_descriptor, address->ai_addr, address->ai_addrlen) != 0) {
+        if (errno != EINPROGRESS) {
+            SetLastErrorCode();
+            return false;
+        }
+        if (!WaitForConnection()) {
+            return false;
+        }
+    }
+    m_connected = true;
+    m_lastError = 0;
+    return true;
+}
+
+bool CTSocket::WaitForConnection()
+{
+    pollfd entries[2] = {};
+    entries[0].fd = m_descriptor;
+    entries[0].events = POLLOUT;
+    entries[1].fd = m_wakeDescriptor;
+    entries[1].events = POLLIN;
+    nfds_t const count = m_wakeDescriptor >= 0 ? 2 : 1;
+    for (;;) {
+        entries[0].revents = 0;
+        entries[1].revents = 0;
+        // No time-out of its own: the system ends a connect that gets no
+        // answer, with the same error a blocking connect gives.
+        int const n = poll(entries, count, -1);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            SetLastErrorCode();
+            return false;
+        }
+        if (count == 2 && entries[1].revents != 0) {
+            m_lastError = ECANCELED;
+            return false;
+        }
+        if ((entries[0].revents & POLLNVAL) != 0) {
+            m_lastError = EBADF;
+            return false;
+        }
+        if (entries[0].revents != 0) {
+            break;
+        }
+    }
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (getsockopt(m_descriptor, SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
         SetLastErrorCode();
         return false;
     }
-    m_connected = true;
-    EnsureNonBlocking();
-    m_lastError = 0;
+    if (error != 0) {
+        m_lastError = static_cast<uint32_t>(error);
+        return false;
+    }
     return true;
 }
 

@@ -49,8 +49,10 @@ public:
     void ReleaseAddressInfoMemory();
 
     bool CreateSocket(const addrinfo* address);
-    // A blocking connect; the connected descriptor is then put into
-    // non-blocking mode, where it stays until it is closed.
+    // Connects, waiting as long as the system's own connect time-out lets
+    // a blocking connect wait; a readable wake descriptor ends the wait as a
+    // failure (ECANCELED). The descriptor is put into non-blocking mode
+    // first, where it stays until it is closed.
     bool ConnectSocket(const addrinfo* address);
     bool BindSocket(const addrinfo* address);
     // Shuts a connected socket down, then closes the descriptor.
@@ -131,6 +133,9 @@ private:
     bool CanUseAddress(const addrinfo* address);
     // Switches the descriptor to non-blocking mode unless that is done.
     bool EnsureNonBlocking();
+    // The rest of a connect under way: until it completes or fails, or the
+    // wake descriptor becomes readable.
+    bool WaitForConnection();
     // The receive rule of ReceiveData for one receive call; receive(flags)
     // returns what recv or recvfrom returned.
     template <class Receive>

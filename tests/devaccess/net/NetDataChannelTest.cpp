@@ -1,19 +1,25 @@
 // The network plug-in's data channel against the scripted TCP peer on
 // 127.0.0.x:54921: greetings, connection retries, identifiers, community
 // names, and transfers (slow reader, stalled reader, peer close mid-stream).
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "devaccess/net/CNetDeviceAccess.h"
+#include "tests/support/net/LoopbackPeer.h"
 #include "tools/scripted_peer/ScriptedPeer.h"
 
 namespace {
@@ -248,6 +254,67 @@ TEST(NetGreeting, BreakOffEndsEveryWaitOfAnOpenUntilResumed)
         EXPECT_EQ(access.OpenForDataTransfer(id), 0u);
         EXPECT_EQ(peer.AcceptedCount(), c.accepted + 1);
     }
+}
+
+// Whether this host's connection request to address:54921 is still
+// unanswered (state SYN-SENT in /proc/net/tcp).
+bool RequestUnanswered(const std::string& address)
+{
+    in_addr a{};
+    inet_pton(AF_INET, address.c_str(), &a);
+    char remote[32];
+    std::snprintf(remote, sizeof remote, "%08X:%04X", a.s_addr, ScriptedPeer::kDefaultPort);
+    std::ifstream table("/proc/net/tcp");
+    std::string line;
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, local, rem, state;
+        fields >> slot >> local >> rem >> state;
+        if (rem == remote && state == "02") {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A host that never answers the connection request (a listener whose accept
+// queue is full drops it) holds a connect for the system's connect time-out,
+// minutes; a break-off from another thread ends it at once.
+TEST(NetGreeting, BreakOffEndsAConnectTheHostNeverAnswers)
+{
+    ScriptedPeer reserved;
+    std::string error;
+    ASSERT_TRUE(reserved.Listen(error)) << error;
+    std::string const address = reserved.Address();
+    reserved.StopListening();
+    int const listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(listener, 0);
+    int on = 1;
+    setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(ScriptedPeer::kDefaultPort);
+    inet_pton(AF_INET, address.c_str(), &at.sin_addr);
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at), 0) << std::strerror(errno);
+    ASSERT_EQ(listen(listener, 0), 0);
+    int const queued = nettest::FillAcceptQueue(listener);
+    ASSERT_GE(queued, 0);
+    CNetDeviceAccess access;
+    uint32_t result = 0;
+    std::thread opener([&] { result = access.OpenForDataTransfer(NetAddress(address)); });
+    for (int i = 0; i < 1000 && !RequestUnanswered(address); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(RequestUnanswered(address));
+    const Clock::time_point start = Clock::now();
+    access.BreakOffWaits();
+    opener.join();
+    EXPECT_LT(MsSince(start), 15000);
+    EXPECT_EQ(result, vscore::DEVACS_ERR_GENERAL);
+    EXPECT_EQ(access.lastSystemError, static_cast<uint32_t>(ECANCELED));
+    EXPECT_FALSE(access.IsOpenForDataTransfer());
+    close(queued);
+    close(listener);
 }
 
 TEST(NetIdentifiers, PairsTheNetworkPluginTakesOrRefuses)
