@@ -223,17 +223,18 @@ public:
     // network device unloads it, and a new one starts from its defaults).
     virtual uint32_t SetConfiguration(devif_t devif, devacs_config_t key, void* data) = 0;
     // For a caller that gave up the job it opens and asks the device for:
-    // from now on every wait for the device (network: the connect tries'
-    // pauses, the greeting, the busy retry's pause, a receive or send that
-    // waits; USB: a receive, a send, the open request and the refused open's
-    // pause) of a call under way on another thread ends at once with that
-    // call's failure (DEVACS_ERR_GENERAL, system error ECANCELED), and so
-    // does every wait after it, until ResumeWaits. A wait the transport
-    // cannot break off runs to its end: a connect under way, a USB transfer
-    // under way (a bulk IN wait goes in slices of at most 250 ms, a send's
-    // transfer at most 500 ms), and the USB close request, which a closing
-    // scanner still gets. Any thread, at any time, also while another call
-    // runs; the last-error fields do not change.
+    // from now on every wait for the device (network: a connect, the connect
+    // tries' pauses, the greeting, the busy retry's pause, a receive or send
+    // that waits; USB: a receive, a send, the open request and the refused
+    // open's pause) of a call under way on another thread ends at once with
+    // that call's failure (DEVACS_ERR_GENERAL, system error ECANCELED), and
+    // so does every wait after it, until ResumeWaits. A wait the transport
+    // cannot break off runs to its end: a USB transfer under way (a bulk IN
+    // wait goes in slices of at most 250 ms, a send's transfer at most
+    // 500 ms), and the USB close request, which a closing scanner still
+    // gets. Any thread, at any time, also while another call runs; the
+    // last-error fields do not change. The dispatcher lets break-offs nest
+    // (one ResumeWaits for each).
     virtual void BreakOffWaits() {}
     // Calls wait for the device again. Any thread, at any time.
     virtual void ResumeWaits() {}

@@ -137,14 +137,27 @@ uint32_t CDeviceAccess::SetConfiguration(devif_t devif, devacs_config_t key, voi
     return lastResult_;
 }
 
-void CDeviceAccess::BreakOffWaits() { SetWaitsBrokenOff(true); }
-
-void CDeviceAccess::ResumeWaits() { SetWaitsBrokenOff(false); }
-
-void CDeviceAccess::SetWaitsBrokenOff(bool brokenOff)
+// The engine's calls given up and a reading thread's preparation may each
+// break the waits off: the first tells the plug-ins, the last one taken
+// back tells them again.
+void CDeviceAccess::BreakOffWaits()
 {
     std::lock_guard<std::mutex> lock(m_breakOffMutex);
-    m_waitsBrokenOff = brokenOff;
+    if (m_breakOffs++ == 0) {
+        TellPluginsLocked(true);
+    }
+}
+
+void CDeviceAccess::ResumeWaits()
+{
+    std::lock_guard<std::mutex> lock(m_breakOffMutex);
+    if (m_breakOffs > 0 && --m_breakOffs == 0) {
+        TellPluginsLocked(false);
+    }
+}
+
+void CDeviceAccess::TellPluginsLocked(bool brokenOff)
+{
     for (IDevAccsLowLevel* plugin : {m_usb, m_net}) {
         if (plugin == nullptr)
             continue;
@@ -195,7 +208,7 @@ IDevAccsLowLevel* CDeviceAccess::GetDevAccsLowLevelInterface(const _DEV_IDENTIFI
         // A plug-in loaded for a job already given up must not wait either.
         std::lock_guard<std::mutex> lock(m_breakOffMutex);
         plugin = loaded;
-        if (plugin != nullptr && m_waitsBrokenOff) {
+        if (plugin != nullptr && m_breakOffs > 0) {
             plugin->BreakOffWaits();
         }
     }

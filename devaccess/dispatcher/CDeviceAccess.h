@@ -52,13 +52,15 @@ public:
     uint32_t GetConfiguration(devif_t devif, devacs_config_t key, void* data) override;
     uint32_t SetConfiguration(devif_t devif, devacs_config_t key, void* data) override;
     // Passed to every plug-in loaded now and to those loaded until
-    // ResumeWaits. Any thread.
+    // ResumeWaits. Break-offs of several callers nest: the waits resume
+    // once each has been taken back. Any thread.
     void BreakOffWaits() override;
     void ResumeWaits() override;
 
 private:
-    // Both: the flag for plug-ins loaded later, and the loaded ones told.
-    void SetWaitsBrokenOff(bool brokenOff);
+    // The loaded plug-ins told to break their waits off or resume them;
+    // under m_breakOffMutex.
+    void TellPluginsLocked(bool brokenOff);
     // Routes an identifier to a transport (written to devif, 0 when none),
     // loads its plug-in when needed and returns it; null on failure.
     IDevAccsLowLevel* GetDevAccsLowLevelInterface(const _DEV_IDENTIFIER& id, devif_t& devif);
@@ -81,7 +83,7 @@ private:
     IDevAccsLowLevel* m_usb = nullptr;
     IDevAccsLowLevel* m_net = nullptr;
     std::mutex m_breakOffMutex;
-    bool m_waitsBrokenOff = false;  // guarded by m_breakOffMutex
+    int m_breakOffs = 0;  // not yet taken back; guarded by m_breakOffMutex
     devif_t m_devifInUse = DEVIF_NONE;
     std::unique_ptr<std::vector<_ENUM_DEV_INFO>> m_devices;  // latest merged list
 };

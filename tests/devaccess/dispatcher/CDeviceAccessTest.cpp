@@ -201,17 +201,21 @@ TEST_F(DispatcherTest, EnumerationCountIsTheSizeOfTheListHandedOut)
 }
 
 // A break-off reaches the plug-ins loaded then and those loaded later, until
-// it is taken back; a plug-in loaded after that waits again.
+// it is taken back (each of two nested ones); a plug-in loaded after that
+// waits again.
 TEST_F(DispatcherTest, BreakOffReachesEveryPluginLoadedUntilResumed)
 {
     std::unique_ptr<IDeviceAccess> dispatcher = NewDispatcher();
     ASSERT_EQ(dispatcher->ConfirmConnection(Id(1, 1)), 0u);
     pluginlog::Take();
     dispatcher->BreakOffWaits();
+    dispatcher->BreakOffWaits();
     EXPECT_EQ(pluginlog::Take(), (Lines{"usb:BreakOffWaits"}));
     dispatcher->OpenScanner(Id(3, 2));
     EXPECT_EQ(pluginlog::Take(),
               (Lines{"net:load", "net:CreateInstance", "net:BreakOffWaits", "net:OpenForDataTransfer kind=3 devif=2"}));
+    dispatcher->ResumeWaits();
+    EXPECT_EQ(pluginlog::Take(), Lines{});
     dispatcher->ResumeWaits();
     EXPECT_EQ(pluginlog::Take(), (Lines{"usb:ResumeWaits", "net:ResumeWaits"}));
     dispatcher->CloseScanner();
