@@ -404,7 +404,8 @@ void CReadThread_base::SetErrorToFirstPage(VSRSLT code)
 void CReadThread_base::ScanAndReceive()
 {
     // From the scan command on, the device is told to stop by the abort
-    // command; a preparation whose waits were broken off ends the scan here.
+    // command; a preparation cancelled before it ends the scan here, and
+    // the device feeds nothing.
     if (EndPreparing()) {
         CancelBeforeTheScan();
         return;
@@ -774,12 +775,11 @@ bool CReadThread_base::EndPreparing()
     Lock lock(m_abortMutex);
     m_preparing = false;
     m_preparationEnded.notify_all();
-    if (!m_waitsBrokenOff) {
-        return false;
+    if (m_waitsBrokenOff) {
+        m_deviceAccess->ResumeWaits();
+        m_waitsBrokenOff = false;
     }
-    m_deviceAccess->ResumeWaits();
-    m_waitsBrokenOff = false;
-    return true;
+    return m_cancelledWhilePreparing;
 }
 
 bool CReadThread_base::IsPreparationBrokenOff() const

@@ -257,8 +257,10 @@ private:
     void BreakOffWaitsLocked();
     // The preparation is over (the scan command is next, or the thread
     // ends or never ran): a break-off is taken back, so that the next user
-    // of the device access may wait for the device again; true when there
-    // was one.
+    // of the device access may wait for the device again. True when a
+    // cancel came during the preparation, broken off or not: the scan
+    // command must not follow. A cancel after this call meets the scan
+    // command's abort.
     bool EndPreparing();
     bool IsPreparationBrokenOff() const;
     // The scan ends as cancelled without the scan command (the device never
@@ -300,10 +302,11 @@ private:
     std::optional<AbortType> m_abortRequest;                               // guarded by m_abortMutex
     std::optional<std::chrono::steady_clock::time_point> m_abortSentTime;  // guarded by m_abortMutex
     // From Start until the scan command (or the thread's end): the device
-    // cannot be told to stop before it, so a cancel gives the preparation
-    // the acknowledgement time-out (m_preparationWatch), after which the
-    // device access's waits, its open's and its answers', are broken off
-    // (m_waitsBrokenOff) and no scan command follows. All guarded by
+    // cannot be told to stop before it, so a cancel
+    // (m_cancelledWhilePreparing) lets the preparation end, with the
+    // acknowledgement time-out as its bound (m_preparationWatch), after
+    // which the device access's waits, its open's and its answers', are
+    // broken off (m_waitsBrokenOff); no scan command follows. All guarded by
     // m_abortMutex; m_preparationEnded tells the watch the preparation's
     // end, and End joins the watch.
     bool m_preparing = false;

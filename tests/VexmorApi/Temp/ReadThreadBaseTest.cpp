@@ -402,26 +402,27 @@ TEST(ReadThreadCancel, OneAbortAtTheNextTryThenTheShortTimeOutAndNoAnswerCancels
     EXPECT_FALSE(rig.device.IsOpenScanner());
 }
 
-TEST(ReadThreadCancel, ARequestRightAfterStartIsSentAfterThePreparation)
+// A cancel before the scan command: the preparation ends, and neither the
+// scan command nor an abort goes out; the device never feeds.
+TEST(ReadThreadCancel, ARequestRightAfterStartEndsTheScanBeforeTheScanCommand)
 {
     Rig rig;
-    // The first read waits for the request, so the loop cannot end before it.
     std::atomic<bool> requested{false};
-    rig.device.SetReceiveHook([&](size_t call) {
-        while (call == 0 && !requested.load()) {
+    rig.script->onStep = [&](Step step) {
+        while (step == Step::SetScanParam && !requested.load()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
-    });
+    };
     auto thread = rig.Make<TailKeepingThread>();
     ASSERT_EQ(rig.Start(*thread), 0u);
     thread->SetPCCancelFlag();
     requested = true;
     ASSERT_TRUE(thread->WaitLoopEnded());
-    std::vector<fakedev::SentFrame> const aborts = rig.SentCommands("ABT");
-    ASSERT_EQ(aborts.size(), 1u);
+    EXPECT_TRUE(rig.SentCommands("ABT").empty());
     std::vector<read_thread_rig::StepCall> const steps = rig.script->Calls();
-    ASSERT_EQ(steps.size(), 5u);
-    EXPECT_GE(aborts[0].at, steps.back().end);
+    ASSERT_EQ(steps.size(), 4u);
+    EXPECT_NE(steps.back().step, Step::ScanCommand);
+    EXPECT_TRUE(rig.device.ReceiveCalls().empty());
     EXPECT_EQ(thread->GetVSRSLTCode(), 0x01000002u);
 }
 
@@ -491,6 +492,9 @@ void AnswerAbortWith(Rig& rig, fakedev::Bytes answer, size_t afterAborts = 1, in
     });
 }
 
+// An outside device takes the abort from the caller's thread, once, but
+// never between the preparation's commands; a cancel during the preparation
+// needs none, since no scan command follows it.
 TEST(ReadThreadCancel, AnOutsideDeviceGetsTheAbortOnceAndNeverDuringPreparation)
 {
     for (int round = 0; round < 10; ++round) {
@@ -521,19 +525,23 @@ TEST(ReadThreadCancel, AnOutsideDeviceGetsTheAbortOnceAndNeverDuringPreparation)
             releasePreparation = true;
         } else {
             releasePreparation = true;
-            while (rig.device.ReceiveCalls().size() < 2) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
+            rig.WaitUntilReceiving(2);
             thread->SetPCCancelFlag();
             thread->SetPCCancelFlag();  // a second request sends nothing more
         }
         Outcome const outcome = Consume(*thread);
         ASSERT_TRUE(thread->WaitLoopEnded());
         std::vector<fakedev::SentFrame> const aborts = rig.SentCommands("ABT");
+        EXPECT_EQ(outcome.lastPageNo, 1);
+        if (duringPreparation) {
+            EXPECT_TRUE(aborts.empty());
+            EXPECT_NE(rig.script->Calls().back().step, Step::ScanCommand);
+            EXPECT_EQ(outcome.code, 0x01000002u) << "cancelled before the scan";
+            continue;
+        }
         ASSERT_EQ(aborts.size(), 1u);
         EXPECT_GE(aborts[0].at, rig.script->Calls().back().end);
         EXPECT_EQ(outcome.code, 0x01000001u) << "the device's cancel answer";
-        EXPECT_EQ(outcome.lastPageNo, 1);
     }
 }
 
@@ -561,6 +569,7 @@ TEST(ReadThreadCancel, AFailedAbortSendIsRetriedAtTheNextTry)
     AnswerAbortWith(rig, gen2_blocks::Notice(0x40), 2);
     auto thread = rig.Make<CReadThread_v2>();
     ASSERT_EQ(rig.Start(*thread), 0u);
+    rig.WaitUntilReceiving();
     thread->SetPCCancelFlag();
     Outcome const outcome = Consume(*thread);
     EXPECT_EQ(rig.SentCommands("ABT").size(), 2u);
@@ -574,9 +583,7 @@ TEST(ReadThreadCancel, EndOfARunningLoopCancelsFirst)
     AnswerAbortWith(rig, gen2_blocks::Notice(0x40), 1, 10);
     auto thread = rig.Make<CReadThread_v2>();
     ASSERT_EQ(rig.Start(*thread), 0u);
-    while (rig.device.ReceiveCalls().empty()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    rig.WaitUntilReceiving();
     auto const begin = read_thread_rig::Clock::now();
     EXPECT_TRUE(thread->End());
     EXPECT_LT(read_thread_rig::Clock::now() - begin, std::chrono::seconds(3));

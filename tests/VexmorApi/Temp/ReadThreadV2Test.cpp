@@ -411,6 +411,7 @@ TEST(ReadThreadV2Events, AbortAnsweredWithRefusal0x81CountsAsCancel)
     });
     auto thread = rig.Make<CReadThread_v2>();
     ASSERT_EQ(rig.Start(*thread), 0u);
+    rig.WaitUntilReceiving();
     thread->SetPCCancelFlag();
     Outcome const outcome = Consume(*thread);
     EXPECT_EQ(outcome.code, 0x01000001u);

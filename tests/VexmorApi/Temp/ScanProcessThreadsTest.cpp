@@ -314,9 +314,7 @@ TEST(ScanProcessThreads, DestroyingAProcessMidScanEndsWithinTheAcknowledgementTi
     Endless(rig);
     auto scan = std::make_unique<Scan>(rig, timings);
     ASSERT_EQ(scan->Start(), 0u);
-    while (rig.device.ReceiveCalls().size() < 20) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    rig.WaitUntilReceiving(20);
     Clock::time_point const begin = Clock::now();
     scan.reset();
     auto const took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - begin);

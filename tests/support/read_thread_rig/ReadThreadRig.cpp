@@ -295,6 +295,13 @@ void Rig::AddJitter()
     });
 }
 
+void Rig::WaitUntilReceiving(size_t calls) const
+{
+    while (device.ReceiveCalls().size() < calls) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
 std::vector<fakedev::SentFrame> Rig::SentCommands(const std::string& letters) const
 {
     std::vector<fakedev::SentFrame> found;

@@ -204,6 +204,9 @@ struct Rig {
     void UseGeneration1();
     // The frames sent whose command letters are these ("ABT").
     std::vector<fakedev::SentFrame> SentCommands(const std::string& letters) const;
+    // Returns once the reading thread has made that many receives: it has
+    // sent the scan command, so a cancel from then on meets the abort.
+    void WaitUntilReceiving(size_t calls = 1) const;
 
     fakedev::FakeDeviceAccess device;
     vscore::_DEV_IDENTIFIER identifier{};
