@@ -141,7 +141,12 @@ public:
     virtual VSRSLT ReadImageData(tagVS_SCAN_IMAGEDATA* image, int* pageNumber) = 0;
     // The application's cancel: recorded; the abort command goes to the
     // device from the reading thread at its next receive try, or for an
-    // outside device at once from this thread when the device is free.
+    // outside device at once from this thread when the device is free. A
+    // scan still preparing the device ends without its scan command. Calls
+    // under way on other threads that wait for the device (CheckConnection,
+    // QueryDeviceCapabilities, GetPushScanParameter, QueryAdfState,
+    // StartScanning) are given up: once the acknowledgement time-out has
+    // passed, their waits are broken off and they fail.
     // From then on no page the scan holds is handed out: GetScanStatus
     // reports RECEIVING until the device has stopped (or the engine gave up
     // on its acknowledgement), then the held pages are dropped together and

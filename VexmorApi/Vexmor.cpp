@@ -11,6 +11,7 @@
 #include <initializer_list>
 #include <new>
 #include <optional>
+#include <system_error>
 #include <type_traits>
 
 #include "VexmorApi/Temp/DeviceCaps.h"
@@ -198,6 +199,42 @@ private:
     CVexmor& engine_;
 };
 
+// Counted while a call waits for the device on its caller's thread. The
+// last one to end takes back a break-off of the waits (AbortScanning's) and
+// joins its watch.
+class CVexmor::DeviceCall {
+public:
+    explicit DeviceCall(CVexmor& engine) : engine_(engine)
+    {
+        std::lock_guard<std::mutex> lock(engine_.m_mutex);
+        ++engine_.m_deviceCalls;
+    }
+    ~DeviceCall()
+    {
+        std::thread watch;
+        {
+            std::lock_guard<std::mutex> lock(engine_.m_mutex);
+            if (--engine_.m_deviceCalls == 0) {
+                if (engine_.m_brokenOffAccess != nullptr) {
+                    engine_.m_brokenOffAccess->ResumeWaits();
+                    engine_.m_brokenOffAccess = nullptr;
+                }
+                engine_.m_deviceCallsGivenUp = false;
+                watch = std::move(engine_.m_giveUpWatch);
+            }
+        }
+        engine_.m_deviceCallsChanged.notify_all();
+        if (watch.joinable()) {
+            watch.join();
+        }
+    }
+    DeviceCall(const DeviceCall&) = delete;
+    DeviceCall& operator=(const DeviceCall&) = delete;
+
+private:
+    CVexmor& engine_;
+};
+
 // Held by a drop of the parts: new calls wait, and the drop goes on once
 // the calls under way have ended. The lock is m_mutex, held on entry and
 // on exit; the gate opens again when it goes, also on an exception.
@@ -256,6 +293,12 @@ public:
         use_ = false;
         return *this;
     }
+    // Waits for the device on the caller's thread: AbortScanning gives it up.
+    Call& OnDevice()
+    {
+        device_ = true;
+        return *this;
+    }
     // The operation writes its exit line itself.
     Call& WithoutExitLine()
     {
@@ -290,6 +333,12 @@ public:
         if (use_) {
             use.emplace(engine);
         }
+        // Ends before the use: the access it may take a break-off back from
+        // is still there.
+        std::optional<DeviceCall> device;
+        if (device_) {
+            device.emplace(engine);
+        }
         return body();
     }
     // The exit line with the result, or without one.
@@ -314,6 +363,7 @@ private:
     int value_ = 0;
     bool header_ = false;
     bool use_ = true;
+    bool device_ = false;
     bool entryLine_ = true;
     bool exitLine_ = true;
 };
@@ -705,7 +755,7 @@ VSRSLT CVexmor::GetSelectedDevInfo(_VS_SELECT_DEVICE_INFO* selection)
 
 bool CVexmor::CheckConnection()
 {
-    return Operation("CheckConnection", false, [&] {
+    return Operation(Call("CheckConnection").OnDevice(), false, [&] {
         EndUnjoinedScan();
         std::shared_ptr<CScanCmd> cmd;
         {
@@ -723,7 +773,8 @@ bool CVexmor::CheckConnection()
 
 VSRSLT CVexmor::QueryDeviceCapabilities(unsigned apiGeneration, void* record)
 {
-    Call const call = Call("QueryDeviceCapabilities").Entering("API Generation", static_cast<int>(apiGeneration));
+    Call const call =
+        Call("QueryDeviceCapabilities").Entering("API Generation", static_cast<int>(apiGeneration)).OnDevice();
     return Operation(call, [&]() -> VSRSLT {
         EndUnjoinedScan();
         Parts parts;
@@ -764,7 +815,7 @@ VSRSLT CVexmor::GetIccProfile(void** data, int* size)
 
 VSRSLT CVexmor::GetPushScanParameter(unsigned apiGeneration, void* record)
 {
-    Call const call = Call("GetPushScanParameter").Entering("Generation", static_cast<int>(apiGeneration));
+    Call const call = Call("GetPushScanParameter").Entering("Generation", static_cast<int>(apiGeneration)).OnDevice();
     return Operation(call, [&]() -> VSRSLT {
         if (record == nullptr) {
             return APIERR_NULL_ARGUMENT;
@@ -845,12 +896,12 @@ AdfState CVexmor::CheckAdf(bool useBindTime, unsigned bindTime)
 
 AdfState CVexmor::QueryAdfState()
 {
-    return Operation("QueryAdfState", AdfNotChecked, [&] { return CheckAdf(false, 0); });
+    return Operation(Call("QueryAdfState").OnDevice(), AdfNotChecked, [&] { return CheckAdf(false, 0); });
 }
 
 AdfState CVexmor::QueryAdfState(unsigned bindTime)
 {
-    return Operation(Call("QueryAdfState").Entering("bindTime", static_cast<int>(bindTime)), AdfNotChecked,
+    return Operation(Call("QueryAdfState").Entering("bindTime", static_cast<int>(bindTime)).OnDevice(), AdfNotChecked,
                      [&] { return CheckAdf(true, bindTime); });
 }
 
@@ -859,7 +910,7 @@ AdfState CVexmor::QueryAdfState(unsigned bindTime)
 
 VSRSLT CVexmor::StartScanning(VS_SCANNER_PARAMETERS* parameters)
 {
-    return Operation("StartScanning", [&]() -> VSRSLT {
+    return Operation(Call("StartScanning").OnDevice(), [&]() -> VSRSLT {
         // Before the timer starts: the previous scan's end is not this one's.
         EndUnjoinedScan();
         g_ScanDevApiLog.WriteLog(1, "Start scanning. Timer Start [%d]", ThreadNumber());
@@ -924,9 +975,45 @@ VSRSLT CVexmor::ReadImageData(tagVS_SCAN_IMAGEDATA* image, int* pageNumber)
 bool CVexmor::AbortScanning()
 {
     return Operation("AbortScanning", false, [&] {
+        GiveUpDeviceCalls();
         std::shared_ptr<CScanProcess> const process = CurrentScanProcess();
         return process ? process->AbortScan() : true;
     });
+}
+
+void CVexmor::GiveUpDeviceCalls()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_deviceCalls == 0 || m_deviceCallsGivenUp) {
+        return;
+    }
+    m_deviceCallsGivenUp = true;
+    // A device that answers ends the calls within the acknowledgement
+    // time-out; their waits end then, whatever the device does.
+    auto const deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_timings.abortAckTimeoutMs);
+    try {
+        m_giveUpWatch = std::thread(&CVexmor::WatchDeviceCalls, this, deadline);
+    } catch (std::system_error const&) {
+        BreakOffDeviceCallsLocked();
+    }
+}
+
+void CVexmor::WatchDeviceCalls(std::chrono::steady_clock::time_point deadline)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (!m_deviceCallsChanged.wait_until(lock, deadline, [this] { return !m_deviceCallsGivenUp; })) {
+        BreakOffDeviceCallsLocked();
+    }
+}
+
+void CVexmor::BreakOffDeviceCallsLocked()
+{
+    if (m_deviceAccess == nullptr || m_brokenOffAccess != nullptr) {
+        return;
+    }
+    g_ScanDevApiLog.WriteLog(1, "Error: The device waits of the calls given up are broken off");
+    m_brokenOffAccess = m_deviceAccess;
+    m_brokenOffAccess->BreakOffWaits();
 }
 
 bool CVexmor::FinishAutoContinuousScan()

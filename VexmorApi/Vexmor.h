@@ -4,10 +4,12 @@
 // cache, scan process) and forwards the work to them.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "VexmorApi/DeviceAccess/DeviceAccessFactory.h"
 #include "VexmorApi/DeviceAccess/DeviceList.h"
@@ -124,6 +126,9 @@ private:
     };
     // Marks a call that uses the parts for its whole run.
     class Use;
+    // Marks a call that waits for the device on its caller's thread, which
+    // AbortScanning gives up.
+    class DeviceCall;
     // Marks a drop of the parts: it waits for the calls under way, and new
     // ones wait for it.
     class DropGate;
@@ -161,6 +166,15 @@ private:
     // the command never use the device at once. Holds no lock of this
     // object while it waits; the caller must not hold m_mutex.
     void EndUnjoinedScan();
+    // AbortScanning's part for the calls that wait for the device on their
+    // callers' threads (a scan being started): when any is under way, the
+    // watch starts, which breaks the device access's waits off unless they
+    // have all ended within the acknowledgement time-out. Any thread.
+    void GiveUpDeviceCalls();
+    // The watch's thread.
+    void WatchDeviceCalls(std::chrono::steady_clock::time_point deadline);
+    // Under m_mutex.
+    void BreakOffDeviceCallsLocked();
     // Ends the scan, waits until no call uses the parts, drops them and
     // closes the device; with freeAccess also frees the device access, with
     // finalize then runs the singleton finalizers. The caller holds no Use.
@@ -189,6 +203,16 @@ private:
     std::condition_variable m_useChanged;
     int m_uses = 0;
     int m_dropsWaiting = 0;
+    // The calls under way that wait for the device on their callers'
+    // threads; whether an AbortScanning gave them up, and the watch it
+    // started then; the access whose waits the watch broke off (null: none),
+    // taken back when the last of those calls ends, which also joins the
+    // watch. Guarded by m_mutex; m_deviceCallsChanged tells the watch.
+    int m_deviceCalls = 0;
+    bool m_deviceCallsGivenUp = false;
+    IDeviceAccess* m_brokenOffAccess = nullptr;
+    std::thread m_giveUpWatch;
+    std::condition_variable m_deviceCallsChanged;
 };
 
 }  // namespace vscore

@@ -2,7 +2,8 @@
 // ("libvelloc.so.1" with its network plug-in on 127.0.0.x and its USB
 // plug-in on the stand-in libusb) against the scanner simulator: the
 // profiles' capabilities and feeder states, pages equal to the simulator's,
-// an abort from another thread, the device's faults, a second device after
+// an abort from another thread (also one that gives up a feeder query the
+// device never answers), the device's faults, a second device after
 // an idle reselection, a job through the loaded engine library, and a
 // recorded scan replayed by the mock.
 #include <dlfcn.h>
@@ -332,6 +333,26 @@ TEST_F(EngineSimulator, AnAbortFromAnotherThreadEndsWithTheCancelCodeAfterThePag
     vscore::tagVS_SCAN_IMAGEDATA image{};
     int page = 0;
     EXPECT_EQ(engine.ReadImageData(&image, &page), 0x1010000Du);
+}
+
+// A feeder query the device never answers (its own time-out is 35 s): an
+// abort from another thread gives it up after the acknowledgement time-out,
+// and the next query waits for the device again and gets its answer.
+TEST_F(EngineSimulator, AnAbortGivesUpAFeederQueryAndTheNextQueryIsAnswered)
+{
+    std::unique_ptr<Simulator> sim = Make("gen2-adf", 1, {"no-answer@cmd=CKD"});
+    vscore::CVexmor engine{FaultTimings()};
+    Open(engine, Listen(*sim));
+    std::thread aborter([&] {
+        EXPECT_TRUE(sim->WaitFor([](const scanner_sim::Counters& c) { return c.faultsFired >= 1; }, 10000));
+        EXPECT_TRUE(engine.AbortScanning());
+    });
+    auto const begin = std::chrono::steady_clock::now();
+    EXPECT_EQ(engine.QueryAdfState(), AdfNotChecked);
+    aborter.join();
+    auto const took = std::chrono::steady_clock::now() - begin;
+    EXPECT_LT(took, std::chrono::milliseconds(600 + 10000)) << "the acknowledgement time-out, and room";
+    EXPECT_EQ(engine.QueryAdfState(), AdfDocumentPresent);
 }
 
 TEST_F(EngineSimulator, EachDeviceFaultEndsTheScanOnItsPageWithItsCode)
