@@ -209,8 +209,62 @@ void OpenGate(ScanJob* job, int state)
     job->gate.notify_all();
 }
 
+// While sane_start waits for the device on the front end's thread (the
+// feeder query, the engine's start), sane_cancel cannot reach the engine
+// itself: it only stores the flag, since it may run in a signal handler.
+// This thread looks at the flag as often as a waiting call does and passes
+// a cancel on to the engine, which gives those waits up (and cancels a scan
+// it has started before the scan command). It ends with the object.
+class CancelRelay {
+public:
+    explicit CancelRelay(My_Scanner* s) : s_(s)
+    {
+        try {
+            thread_ = std::thread(&CancelRelay::Run, this);
+        } catch (const std::system_error&) {
+            error_detect(kSource, __LINE__);  // the checks before and after the engine's start remain
+        }
+    }
+    ~CancelRelay()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            done_ = true;
+        }
+        changed_.notify_all();
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+    CancelRelay(const CancelRelay&) = delete;
+    CancelRelay& operator=(const CancelRelay&) = delete;
+
+private:
+    void Run()
+    {
+        std::chrono::milliseconds const check(backend_timings().cancelCheckMs);
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!done_) {
+            if (s_->cancel.load() != 0) {
+                lock.unlock();
+                writelog(kSource, __LINE__, kIndent, "cancelled during sane_start: vssdkwrapper_AbortScanning\n");
+                vssdkwrapper_AbortScanning();
+                return;
+            }
+            changed_.wait_for(lock, check);
+        }
+    }
+
+    My_Scanner* const s_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool done_ = false;  // guarded by mutex_
+    std::thread thread_;
+};
+
 // The job start of the handle's first sane_start. On failure nothing of the
-// job remains. Front end's thread.
+// job remains; a cancel during it (CancelRelay) makes it CANCELLED, and the
+// engine starts no scan after a cancel seen before it. Front end's thread.
 SANE_Status JobStart(My_Scanner* s)
 {
     writelog(kSource, __LINE__, kIndent, "scan_job_start \n");
@@ -256,18 +310,27 @@ SANE_Status JobStart(My_Scanner* s)
         FreeJob(job);
         return SANE_STATUS_NO_MEM;
     }
-    writelog(kSource, __LINE__, kIndent, "vssdkwrapper_StartScanning\n");
-    VSRSLT result = vssdkwrapper_StartScanning(job->params);
-    if (result != 0) {
-        const char* loader = dlerror();
-        writelog(kSource, __LINE__, kIndent, "StartScanning(pScanParam);ERR %x %s\n", result,
-                 loader != nullptr ? loader : "");
-        error_detect(kSource, __LINE__);
+    // The feeder query may have outlasted a cancel: no scan then.
+    bool const cancelled = s->cancel.load() != 0;
+    VSRSLT result = 0;
+    if (!cancelled) {
+        writelog(kSource, __LINE__, kIndent, "vssdkwrapper_StartScanning\n");
+        result = vssdkwrapper_StartScanning(job->params);
+    }
+    if (cancelled || result != 0) {
+        if (result != 0) {
+            const char* loader = dlerror();
+            writelog(kSource, __LINE__, kIndent, "StartScanning(pScanParam);ERR %x %s\n", result,
+                     loader != nullptr ? loader : "");
+            error_detect(kSource, __LINE__);
+        }
         OpenGate(job, kGateQuit);
         job->reader.join();
         FreeJob(job);
-        return sane_status_of(result);
+        return s->cancel.load() != 0 ? SANE_STATUS_CANCELLED : sane_status_of(result);
     }
+    // A cancel that came while the engine started is the reader's first
+    // step: its scan stops before the scan command.
     OpenGate(job, kGateRun);
     s->job = job;
     s->current = nullptr;
@@ -329,9 +392,13 @@ SANE_Status scan_start(My_Scanner* s)
             writelog(kSource, __LINE__, kIndent, "another handle's job is running\n");
             return SANE_STATUS_DEVICE_BUSY;
         }
-        SANE_Status status = device_select_for_scan(s);
-        if (status == SANE_STATUS_GOOD) {
-            status = JobStart(s);
+        SANE_Status status = SANE_STATUS_GOOD;
+        {
+            CancelRelay const relay(s);
+            status = device_select_for_scan(s);
+            if (status == SANE_STATUS_GOOD) {
+                status = JobStart(s);
+            }
         }
         if (status != SANE_STATUS_GOOD) {
             return status;

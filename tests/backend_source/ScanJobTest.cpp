@@ -365,7 +365,8 @@ TEST_F(ScanJob, TheReaderTakesAtMostOnePageAheadOfTheFrontEnd)
 }
 
 // A cancel that comes while sane_start starts the job cancels that job: the
-// start gives CANCELLED and the engine is asked to abort.
+// start gives CANCELLED and the engine is asked to abort (by the thread that
+// passes a cancel on while the engine starts, and by the reader).
 TEST_F(ScanJob, ACancelDuringTheJobStartIsKept)
 {
     SANE_Handle h = Open("start-delay 300\npage 8 1 8 fill:1\n");
@@ -376,7 +377,7 @@ TEST_F(ScanJob, ACancelDuringTheJobStartIsKept)
     EXPECT_EQ(SANE_STATUS_CANCELLED, sane_vordane5_start(h));
     canceller.join();
     sane_vordane5_close(h);
-    EXPECT_EQ(1u, Ledger("AbortScanning").size());
+    EXPECT_LE(1u, Ledger("AbortScanning").size());
     std::string why;
     EXPECT_TRUE(BackendFixture::EveryPageFreedOnce(&why)) << why;
 }
