@@ -7,7 +7,10 @@
 // status, and the engine's old scan has ended before the new one touches the
 // device; a device that falls silent while it is prepared for the scan holds
 // the calls after the page time-out no longer than an abort's
-// acknowledgement. The calls come from the sane_probe program, which
+// acknowledgement; a cancel while sane_start itself waits for the device,
+// or while the scan it started is prepared, ends that start within the same
+// bound and the device feeds nothing. The calls come from the sane_probe
+// program, which
 // is built with this tree's sanitizers. The cases wait for the product's
 // time-outs divided by a time scale, which only a build with the test hooks
 // honours.
@@ -33,6 +36,18 @@ std::string StatusOf(const std::string& out, const std::string& action, int occu
     }
     size_t const from = at + action.size() + 2;
     return out.substr(from, out.find(' ', from) - from);
+}
+
+// The probe's "at=" time (ms since it began) of a line starting with text.
+double AtSeconds(const std::string& out, const std::string& text)
+{
+    size_t const line = out.find("\n" + text);
+    size_t const at = line == std::string::npos ? line : out.find(" at=", line);
+    if (at == std::string::npos || at > out.find('\n', line + 1)) {
+        ADD_FAILURE() << "no line " << text << " in " << out;
+        return 0;
+    }
+    return std::stod(out.substr(at + 4)) / 1000;
 }
 
 // How often the backend's debug log names a match of pattern.
@@ -233,5 +248,115 @@ TEST_P(SilentBeforeTheScan, EveryCallAfterThePageTimeOutReturnsPromptly)
 }
 
 INSTANTIATE_TEST_SUITE_P(Devices, SilentBeforeTheScan, testing::ValuesIn(kFeederDevices), NameOf);
+
+// A cancel from a second thread (as a front end's signal handler gives it)
+// while sane_start waits for the device on the caller's thread (generation
+// 1's feeder query opens a connection of its own; generation 2 asks on the
+// open's connection), while the reading thread connects, or while it
+// prepares the device. sane_start returns CANCELLED within the abort's
+// acknowledgement time-out and one greeting read of the cancel, the calls
+// after it within the same bound, and the device never gets the scan
+// command: no sheet moves; a cancel during the feeder query lets no scan
+// start at all (the scan parameters are never sent). A device that answers
+// again scans at the next start. The cancel comes once the simulator has
+// committed its fault, or for the reading thread's connect once the backend
+// has asked the engine to start (that fault fires with the connection
+// before).
+class CancelDuringTheStart : public RealEngineWith<Device> {};
+
+TEST_P(CancelDuringTheStart, EndsTheWaitsAndNoSheetMoves)
+{
+#ifndef VEXMOR_TEST_HOOKS
+    GTEST_SKIP() << "the bound is the engine's acknowledgement time-out divided by VEXMOR_TEST_TIME_SCALE, which "
+                    "only a build with VEXMOR_TEST_HOOKS divides";
+#endif
+    bool const gen2 = std::string(GetParam().profile) == "gen2-adf";
+    bool const network = GetParam().transport == Transport::kNetwork;
+    struct Case {
+        const char* what;
+        std::string fault;  // empty: not for this device
+        double timeScale;   // the simulator's: 1 where a late answer must stay late
+        bool startBounded;  // the start itself waits for the device
+        bool scanAgain;     // the device answers again afterwards
+        bool noScanStarted;
+        bool afterTheStart = false;
+    };
+    const Case cases[] = {
+        {"no greeting on the feeder query's connection", network && !gen2 ? "greeting-silent@connect=2" : "", 0.01,
+         true, true, true},
+        {"no answer to the feeder query", gen2 ? "no-answer@cmd=CKD" : "no-answer@cmd=D", 0.01, true, true, true},
+        {"the feeder query answered late", gen2 ? "late=1000@cmd=CKD" : "late=1000@cmd=D", 1, false, false, true},
+        {"the scan parameters answered late", gen2 ? "late=1000@cmd=SSP" : "late=1000@cmd=I", 1, false, false, false},
+        {"the reading thread's connect unanswered",
+         !network ? ""
+         : gen2   ? "connect-hang@connect=2"
+                  : "connect-hang@connect=3",
+         0.01, false, false, false, true},
+    };
+    for (const Case& c : cases) {
+        if (c.fault.empty()) {
+            continue;
+        }
+        SCOPED_TRACE(c.what);
+        SimSetup setup;
+        setup.profile = GetParam().profile;
+        setup.sheets = 2;
+        setup.faults = {c.fault};
+        setup.timeScale = c.timeScale;
+        Scanner scanner(f_, GetParam().transport, setup);
+        f_.Env("VEXMOR_TEST_TIME_SCALE", "4");
+        // The backend's log in the front end's own /tmp.
+        f_.Env("kavrun5_debuglog", c.afterTheStart ? "3" : "0");
+        std::string const event =
+            c.afterTheStart ? "/tmp/kavrun5.log:vssdkwrapper_StartScanning" : "transcript.jsonl:\"event\":\"fault\"";
+        // An acknowledgement time-out of 2.5 s, at most one greeting read
+        // and its pause more, and room for a sanitizer build.
+        double const boundSeconds = 10.0 / 4 + 5.1 + 2;
+        std::vector<std::string> argv = {FrontEnd::ProbeProgram(),
+                                         FrontEnd::BackendLibrary(),
+                                         "init",
+                                         "open:" + scanner.Device().substr(9),
+                                         "cancelwhen:" + event,
+                                         "start",
+                                         "cancel"};
+        if (c.scanAgain) {
+            argv.insert(argv.end(), {"start", "read:65536"});
+        }
+        argv.insert(argv.end(), {"close", "exit"});
+        Result const r = f_.Run(argv, 120);
+        ASSERT_FALSE(r.timedOut) << r.out << r.err;
+        ASSERT_EQ(0, r.exitCode) << r.out << r.err;
+        EXPECT_EQ("CANCELLED", StatusOf(r.out, "start", 0)) << r.out;
+        double const cancelled = AtSeconds(r.out, "cancelwhen fired");
+        if (c.startBounded) {
+            double const took = AtSeconds(r.out, "start ") - cancelled;
+            std::printf("%s: the start returned %.2f s after the cancel\n", c.what, took);
+            EXPECT_LE(took, boundSeconds) << r.out;
+        }
+        // The device's answers to the scan parameters.
+        std::string const parameters = gen2 ? "\"command\":\"SSP\",\"bytes\"" : "\"command\":\"I\",\"bytes\"";
+        if (c.scanAgain) {
+            EXPECT_EQ("GOOD", StatusOf(r.out, "start", 1)) << r.out;
+            EXPECT_EQ("EOF", StatusOf(r.out, "read:65536", 0)) << r.out;
+            EXPECT_EQ(1, Count(scanner.Transcript(), "\"event\":\"scan\"")) << "the scan after the cancel";
+            EXPECT_EQ(1, Count(scanner.Transcript(), parameters)) << "only the scan after the cancel";
+            continue;
+        }
+        if (c.noScanStarted) {
+            EXPECT_EQ(0, Count(scanner.Transcript(), parameters)) << "a scan started after the cancel";
+        }
+        double seconds = 0;
+        for (const char* action : {"cancel", "close", "exit"}) {
+            size_t const at = r.out.find("\n" + std::string(action) + "  ms=");
+            ASSERT_NE(at, std::string::npos) << action << " did not return: " << r.out;
+            seconds += std::stod(r.out.substr(r.out.find("ms=", at) + 3)) / 1000;
+        }
+        std::printf("%s: cancel, close and exit took %.2f s\n", c.what, seconds);
+        EXPECT_LE(seconds, boundSeconds) << r.out;
+        EXPECT_EQ(0, Count(scanner.Transcript(), "\"event\":\"scan\"")) << "a sheet moved after the cancel";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Devices, CancelDuringTheStart, testing::ValuesIn(kFeederDevices), NameOf);
 
 }  // namespace

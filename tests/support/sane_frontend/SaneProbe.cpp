@@ -1,8 +1,13 @@
 // sane_probe <backend library> <action>...: loads a SANE backend with
 // dlopen() and calls its prefixed entry points as the actions say, printing
-// one line per action ("<action> <status name> ..."). Exit 0 when every
-// action ran, 2 when the library or an entry point is missing. Actions:
+// one line per action ("<action> <status name> ... ms=<took> at=<ms since
+// the probe began>"). Exit 0 when every action ran, 2 when the library or
+// an entry point is missing. Actions:
 //   init, devices, open:<name>, close, exit, start, cancel,
+//   cancelwhen:<file>:<text>   from now on a second thread watches the file
+//                              and calls sane_cancel once it holds the text
+//                              ("cancelwhen fired at=<ms>"); it stops
+//                              watching at close, exit or the probe's end
 //   read:<buffer bytes>        reads until a status other than GOOD: prints
 //                              it, the byte count and an FNV-1a hash
 //   readonce:<buffer bytes>    one sane_read
@@ -12,11 +17,14 @@
 #include <dlfcn.h>
 #include <sane/sane.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -58,6 +66,19 @@ bool Bind(void* library, const char* name, F* function)
     return true;
 }
 
+long long MsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+bool FileHolds(const std::string& path, const std::string& text)
+{
+    std::ifstream file(path);
+    std::stringstream content;
+    content << file.rdbuf();
+    return content.str().find(text) != std::string::npos;
+}
+
 std::string After(const std::string& action, size_t colon)
 {
     size_t at = action.find(':', colon);
@@ -89,10 +110,20 @@ int main(int argc, char** argv)
         return 2;
     }
     SANE_Handle handle = nullptr;
+    auto const began = std::chrono::steady_clock::now();
+    std::thread watcher;
+    std::atomic<bool> over{false};
     for (int i = 2; i < argc; ++i) {
         const std::string action = argv[i];
         const std::string verb = action.substr(0, action.find(':'));
         const std::string arg = After(action, 0);
+        if (verb == "close" || verb == "exit") {
+            // The handle must not be cancelled once it is gone.
+            over.store(true);
+            if (watcher.joinable()) {
+                watcher.join();
+            }
+        }
         auto start = std::chrono::steady_clock::now();
         std::string line;
         if (verb == "init") {
@@ -118,6 +149,22 @@ int main(int argc, char** argv)
             line = Name(b.start(handle));
         } else if (verb == "cancel") {
             b.cancel(handle);
+        } else if (verb == "cancelwhen" && !watcher.joinable()) {
+            std::string const rest = arg;
+            std::string const path = rest.substr(0, rest.find(':'));
+            std::string const text = After(rest, 0);
+            SANE_Handle const target = handle;
+            watcher = std::thread([&b, &over, &began, target, path, text] {
+                while (!over.load()) {
+                    if (FileHolds(path, text)) {
+                        b.cancel(target);
+                        std::printf("cancelwhen fired at=%lld\n", MsSince(began));
+                        std::fflush(stdout);
+                        return;
+                    }
+                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                }
+            });
         } else if (verb == "read" || verb == "readonce") {
             std::vector<SANE_Byte> buffer(static_cast<size_t>(std::atoi(arg.c_str())));
             uint64_t hash = 1469598103934665603ull;
@@ -174,8 +221,13 @@ int main(int argc, char** argv)
             return 2;
         }
         auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-        std::printf("%s %s ms=%lld\n", action.c_str(), line.c_str(), static_cast<long long>(ms.count()));
+        std::printf("%s %s ms=%lld at=%lld\n", action.c_str(), line.c_str(), static_cast<long long>(ms.count()),
+                    MsSince(began));
         std::fflush(stdout);
+    }
+    over.store(true);
+    if (watcher.joinable()) {
+        watcher.join();
     }
     // The library stays loaded: what its stand-ins keep for the whole
     // program stays reachable for a leak check at exit.
