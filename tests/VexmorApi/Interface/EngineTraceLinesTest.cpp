@@ -187,6 +187,14 @@ protected:
             request = engine_driver::Request(100, vscore::TRUEGRAY, vscore::A6);
             EXPECT_EQ(engine.StartScanning(&request), 0u);
             EXPECT_EQ(engine.GetScanStatus(), vscore::WAITINGNEXTPAGE);
+            // After the scan command (a scan aborted before it ends without
+            // one, with another code).
+            EXPECT_TRUE(sim->WaitFor(
+                [&](const scanner_sim::Counters& c) {
+                    auto const sent = c.commandsByName.find(scanCommand);
+                    return sent != c.commandsByName.end() && sent->second > scans;
+                },
+                10000));
             EXPECT_TRUE(engine.AbortScanning());
             Outcome const early = engine_driver::Drain(engine);
             EXPECT_EQ(early.code, cancelled);
