@@ -72,7 +72,8 @@ uint64_t CChangeResolution::CalculateDataSize(ImageInfo const& info)
     return info.GetRequiredByteSizeFor4BytesAlignment();
 }
 
-std::unique_ptr<BitmapImage> CChangeResolution::ChangeIfNeeded(std::unique_ptr<BitmapImage> image, uint16_t target)
+std::unique_ptr<BitmapImage> CChangeResolution::ChangeIfNeeded(std::unique_ptr<BitmapImage> image, uint16_t target,
+                                                               CancelCheck const& cancel)
 {
     if (!image) {
         return image;
@@ -111,6 +112,8 @@ std::unique_ptr<BitmapImage> CChangeResolution::ChangeIfNeeded(std::unique_ptr<B
     for (uint32_t y = 0; pixels != nullptr && y < info.GetHeight(); ++y) {
         write.pInData = pixels + y * stride;
         write.dwInDataSize = stride;
+        // A page nobody wants any more is not enlarged to its end.
+        cancel.ThrowIfRequested(kOrigin, "ChangeIfNeeded");
         int rows = 0;
         uint64_t const bytes = converter.ChangeResoWrite(&write, &rows);
         if (rows > 0) {

@@ -7,6 +7,7 @@
 
 #include "VexmorApi/ChangeResolution/VdChangeReso.h"
 #include "VexmorApi/Pages/BitmapImage.h"
+#include "VexmorApi/Utilities/CancelCheck.h"
 
 // Static functions only; any thread may call them on its own page.
 class CChangeResolution {
@@ -15,8 +16,10 @@ public:
     // same page object. The caller owns the result. Throws TraceException
     // InvalidArgument "failed to ChangeResoInit()." when the change cannot
     // be set up, FailedToAllocateMemory "failed to ChangeResoWriteStart()."
-    // when it cannot start.
-    static std::unique_ptr<BitmapImage> ChangeIfNeeded(std::unique_ptr<BitmapImage> image, uint16_t target);
+    // when it cannot start, Cancelled (the image and the rows made so far
+    // dropped) once cancel asks to stop, checked before each input row.
+    static std::unique_ptr<BitmapImage> ChangeIfNeeded(std::unique_ptr<BitmapImage> image, uint16_t target,
+                                                       CancelCheck const& cancel = CancelCheck());
     // target > imageResolution.
     static bool ShouldChangeResolution(uint16_t imageResolution, uint16_t target);
     // BlackAndWhite 0x101, Gray 0x102, TrueGray 0x208, any other 0x420.

@@ -18,8 +18,8 @@
 // empty); the scheduler adds it to its queue, which starts it, waits for it
 // and reads its result: 1 means the task was cancelled, any other value done;
 // an exception that ends the task fails the page. The scheduler keeps the
-// task, and what it refers to, until the scheduler is destroyed, and cancels
-// it through Task::Cancel.
+// task, and what it refers to, until the scheduler is destroyed or drops its
+// pages, and cancels it through Task::Cancel.
 class ImageProcessTaskFactory {
 public:
     virtual ~ImageProcessTaskFactory() = default;

@@ -5,6 +5,7 @@
 #include <pthread.h>
 
 #include <algorithm>
+#include <deque>
 #include <iterator>
 #include <string>
 #include <system_error>
@@ -135,6 +136,10 @@ void ImageProcessor_Normal::DropAllPages()
     CancelAllProcesses();
     WaitUntilAllProcessesAreFinished();
     // Destroyed here, after the locks: a page's temporary file goes with it.
+    // The finished tasks hold their pages too; no page thread asks for them
+    // any more (a page added from now on sees the cancel before its tasks).
+    std::deque<std::shared_ptr<Task>> const decodeTasks = decodeQueue_.TakeAllTasks();
+    std::deque<std::shared_ptr<Task>> const enhanceTasks = enhanceQueue_.TakeAllTasks();
     std::vector<std::shared_ptr<Page>> dropped;
     std::vector<std::shared_ptr<Result>> replaced;
     {
@@ -272,9 +277,11 @@ void ImageProcessor_Normal::ProcessPage(std::shared_ptr<Page> page, DecodeParame
             result = Perform(page, decodeParameter, imageProcParam, resolution);
             // The pages finished before this one and this one together stay
             // within the threshold in memory; this one goes to a file else,
-            // where the disk has room.
+            // where the disk has room. Not after a cancel: the scan lets go
+            // of its pages soon, and a file would only outlast the job.
             std::shared_ptr<Page> const finished = result->GetPage();
-            if (finished && GetFinishedImageSizeOnMemory() + finished->GetImageSizeOnMemory() > spillThreshold_ &&
+            if (finished && !cancel_.load() &&
+                GetFinishedImageSizeOnMemory() + finished->GetImageSizeOnMemory() > spillThreshold_ &&
                 MoveToTemporaryFile(*finished, "image data")) {
                 g_ProcessorLog.WriteLog(2, "Process %d's image data has stored in temporary file.", pageNo);
             }
@@ -312,7 +319,9 @@ void ImageProcessor_Normal::WaitUntilProcessCanStart(std::shared_ptr<Page> const
     // Downwards from N - n, only through the pages still executing.
     for (unsigned k = LatestExecutingAtOrBelow(latest); k >= 1; k = LatestExecutingAtOrBelow(k - 1)) {
         if (!waited) {
-            if (page->GetImageSizeOnMemory() != 0 && MoveToTemporaryFile(*page, "device image data")) {
+            // A page that waits after a cancel ends cancelled once its turn comes.
+            if (!cancel_.load() && page->GetImageSizeOnMemory() != 0 &&
+                MoveToTemporaryFile(*page, "device image data")) {
                 g_ProcessorLog.WriteLog(2, "Process %u's device image data have stored in temporary file.", pageNo);
             }
             g_ProcessorLog.WriteLog(2, "Process %u is waiting for process %u to finish.", pageNo, latest);

@@ -22,12 +22,16 @@
 // data into a temporary file. A finished page's image goes to a temporary
 // file when the pages finished before it hold more than the spill threshold
 // in memory. A move that cannot write its file keeps the image in memory, so
-// a full disk costs memory beyond the threshold, never a page.
+// a full disk costs memory beyond the threshold, never a page. After
+// CancelAllProcesses nothing more goes to a file, and the running tasks stop
+// at their next check, between rows of a decode or a resolution change.
 //
 // Threads: one thread (the reading thread) adds pages, in page-number order,
 // each number once; every other operation may be called from any thread.
 // Lock order: the thread-map mutex, then the result mutex; joins hold only
-// the joined page's wait mutex.
+// the joined page's wait mutex. A task queue's mutex is a leaf: a page
+// thread takes it to add a task, DropAllPages to take the tasks out, each
+// with none of the processor's locks held.
 class ImageProcessor_Normal : public ImageProcessor {
 public:
     static constexpr uint64_t kDefaultSpillThreshold = 0xC800000;  // 200 MiB
@@ -57,9 +61,11 @@ public:
     // Every page added so far, in ascending order.
     void WaitUntilAllProcessesAreFinished() override;
     // One-way: pages not yet inside their enhancement end with a Cancel
-    // result, running tasks at their next cancel check.
+    // result, running tasks at their next cancel check; no page goes to a
+    // temporary file from then on.
     void CancelAllProcesses() override;
-    // Any thread but a page's own; the pages go after the locks are let go.
+    // Any thread but a page's own; the pages, and the finished tasks that
+    // still refer to them, go after the locks are let go.
     void DropAllPages() override;
     // The page's result, kept by the processor and shared with the caller.
     // Throws InvalidSequence "Process of N page is not existed." for a page

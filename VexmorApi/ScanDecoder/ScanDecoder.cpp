@@ -109,7 +109,8 @@ bool ScanDecoder::IsInsideSelectedArea(std::shared_ptr<DecodeParameter::Area> co
 std::unique_ptr<BitmapImage> ScanDecoder::Proc(std::unique_ptr<DeviceImageLines> lines, unsigned short outResolution,
                                                unsigned int maxHeight, InvertDirection invert,
                                                unsigned int reservedHeight,
-                                               std::shared_ptr<DecodeParameter::Area> const& area)
+                                               std::shared_ptr<DecodeParameter::Area> const& area,
+                                               CancelCheck const& cancel)
 {
     OperationTrace const trace(g_DecodeLog, 2, "Proc");
     trace.Enter();
@@ -156,6 +157,8 @@ std::unique_ptr<BitmapImage> ScanDecoder::Proc(std::unique_ptr<DeviceImageLines>
     unsigned long bytes = 0;
     // A page without lines has nothing to feed.
     while (i < lineCount) {
+        // A page nobody wants any more is not decoded to its end.
+        cancel.ThrowIfRequested(kOrigin, "Proc");
         uint32_t const n = invert == InvertReversal ? lineCount - 1 - i : i;
         if (!CopyDeviceImageLineToDecodeWrite(*lines, n, write)) {
             g_DecodeLog.WriteLog(2, "scanDecWrite.pLineData == nullptr");

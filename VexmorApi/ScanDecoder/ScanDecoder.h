@@ -10,6 +10,7 @@
 #include "VexmorApi/Pages/DeviceImageLines.h"
 #include "VexmorApi/ScanDecoder/IScanDec.h"
 #include "VexmorApi/Tasks/DecodeParameter.h"
+#include "VexmorApi/Utilities/CancelCheck.h"
 
 class BytesMemory;
 
@@ -40,10 +41,12 @@ public:
     // maxHeight rows (the rows inside the area when one is given, which
     // then also cuts the width). reservedHeight only sizes the first
     // reservation of the pixels. The lines are consumed; the caller owns the
-    // result. Throws TraceException (see the messages below) on failure.
+    // result. Throws TraceException (see the messages below) on failure, and
+    // Cancelled once cancel asks to stop, checked before each line decoded.
     std::unique_ptr<BitmapImage> Proc(std::unique_ptr<DeviceImageLines> lines, unsigned short outResolution,
                                       unsigned int maxHeight, InvertDirection invert, unsigned int reservedHeight,
-                                      std::shared_ptr<DecodeParameter::Area> const& area);
+                                      std::shared_ptr<DecodeParameter::Area> const& area,
+                                      CancelCheck const& cancel = CancelCheck());
 
     // width x outResolution / inResolution (product first, 64 bits): the
     // width the resolution stage gives. Throws InvalidArgument for a

@@ -78,7 +78,7 @@ int DecodeTask::Main()
         uint32_t const requiredHeight = GetRequiredHeightForScanDecode(decodeParameter_, info.GetResolutionY(), area);
         std::unique_ptr<BitmapImage> bitmap =
             ScanDecoder().Proc(std::move(lines), decodeParameter_.GetResolution(), maxHeight, invert,
-                               std::max(maxHeight, requiredHeight), area);
+                               std::max(maxHeight, requiredHeight), area, GetCancelCheck());
         page_->SetImage(std::move(bitmap));
     }
     g_DecodeLog.WriteLog(2, "%d page's decode task finished", pageNo);

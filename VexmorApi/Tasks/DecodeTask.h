@@ -50,7 +50,8 @@ public:
 
 protected:
     // Writes "DecodeLog". 0 done (also for a blank page or one without device
-    // data), 1 cancelled before a step.
+    // data), 1 cancelled before a step; the scan decoder stops between lines
+    // once cancelled (Cancelled, see Task).
     int Main() override;
 
 private:

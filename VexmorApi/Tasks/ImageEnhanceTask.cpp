@@ -52,7 +52,7 @@ int ImageEnhanceTask::Main()
         std::unique_ptr<BitmapImage> bitmap = page_->GetBitmapImage();
         g_ImageEnhanceLog.WriteLog(2, "change resolution if needed. in reso = %d, out reso = %d",
                                    bitmap->GetImageInfo().GetResolution(), resolution_);
-        page_->SetImage(CChangeResolution::ChangeIfNeeded(std::move(bitmap), resolution_));
+        page_->SetImage(CChangeResolution::ChangeIfNeeded(std::move(bitmap), resolution_, GetCancelCheck()));
     }
     g_ImageEnhanceLog.WriteLog(2, "%d page's image enhance task finished", pageNo);
     return 0;

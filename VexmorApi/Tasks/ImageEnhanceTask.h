@@ -27,7 +27,8 @@ public:
 
 protected:
     // Writes "ImageEnhanceLog". 0 done (a page found blank is marked so and
-    // keeps no image), 1 cancelled before a step.
+    // keeps no image), 1 cancelled before a step; the resolution change
+    // stops between rows once cancelled (Cancelled, see Task).
     int Main() override;
 
 private:

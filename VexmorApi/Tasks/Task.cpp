@@ -33,6 +33,10 @@ void Task::Execute()
 {
     try {
         result_.store(Main());
+    } catch (Cancelled const&) {
+        // A step given up on this task's request: the page is not wanted,
+        // nothing failed.
+        result_.store(1);
     } catch (...) {
         exception_ = std::current_exception();
         result_.store(0);

@@ -1,6 +1,7 @@
 // One unit of page work on a thread of its own, reporting an integer result
 // or the exception that ended it. Results of every Main: 0 done (also for a
-// blank page), 1 cancelled.
+// blank page), 1 cancelled; a Main ended by Cancelled (a step that saw the
+// cancel request through GetCancelCheck) counts as cancelled too.
 #pragma once
 
 #include <atomic>
@@ -8,6 +9,8 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+
+#include "VexmorApi/Utilities/CancelCheck.h"
 
 // Ready (no thread), then executing (its thread runs Main), then finished.
 // Run is called once, by the thread that owns the task (a TaskQueue under its
@@ -49,6 +52,9 @@ protected:
     virtual int Main();
     // Whether Cancel was called.
     bool IsCancelRequested() const { return cancel_.load(); }
+    // For the long steps of Main: they ask it between rows and end with
+    // Cancelled once Cancel was called. Valid while the task lives.
+    CancelCheck GetCancelCheck() const { return CancelCheck(cancel_); }
 
 private:
     // The task's thread: Main, its result or exception, then finished.

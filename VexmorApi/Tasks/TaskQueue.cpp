@@ -3,6 +3,7 @@
 
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "VexmorApi/Utilities/Exception.h"
 
@@ -80,6 +81,12 @@ void TaskQueue::CancelAllTasks()
     for (std::shared_ptr<Task> const& task : GetTasks()) {
         task->Cancel();
     }
+}
+
+std::deque<std::shared_ptr<Task>> TaskQueue::TakeAllTasks()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::exchange(tasks_, {});
 }
 
 int TaskQueue::GetResult(uint16_t n)

@@ -1,5 +1,6 @@
 // The tasks of one kind for a scan: each starts the moment it is added and
-// stays, with the page and parameters it refers to, for the queue's life.
+// stays, with the page and parameters it refers to, for the queue's life or
+// until the queue hands them all over (TakeAllTasks).
 #pragma once
 
 #include <cstdint>
@@ -40,6 +41,11 @@ public:
     void WaitUntilAllTasksAreFinished();
     // Cancel on every task in order.
     void CancelAllTasks();
+    // Empties the queue and hands its tasks to the caller, whose last
+    // reference lets go of what they hold (a page with its temporary file).
+    // Numbers start again from 1: only for a queue none of whose numbers is
+    // still asked about.
+    std::deque<std::shared_ptr<Task>> TakeAllTasks();
     // The task's result (see Task::GetResult). Throws InvalidSequence
     // "Task " + n + " is not existed." for a number without a task.
     int GetResult(uint16_t n);
@@ -49,7 +55,7 @@ public:
     bool IsAllTasksAreFinished() const;
 
 private:
-    std::deque<std::shared_ptr<Task>> tasks_;  // guarded by mutex_, never shrinks
+    std::deque<std::shared_ptr<Task>> tasks_;  // guarded by mutex_, shrinks only in TakeAllTasks
     mutable std::mutex mutex_;
     [[maybe_unused]] uint16_t const count_;
 };

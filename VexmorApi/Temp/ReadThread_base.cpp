@@ -304,6 +304,11 @@ bool CReadThread_base::End()
     if (IsStarted() && !m_loopEnded.load()) {
         SetPCCancelFlag();
     }
+    // The pages of a cancelled scan are dropped below: they are not
+    // processed on while the loop is joined.
+    if (IsCancelRequested() && m_imageProcessor) {
+        m_imageProcessor->CancelAllProcesses();
+    }
     bool const ended = CThread_Base::End();
     // The watch ends with the preparation, which has ended now.
     std::thread watch;
@@ -940,7 +945,9 @@ SCANAPISTATUS CReadThread_base::CancelledReadStatus(uint16_t pageNo)
     // The pages the engine read ahead are not handed out one by one after a
     // cancel: they go together once the device has stopped (or the engine
     // gave up on its acknowledgement), so ending the scan costs the same
-    // however far the device got ahead of the caller.
+    // however far the device got ahead of the caller. Their processing
+    // stops now, not only then.
+    m_imageProcessor->CancelAllProcesses();
     if (!m_loopEnded.load()) {
         g_ScanDevApiLog.WriteLog(3, "Cancel requested, waiting for the scan to end");
         return RECEIVING;

@@ -184,6 +184,67 @@ TEST_P(Leftovers, ACancelLeavesNoPageReadAheadOnDisk)
     EXPECT_EQ(1, Count(scanner.Transcript(), "\"command\":\"ABT\""));
 }
 
+// A flatbed page sent at 600 dpi and asked for at 2400: python3-sane
+// cancels from a second thread while sane_start waits and the engine
+// enlarges the page (its log says so), a page that would fill 1.6 GB and,
+// finished, go to the engine's temporary folder. The enlargement stops
+// there, sane_close returns within the engine's bound on an abort's
+// acknowledgement (10 s, far above what it takes, for sanitizer builds on a
+// busy machine), and nothing of the page is on disk once it has.
+TEST_P(Leftovers, ACancelStopsAPageBeingEnlargedAndLeavesNoFile)
+{
+    const std::string cancel =
+        "import glob, sane, sys, threading, time\n"
+        "log, pages = sys.argv[2], sys.argv[3] + '/" +
+        std::string(kPrefix) +
+        "*/*.tmp'\n"
+        "def logged(text):\n"
+        "    try:\n"
+        "        with open(log) as f:\n"
+        "            return text in f.read()\n"
+        "    except OSError:\n"
+        "        return False\n"
+        "sane.init()\n"
+        "dev = sane.open(sys.argv[1])\n"
+        "dev.mode = '24bit Color'\n"
+        "dev.source = 'FlatBed'\n"
+        "dev.resolution = 2400\n"
+        "def start():\n"
+        "    try:\n"
+        "        dev.start()\n"
+        "        print('started', flush=True)\n"
+        "    except Exception as e:\n"
+        "        print('start', 'CANCELLED' if 'cancel' in str(e) else e, flush=True)\n"
+        "starting = threading.Thread(target=start)\n"
+        "starting.start()\n"
+        "end = time.time() + 120\n"
+        "while not logged('change resolution if needed') and time.time() < end:\n"
+        "    time.sleep(0.01)\n"
+        "dev.cancel()\n"
+        "starting.join()\n"
+        "begin = time.monotonic()\n"
+        "dev.close()\n"
+        "closed = time.monotonic() - begin\n"
+        "print(len(glob.glob(pages)), 'pages on disk', flush=True)\n"
+        "print('enlarged to the end' if logged('FinishWiteData') else 'enlargement stopped', flush=True)\n"
+        "print(closed, flush=True)\n";
+    SimSetup setup;
+    setup.profile = "gen1-fb-adf";
+    Scanner scanner(f_, GetParam(), setup);
+    ASSERT_TRUE(fs::create_directory(temp_ + "/home"));
+    std::ofstream(temp_ + "/home/VdSetupLog.txt") << "LogLevel=2\n";  // the engine's log
+    f_.Env("HOME", temp_ + "/home");
+    Result const r = f_.Run(
+        {"/usr/bin/python3", "-c", cancel, scanner.Device(), temp_ + "/home/VdOutLog/ImageEnhanceLog.kmy", temp_}, 300);
+    EXPECT_EQ(0, r.exitCode) << r.err;
+    size_t const last = r.out.rfind('\n', r.out.size() - 2);
+    ASSERT_NE(last, std::string::npos) << r.out << r.err;
+    EXPECT_EQ("start CANCELLED\n0 pages on disk\nenlargement stopped\n", r.out.substr(0, last + 1)) << r.err;
+    double const closed = std::stod(r.out.substr(last + 1));
+    std::printf("sane_close returned %.2f s after it was called\n", closed);
+    EXPECT_LE(closed, 10.0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Network, Leftovers, testing::Values(Transport::kNetwork));
 
 using FullDisk = WithOwnFolder;

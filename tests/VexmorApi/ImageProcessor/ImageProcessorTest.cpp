@@ -408,6 +408,58 @@ TEST(ImageProcessor, CancelDuringEnhancementGivesCancel)
     EXPECT_EQ(processor.GetResult(1)->GetType(), Result::Cancel);
 }
 
+// A cancel while pages are processed, then the scan's drop of its pages;
+// every page goes to a file once finished (threshold 0), two in flight.
+// Page 1 finished before the cancel and lies in a file; page 2's
+// enhancement had passed its last check (it waits to be released) and finishes
+// after the cancel; page 3's stops inside a long step, between rows; page 4,
+// added after the cancel, waits for page 2. No page goes to a file after the
+// cancel, page 3 ends cancelled, not failed, and the drop lets go of every
+// file, also of pages that finished tasks still refer to.
+TEST(ImageProcessor, ACancelWritesNoFileAndTheDropLeavesNone)
+{
+    ASSERT_TRUE(TemporaryFilesLeft().empty());
+    std::atomic<bool> released{false};
+    auto factory = std::make_shared<RecordingTaskFactory>(LinesToBitmap, [&](FakeTask& t) {
+        if (t.GetPage().GetPageNo() == 2) {
+            while (!released.load()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        } else if (t.GetPage().GetPageNo() == 3) {
+            for (;;) {
+                t.Check().ThrowIfRequested("test", "step");
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        }
+        return 0;
+    });
+    ImageProcessor_Normal processor(2, factory, 0);
+    processor.AddPage(LinesPage(1, 100), Decode300(), vscore::_IMAGEPROC_PARAM(), 300);
+    processor.WaitUntilProcessIsFinished(1);
+    ASSERT_EQ(TemporaryFilesLeft().size(), 1u);
+    for (uint16_t n = 2; n <= 3; ++n) {
+        processor.AddPage(LinesPage(n, 100), Decode300(), vscore::_IMAGEPROC_PARAM(), 300);
+    }
+    while (factory->CallCount(TaskKind::Enhance) < 3) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    processor.CancelAllProcesses();
+    processor.AddPage(LinesPage(4, 100), Decode300(), vscore::_IMAGEPROC_PARAM(), 300);
+    processor.WaitUntilProcessIsFinished(3);
+    released = true;
+    processor.WaitUntilAllProcessesAreFinished();
+    EXPECT_EQ(TemporaryFilesLeft().size(), 1u) << "a page went to a file after the cancel";
+    std::shared_ptr<Page> const late = processor.GetResult(2)->GetPage();
+    ASSERT_NE(late, nullptr);
+    EXPECT_EQ(late->GetImageSizeOnMemory(), kWidth * 100u);
+    std::shared_ptr<Result> stopped;
+    EXPECT_NO_THROW(stopped = processor.GetResult(3)) << "the step asked to stop failed its page";
+    EXPECT_TRUE(stopped && stopped->GetType() == Result::Cancel);
+    EXPECT_EQ(processor.GetResult(4)->GetType(), Result::Cancel);
+    processor.DropAllPages();
+    EXPECT_TRUE(TemporaryFilesLeft().empty());
+}
+
 TEST(ImageProcessor, BlankPageSucceedsWithoutImageAndIsNotCounted)
 {
     auto factory = std::make_shared<RecordingTaskFactory>(LinesToBitmap, [](FakeTask& t) {

@@ -1,9 +1,10 @@
 // The page-level scan decoder: output widths, the half turn against the
 // toolbox rotation, selected areas and height limits, plane lines, empty and
-// white pages, and its failures.
+// white pages, its failures and a request to stop.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -287,6 +288,16 @@ TEST(ScanDecoder, AResolutionChangeTheStagesCannotDoFailsToStart)
     ExpectFailure([] { Decode(MakeLines(DeviceImageInfo::TrueGray, 0, 30, PatternRows(30, 3, 1)), 200); },
                   Exception::InvalidArgument, "Invalid resolution. - outResolution: 200, inResolution: 0",
                   "CalculateOutWidth");
+}
+
+// A request to stop (the page's task was cancelled) ends the decode before
+// it feeds a line: nothing is made, and the lines are consumed.
+TEST(ScanDecoder, ADecodeAskedToStopEndsCancelled)
+{
+    std::atomic<bool> const requested{true};
+    EXPECT_THROW(ScanDecoder().Proc(MakeLines(DeviceImageInfo::TrueGray, 300, 30, PatternRows(30, 3, 1)), 150, 100000,
+                                    vscore::InvertNormal, 0, nullptr, CancelCheck(requested)),
+                 Cancelled);
 }
 
 }  // namespace

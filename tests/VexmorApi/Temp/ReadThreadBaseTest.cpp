@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <random>
 #include <stdexcept>
 
@@ -474,18 +475,19 @@ TEST(ReadThreadCancel, NothingIsSentOnceAllPagesWereReceived)
 }
 
 // The device answers an abort with the cancel block (or the finish with its
-// block) once the abort's frame has arrived.
-// Every read waits 0-5 ms first (or the given fixed time). The long read
-// time-out keeps a loop from ending before the test's request.
-void AnswerAbortWith(Rig& rig, fakedev::Bytes answer, size_t afterAborts = 1, int fixedWaitMs = -1)
+// block) once the abort's frame has arrived (and once ready() holds, when
+// given). Every read waits 0-5 ms first (or the given fixed time). The long
+// read time-out keeps a loop from ending before the test's request.
+void AnswerAbortWith(Rig& rig, fakedev::Bytes answer, size_t afterAborts = 1, int fixedWaitMs = -1,
+                     std::function<bool()> ready = nullptr)
 {
     rig.timings.readTimeoutMs = 90000;
     auto answered = std::make_shared<std::atomic<bool>>(false);
-    rig.device.SetReceiveHook([&rig, answered, answer, afterAborts, fixedWaitMs](size_t) {
+    rig.device.SetReceiveHook([&rig, answered, answer, afterAborts, fixedWaitMs, ready](size_t) {
         thread_local std::mt19937 random(std::random_device{}());
         int const waitUs = fixedWaitMs >= 0 ? fixedWaitMs * 1000 : std::uniform_int_distribution<int>(0, 5000)(random);
         std::this_thread::sleep_for(std::chrono::microseconds(waitUs));
-        if (!answered->load() && rig.SentCommands("ABT").size() >= afterAborts) {
+        if (!answered->load() && rig.SentCommands("ABT").size() >= afterAborts && (!ready || ready())) {
             answered->store(true);
             rig.device.QueueData(answer);
         }
@@ -593,9 +595,11 @@ TEST(ReadThreadCancel, EndOfARunningLoopCancelsFirst)
 
 // The application's cancel while the engine holds pages read ahead: pages 2
 // and 3 wait in temporary files behind page 1, whose decode goes on only
-// when cancelled. Once the device has answered the abort, the caller's
-// next status poll lets go of them and their files; so does the end of the
-// scan (a scan given up, whose status is never asked again).
+// when cancelled. Page 1's processing stops at the cancel, before the
+// device answers the abort (which it does only then; else the engine gives
+// up on its answer, a different outcome). Once the device has answered, the
+// caller's next status poll lets go of the pages and their files; so does
+// the end of the scan (a scan given up, whose status is never asked again).
 TEST(ReadThreadCancel, ACancelledScanLetsGoOfThePagesReadAheadAndTheirFiles)
 {
     for (bool const poll : {true, false}) {
@@ -603,11 +607,15 @@ TEST(ReadThreadCancel, ACancelledScanLetsGoOfThePagesReadAheadAndTheirFiles)
         ASSERT_TRUE(TemporaryFilesLeft().empty());
         Rig rig;
         rig.timings.pagesInFlight = 1;
-        AnswerAbortWith(rig, gen2_blocks::Notice(0x40), 1, 10);
+        std::atomic<bool> stopped{false};
+        AnswerAbortWith(rig, gen2_blocks::Notice(0x40), 1, 10, [&] { return stopped.load(); });
         std::atomic<bool> released{false};
         rig.recorder.beforeDecode = [&](uint16_t pageNo, const fake_tasks::FakeTask& task) {
             while (pageNo == 1 && !released.load() && !task.CancelRequested()) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            if (pageNo == 1 && task.CancelRequested()) {
+                stopped = true;
             }
         };
         fakedev::Bytes pages;

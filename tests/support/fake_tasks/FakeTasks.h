@@ -33,6 +33,8 @@ public:
 
     Page& GetPage() { return *page_; }
     bool CancelRequested() const { return IsCancelRequested(); }
+    // What a long step of the real tasks asks between its rows.
+    CancelCheck Check() const { return GetCancelCheck(); }
     // Works for the given time in 1 ms steps; false when a cancel cut it short.
     bool Work(std::chrono::milliseconds duration)
     {
