@@ -30,12 +30,14 @@ scanimage's (ru_minflt, from the same rusage) in the same runs, the longer
 batch less the shorter one over N, the median of the three pairs: the
 pages of memory the kernel had to map and zero for the pages beyond the
 first two, a figure the machine's load hardly moves; beside it the page's
-own size in 4-KiB pages (its pixel bytes, from the first page's PNM header). A longer batch also holds more pages at once (the
-engine reads ahead of a slower front end), and their memory is new however
-well it is reused; so the faults are also given less the growth of the peak
-RSS between the two batches (in 4-KiB pages, same pairs, same median): the
+own size in 4-KiB pages (its pixel bytes, from the first page's PNM
+header). A longer batch also holds more pages at once (the engine reads
+ahead of a slower front end), and their memory is new however well it is
+reused; so the faults are also given less the growth of the peak RSS
+between the two batches (in 4-KiB pages, same pairs, same median): the
 memory each page maps afresh once the pages held at once stop growing, the
-steady state. Prints one line per count:
+steady state. The three pairs' faults and CPU per page go to standard
+error. Prints one line per count:
   pipeline N in flight: R pages/s, S pages/s beyond the fixed waits, peak RSS M MiB, bound B MiB,
   CPU per page U ms user, Y ms system, minor faults per page F, beyond the peak RSS growth G,
   page P 4-KiB pages
