@@ -13,6 +13,7 @@
 #include <map>
 #include <mutex>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "VexmorApi/Utilities/Exception.h"
 #include "VexmorApi/Utilities/Formatter.h"
@@ -35,7 +36,11 @@ constexpr size_t kMappedBlockMinimum = 1u << 20;
 struct MappedBlocks {
     std::unordered_map<void*, size_t> live;  // block -> length
     std::multimap<size_t, void*> cached;     // length -> block
-    size_t liveBytes = 0;                    // includes lengths about to be mapped
+    // The lengths requested since reuse began. Only a request of a block's
+    // own length takes it, so a released block of another length (one grown
+    // in place, such as a page whose rows were appended) is not cached.
+    std::unordered_set<size_t> requested;
+    size_t liveBytes = 0;  // includes lengths about to be mapped
     size_t cachedBytes = 0;
     // The highest liveBytes since reuse began. A freed block is kept only as
     // far as cachedBytes + liveBytes then stay within it, so the cache never
@@ -119,11 +124,19 @@ MappedBlocks& Mapped()
     return *g_mapped;
 }
 
-// A cached block of exactly length bytes, now live; null when there is none.
+// Notes a request of length bytes while reuse runs; returns a cached block
+// of exactly that length, now live, or null when there is none.
 void* TakeCached(size_t length)
 {
     std::lock_guard<std::mutex> lock(g_mappedMutex);
     MappedBlocks& mapped = Mapped();
+    if (mapped.reusers != 0) {
+        try {
+            mapped.requested.insert(length);
+        } catch (...) {
+            // Such a block is then unmapped when freed, as before reuse.
+        }
+    }
     auto const found = mapped.cached.find(length);
     if (found == mapped.cached.end()) {
         return nullptr;
@@ -176,7 +189,7 @@ void* AllocateBlock(size_t request)
 }
 
 // Frees a block of either kind; a mapped one goes to the cache while a scan
-// runs.
+// runs, if a request of its length was seen.
 void ReleaseBlock(unsigned char* block)
 {
     if (block == nullptr) {
@@ -191,7 +204,7 @@ void ReleaseBlock(unsigned char* block)
                 length = found->second;
                 g_mapped->live.erase(found);
                 g_mapped->liveBytes -= length;
-                if (g_mapped->reusers != 0) {
+                if (g_mapped->reusers != 0 && g_mapped->requested.count(length) != 0) {
                     try {
                         g_mapped->cached.emplace(length, block);
                         g_mapped->cachedBytes += length;
@@ -274,6 +287,7 @@ void EndPageBlockReuse()
     }
     if (--g_mapped->reusers == 0) {
         EmptyCache(*g_mapped);
+        g_mapped->requested.clear();
     }
 }
 

@@ -36,6 +36,10 @@ bool ResizeMappedBytes(unique_bytes& block, unsigned size);
 // and mapped afresh, which costs a page fault and the zeroing of every page.
 // So is the block of a page moved to a temporary file: the next page takes
 // it, and the memory the scan holds stays where it was before the move.
+// Only a block of a size some request has asked for since the outermost
+// Begin is kept: a block grown in place (ResizeMappedBytes) to a size no
+// request had is unmapped when freed, since no request would take it (a
+// page read back from its file asks for its bytes, not the grown block).
 // One cache for the process, not per thread, so memory follows the pages in
 // flight: a freed block is kept only while cached plus live mapped bytes stay
 // within the highest live mapped bytes since the outermost Begin, the

@@ -13,8 +13,6 @@ namespace {
 
 constexpr char kOrigin[] = "VexmorApi/ChangeResolution/ChangeResolution";
 
-// The first reservation of the output is a capacity hint only.
-constexpr uint64_t kMaximumReservation = 256u << 20;
 constexpr uint64_t kMaxBytes = UINT32_MAX;
 
 // Appends rows of `row` bytes taken `step` bytes apart from source.
@@ -82,8 +80,6 @@ std::unique_ptr<BitmapImage> CChangeResolution::ChangeIfNeeded(std::unique_ptr<B
     if (!ShouldChangeResolution(info.GetResolution(), target)) {
         return image;
     }
-    auto output =
-        std::make_unique<BytesMemory>(static_cast<unsigned>(std::min(CalculateDataSize(info), kMaximumReservation)));
     vscore::CHRESO_OPEN open = CreateResoOpenInfo(info, target);
     vscore::CVdChangeReso converter;
     if (!converter.ChangeResoInit(&open)) {
@@ -108,6 +104,14 @@ std::unique_ptr<BitmapImage> CChangeResolution::ChangeIfNeeded(std::unique_ptr<B
     write.bWriteReverse = false;
     uint64_t const stride = image->GetBytesPerRow();
     unsigned char const* const pixels = image->GetPixelsPointer();
+    // The output is reserved at its own size, the input's height at target
+    // dpi, so that every page of a scan asks for a block of one length,
+    // which the block a page freed before can serve; a block grown row by
+    // row would be mapped afresh each time. The set-up refused resolutions
+    // of 0; a page beyond the containers' sizes fails in AppendRows.
+    uint64_t const outRows =
+        pixels == nullptr ? 0 : (uint64_t{info.GetHeight()} * target + info.GetResolution() - 1) / info.GetResolution();
+    auto output = std::make_unique<BytesMemory>(static_cast<unsigned>(std::min(copied * outRows, kMaxBytes)));
     uint64_t height = 0;
     for (uint32_t y = 0; pixels != nullptr && y < info.GetHeight(); ++y) {
         write.pInData = pixels + y * stride;

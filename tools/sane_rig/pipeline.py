@@ -3,7 +3,12 @@ backend -> scanimage, for A4 colour pages at 300 dpi with 1, 2 and 4 pages
 in flight (fixed through VEXMOR_BENCH_PAGES_IN_FLIGHT, a hook of the test
 build).
 
-usage: pipeline.py BUILD [--pages N]
+usage: pipeline.py BUILD [--pages N] [--flow native|converted]
+
+The native flow's device has 300 dpi among its resolutions (rig.A4_FEEDER).
+The converted flow's device has only the simulator's built-in ones (100,
+150, 200, 400 and 600), so it scans at 200 dpi and the engine enlarges each
+page to 300 dpi after its enhancement.
 
 The simulator runs without its device delays (--time-scale 0). The stack
 has fixed waits of its own: each status query of the engine sleeps 100 ms
@@ -25,12 +30,14 @@ scanimage's (ru_minflt, from the same rusage) in the same runs, the longer
 batch less the shorter one over N, the median of the three pairs: the
 pages of memory the kernel had to map and zero for the pages beyond the
 first two, a figure the machine's load hardly moves; beside it the page's
-own size in 4-KiB pages. A longer batch also holds more pages at once (the
-engine reads ahead of a slower front end), and their memory is new however
-well it is reused; so the faults are also given less the growth of the peak
-RSS between the two batches (in 4-KiB pages, same pairs, same median): the
+own size in 4-KiB pages (its pixel bytes, from the first page's PNM
+header). A longer batch also holds more pages at once (the engine reads
+ahead of a slower front end), and their memory is new however well it is
+reused; so the faults are also given less the growth of the peak RSS
+between the two batches (in 4-KiB pages, same pairs, same median): the
 memory each page maps afresh once the pages held at once stop growing, the
-steady state. Prints one line per count:
+steady state. The three pairs' faults and CPU per page go to standard
+error. Prints one line per count:
   pipeline N in flight: R pages/s, S pages/s beyond the fixed waits, peak RSS M MiB, bound B MiB,
   CPU per page U ms user, Y ms system, minor faults per page F, beyond the peak RSS growth G,
   page P 4-KiB pages
@@ -43,20 +50,23 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import rig  # noqa: E402
 
-PAGE_BYTES = 2480 * 3508 * 3  # A4 at 300 dpi, 24-bit
-PAGE_4K_PAGES = (PAGE_BYTES + 4095) // 4096
 SPILL_THRESHOLD = 0xC800000  # finished pages the engine keeps in memory
 
 
-def batch(r, sheets, in_flight, scale):
-    folder = r.fresh(f"pipeline-{in_flight}-{sheets}")
-    sim_args = rig.A4_FEEDER + ["--sheets", str(sheets), "--time-scale", "0"]
+FLOWS = {"native": rig.A4_FEEDER, "converted": rig.A4_BUILT_IN}
+
+
+def batch(r, flow, sheets, in_flight, scale):
+    folder = r.fresh(f"pipeline-{flow}-{in_flight}-{sheets}")
+    sim_args = FLOWS[flow] + ["--sheets", str(sheets), "--time-scale", "0"]
     scan_args = ["--batch=page%d.pnm", "--format=pnm", "--source", rig.SIMPLEX, "--mode", "24bit Color",
                  "--resolution", "300", "-x", "210", "-y", "297"]
     env = {"VEXMOR_BENCH_PAGES_IN_FLIGHT": str(in_flight)}
     if scale != 1:
         env["VEXMOR_TEST_TIME_SCALE"] = str(scale)
     result = r.scan(folder, sim_args, scan_args, env=env, timeout=600, dumps=False)
+    first = os.path.join(folder, "page1.pnm")
+    result.page_bytes = rig.pnm_pixel_bytes(first) if os.path.exists(first) else 0
     rig.drop_pages(folder, result, sheets, ".pnm", f"{sheets} sheets with {in_flight} in flight")
     return result
 
@@ -73,6 +83,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("build")
     parser.add_argument("--pages", type=int, default=10)
+    parser.add_argument("--flow", choices=sorted(FLOWS), default="native")
     args = parser.parse_args()
     rig.end_on_signals()
     try:
@@ -81,8 +92,8 @@ def main():
             rates = {}
             for scale in (1, 10):
                 runs = 2 if scale == 1 else 3
-                shorts = [batch(r, 2, in_flight, scale) for _ in range(runs)]
-                longs = [batch(r, 2 + args.pages, in_flight, scale) for _ in range(runs)]
+                shorts = [batch(r, args.flow, 2, in_flight, scale) for _ in range(runs)]
+                longs = [batch(r, args.flow, 2 + args.pages, in_flight, scale) for _ in range(runs)]
                 short = min(shorts, key=lambda x: x.seconds)
                 long = min(longs, key=lambda x: x.seconds)
                 rates[scale] = args.pages / max(long.seconds - short.seconds, 1e-6)
@@ -94,13 +105,19 @@ def main():
                     system = (least[1].system_seconds - least[0].system_seconds) * 1000 / args.pages
                     pairs = list(zip(shorts, longs))
                     faults = median([(b.minor_faults - a.minor_faults) / args.pages for a, b in pairs])
+                    print(f"{args.flow} {in_flight} in flight, pairs: minor faults per page "
+                          + ", ".join(f"{(b.minor_faults - a.minor_faults) / args.pages:.0f}" for a, b in pairs)
+                          + "; CPU ms per page "
+                          + ", ".join(f"{(cpu(b) - cpu(a)) * 1000 / args.pages:.1f}" for a, b in pairs),
+                          file=sys.stderr, flush=True)
                     steady = median([(b.minor_faults - a.minor_faults - (b.peak_rss_kib - a.peak_rss_kib) / 4)
                                      / args.pages for a, b in pairs])
-            bound = (2 * PAGE_BYTES * in_flight + SPILL_THRESHOLD + 2 * PAGE_BYTES + 50 * 1024 * 1024) / (1024 * 1024)
+                page = long.page_bytes
+            bound = (2 * page * in_flight + SPILL_THRESHOLD + 2 * page + 50 * 1024 * 1024) / (1024 * 1024)
             print(f"pipeline {in_flight} in flight: {rates[1]:.2f} pages/s, {rates[10]:.2f} pages/s beyond the "
                   f"fixed waits, peak RSS {rss:.0f} MiB, bound {bound:.0f} MiB, CPU per page {user:.1f} ms user, "
                   f"{system:.1f} ms system, minor faults per page {faults:.0f}, beyond the peak RSS growth "
-                  f"{steady:.0f}, page {PAGE_4K_PAGES} 4-KiB pages", flush=True)
+                  f"{steady:.0f}, page {(page + 4095) // 4096} 4-KiB pages", flush=True)
     except rig.RigError as e:
         print(f"pipeline: {e}", file=sys.stderr)
         return 1

@@ -1,7 +1,7 @@
 // Reuse of freed page blocks while a scan runs: a cached block goes to one
 // owner at a time, a page's block survives the device data that come and go
-// beside it, and touching a block while it is cached is reported by the
-// AddressSanitizer build.
+// beside it, a block no request can take is not kept, and touching a block
+// while it is cached is reported by the AddressSanitizer build.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -94,6 +94,21 @@ TEST(PageBlockReuse, APageBlockComesBackWhileDeviceDataComeAndGo)
     EXPECT_EQ(next.get()[kPageBytes - 1], 0x5A) << "a new mapping at the old address";
     unique_bytes again = make_unique_bytes(kDataBytes);
     EXPECT_EQ(again.get()[0], 0) << "the cache kept more than the scan held";
+}
+
+TEST(PageBlockReuse, ABlockGrownToALengthNoRequestHadIsUnmappedWhenFreed)
+{
+    ScanReuse const reuse;
+    // A page whose rows were appended: its block grew in place past every
+    // length asked for, as a page read back from its file asks for its bytes
+    // alone. Freed, it must give its memory back, not wait in the cache.
+    unique_bytes grown = make_unique_bytes(2 * MiB);
+    ASSERT_TRUE(ResizeMappedBytes(grown, 5 * MiB));
+    std::memset(grown.get(), 0x5A, 5 * MiB);
+    grown.reset();
+    unique_bytes next = make_unique_bytes(5 * MiB);
+    EXPECT_EQ(next.get()[0], 0) << "the grown block was kept";
+    EXPECT_EQ(next.get()[5 * MiB - 1], 0) << "the grown block was kept";
 }
 
 TEST(PageBlockReuse, AUseAfterFreeOfACachedBlockIsReported)
