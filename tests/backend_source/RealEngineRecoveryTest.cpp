@@ -50,6 +50,22 @@ double AtSeconds(const std::string& out, const std::string& text)
     return std::stod(out.substr(at + 4)) / 1000;
 }
 
+// The seconds the probe's actions took together; one that did not return
+// fails the case.
+double SecondsOf(const std::string& out, std::initializer_list<const char*> actions)
+{
+    double seconds = 0;
+    for (const char* action : actions) {
+        size_t const at = out.find("\n" + std::string(action) + "  ms=");
+        if (at == std::string::npos) {
+            ADD_FAILURE() << action << " did not return: " << out;
+            continue;
+        }
+        seconds += std::stod(out.substr(out.find("ms=", at) + 3)) / 1000;
+    }
+    return seconds;
+}
+
 // How often the backend's debug log names a match of pattern.
 int Matches(const std::string& log, const char* pattern)
 {
@@ -232,12 +248,7 @@ TEST_P(SilentBeforeTheScan, EveryCallAfterThePageTimeOutReturnsPromptly)
             continue;
         }
         // From the failed start to the end of sane_exit.
-        double seconds = 0;
-        for (const char* action : {"cancel", "close", "exit"}) {
-            size_t const at = r.out.find("\n" + std::string(action) + "  ms=");
-            ASSERT_NE(at, std::string::npos) << action << " did not return: " << r.out;
-            seconds += std::stod(r.out.substr(r.out.find("ms=", at) + 3)) / 1000;
-        }
+        double const seconds = SecondsOf(r.out, {"cancel", "close", "exit"});
         std::printf("%s: cancel, close and exit took %.2f s after the failed start\n", c.what, seconds);
         EXPECT_LE(seconds, boundSeconds) << r.out;
         // The fault met the reading thread: the device never got to scan.
@@ -345,12 +356,7 @@ TEST_P(CancelDuringTheStart, EndsTheWaitsAndNoSheetMoves)
         if (c.noScanStarted) {
             EXPECT_EQ(0, Count(scanner.Transcript(), parameters)) << "a scan started after the cancel";
         }
-        double seconds = 0;
-        for (const char* action : {"cancel", "close", "exit"}) {
-            size_t const at = r.out.find("\n" + std::string(action) + "  ms=");
-            ASSERT_NE(at, std::string::npos) << action << " did not return: " << r.out;
-            seconds += std::stod(r.out.substr(r.out.find("ms=", at) + 3)) / 1000;
-        }
+        double const seconds = SecondsOf(r.out, {"cancel", "close", "exit"});
         std::printf("%s: cancel, close and exit took %.2f s\n", c.what, seconds);
         EXPECT_LE(seconds, boundSeconds) << r.out;
         EXPECT_EQ(0, Count(scanner.Transcript(), "\"event\":\"scan\"")) << "a sheet moved after the cancel";

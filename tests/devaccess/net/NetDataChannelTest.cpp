@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -183,79 +184,6 @@ TEST(NetGreeting, ThirdConnectTryReachesALateScanner)
     EXPECT_EQ(peer.AcceptedCount(), 1u);
 }
 
-// Each wait of an open, made 30 s long, ends at once when another thread
-// breaks the open off; until that is taken back no open even connects, and
-// after it the scanner is opened again.
-TEST(NetGreeting, BreakOffEndsEveryWaitOfAnOpenUntilResumed)
-{
-    struct Case {
-        const char* wait;
-        std::vector<Script> scripts;  // none: the address refuses
-        void (*lengthen)(vscore::NetTimings&);
-        // The open is in its wait once the peer has seen this many
-        // connections and the plug-in closed the first (0: moments after
-        // the start).
-        size_t accepted;
-        bool firstClosed;
-    };
-    const Case cases[] = {
-        {"the greeting",
-         {Script().ReceiveUntilClosed(30000), Greets("+OK \r\n")},
-         [](vscore::NetTimings& t) {
-             t.greetingReadTimeoutMs = 30000;
-             t.greetingMaxReads = 1;
-         },
-         1,
-         false},
-        {"the busy retry's pause",
-         {Greets("-NG \r\n"), Greets("+OK \r\n")},
-         [](vscore::NetTimings& t) { t.busyRetryWaitMs = 30000; },
-         1,
-         true},
-        {"the pause between connect tries", {}, [](vscore::NetTimings& t) { t.connectRetryWaitMs = 30000; }, 0, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.wait);
-        ScriptedPeer peer;
-        std::string error;
-        ASSERT_TRUE(peer.Listen(error)) << error;
-        if (c.scripts.empty()) {
-            peer.StopListening();
-        }
-        for (const Script& script : c.scripts) {
-            peer.AddConnection(script);
-        }
-        peer.Start();
-        vscore::NetTimings timings;
-        c.lengthen(timings);
-        CNetDeviceAccess access(timings);
-        const vscore::_DEV_IDENTIFIER id = NetAddress(peer.Address());
-        uint32_t result = 0;
-        std::thread opener([&] { result = access.OpenForDataTransfer(id); });
-        for (int i = 0; i < 500 && (peer.AcceptedCount() < c.accepted ||
-                                    (c.firstClosed && !peer.Connection(0).closedByOther) || i < 20);
-             ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        const Clock::time_point start = Clock::now();
-        access.BreakOffWaits();
-        opener.join();
-        EXPECT_LT(MsSince(start), 15000);
-        EXPECT_EQ(result, vscore::DEVACS_ERR_GENERAL);
-        EXPECT_EQ(access.lastSystemError, static_cast<uint32_t>(ECANCELED));
-        EXPECT_FALSE(access.IsOpenForDataTransfer());
-        EXPECT_EQ(peer.AcceptedCount(), c.accepted);
-        if (c.scripts.empty()) {
-            continue;
-        }
-        EXPECT_EQ(access.OpenForDataTransfer(id), vscore::DEVACS_ERR_GENERAL);
-        EXPECT_EQ(peer.AcceptedCount(), c.accepted);
-        access.ResumeWaits();
-        EXPECT_EQ(access.OpenForDataTransfer(id), 0u);
-        EXPECT_EQ(peer.AcceptedCount(), c.accepted + 1);
-    }
-}
-
 // Whether this host's connection request to address:54921 is still
 // unanswered (state SYN-SENT in /proc/net/tcp).
 bool RequestUnanswered(const std::string& address)
@@ -277,44 +205,112 @@ bool RequestUnanswered(const std::string& address)
     return false;
 }
 
-// A host that never answers the connection request (a listener whose accept
-// queue is full drops it) holds a connect for the system's connect time-out,
-// minutes; a break-off from another thread ends it at once.
-TEST(NetGreeting, BreakOffEndsAConnectTheHostNeverAnswers)
-{
-    ScriptedPeer reserved;
-    std::string error;
-    ASSERT_TRUE(reserved.Listen(error)) << error;
-    std::string const address = reserved.Address();
-    reserved.StopListening();
-    int const listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    ASSERT_GE(listener, 0);
-    int on = 1;
-    setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_port = htons(ScriptedPeer::kDefaultPort);
-    inet_pton(AF_INET, address.c_str(), &at.sin_addr);
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at), 0) << std::strerror(errno);
-    ASSERT_EQ(listen(listener, 0), 0);
-    int const queued = nettest::FillAcceptQueue(listener);
-    ASSERT_GE(queued, 0);
-    CNetDeviceAccess access;
-    uint32_t result = 0;
-    std::thread opener([&] { result = access.OpenForDataTransfer(NetAddress(address)); });
-    for (int i = 0; i < 1000 && !RequestUnanswered(address); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+// A host that never answers a connection request: a listener on
+// address:54921 whose accept queue is full (a backlog of 0, one connection
+// queued and never accepted), so the system drops further requests.
+struct UnansweringHost {
+    int listener = -1;
+    int queued = -1;
+    explicit UnansweringHost(const std::string& address)
+    {
+        listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        int on = 1;
+        setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_port = htons(ScriptedPeer::kDefaultPort);
+        inet_pton(AF_INET, address.c_str(), &at.sin_addr);
+        if (bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0 && listen(listener, 0) == 0) {
+            queued = nettest::FillAcceptQueue(listener);
+        }
     }
-    EXPECT_TRUE(RequestUnanswered(address));
-    const Clock::time_point start = Clock::now();
-    access.BreakOffWaits();
-    opener.join();
-    EXPECT_LT(MsSince(start), 15000);
-    EXPECT_EQ(result, vscore::DEVACS_ERR_GENERAL);
-    EXPECT_EQ(access.lastSystemError, static_cast<uint32_t>(ECANCELED));
-    EXPECT_FALSE(access.IsOpenForDataTransfer());
-    close(queued);
-    close(listener);
+    ~UnansweringHost()
+    {
+        close(queued);
+        close(listener);
+    }
+};
+
+// Each wait of an open, made 30 s long (a connect the host never answers
+// lasts the system's connect time-out, minutes), ends at once when another
+// thread breaks the open off; until that is taken back no open even
+// connects, and after it the scanner is opened again.
+TEST(NetGreeting, BreakOffEndsEveryWaitOfAnOpenUntilResumed)
+{
+    struct Case {
+        const char* wait;
+        std::vector<Script> scripts;  // none: the address refuses
+        void (*lengthen)(vscore::NetTimings&);
+        // The open is in its wait once the peer has seen this many
+        // connections and the plug-in closed the first (0: moments after
+        // the start).
+        size_t accepted;
+        bool firstClosed;
+        bool unanswered = false;  // the host drops the connection request
+    };
+    const Case cases[] = {
+        {"the greeting",
+         {Script().ReceiveUntilClosed(30000), Greets("+OK \r\n")},
+         [](vscore::NetTimings& t) {
+             t.greetingReadTimeoutMs = 30000;
+             t.greetingMaxReads = 1;
+         },
+         1,
+         false},
+        {"the busy retry's pause",
+         {Greets("-NG \r\n"), Greets("+OK \r\n")},
+         [](vscore::NetTimings& t) { t.busyRetryWaitMs = 30000; },
+         1,
+         true},
+        {"the pause between connect tries", {}, [](vscore::NetTimings& t) { t.connectRetryWaitMs = 30000; }, 0, false},
+        {"a connect", {}, [](vscore::NetTimings&) {}, 0, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.wait);
+        ScriptedPeer peer;
+        std::string error;
+        ASSERT_TRUE(peer.Listen(error)) << error;
+        if (c.scripts.empty()) {
+            peer.StopListening();
+        }
+        std::unique_ptr<UnansweringHost> host;
+        if (c.unanswered) {
+            host = std::make_unique<UnansweringHost>(peer.Address());
+            ASSERT_GE(host->queued, 0) << std::strerror(errno);
+        }
+        for (const Script& script : c.scripts) {
+            peer.AddConnection(script);
+        }
+        peer.Start();
+        vscore::NetTimings timings;
+        c.lengthen(timings);
+        CNetDeviceAccess access(timings);
+        const vscore::_DEV_IDENTIFIER id = NetAddress(peer.Address());
+        uint32_t result = 0;
+        std::thread opener([&] { result = access.OpenForDataTransfer(id); });
+        for (int i = 0;
+             i < 500 && (peer.AcceptedCount() < c.accepted || (c.firstClosed && !peer.Connection(0).closedByOther) ||
+                         (c.unanswered && !RequestUnanswered(peer.Address())) || i < 20);
+             ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        const Clock::time_point start = Clock::now();
+        access.BreakOffWaits();
+        opener.join();
+        EXPECT_LT(MsSince(start), 15000);
+        EXPECT_EQ(result, vscore::DEVACS_ERR_GENERAL);
+        EXPECT_EQ(access.lastSystemError, static_cast<uint32_t>(ECANCELED));
+        EXPECT_FALSE(access.IsOpenForDataTransfer());
+        EXPECT_EQ(peer.AcceptedCount(), c.accepted);
+        if (c.scripts.empty()) {
+            continue;
+        }
+        EXPECT_EQ(access.OpenForDataTransfer(id), vscore::DEVACS_ERR_GENERAL);
+        EXPECT_EQ(peer.AcceptedCount(), c.accepted);
+        access.ResumeWaits();
+        EXPECT_EQ(access.OpenForDataTransfer(id), 0u);
+        EXPECT_EQ(peer.AcceptedCount(), c.accepted + 1);
+    }
 }
 
 TEST(NetIdentifiers, PairsTheNetworkPluginTakesOrRefuses)
