@@ -66,6 +66,16 @@ double SecondsOf(const std::string& out, std::initializer_list<const char*> acti
     return seconds;
 }
 
+// The device of profile with its sheets and one fault.
+SimSetup WithFault(const char* profile, size_t sheets, const std::string& fault)
+{
+    SimSetup setup;
+    setup.profile = profile;
+    setup.sheets = sheets;
+    setup.faults = {fault};
+    return setup;
+}
+
 // How often the backend's debug log names a match of pattern.
 int Matches(const std::string& log, const char* pattern)
 {
@@ -216,11 +226,7 @@ TEST_P(SilentBeforeTheScan, EveryCallAfterThePageTimeOutReturnsPromptly)
             continue;
         }
         SCOPED_TRACE(c.what);
-        SimSetup setup;
-        setup.profile = GetParam().profile;
-        setup.sheets = 1;
-        setup.faults = {c.fault};
-        Scanner scanner(f_, GetParam().transport, setup);
+        Scanner scanner(f_, GetParam().transport, WithFault(GetParam().profile, 1, c.fault));
         // A page time-out and an acknowledgement time-out of 2.5 s.
         f_.Env("VEXMOR_TEST_TIME_SCALE", "4");
         double const ackSeconds = 10.0 / 4;
@@ -309,10 +315,7 @@ TEST_P(CancelDuringTheStart, EndsTheWaitsAndNoSheetMoves)
             continue;
         }
         SCOPED_TRACE(c.what);
-        SimSetup setup;
-        setup.profile = GetParam().profile;
-        setup.sheets = 2;
-        setup.faults = {c.fault};
+        SimSetup setup = WithFault(GetParam().profile, 2, c.fault);
         setup.timeScale = c.timeScale;
         Scanner scanner(f_, GetParam().transport, setup);
         f_.Env("VEXMOR_TEST_TIME_SCALE", "4");
