@@ -211,7 +211,11 @@ bool CTSocket::WaitForConnection()
         SetLastErrorCode();
         return false;
     }
-    if (error != 0) {
+    // A reset needs a connection: one made and already reset by the peer
+    // counts as made, as a blocking connect that returned first reports
+    // it, and what the peer sent before it is still read (a refused
+    // connect fails with ECONNREFUSED).
+    if (error != 0 && error != ECONNRESET) {
         m_lastError = static_cast<uint32_t>(error);
         return false;
     }
