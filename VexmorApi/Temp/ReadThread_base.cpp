@@ -304,6 +304,11 @@ bool CReadThread_base::End()
     if (IsStarted() && !m_loopEnded.load()) {
         SetPCCancelFlag();
     }
+    // The pages of a cancelled scan are dropped below: they are not
+    // processed on while the loop is joined.
+    if (IsCancelRequested() && m_imageProcessor) {
+        m_imageProcessor->CancelAllProcesses();
+    }
     bool const ended = CThread_Base::End();
     // The watch ends with the preparation, which has ended now.
     std::thread watch;
@@ -719,11 +724,6 @@ void CReadThread_base::RequestAbort(AbortType type, const char* name)
     OperationTrace const trace(g_ScanDevApiLog, 1, name);
     trace.Enter();
     bool sent = false;
-    // No page of a cancelled scan is handed out: their processing stops now,
-    // not once the device has stopped.
-    if (type == AbortCancel && m_imageProcessor) {
-        m_imageProcessor->CancelAllProcesses();
-    }
     {
         Lock lock(m_abortMutex);
         m_abortRequest = type;
@@ -946,7 +946,8 @@ SCANAPISTATUS CReadThread_base::CancelledReadStatus(uint16_t pageNo)
     // cancel: they go together once the device has stopped (or the engine
     // gave up on its acknowledgement), so ending the scan costs the same
     // however far the device got ahead of the caller. Their processing
-    // stopped with the cancel request.
+    // stops now, not only then.
+    m_imageProcessor->CancelAllProcesses();
     if (!m_loopEnded.load()) {
         g_ScanDevApiLog.WriteLog(3, "Cancel requested, waiting for the scan to end");
         return RECEIVING;
