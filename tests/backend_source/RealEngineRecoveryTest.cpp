@@ -66,6 +66,17 @@ double SecondsOf(const std::string& out, std::initializer_list<const char*> acti
     return seconds;
 }
 
+// Runs the probe's actions, then a scan on the same handle when scanAgain,
+// then close and exit.
+Result RunToTheEnd(FrontEnd& f, std::vector<std::string> argv, bool scanAgain)
+{
+    if (scanAgain) {
+        argv.insert(argv.end(), {"start", "read:65536"});
+    }
+    argv.insert(argv.end(), {"close", "exit"});
+    return f.Run(argv, 120);
+}
+
 // The device of profile with its sheets and one fault.
 SimSetup WithFault(const char* profile, size_t sheets, const std::string& fault)
 {
@@ -239,11 +250,7 @@ TEST_P(SilentBeforeTheScan, EveryCallAfterThePageTimeOutReturnsPromptly)
             argv.push_back(c.option);
         }
         argv.insert(argv.end(), {"start", "cancel"});
-        if (c.scanAgain) {
-            argv.insert(argv.end(), {"start", "read:65536"});
-        }
-        argv.insert(argv.end(), {"close", "exit"});
-        Result const r = f_.Run(argv, 120);
+        Result const r = RunToTheEnd(f_, argv, c.scanAgain);
         ASSERT_FALSE(r.timedOut) << r.out << r.err;
         ASSERT_EQ(0, r.exitCode) << r.out << r.err;
         EXPECT_EQ("GOOD", StatusOf(r.out, "open:" + scanner.Device().substr(9), 0)) << r.out;
@@ -333,11 +340,7 @@ TEST_P(CancelDuringTheStart, EndsTheWaitsAndNoSheetMoves)
                                          "cancelwhen:" + event,
                                          "start",
                                          "cancel"};
-        if (c.scanAgain) {
-            argv.insert(argv.end(), {"start", "read:65536"});
-        }
-        argv.insert(argv.end(), {"close", "exit"});
-        Result const r = f_.Run(argv, 120);
+        Result const r = RunToTheEnd(f_, argv, c.scanAgain);
         ASSERT_FALSE(r.timedOut) << r.out << r.err;
         ASSERT_EQ(0, r.exitCode) << r.out << r.err;
         EXPECT_EQ("CANCELLED", StatusOf(r.out, "start", 0)) << r.out;
