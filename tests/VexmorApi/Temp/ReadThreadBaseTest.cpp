@@ -609,6 +609,10 @@ TEST(ReadThreadCancel, ACancelledScanLetsGoOfThePagesReadAheadAndTheirFiles)
         rig.timings.pagesInFlight = 1;
         std::atomic<bool> stopped{false};
         AnswerAbortWith(rig, gen2_blocks::Notice(0x40), 1, 10, [&] { return stopped.load(); });
+        // The shipped 10 s for the answer: a slow run (sanitizers, the
+        // stress repeats) must not give it up before page 1 has stopped.
+        rig.timings.shortReadTimeoutMs = 10000;
+        rig.timings.abortAckTimeoutMs = 10000;
         std::atomic<bool> released{false};
         rig.recorder.beforeDecode = [&](uint16_t pageNo, const fake_tasks::FakeTask& task) {
             while (pageNo == 1 && !released.load() && !task.CancelRequested()) {
