@@ -1,11 +1,14 @@
 // The page-level resolution change of enhanced bitmaps: pages only grow,
-// colours and byte order stay, sizes follow the ratio, set-up failures throw.
+// colours and byte order stay, sizes follow the ratio, a page's output takes
+// the block the page before freed, set-up failures throw.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "PageImages.h"
 #include "VexmorApi/Bytes/BytesMemory.h"
+#include "VexmorApi/Bytes/make_unique_bytes.h"
 #include "VexmorApi/ChangeResolution/ChangeResolution.h"
 #include "VexmorApi/Utilities/Exception.h"
 
@@ -90,6 +93,32 @@ TEST(ChangeResolution, SizesFollowTheRatioAlsoForPackedRows)
             << page->GetImageInfo().GetDescription();
         EXPECT_EQ(page->GetPixelSize(), page->GetImageInfo().GetRequiredByteSizeFor4BytesAlignment());
     }
+}
+
+TEST(ChangeResolution, ThePageAfterTakesTheOutputBlockAPageFreed)
+{
+    struct ScanReuse {
+        ScanReuse() { BeginPageBlockReuse(); }
+        ~ScanReuse() { EndPageBlockReuse(); }
+    } const reuse;
+    // 352 KiB in, 1,440,000 bytes out: a mapped block, which the reuse cache
+    // keeps only at a length some request asked for, never at one it grew to.
+    ImageInfo const info(100, ImageInfo::Color, 400, 300);
+    uint64_t const stride = info.GetBytesPerRowFor4BytesAlignment();
+    std::unique_ptr<BitmapImage> first = CChangeResolution::ChangeIfNeeded(MakePage(info, stride), 200);
+    unsigned char* const block = first->GetPixelsPointer();
+    Bytes const pixels(block, block + first->GetPixelSize());
+    first.reset();
+    // A request of the output's length gets the freed block with page 1 in
+    // it, not a fresh zeroed mapping; freed, it goes back to the cache...
+    unique_bytes kept = make_unique_bytes(static_cast<unsigned>(pixels.size()));
+    ASSERT_TRUE(std::equal(pixels.begin(), pixels.end(), kept.get())) << "page 1's output block was unmapped";
+    EXPECT_EQ(kept.get(), block);
+    kept.reset();
+    // ...and still mapped there, it serves page 2's output.
+    std::unique_ptr<BitmapImage> second = CChangeResolution::ChangeIfNeeded(MakePage(info, stride), 200);
+    EXPECT_EQ(second->GetPixelsPointer(), block);
+    EXPECT_EQ(second->GetPixelSize(), pixels.size());
 }
 
 TEST(ChangeResolution, AChangeThatCannotBeSetUpThrows)
