@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -210,11 +211,15 @@ void OpenGate(ScanJob* job, int state)
 }
 
 // While sane_start waits for the device on the front end's thread (the
-// feeder query, the engine's start), sane_cancel cannot reach the engine
-// itself: it only stores the flag, since it may run in a signal handler.
-// This thread looks at the flag as often as a waiting call does and passes
-// a cancel on to the engine, which gives those waits up (and cancels a scan
-// it has started before the scan command). It ends with the object.
+// device selection, the push-scan settings, the feeder query, the engine's
+// start), sane_cancel cannot reach the engine itself: it only stores the
+// flag, since it may run in a signal handler. This thread looks at the flag
+// as often as a waiting call does and passes a cancel on to the engine,
+// which gives up the device calls under way (and cancels a scan it has
+// started before the scan command). The engine gives up only the calls
+// under way when it is told, so the cancel is passed on again at every look
+// until sane_start ends: a call that began after the last one (a step whose
+// start raced the flag) is given up at the next. It ends with the object.
 class CancelRelay {
 public:
     explicit CancelRelay(My_Scanner* s) : s_(s)
@@ -222,7 +227,7 @@ public:
         try {
             thread_ = std::thread(&CancelRelay::Run, this);
         } catch (const std::system_error&) {
-            error_detect(kSource, __LINE__);  // the checks before and after the engine's start remain
+            error_detect(kSource, __LINE__);  // the checks before the engine's calls remain
         }
     }
     ~CancelRelay()
@@ -239,6 +244,14 @@ public:
     CancelRelay(const CancelRelay&) = delete;
     CancelRelay& operator=(const CancelRelay&) = delete;
 
+    // Waits at most bound until the cancel has been passed on once. Front
+    // end's thread.
+    void WaitForARelay(std::chrono::milliseconds bound)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait_for(lock, bound, [this] { return relays_ > 0; });
+    }
+
 private:
     void Run()
     {
@@ -246,12 +259,17 @@ private:
         std::unique_lock<std::mutex> lock(mutex_);
         while (!done_) {
             if (s_->cancel.load() != 0) {
+                bool const first = relays_ == 0;
                 lock.unlock();
-                writelog(kSource, __LINE__, kIndent, "cancelled during sane_start: vssdkwrapper_AbortScanning\n");
+                if (first) {
+                    writelog(kSource, __LINE__, kIndent, "cancelled during sane_start: vssdkwrapper_AbortScanning\n");
+                }
                 vssdkwrapper_AbortScanning();
-                return;
+                lock.lock();
+                ++relays_;
+                changed_.notify_all();
             }
-            changed_.wait_for(lock, check);
+            changed_.wait_for(lock, check, [this] { return done_; });
         }
     }
 
@@ -259,13 +277,44 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     bool done_ = false;  // guarded by mutex_
+    int relays_ = 0;     // guarded by mutex_: the cancels passed on
     std::thread thread_;
 };
 
+// In a test build the step of sane_start named by VEXMOR_TEST_START_PAUSE
+// (select, push, feeder or start) first waits until the relay has passed a
+// cancel on, so that a test can put a cancel in the window between the
+// start's look at the flag and the step's engine call.
+void TestPause(CancelRelay& relay, const char* step)
+{
+#ifdef VEXMOR_TEST_HOOKS
+    const char* const pause = std::getenv("VEXMOR_TEST_START_PAUSE");
+    if (pause != nullptr && std::strcmp(pause, step) == 0) {
+        writelog(kSource, __LINE__, kIndent, "test pause before the %s step of sane_start\n", step);
+        relay.WaitForARelay(std::chrono::milliseconds(60000));
+    }
+#else
+    (void)relay;
+    (void)step;
+#endif
+}
+
+// Whether sane_start is to stop before its next step that waits for the
+// device: a cancel has come since it began.
+bool CancelledBeforeStep(My_Scanner* s, CancelRelay& relay, const char* step)
+{
+    if (s->cancel.load() != 0) {
+        writelog(kSource, __LINE__, kIndent, "cancelled before the %s step of sane_start\n", step);
+        return true;
+    }
+    TestPause(relay, step);
+    return false;
+}
+
 // The job start of the handle's first sane_start. On failure nothing of the
-// job remains; a cancel during it (CancelRelay) makes it CANCELLED, and the
-// engine starts no scan after a cancel seen before it. Front end's thread.
-SANE_Status JobStart(My_Scanner* s)
+// job remains; no step that waits for the device begins after a cancel, and
+// the relay gives up the one under way. Front end's thread.
+SANE_Status JobStart(My_Scanner* s, CancelRelay& relay)
 {
     writelog(kSource, __LINE__, kIndent, "scan_job_start \n");
     if (loging_mode() != 0) {
@@ -289,9 +338,21 @@ SANE_Status JobStart(My_Scanner* s)
 
     PushScanKeyInfo push;
     std::memset(&push, 0, sizeof push);
-    if (inputs.push && vssdkwrapper_GetPushScanParameter(1, &push) == 0) {
-        inputs.pushInfo = &push;
+    if (inputs.push) {
+        if (CancelledBeforeStep(s, relay, "push")) {
+            FreeJob(job);
+            return SANE_STATUS_CANCELLED;
+        }
+        writelog(kSource, __LINE__, kIndent, "vssdkwrapper_GetPushScanParameter\n");
+        if (vssdkwrapper_GetPushScanParameter(1, &push) == 0) {
+            inputs.pushInfo = &push;
+        }
     }
+    if (CancelledBeforeStep(s, relay, "feeder")) {
+        FreeJob(job);
+        return SANE_STATUS_CANCELLED;
+    }
+    writelog(kSource, __LINE__, kIndent, "vssdkwrapper_IsAdfInserted\n");
     inputs.adfInserted = vssdkwrapper_IsAdfInserted();
     SANE_Status status = fill_scan_parameters(s, inputs, job->params);
     if (status != SANE_STATUS_GOOD) {
@@ -310,8 +371,7 @@ SANE_Status JobStart(My_Scanner* s)
         FreeJob(job);
         return SANE_STATUS_NO_MEM;
     }
-    // The feeder query may have outlasted a cancel: no scan then.
-    bool const cancelled = s->cancel.load() != 0;
+    bool const cancelled = CancelledBeforeStep(s, relay, "start");
     VSRSLT result = 0;
     if (!cancelled) {
         writelog(kSource, __LINE__, kIndent, "vssdkwrapper_StartScanning\n");
@@ -327,7 +387,7 @@ SANE_Status JobStart(My_Scanner* s)
         OpenGate(job, kGateQuit);
         job->reader.join();
         FreeJob(job);
-        return s->cancel.load() != 0 ? SANE_STATUS_CANCELLED : sane_status_of(result);
+        return cancelled ? SANE_STATUS_CANCELLED : sane_status_of(result);
     }
     // A cancel that came while the engine started is the reader's first
     // step: its scan stops before the scan command.
@@ -394,14 +454,17 @@ SANE_Status scan_start(My_Scanner* s)
         }
         SANE_Status status = SANE_STATUS_GOOD;
         {
-            CancelRelay const relay(s);
+            CancelRelay relay(s);
+            TestPause(relay, "select");
             status = device_select_for_scan(s);
             if (status == SANE_STATUS_GOOD) {
-                status = JobStart(s);
+                status = JobStart(s, relay);
             }
         }
         if (status != SANE_STATUS_GOOD) {
-            return status;
+            // A step the cancel broke off fails on its own terms; the
+            // front end asked for the cancel.
+            return s->cancel.load() != 0 ? SANE_STATUS_CANCELLED : status;
         }
     }
     ScanJob* job = s->job;

@@ -120,6 +120,29 @@ public:
         f.Registered("DEVICE=sim , SIM-DS2 , 1 , IP-ADDRESS=" + sim_->Address() + "\n");
     }
 
+    // A second network device beside first, in its namespace and
+    // registered after it, with its transcript in transcript2.jsonl and no
+    // page dumps; first's SNMP agent answers for both addresses.
+    Scanner(const Scanner& first, const SimSetup& setup)
+        : f_(first.f_), transport_(Transport::kNetwork), transcript_("transcript2.jsonl"), index_(1)
+    {
+        std::remove(TranscriptPath().c_str());
+        Simulator::Options o;
+        o.profile = setup.profile;
+        o.settings = setup.settings;
+        o.timeScale = setup.timeScale;
+        o.transcriptPath = TranscriptPath();
+        sim_ = std::make_unique<Simulator>(o);
+        sim_->LoadSheets(setup.sheets);
+        std::string error;
+        for (const std::string& fault : setup.faults) {
+            EXPECT_TRUE(sim_->Inject(fault, error)) << error;
+        }
+        EXPECT_TRUE(sim_->ListenTcp("", Simulator::kDataPort, error, first.network_.get())) << error;
+        f_.Registered("DEVICE=sim , SIM-DS2 , 1 , IP-ADDRESS=" + first.sim_->Address() +
+                      "\nDEVICE=sim2 , SIM-DS2 , 1 , IP-ADDRESS=" + sim_->Address() + "\n");
+    }
+
     // Lets a second front end reach the same simulator over the network.
     void AlsoFor(FrontEnd& other) const
     {
@@ -131,7 +154,7 @@ public:
     // The SANE device name the backend gives it.
     std::string Device() const
     {
-        return transport_ == Transport::kNetwork ? "vordane5:net1;dev0" : "vordane5:bus1;dev1";
+        return transport_ == Transport::kNetwork ? "vordane5:net1;dev" + std::to_string(index_) : "vordane5:bus1;dev1";
     }
 
     // The n-th page the simulator sent (from 1), as it dumped it.
@@ -159,10 +182,12 @@ public:
     }
 
 private:
-    std::string TranscriptPath() const { return f_.Dir() / "transcript.jsonl"; }
+    std::string TranscriptPath() const { return f_.Dir() / transcript_; }
 
     FrontEnd& f_;
     Transport transport_;
+    std::string transcript_ = "transcript.jsonl";
+    int index_ = 0;  // among the registered devices
     std::unique_ptr<nettest::NetNamespace> network_;
     std::unique_ptr<Simulator> sim_;  // ends before its namespace
 };

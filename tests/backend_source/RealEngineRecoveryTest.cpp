@@ -371,4 +371,102 @@ TEST_P(CancelDuringTheStart, EndsTheWaitsAndNoSheetMoves)
 
 INSTANTIATE_TEST_SUITE_P(Devices, CancelDuringTheStart, testing::ValuesIn(kFeederDevices), NameOf);
 
+// A cancel where sane_start has no device call under way: before its first
+// one (the push-scan query), while it selects the device again for a second
+// handle's scanner, and between two of them (after the push-scan query the
+// cancel broke off). In the first two the start pauses at the step until the
+// cancel has been passed on to the engine (a test build's
+// VEXMOR_TEST_START_PAUSE), so that the cancel lands there every time; the
+// device's next wait never ends by itself. sane_start returns CANCELLED
+// within the abort's acknowledgement time-out and one greeting read of the
+// cancel, and no step that waits for the device begins after the cancel has
+// been seen.
+class CancelWithoutADeviceCall : public RealEngineWith<Device> {};
+
+TEST_P(CancelWithoutADeviceCall, EndsTheStartWithinTheBound)
+{
+#ifndef VEXMOR_TEST_HOOKS
+    GTEST_SKIP() << "the start pauses for the cancel only in a build with VEXMOR_TEST_HOOKS, which also divides the "
+                    "bound by VEXMOR_TEST_TIME_SCALE";
+#endif
+    bool const gen2 = std::string(GetParam().profile) == "gen2-adf";
+    bool const network = GetParam().transport == Transport::kNetwork;
+    struct Case {
+        const char* what;
+        const char* pause;  // the step the start pauses at; null: the cancel comes on the device's fault
+        std::string fault;  // the device's, or the second device's; empty: not for this device
+        bool secondHandle;  // the start is the second handle's, whose device the engine does not serve
+    };
+    // Connection 1 is the open's; the start's push-scan query opens the
+    // next on generation 1, and a device selected again is asked Q on a
+    // new connection first.
+    const Case cases[] = {
+        {"before the first device call", "push",
+         gen2      ? "no-answer@cmd=GKP"
+         : network ? "greeting-silent@connect=2"
+                   : "no-answer@cmd=K",
+         false},
+        {"the second handle's device selected again", "select", network ? "connect-hang=0@connect=2" : "", true},
+        {"between two device calls", nullptr,
+         !network ? ""
+         : gen2   ? "no-answer@cmd=GKP"
+                  : "connect-hang=0@connect=3",
+         true},
+    };
+    for (const Case& c : cases) {
+        if (c.fault.empty()) {
+            continue;
+        }
+        SCOPED_TRACE(c.what);
+        SimSetup setup;
+        setup.profile = GetParam().profile;
+        setup.sheets = 2;
+        Scanner first(f_, GetParam().transport, c.secondHandle ? setup : WithFault(setup.profile.c_str(), 2, c.fault));
+        std::unique_ptr<Scanner> second;
+        if (c.secondHandle) {
+            second = std::make_unique<Scanner>(first, WithFault(setup.profile.c_str(), 2, c.fault));
+        }
+        const Scanner& target = c.secondHandle ? *second : first;
+        // The push-scan settings are asked for on every feeder device.
+        f_.Settings("SKEYDSENABLE=1\n");
+        f_.Env("VEXMOR_TEST_TIME_SCALE", "10");
+        f_.Env("VEXMOR_TEST_START_PAUSE", c.pause != nullptr ? c.pause : "");
+        // The pause's line in the backend's log, in the front end's own
+        // /tmp; or the log on standard error.
+        f_.Env("kavrun5_debuglog", c.pause != nullptr ? "3" : "2");
+        std::string const event = c.pause != nullptr ? "/tmp/kavrun5.log:test pause before the " + std::string(c.pause)
+                                                     : "transcript2.jsonl:\"event\":\"fault\"";
+        std::vector<std::string> argv = {FrontEnd::ProbeProgram(), FrontEnd::BackendLibrary(), "init"};
+        if (c.secondHandle) {
+            // The second device's handle first: the engine serves the
+            // device opened last.
+            argv.insert(argv.end(), {"open:" + target.Device().substr(9), "open:" + first.Device().substr(9), "use:0"});
+        } else {
+            argv.push_back("open:" + target.Device().substr(9));
+        }
+        argv.insert(argv.end(), {"cancelwhen:" + event, "start", "close", "exit"});
+        Result const r = f_.Run(argv, 120);
+        ASSERT_FALSE(r.timedOut) << r.out << r.err;
+        ASSERT_EQ(0, r.exitCode) << r.out << r.err;
+        EXPECT_EQ("CANCELLED", StatusOf(r.out, "start", 0)) << r.out;
+        double const took = AtSeconds(r.out, "start ") - AtSeconds(r.out, "cancelwhen fired");
+        std::printf("%s: the start returned %.2f s after the cancel\n", c.what, took);
+        // A 1-s acknowledgement time-out, a greeting read where the device
+        // never greets, and room for a sanitizer build; an answer's own
+        // 5-s time-out is no scale's.
+        bool const greeting = c.fault.rfind("greeting", 0) == 0;
+        EXPECT_LE(took, 10.0 / 10 + (greeting ? 5.1 : 0) + 2) << r.out;
+        std::vector<std::string> const transcript = target.Transcript();
+        EXPECT_EQ(0, Count(transcript, "\"event\":\"scan\"")) << "a sheet moved after the cancel";
+        if (c.pause != nullptr && c.secondHandle) {
+            EXPECT_EQ(1, Count(transcript, "\"event\":\"connect\"")) << "a device call began after the cancel";
+        } else if (c.pause == nullptr) {
+            EXPECT_EQ(std::string::npos, r.err.find("vssdkwrapper_IsAdfInserted"))
+                << "the feeder query began after the cancel";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Devices, CancelWithoutADeviceCall, testing::ValuesIn(kFeederDevices), NameOf);
+
 }  // namespace

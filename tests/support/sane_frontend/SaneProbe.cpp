@@ -4,6 +4,8 @@
 // the probe began>"). Exit 0 when every action ran, 2 when the library or
 // an entry point is missing. Actions:
 //   init, devices, open:<name>, close, exit, start, cancel,
+//   use:<n>                    the actions after it go to the n-th handle
+//                              opened (from 0), which stays open
 //   cancelwhen:<file>:<text>   from now on a second thread watches the file
 //                              and calls sane_cancel once it holds the text
 //                              ("cancelwhen fired at=<ms>"); it stops
@@ -110,6 +112,7 @@ int main(int argc, char** argv)
         return 2;
     }
     SANE_Handle handle = nullptr;
+    std::vector<SANE_Handle> opened;
     auto const began = std::chrono::steady_clock::now();
     std::thread watcher;
     std::atomic<bool> over{false};
@@ -140,6 +143,9 @@ int main(int argc, char** argv)
             line = std::string(Name(s)) + " " + std::to_string(n);
         } else if (verb == "open") {
             line = Name(b.open(arg.c_str(), &handle));
+            opened.push_back(handle);
+        } else if (verb == "use" && static_cast<size_t>(std::atoi(arg.c_str())) < opened.size()) {
+            handle = opened[static_cast<size_t>(std::atoi(arg.c_str()))];
         } else if (verb == "close") {
             b.close(handle);
             handle = nullptr;
