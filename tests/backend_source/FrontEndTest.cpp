@@ -320,7 +320,7 @@ TEST_F(FrontEndTest, PythonSaneScansAllPagesOfAMultiScan)
 TEST_F(FrontEndTest, TheDeliverableLoadedByDlopenEndsMidJobJobsCleanly)
 {
     Engine("page 40 8 24 gradient\npage 40 8 24 gradient\nstatus RECEIVING 200\npage 40 8 24 gradient\n");
-    f_.Env("ASAN_OPTIONS", "detect_leaks=1");
+    f_.Env("ASAN_OPTIONS", FrontEnd::kLeakCheckAsanOptions);
     const std::string open = std::string("open:") + (kNet + 9);
     Result r =
         f_.Run({FrontEnd::ProbeProgram(), FrontEnd::BackendLibrary(), "init", open, "option:0", "get:17", "get:-1",

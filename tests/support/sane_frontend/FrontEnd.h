@@ -44,6 +44,10 @@ struct Result {
 
 class FrontEnd {
 public:
+    // ASAN_OPTIONS for a program that checks for leaks at its exit (why
+    // without the __tls_get_addr interceptor: scripts/test).
+    static constexpr const char* kLeakCheckAsanOptions = "detect_leaks=1:intercept_tls_get_addr=0";
+
     FrontEnd();
     FrontEnd(const FrontEnd&) = delete;
     FrontEnd& operator=(const FrontEnd&) = delete;
