@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -292,7 +293,16 @@ public:
         return result;
     }
 
-    bool AbortScanning() override { return Flag("AbortScanning"); }
+    bool AbortScanning() override
+    {
+        bool const result = Flag("AbortScanning");
+        {
+            std::lock_guard<std::mutex> lock(g_mutex);
+            ++aborts_;
+        }
+        aborted_.notify_all();
+        return result;
+    }
     bool FinishAutoContinuousScan() override { return Flag("FinishAutoContinuousScan"); }
 
     void FreeImageData(int pageNumber) override
@@ -388,11 +398,15 @@ private:
 
     AdfState Adf(const char* op, const std::string& arguments)
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        std::unique_lock<std::mutex> lock(g_mutex);
         int state = script_.adf[std::min(adfIndex_++, script_.adf.size() - 1)];
         Call call = Begin(op);
         call.result = state;
         Record(call, arguments, std::to_string(state));
+        if (script_.adfUntilAbort) {
+            int const aborts = aborts_;
+            aborted_.wait_for(lock, std::chrono::seconds(10), [&] { return aborts_ != aborts; });
+        }
         return static_cast<AdfState>(state);
     }
 
@@ -479,6 +493,8 @@ private:
     bool uninitialised_ = false;
     size_t connectionIndex_ = 0;
     size_t adfIndex_ = 0;
+    int aborts_ = 0;  // AbortScanning calls, told by aborted_
+    std::condition_variable aborted_;
     vscore::_VS_SELECT_DEVICE_INFO selection_{};
     size_t starts_ = 0;
     bool started_ = false;

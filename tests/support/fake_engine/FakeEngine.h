@@ -50,6 +50,9 @@
 //                                GetScanBitmapImageInfo returns.
 //   status-delay <ms>            every GetScanStatus first sleeps this long.
 //   start-delay <ms>             every StartScanning first sleeps this long.
+//   adf-until-abort              QueryAdfState, once in the ledger, waits
+//                                for the next AbortScanning (at most 10 s)
+//                                before it answers.
 //   scan                         starts a new timeline; the n-th successful
 //                                StartScanning plays timeline n (the last
 //                                one again when they run out). Steps before

@@ -312,6 +312,8 @@ Script ParseScript(const std::string& text)
             SetField(record, *field, values, rest, line);
         } else if (what == "status-delay" && words.size() == 2) {
             script.statusDelayMs = static_cast<int>(Number(line, words[1]));
+        } else if (what == "adf-until-abort" && words.size() == 1) {
+            script.adfUntilAbort = true;
         } else if (what == "start-delay" && words.size() == 2) {
             script.startDelayMs = static_cast<int>(Number(line, words[1]));
         } else if (what == "scan" && words.size() == 1) {

@@ -36,6 +36,7 @@ struct Script {
     ScanBitmapImageInfo bitmap{};
     int statusDelayMs = 0;
     int startDelayMs = 0;
+    bool adfUntilAbort = false;
     std::vector<std::vector<Step>> timelines;
 
     int64_t Result(const std::string& op, int64_t fallback = 0) const
