@@ -594,12 +594,13 @@ TEST(ReadThreadCancel, EndOfARunningLoopCancelsFirst)
 }
 
 // The application's cancel while the engine holds pages read ahead: pages 2
-// and 3 wait in temporary files behind page 1, whose decode goes on only
-// when cancelled. Page 1's processing stops at the cancel, before the
-// device answers the abort (which it does only then; else the engine gives
-// up on its answer, a different outcome). Once the device has answered, the
-// caller's next status poll lets go of the pages and their files; so does
-// the end of the scan (a scan given up, whose status is never asked again).
+// and 3 wait in temporary files behind page 1, whose decode has begun and
+// goes on only when cancelled (the cancel waits for both). Page 1's
+// processing stops at the cancel, before the device answers the abort
+// (which it does only then; else the engine gives up on its answer, a
+// different outcome). Once the device has answered, the caller's next
+// status poll lets go of the pages and their files; so does the end of the
+// scan (a scan given up, whose status is never asked again).
 TEST(ReadThreadCancel, ACancelledScanLetsGoOfThePagesReadAheadAndTheirFiles)
 {
     for (bool const poll : {true, false}) {
@@ -614,7 +615,11 @@ TEST(ReadThreadCancel, ACancelledScanLetsGoOfThePagesReadAheadAndTheirFiles)
         rig.timings.shortReadTimeoutMs = 10000;
         rig.timings.abortAckTimeoutMs = 10000;
         std::atomic<bool> released{false};
+        std::atomic<bool> decoding{false};
         rig.recorder.beforeDecode = [&](uint16_t pageNo, const fake_tasks::FakeTask& task) {
+            if (pageNo == 1) {
+                decoding = true;
+            }
             while (pageNo == 1 && !released.load() && !task.CancelRequested()) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
@@ -636,9 +641,12 @@ TEST(ReadThreadCancel, ACancelledScanLetsGoOfThePagesReadAheadAndTheirFiles)
         std::shared_ptr<void> const release(nullptr, [&](void*) { released = true; });
         ASSERT_EQ(rig.Start(*thread), 0u);
         auto const limit = read_thread_rig::Clock::now() + std::chrono::seconds(20);
-        while (TemporaryFilesLeft().size() < 2 && read_thread_rig::Clock::now() < limit) {
+        // A cancel before page 1's decode began would end page 1 without it,
+        // and the device would never answer.
+        while ((TemporaryFilesLeft().size() < 2 || !decoding.load()) && read_thread_rig::Clock::now() < limit) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
+        ASSERT_TRUE(decoding.load()) << "page 1's decode has begun";
         ASSERT_EQ(TemporaryFilesLeft().size(), 2u);
         thread->SetPCCancelFlag();
         if (poll) {
