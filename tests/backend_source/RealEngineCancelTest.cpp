@@ -24,8 +24,12 @@ const char kSheetMs[] = "3000";
 // A front end ends this soon after its last page or after the device
 // acknowledged the stop (which comes within a status poll or two).
 constexpr double kPromptSeconds = 2.5;
-// The engine gives up on a device that never acknowledges after 10 s.
-constexpr double kSilentSeconds = 10 + 2.5;
+// The engine gives up on a device that never acknowledges 10 s after the
+// abort went out. The abort goes out at the reading thread's next look after
+// SIGINT and the give-up is seen at its next look after that (a USB receive
+// waits in slices of 250 ms): on a busy machine both looks and the teardown
+// after them take seconds, still far below a second 10 s wait.
+constexpr double kSilentSeconds = 10 + 2 * kPromptSeconds;
 
 // The last change of a file, in seconds of the real-time clock.
 double Mtime(const std::string& path)
