@@ -82,6 +82,11 @@ TEST_F(LogHome, PollsReadsFreesAbortsAndUnInitializeMeetOnEveryThread)
     vscore::EngineTimings timings;
     timings.statusPollSleepMs = 1;
     timings.mock.pacingMs = 600000;
+    // The device acknowledges the abort at once. Were the end to wait for
+    // the engine to give up on it instead, it would take a minute: the bound
+    // below leaves a busy machine under the thread sanitizer room enough.
+    timings.abortAckTimeoutMs = 60000;
+    timings.shortReadTimeoutMs = 60000;
     for (int round = 0; round < 12; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         vscore::CVexmor engine{timings};
@@ -125,7 +130,7 @@ TEST_F(LogHome, PollsReadsFreesAbortsAndUnInitializeMeetOnEveryThread)
         EXPECT_TRUE(handover.WaitFor(round % 5, ended));
         Clock::time_point const begin = Clock::now();
         engine.UnInitialize();
-        EXPECT_LT(Clock::now() - begin, std::chrono::seconds(5));
+        EXPECT_LT(Clock::now() - begin, std::chrono::seconds(30));
         stop.store(true);
         reader.join();
         handover.Close();
