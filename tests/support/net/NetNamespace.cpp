@@ -6,11 +6,15 @@
 #include <net/if.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 
 namespace nettest {
@@ -19,6 +23,23 @@ namespace {
 
 std::atomic<int> g_sequence{0};
 constexpr const char* kPrefix = "vlnet-";
+constexpr std::chrono::seconds kLinkUpDeadline{20};
+
+// Whether the link of the calling thread's namespace is up and running
+// (operational state up: its carrier has been seen).
+bool Running(const std::string& link)
+{
+    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return false;
+    }
+    struct ifreq request {};
+    std::strncpy(request.ifr_name, link.c_str(), IFNAMSIZ - 1);
+    bool const running = ioctl(fd, SIOCGIFFLAGS, &request) == 0 && (request.ifr_flags & IFF_UP) != 0 &&
+                         (request.ifr_flags & IFF_RUNNING) != 0;
+    close(fd);
+    return running;
+}
 
 }  // namespace
 
@@ -52,9 +73,13 @@ bool NetNamespace::Create(std::string& error)
 bool NetNamespace::AddVethWithAddress(const std::string& prefix, const std::string& cidr, std::string& error)
 {
     const std::string n = "-n " + name_ + " ";
-    return Ip(n + "link add " + prefix + "0 type veth peer name " + prefix + "1", error) &&
-           Ip(n + "addr add " + cidr + " dev " + prefix + "0", error) && Ip(n + "link set " + prefix + "0 up", error) &&
-           Ip(n + "link set " + prefix + "1 up", error);
+    if (!Ip(n + "link add " + prefix + "0 type veth peer name " + prefix + "1", error)) {
+        return false;
+    }
+    links_.push_back(prefix + "0");
+    links_.push_back(prefix + "1");
+    return Ip(n + "addr add " + cidr + " dev " + prefix + "0", error) && Ip(n + "link set " + prefix + "0 up", error) &&
+           Ip(n + "link set " + prefix + "1 up", error) && WaitUntilUp(error);
 }
 
 bool NetNamespace::RunInside(const std::function<void()>& fn, std::string& error)
@@ -82,7 +107,11 @@ bool NetNamespace::RunInside(const std::function<void()>& fn, std::string& error
 bool NetNamespace::AddBridge(const std::string& bridge, std::string& error)
 {
     const std::string n = "-n " + name_ + " ";
-    return Ip(n + "link add " + bridge + " type bridge", error) && Ip(n + "link set " + bridge + " up", error);
+    if (!Ip(n + "link add " + bridge + " type bridge", error)) {
+        return false;
+    }
+    links_.push_back(bridge);
+    return Ip(n + "link set " + bridge + " up", error);
 }
 
 bool NetNamespace::ConnectToBridge(NetNamespace& member, const std::string& bridge, const std::string& ifname,
@@ -91,9 +120,44 @@ bool NetNamespace::ConnectToBridge(NetNamespace& member, const std::string& brid
     const std::string n = "-n " + name_ + " ";
     const std::string m = "-n " + member.Name() + " ";
     const std::string port = ifname + "h";
-    return Ip(n + "link add " + port + " type veth peer name " + ifname + " netns " + member.Name(), error) &&
-           Ip(n + "link set " + port + " master " + bridge, error) && Ip(n + "link set " + port + " up", error) &&
+    if (!Ip(n + "link add " + port + " type veth peer name " + ifname + " netns " + member.Name(), error)) {
+        return false;
+    }
+    links_.push_back(port);
+    member.links_.push_back(ifname);
+    return Ip(n + "link set " + port + " master " + bridge, error) && Ip(n + "link set " + port + " up", error) &&
            Ip(m + "addr add " + cidr + " dev " + ifname, error) && Ip(m + "link set " + ifname + " up", error);
+}
+
+bool NetNamespace::WaitUntilUp(std::string& error)
+{
+    auto const deadline = std::chrono::steady_clock::now() + kLinkUpDeadline;
+    std::vector<std::string> down;
+    for (;;) {
+        down.clear();
+        if (!RunInside(
+                [&] {
+                    for (const std::string& link : links_) {
+                        if (!Running(link)) {
+                            down.push_back(link);
+                        }
+                    }
+                },
+                error)) {
+            return false;
+        }
+        if (down.empty()) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            error = "links of " + name_ + " still down after " + std::to_string(kLinkUpDeadline.count()) + " s:";
+            for (const std::string& link : down) {
+                error += " " + link;
+            }
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 bool NetNamespace::InterfaceNames(std::vector<std::string>& names, std::string& error)

@@ -31,6 +31,15 @@ bool TestLan::Create(int devices, bool clientLinked, std::string& error)
             return false;
         }
     }
+    // The first datagram of a test must not meet a link still coming up.
+    if (!hub_->WaitUntilUp(error) || !client_->WaitUntilUp(error)) {
+        return false;
+    }
+    for (const auto& device : devices_) {
+        if (!device->WaitUntilUp(error)) {
+            return false;
+        }
+    }
     return true;
 }
 
