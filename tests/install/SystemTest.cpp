@@ -7,7 +7,8 @@
 // simulator on 127.0.0.x. man finds the manual page. Removing what
 // install_manifest.txt lists, then ldconfig, leaves neither a loader entry
 // nor a backend SANE's dll backend would look for. Nothing of the machine's
-// own tree changes.
+// own tree changes. In the sanitizer build scanimage -L runs under the
+// front ends' leak check (tests/support/sane_frontend/LeakCheck.h).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -22,6 +23,7 @@
 #include "tests/install/InstallRun.h"
 #include "tests/netsetup/ToolFolder.h"
 #include "tests/support/process/Process.h"
+#include "tests/support/sane_frontend/LeakCheck.h"
 
 namespace {
 
@@ -64,7 +66,7 @@ if [ "$MODE" = simulator ]; then
   printf '[Support Model]\n0x0400,1,2,"XY-100"\n' >"$OPT/models/test.ini"
 fi
 if [ -n "$PRELOAD" ]; then
-  export LD_PRELOAD="$PRELOAD" ASAN_OPTIONS=detect_leaks=0:abort_on_error=0
+  export LD_PRELOAD="$PRELOAD" ASAN_OPTIONS="$ASAN" SANE_FRONTEND_UNLOAD_LOG="$here/unloaded"
 fi
 SANE_DEBUG_DLL=4 timeout 60 scanimage -L >scanimage.out 2>scanimage.err
 echo $? >scanimage.rc
@@ -133,14 +135,15 @@ protected:
     Listing InstallAndList(const std::string& mode)
     {
         std::string vars;
-        for (const auto& [name, value] :
-             std::vector<std::pair<std::string, std::string>>{{"CMAKE", installtest::CMakeProgram()},
-                                                              {"BUILD", installtest::BuildDir()},
-                                                              {"ETC", layout_.etcDir},
-                                                              {"OPT", layout_.optDir},
-                                                              {"SIM", installtest::SimulatorProgram()},
-                                                              {"PRELOAD", installtest::FrontEndPreload()},
-                                                              {"MODE", mode}}) {
+        for (const auto& [name, value] : std::vector<std::pair<std::string, std::string>>{
+                 {"CMAKE", installtest::CMakeProgram()},
+                 {"BUILD", installtest::BuildDir()},
+                 {"ETC", layout_.etcDir},
+                 {"OPT", layout_.optDir},
+                 {"SIM", installtest::SimulatorProgram()},
+                 {"PRELOAD", installtest::FrontEndPreload()},
+                 {"ASAN", sanetest::LeakCheckAsanOptions(dir_ / "sanitizer")},
+                 {"MODE", mode}}) {
             vars += name + "=" + netsetuptest::Quote(value) + "\n";
         }
         dir_.Write("vars.sh", vars);
@@ -165,6 +168,13 @@ protected:
         run.manPage = ScratchDir::Read(dir_ / "man.txt");
         run.loaderCacheAfter = ScratchDir::Read(dir_ / "ldconfig-after.txt");
         run.errAfter = ScratchDir::Read(dir_ / "scanimage-after.err");
+        // The installed files are gone: the frames are read from the build's.
+        const std::string findings = sanetest::LeakCheckFindings(dir_.Path(), "sanitizer", dir_ / "unloaded",
+                                                                 {installtest::BuildDir() + "/lib"});
+        if (!findings.empty()) {
+            ADD_FAILURE() << "scanimage -L: the sanitizer reported a fault of the project\n" << findings;
+            run.err += findings;
+        }
         return run;
     }
 

@@ -3,6 +3,7 @@
 // this side forks it, bounds its time and collects what it wrote.
 #include "tests/support/sane_frontend/FrontEnd.h"
 
+#include <dirent.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -15,13 +16,21 @@
 #include <fstream>
 #include <thread>
 
+#include <gtest/gtest.h>
+
 #include "tests/support/net/NetNamespace.h"
 #include "tests/support/private_mdns/PrivateMdns.h"
+#include "tests/support/sane_frontend/LeakCheck.h"
 #include "vexmor_paths.h"
 
 namespace sanetest {
 
 namespace {
+
+// The sanitizer's reports in the scratch folder, one per process.
+const char kSanitizerLog[] = "sanitizer";
+// The ranges of the modules a run unloaded (UnloadLog.cpp).
+const char kUnloadLog[] = "unloaded";
 
 // Runs as: bash frontend.sh <settings folder> <package folder> <program...>
 // from the scratch folder, inside "unshare -m" (and "ip netns exec").
@@ -113,6 +122,20 @@ std::string Join(const std::vector<std::string>& parts, const char* separator)
     return out;
 }
 
+// Removes what the last run left for the leak check.
+void RemoveSanitizerLogs(const ScratchDir& dir)
+{
+    std::remove((dir / kUnloadLog).c_str());
+    if (DIR* folder = opendir(dir.Path().c_str())) {
+        while (const dirent* entry = readdir(folder)) {
+            if (std::string(entry->d_name).rfind(std::string(kSanitizerLog) + ".", 0) == 0) {
+                std::remove((dir / entry->d_name).c_str());
+            }
+        }
+        closedir(folder);
+    }
+}
+
 }  // namespace
 
 FrontEnd::FrontEnd() : engineDirs_{SANE_FRONTEND_FAKE_ENGINE_DIR}
@@ -193,10 +216,15 @@ Result FrontEnd::Run(const std::vector<std::string>& argv, int timeoutSeconds)
     }
     env += "export VEXMOR_FAKE_ENGINE_SCRIPT=./engine.script VEXMOR_FAKE_ENGINE_LEDGER=./ledger\n";
     env += "export FAKE_LIBUSB_DEVICES=./usb.devices\n";
+    const bool sanitized = std::string(SANE_FRONTEND_PRELOAD).size() > 0;
     std::vector<std::string> preload;
-    if (std::string(SANE_FRONTEND_PRELOAD).size() > 0) {
+    if (sanitized) {
         preload.push_back(SANE_FRONTEND_PRELOAD);
-        env += "export ASAN_OPTIONS=detect_leaks=0:abort_on_error=0\n";
+        // The reports go to the scratch folder through the script's own
+        // working folder, which the program may leave.
+        env += "export ASAN_OPTIONS=" + Quote(LeakCheckAsanOptions("/proc/")) + "\"$$\"" +
+               Quote("/cwd/" + std::string(kSanitizerLog)) + "\n";
+        env += "export SANE_FRONTEND_UNLOAD_LOG=/proc/\"$$\"/cwd/" + std::string(kUnloadLog) + "\n";
     }
     if (!preload_.empty()) {
         preload.push_back(preload_);
@@ -205,7 +233,9 @@ Result FrontEnd::Run(const std::vector<std::string>& argv, int timeoutSeconds)
         env += "export LD_PRELOAD=" + Quote(Join(preload, ":")) + "\n";
     }
     for (const auto& [name, value] : env_) {
-        env += "export " + name + "=" + Quote(value) + "\n";
+        // A test's own sanitizer options come on top of the leak check's.
+        const bool merged = sanitized && name == "ASAN_OPTIONS";
+        env += "export " + name + "=" + (merged ? "\"$ASAN_OPTIONS\":" : "") + Quote(value) + "\n";
     }
     dir_.Write("env", env);
     if (!ScratchDir::Exists(dir_ / "usb.devices")) {
@@ -231,6 +261,7 @@ Result FrontEnd::Run(const std::vector<std::string>& argv, int timeoutSeconds)
          {"ledger", "kavrun5.log", "prog.out", "prog.err", "prog.pid", "prog.interrupted", "prog.ended", "tmp.left"}) {
         std::remove((dir_ / stale).c_str());
     }
+    RemoveSanitizerLogs(dir_);
 
     nettest::NetNamespace ns;
     std::vector<std::string> command;
@@ -292,6 +323,16 @@ Result FrontEnd::Run(const std::vector<std::string>& argv, int timeoutSeconds)
     result.endedAt = std::atof(ScratchDir::Read(dir_ / "prog.ended").c_str());
     result.out = ScratchDir::Read(dir_ / "prog.out");
     result.err = ScratchDir::Read(dir_ / "prog.err") + ScratchDir::Read(dir_ / "setup.log");
+    if (sanitized) {
+        // A leak or an error the test itself would not see in the exit
+        // status: every test running a front end fails on it.
+        const std::string findings =
+            LeakCheckFindings(dir_.Path(), kSanitizerLog, dir_ / kUnloadLog, {BuildDir() + "/lib"});
+        if (!findings.empty()) {
+            ADD_FAILURE() << argv[0] << ": the sanitizer reported a fault of the project\n" << findings;
+            result.err += findings;
+        }
+    }
     return result;
 }
 

@@ -8,6 +8,10 @@
 // multicast, tmpfs on /run) beside a private dbus-daemon, avahi-daemon
 // (allow-interfaces=lo) and one avahi-publish per record; all are ended by
 // their PIDs when the program ends. Nothing is installed on the machine.
+// In the AddressSanitizer build the program runs with the sanitizer
+// runtimes preloaded and its leaks checked at its exit: a leak through the
+// project's libraries, or any other report of the runtime, fails the test
+// that ran it (LeakCheck.h).
 #pragma once
 
 #include <string>
@@ -45,7 +49,9 @@ struct Result {
 class FrontEnd {
 public:
     // ASAN_OPTIONS for a program that checks for leaks at its exit (why
-    // without the __tls_get_addr interceptor: scripts/test).
+    // without the __tls_get_addr interceptor: scripts/test). Every run of
+    // the sanitizer build does so already; ASAN_OPTIONS given by Env add to
+    // the runner's.
     static constexpr const char* kLeakCheckAsanOptions = "detect_leaks=1:intercept_tls_get_addr=0";
 
     FrontEnd();
