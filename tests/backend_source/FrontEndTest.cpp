@@ -273,9 +273,11 @@ TEST_F(FrontEndTest, AWideColourPageArrivesWholeWithSmallAndDefaultBuffers)
 
 TEST_F(FrontEndTest, SigintMidJobEndsScanimageAndFreesEachPageOnce)
 {
-    std::string timeline;
-    for (int i = 0; i < 12; ++i) {
-        timeline += "page 64 64 8 gradient\nstatus RECEIVING 150\n";
+    // The engine holds the third page back until the abort that the SIGINT
+    // brings about (10 s at most): the signal comes while scanimage waits.
+    std::string timeline = "page 64 64 8 gradient\npage 64 64 8 gradient\nstatus RECEIVING until-abort\n";
+    for (int i = 2; i < 12; ++i) {
+        timeline += "page 64 64 8 gradient\n";
     }
     Engine(timeline);
     f_.InterruptWhenExists("out2.pnm");
@@ -290,6 +292,7 @@ TEST_F(FrontEndTest, SigintMidJobEndsScanimageAndFreesEachPageOnce)
         EXPECT_EQ(1, CountLines(ledger, "FreeImageData page=" + std::to_string(page) + " ")) << "page " << page << "\n"
                                                                                              << ledger;
     }
+    EXPECT_EQ(1, CountLines(ledger, "AbortScanning ")) << ledger;
     EXPECT_EQ(1, CountLines(ledger, "UnInitialize outstanding=none")) << ledger;
     EXPECT_EQ(1, CountLines(ledger, " Destroy"));
 }

@@ -5,10 +5,14 @@
 // by two handles.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <thread>
 
 #include "BackendFixture.h"
@@ -19,6 +23,21 @@ namespace {
 using fakeengine::Ledger;
 
 using ScanJob = BackendJobTest;
+
+// Waits until done() holds, looking every millisecond; false after 10 s.
+bool Eventually(const std::function<bool()>& done)
+{
+    auto const end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+pid_t ThreadId() { return static_cast<pid_t>(syscall(SYS_gettid)); }
 
 // The bytes a front end must receive for a page of the fake's pattern.
 std::vector<uint8_t> Expected(const std::string& pattern, uint32_t width, uint32_t height, uint32_t bits)
@@ -310,25 +329,32 @@ TEST_F(ScanJob, AFailedStartLeavesNoJobAndTheNextStartBeginsAfresh)
 
 TEST_F(ScanJob, CancelReturnsAtOnceAndTheBlockedStartGivesCancelled)
 {
-    // The second page takes long: sane_start waits for it until cancelled.
+    // The engine holds the reader in its status call before page 2 until the
+    // canceller, once sane_cancel has returned, lets it go: the second
+    // sane_start waits for page 2 until cancelled, and a sane_cancel that
+    // calls the engine or waits for the reader shows.
     SANE_Handle h = Open(
         "page 8 1 8 fill:1\n"
-        "status RECEIVING 400\n"
+        "hold\n"
         "page 8 1 8 fill:2\n"
-        "page 8 1 8 fill:3\n");
+        "page 8 1 8 fill:3\n"
+        "scan\n"
+        "page 8 1 8 fill:1\n");
     ASSERT_EQ(SANE_STATUS_GOOD, sane_vordane5_start(h));
     SANE_Status end;
     BackendFixture::ReadPage(h, 64, &end);
-    std::atomic<bool> cancelled{false};
+    std::atomic<bool> atOnce{false};
     std::thread canceller([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        auto before = std::chrono::steady_clock::now();
+        // sane_start has given page 1 back, so it waits for page 2.
+        bool const waiting = Eventually([] { return !Ledger("FreeImageData").empty(); }) &&
+                             fakeengine::WaitForHold(std::chrono::seconds(10));
         sane_vordane5_cancel(h);
-        cancelled = std::chrono::steady_clock::now() - before < std::chrono::milliseconds(20);
+        bool const noAbortYet = Ledger("AbortScanning").empty();
+        atOnce = fakeengine::Release() && waiting && noAbortYet;
     });
     EXPECT_EQ(SANE_STATUS_CANCELLED, sane_vordane5_start(h));
     canceller.join();
-    EXPECT_TRUE(cancelled.load()) << "sane_cancel waited";
+    EXPECT_TRUE(atOnce.load()) << "sane_cancel called the engine or waited for the reader";
     SANE_Byte buffer[8];
     SANE_Int length = -1;
     EXPECT_EQ(SANE_STATUS_CANCELLED, sane_vordane5_read(h, buffer, sizeof buffer, &length));
@@ -347,16 +373,21 @@ TEST_F(ScanJob, CancelReturnsAtOnceAndTheBlockedStartGivesCancelled)
 
 // A front end slower than the scanner leaves the pages it has not reached
 // with the engine: the reader keeps one page ready beside the one read.
+// While the front end holds page n the reader takes page n + 1 unasked,
+// and no more until the front end moves on.
 TEST_F(ScanJob, TheReaderTakesAtMostOnePageAheadOfTheFrontEnd)
 {
     SANE_Handle h =
         Open("page 8 1 8 fill:1\npage 8 1 8 fill:2\npage 8 1 8 fill:3\npage 8 1 8 fill:4\npage 8 1 8 fill:5\n");
     ASSERT_EQ(SANE_STATUS_GOOD, sane_vordane5_start(h));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_EQ(2u, Ledger("ReadImageData").size());  // the page being read and the next
     SANE_Status end;
-    for (uint8_t page = 1; page <= 5; ++page) {
-        EXPECT_EQ(std::vector<uint8_t>(8, page), BackendFixture::ReadPage(h, 64, &end));
+    for (size_t page = 1; page <= 5; ++page) {
+        SCOPED_TRACE("page " + std::to_string(page));
+        size_t const taken = std::min<size_t>(page + 1, 5);  // the page being read and the next
+        EXPECT_TRUE(Eventually([taken] { return Ledger("ReadImageData").size() >= taken; }));
+        EXPECT_EQ(taken, Ledger("ReadImageData").size());
+        EXPECT_EQ(std::vector<uint8_t>(8, static_cast<uint8_t>(page)), BackendFixture::ReadPage(h, 64, &end));
+        EXPECT_EQ(taken, Ledger("ReadImageData").size());
         EXPECT_EQ(page < 5 ? SANE_STATUS_GOOD : SANE_STATUS_NO_DOCS, sane_vordane5_start(h));
     }
     sane_vordane5_close(h);
@@ -365,21 +396,39 @@ TEST_F(ScanJob, TheReaderTakesAtMostOnePageAheadOfTheFrontEnd)
 }
 
 // A cancel that comes while sane_start starts the job cancels that job: the
-// start gives CANCELLED and the engine is asked to abort (by the thread that
-// passes a cancel on while the engine starts, and by the reader).
+// start gives CANCELLED and the engine is asked to abort, by the thread that
+// passes a cancel on while the engine starts (the engine's start waits for
+// it) and by the reader before its first status poll.
 TEST_F(ScanJob, ACancelDuringTheJobStartIsKept)
 {
-    SANE_Handle h = Open("start-delay 300\npage 8 1 8 fill:1\n");
+    SANE_Handle h = Open("start-until-abort\npage 8 1 8 fill:1\n");
+    pid_t const frontEnd = ThreadId();
+    std::atomic<pid_t> cancelling{0};
     std::thread canceller([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        cancelling = ThreadId();
+        EXPECT_TRUE(Eventually([] { return !Ledger("StartScanning").empty(); }));
         sane_vordane5_cancel(h);
     });
     EXPECT_EQ(SANE_STATUS_CANCELLED, sane_vordane5_start(h));
     canceller.join();
     sane_vordane5_close(h);
-    EXPECT_LE(1u, Ledger("AbortScanning").size());
     std::string why;
     EXPECT_TRUE(BackendFixture::EveryPageFreedOnce(&why)) << why;
+
+    std::vector<fakeengine::Call> polls = Ledger("GetScanStatus");
+    ASSERT_FALSE(polls.empty());
+    pid_t const reader = polls[0].thread;
+    bool relayed = false;
+    for (const fakeengine::Call& call : Ledger("AbortScanning")) {
+        relayed = relayed || (call.thread != frontEnd && call.thread != cancelling && call.thread != reader);
+    }
+    EXPECT_TRUE(relayed) << "no abort while the engine started";
+    for (const fakeengine::Call& call : Ledger()) {
+        if (call.thread == reader) {
+            EXPECT_EQ("AbortScanning", call.op) << "the reader's first call";
+            break;
+        }
+    }
 }
 
 // A step of sane_start that fails after a cancel (here the scan request,

@@ -30,14 +30,20 @@ namespace {
 constexpr VSRSLT kNotInitialised = 0x10100001;
 constexpr VSRSLT kNoScan = 0x1010000D;
 constexpr VSRSLT kNullArgument = 0x7010000A;
+// The longest a call waits for an abort or a Release, so that a test whose
+// backend never sends either still ends.
+constexpr std::chrono::seconds kWaitBound(10);
 
 class FakeEngine;
 
 std::mutex g_mutex;
-std::vector<Call> g_ledger;       // guarded by g_mutex
-std::string g_ledgerPath;         // guarded by g_mutex
-std::set<FakeEngine*> g_engines;  // guarded by g_mutex
-unsigned long g_sequence = 0;     // guarded by g_mutex
+std::vector<Call> g_ledger;             // guarded by g_mutex
+std::string g_ledgerPath;               // guarded by g_mutex
+std::set<FakeEngine*> g_engines;        // guarded by g_mutex
+unsigned long g_sequence = 0;           // guarded by g_mutex
+int g_holding = 0;                      // guarded by g_mutex: calls at a hold step not yet released
+unsigned g_releases = 0;                // guarded by g_mutex: Release calls that let one go
+std::condition_variable g_holdChanged;  // g_holding or g_releases changed
 
 pid_t ThreadId() { return static_cast<pid_t>(syscall(SYS_gettid)); }
 
@@ -234,8 +240,7 @@ public:
 
     VSRSLT StartScanning(vscore::VS_SCANNER_PARAMETERS* parameters) override
     {
-        std::this_thread::sleep_for(std::chrono::milliseconds(script_.startDelayMs));
-        std::lock_guard<std::mutex> lock(g_mutex);
+        std::unique_lock<std::mutex> lock(g_mutex);
         VSRSLT result = static_cast<VSRSLT>(script_.Result("StartScanning"));
         Call call = Begin("StartScanning");
         if (parameters == nullptr) {
@@ -261,6 +266,9 @@ public:
         call.result = result;
         Record(call, parameters != nullptr ? DescribeFields(parameters, ScanRequestFields()) : "parameters=null",
                Hex(result));
+        if (script_.startUntilAbort) {
+            WaitForAbort(lock);
+        }
         return result;
     }
 
@@ -324,8 +332,8 @@ public:
         if (delay > 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(delay));
         }
-        std::lock_guard<std::mutex> lock(g_mutex);
-        int status = CurrentStatus();
+        std::unique_lock<std::mutex> lock(g_mutex);
+        int status = CurrentStatus(lock);
         Call call = Begin("GetScanStatus");
         call.result = status;
         Record(call, "", std::to_string(status));
@@ -404,10 +412,34 @@ private:
         call.result = state;
         Record(call, arguments, std::to_string(state));
         if (script_.adfUntilAbort) {
-            int const aborts = aborts_;
-            aborted_.wait_for(lock, std::chrono::seconds(10), [&] { return aborts_ != aborts; });
+            WaitForAbort(lock);
         }
         return static_cast<AdfState>(state);
+    }
+
+    // Waits for the next AbortScanning, at most kWaitBound; g_mutex held by
+    // lock.
+    void WaitForAbort(std::unique_lock<std::mutex>& lock)
+    {
+        int const aborts = aborts_;
+        aborted_.wait_for(lock, kWaitBound, [&] { return aborts_ != aborts; });
+    }
+
+    // Waits at a hold step for Release, at most kWaitBound, then leaves the
+    // step unless a new scan began meanwhile; g_mutex held by lock.
+    void Hold(std::unique_lock<std::mutex>& lock)
+    {
+        size_t const starts = starts_;
+        size_t const step = step_;
+        unsigned const releases = g_releases;
+        ++g_holding;
+        g_holdChanged.notify_all();
+        if (!g_holdChanged.wait_for(lock, kWaitBound, [&] { return g_releases != releases; })) {
+            --g_holding;  // Release counts the ones it lets go
+        }
+        if (starts_ == starts && step_ == step) {
+            Advance();
+        }
     }
 
     void Advance()
@@ -417,33 +449,42 @@ private:
     }
 
     // The status of the current step, moving past status steps whose time is
-    // up; g_mutex held.
-    int CurrentStatus()
+    // up and waiting at hold steps; g_mutex held by lock.
+    int CurrentStatus(std::unique_lock<std::mutex>& lock)
     {
-        if (!started_) {
-            return vscore::STANDBY;
-        }
-        if (!running_) {
-            return vscore::ALLEND;
-        }
-        auto now = std::chrono::steady_clock::now();
-        while (step_ < timeline_->size()) {
+        for (;;) {
+            if (!started_) {
+                return vscore::STANDBY;
+            }
+            if (!running_) {
+                return vscore::ALLEND;
+            }
+            if (step_ >= timeline_->size()) {
+                running_ = false;
+                return vscore::ALLEND;
+            }
             const Step& step = (*timeline_)[step_];
             if (step.isPage) {
                 return vscore::XFERREADY;
             }
+            if (step.hold) {
+                Hold(lock);
+                continue;
+            }
+            auto now = std::chrono::steady_clock::now();
             if (!stepShown_) {
                 stepShown_ = true;
                 stepStart_ = now;
+                stepAborts_ = aborts_;
                 return step.status;
             }
-            if (now - stepStart_ < std::chrono::milliseconds(step.ms)) {
+            bool const lasts = step.untilAbort ? aborts_ == stepAborts_ && now - stepStart_ < kWaitBound
+                                               : now - stepStart_ < std::chrono::milliseconds(step.ms);
+            if (lasts) {
                 return step.status;
             }
             Advance();
         }
-        running_ = false;
-        return vscore::ALLEND;
     }
 
     // Hands a page step over as page number; g_mutex held.
@@ -503,6 +544,7 @@ private:
     size_t step_ = 0;
     bool stepShown_ = false;
     std::chrono::steady_clock::time_point stepStart_;
+    int stepAborts_ = 0;  // aborts_ when the step was first reported
     int xferPage_ = 0;
     vscore::VS_SCANNER_PARAMETERS request_{};
     std::map<int, std::vector<uint8_t>> pages_;  // pixels held, by page number (blank: empty)
@@ -563,6 +605,26 @@ std::vector<int> OutstandingPages()
         engine->AddOutstanding(&pages);
     }
     return pages;
+}
+
+bool WaitForHold(std::chrono::milliseconds bound)
+{
+    std::unique_lock<std::mutex> lock(g_mutex);
+    return g_holdChanged.wait_for(lock, bound, [] { return g_holding > 0; });
+}
+
+bool Release()
+{
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        if (g_holding == 0) {
+            return false;
+        }
+        --g_holding;
+        ++g_releases;
+    }
+    g_holdChanged.notify_all();
+    return true;
 }
 
 }  // namespace fakeengine

@@ -49,10 +49,13 @@
 //   bitmap <field> <value>       a field of the ScanBitmapImageInfo that
 //                                GetScanBitmapImageInfo returns.
 //   status-delay <ms>            every GetScanStatus first sleeps this long.
-//   start-delay <ms>             every StartScanning first sleeps this long.
 //   adf-until-abort              QueryAdfState, once in the ledger, waits
 //                                for the next AbortScanning (at most 10 s)
 //                                before it answers.
+//   start-until-abort            StartScanning, once in the ledger, waits
+//                                for the next AbortScanning (at most 10 s)
+//                                before it returns, as an engine gives up a
+//                                start under way when told to abort.
 //   scan                         starts a new timeline; the n-th successful
 //                                StartScanning plays timeline n (the last
 //                                one again when they run out). Steps before
@@ -62,6 +65,12 @@
 //                                XFERREADY, WAITINGDOCUMENTINSERTION, ALLEND
 //                                or a number) at least once, and until <ms>
 //                                have passed since it first reported it.
+//   status <state> until-abort   the same until the first AbortScanning
+//                                after its first report (at most 10 s).
+//   hold                         a timeline step: the GetScanStatus that
+//                                comes to it waits there until the test
+//                                calls Release (at most 10 s), then goes on
+//                                to the next step.
 //   page <w> <h> <bits> <pattern> [blank] [maxlength] [source <n>] [result <code>]
 //                                a timeline step: XFERREADY until
 //                                ReadImageData takes this page. bits 1, 8 or
@@ -106,6 +115,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -139,6 +149,13 @@ std::vector<Call> Ledger(const std::string& op);
 void ClearLedger();
 // Page numbers whose pixels the engine objects still hold.
 std::vector<int> OutstandingPages();
+
+// Waits at most bound until a GetScanStatus waits at a "hold" step; true
+// when one does. Any thread.
+bool WaitForHold(std::chrono::milliseconds bound);
+// Lets the call waiting at a "hold" step go on; false when none was
+// waiting (it never came, or its 10 s ran out). Any thread.
+bool Release();
 
 // The byte of a page pattern at (row, index within the row); the test side of
 // the "page" statement.

@@ -314,21 +314,24 @@ Script ParseScript(const std::string& text)
             script.statusDelayMs = static_cast<int>(Number(line, words[1]));
         } else if (what == "adf-until-abort" && words.size() == 1) {
             script.adfUntilAbort = true;
-        } else if (what == "start-delay" && words.size() == 2) {
-            script.startDelayMs = static_cast<int>(Number(line, words[1]));
+        } else if (what == "start-until-abort" && words.size() == 1) {
+            script.startUntilAbort = true;
         } else if (what == "scan" && words.size() == 1) {
             script.timelines.emplace_back();
-        } else if (what == "status" || what == "page") {
+        } else if (what == "status" || what == "page" || (what == "hold" && words.size() == 1)) {
             if (script.timelines.empty()) {
                 script.timelines.emplace_back();
             }
             Step step;
-            if (what == "status") {
+            if (what == "hold") {
+                step.hold = true;
+            } else if (what == "status") {
                 if (words.size() != 3) {
-                    Fail(line, "status <state> <ms>");
+                    Fail(line, "status <state> <ms>|until-abort");
                 }
                 step.status = StatusOf(line, words[1]);
-                step.ms = static_cast<int>(Number(line, words[2]));
+                step.untilAbort = words[2] == "until-abort";
+                step.ms = step.untilAbort ? 0 : static_cast<int>(Number(line, words[2]));
             } else {
                 AddPage(step, words, line);
             }

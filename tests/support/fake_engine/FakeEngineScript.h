@@ -13,8 +13,10 @@ namespace fakeengine {
 
 struct Step {
     bool isPage = false;
-    int status = 0;  // status step: the state and how long it lasts
+    bool hold = false;  // waits for Release (FakeEngine.h)
+    int status = 0;     // status step: the state and how long it lasts
     int ms = 0;
+    bool untilAbort = false;  // instead of ms
     // page step
     uint32_t width = 0;
     uint32_t height = 0;
@@ -35,8 +37,8 @@ struct Script {
     PushScanKeyInfo push{};
     ScanBitmapImageInfo bitmap{};
     int statusDelayMs = 0;
-    int startDelayMs = 0;
     bool adfUntilAbort = false;
+    bool startUntilAbort = false;
     std::vector<std::vector<Step>> timelines;
 
     int64_t Result(const std::string& op, int64_t fallback = 0) const
