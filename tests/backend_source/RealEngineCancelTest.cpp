@@ -5,7 +5,11 @@
 // within moments of the device's acknowledgement (or of the engine giving up
 // on a silent device), python3-sane takes one image per scan() and scans
 // twice on one handle. The device takes its time per sheet, as real
-// feeders do, so a cancel that does not reach it shows as sheets moved.
+// feeders do, and holds one page until it is stopped (stall-until-stop):
+// the one after those a run takes, or the one a SIGINT is meant to come
+// before. A cancel, however late, comes before any sheet after that page
+// moves; one that never reaches the device leaves no stop in the
+// transcript.
 #include <sys/stat.h>
 
 #include <string>
@@ -78,7 +82,7 @@ protected:
 
 TEST_P(Cancel, OneOutputFileStopsTheFeederAfterItsPage)
 {
-    Scanner scanner(f_, GetParam().transport, Feeder(4));
+    Scanner scanner(f_, GetParam().transport, Feeder(4, {"stall-until-stop@page=2"}));
     std::remove((f_.Dir() / "one.pnm").c_str());
     Result const r = Scanimage(scanner, {"-o", "one.pnm"});
     EXPECT_EQ(0, r.exitCode) << r.err;
@@ -90,7 +94,7 @@ TEST_P(Cancel, OneOutputFileStopsTheFeederAfterItsPage)
 
 TEST_P(Cancel, ABatchCountOfTwoStopsTheFeederAfterTwoPages)
 {
-    Scanner scanner(f_, GetParam().transport, Feeder(5));
+    Scanner scanner(f_, GetParam().transport, Feeder(5, {"stall-until-stop@page=3"}));
     RemoveFiles(5);
     Result const r = Scanimage(scanner, {"--batch=out%d.pnm", "--batch-count=2"});
     EXPECT_EQ(0, r.exitCode) << r.err;
@@ -104,7 +108,8 @@ TEST_P(Cancel, ABatchCountOfTwoStopsTheFeederAfterTwoPages)
 // SIGINT before the first page, while scanimage waits in sane_start for the
 // next one, and inside the last page while the device still sends it (it
 // pauses 2 s at line 40 and stops only after that); and once more with a
-// device that never acknowledges the stop.
+// device that never acknowledges the stop. The page the signal is meant to
+// come before waits for the stop.
 TEST_P(Cancel, SigintEndsTheRunSoonAfterTheDeviceStops)
 {
     bool const gen2 = std::string(GetParam().profile) == "gen2-adf";
@@ -119,16 +124,22 @@ TEST_P(Cancel, SigintEndsTheRunSoonAfterTheDeviceStops)
         double seconds;
     };
     const Case cases[] = {
-        {"before the first page", 3, {}, "transcript.jsonl", "\"event\":\"scan\"", 0, kPromptSeconds},
-        {"waiting for the next page", 3, {}, "out1.pnm", "", 1, kPromptSeconds},
+        {"before the first page",
+         3,
+         {"stall-until-stop@page=1"},
+         "transcript.jsonl",
+         "\"event\":\"scan\"",
+         0,
+         kPromptSeconds},
+        {"waiting for the next page", 3, {"stall-until-stop@page=2"}, "out1.pnm", "", 1, kPromptSeconds},
         {"inside the last page",
          1,
-         {"stall=4000@page=1,line=40"},
+         {"stall=4000@page=1,line=40", "stall-until-stop@page=1,line=40"},
          "transcript.jsonl",
          "\"event\":\"fault\"",
          0,
          4000 / 1000.0 * kTimeScale + kPromptSeconds},
-        {"device silent after the stop", 3, {silent}, "out1.pnm", "", 1, kSilentSeconds},
+        {"device silent after the stop", 3, {silent, "stall-until-stop@page=2"}, "out1.pnm", "", 1, kSilentSeconds},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.when);
@@ -164,14 +175,16 @@ TEST_P(Cancel, PythonSaneScanTakesOneImageAndScansAgainOnTheSameHandle)
         "dev.br_x = 105\n"
         "dev.br_y = 148\n";
     {
-        Scanner scanner(f_, GetParam().transport, Feeder(3));
+        Scanner scanner(f_, GetParam().transport, Feeder(3, {"stall-until-stop@page=2"}));
         Result const r =
             f_.Run({"/usr/bin/python3", "-c", open + "print(dev.scan().size)\ndev.close()\n", scanner.Device()}, 90);
         EXPECT_EQ(0, r.exitCode) << r.err;
         EXPECT_EQ("(413, 583)\n", r.out) << r.err;
         ExpectAbortAndAtMostSheets(scanner, 2);
     }
-    Scanner scanner(f_, GetParam().transport, Feeder(3));
+    // The first scan's cancel stops the device before the third sheet,
+    // which the second scan takes.
+    Scanner scanner(f_, GetParam().transport, Feeder(3, {"stall-until-stop@page=2"}));
     Result const r = f_.Run({"/usr/bin/python3", "-c",
                              open + "print(dev.scan().size)\nprint(dev.scan().size)\ndev.close()\n", scanner.Device()},
                             90);
