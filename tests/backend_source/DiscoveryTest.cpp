@@ -9,6 +9,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -362,15 +363,19 @@ TEST_F(Discovery, BrowsingHappensOnlyWithBrowseAndEndsWhenNoDaemonAnswers)
     // goes on with what it found.
     b_.Settings("Browse=1\n");
     bool connected = false;
+    std::atomic<bool> listed{false};
     std::thread closer([&] {
-        for (int i = 0; i < 200 && !connected; ++i) {
+        // Until the client has come, with a last look once sane_init is over.
+        for (bool last = false; !connected && !last;) {
+            last = listed.load();
             connected = bus.Connected();
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     });
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(1u, Devices().size());
     auto elapsed = std::chrono::steady_clock::now() - start;
+    listed = true;
     closer.join();
     EXPECT_TRUE(connected);
     EXPECT_LT(elapsed, std::chrono::seconds(5));
