@@ -334,10 +334,10 @@ TEST_F(MdnsTools, TheWindowTicksRegisteredDevicesAndAddsOneToggledByKeyboard)
     ASSERT_NE(0u, window) << tool.Err();
     WindowGeometry geometry = x.Geometry(window);
     // Rows 0 and 1 are registered, 2 to 4 found by mDNS only.
-    EXPECT_EQ("0111", x.BoxesDifferFrom(geometry, 0, {1, 2, 3, 4}));
-    EXPECT_EQ("000", x.BoxesDifferFrom(geometry, 2, {3, 4, 4}));
+    EXPECT_EQ("0111", x.BoxesDifferFrom(geometry, 0, {1, 2, 3, 4}, "0111"));
+    EXPECT_EQ("000", x.BoxesDifferFrom(geometry, 2, {3, 4, 4}, "000"));
     ASSERT_TRUE(x.Keys(window, {"Tab", "Tab", "space"}));
-    EXPECT_EQ("0011", x.BoxesDifferFrom(geometry, 0, {1, 2, 3, 4}));
+    EXPECT_EQ("0011", x.BoxesDifferFrom(geometry, 0, {1, 2, 3, 4}, "0011"));
     ASSERT_TRUE(x.ClickButton(geometry, true));
     EXPECT_EQ(0, tool.Wait(10)) << tool.Err();
     // One registration, of the device shown third.

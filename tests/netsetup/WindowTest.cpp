@@ -77,10 +77,10 @@ TEST_F(Window, AKeyboardUntickConfirmedWithOkRemovesTheDevice)
     WindowGeometry geometry;
     auto tool = Open(&window, &geometry);
     ASSERT_NE(0u, window);
-    EXPECT_EQ("00", x_->BoxesDifferFrom(geometry, 0, {1, 2}));
+    EXPECT_EQ("00", x_->BoxesDifferFrom(geometry, 0, {1, 2}, "00"));
     // The first box has the focus; Tab moves to the second.
     ASSERT_TRUE(x_->Keys(window, {"Tab", "space"}));
-    EXPECT_EQ("01", x_->BoxesDifferFrom(geometry, 0, {2, 1}));
+    EXPECT_EQ("01", x_->BoxesDifferFrom(geometry, 0, {2, 1}, "01"));
     ASSERT_TRUE(x_->ClickButton(geometry, true));
     EXPECT_EQ(0, tool->Wait(10)) << tool->Err();
     EXPECT_EQ("sudo\n" + tools_.Path("tolmexconfig") + "\n-r\nlab\n", tools_.SudoLog());
@@ -96,7 +96,7 @@ TEST_F(Window, CancelAndTheFramesCloseButtonRecordNothing)
         auto tool = Open(&window, &geometry);
         ASSERT_NE(0u, window);
         ASSERT_TRUE(x_->Keys(window, {"space", "Tab", "space"}));
-        EXPECT_EQ("1", x_->BoxesDifferFrom(geometry, 2, {0}));  // both boxes unticked now
+        EXPECT_EQ("1", x_->BoxesDifferFrom(geometry, 2, {0}, "1"));  // both boxes unticked now
         if (frame) {
             ASSERT_TRUE(x_->CloseWindow(window));
         } else {

@@ -142,7 +142,8 @@ bool XSession::Keys(unsigned long window, const std::vector<std::string>& keys) 
     return Tool(argv).exitCode == 0;
 }
 
-std::string XSession::BoxesDifferFrom(const WindowGeometry& window, int first, const std::vector<int>& rows) const
+std::string XSession::BoxesDifferFrom(const WindowGeometry& window, int first, const std::vector<int>& rows,
+                                      const std::string& awaited) const
 {
     static const char kScript[] = R"PY(
 import sys
@@ -156,15 +157,22 @@ first = box(int(sys.argv[4]))
 print(''.join('1' if ImageChops.difference(first, box(int(r))).getbbox() else '0' for r in sys.argv[5:]))
 )PY";
     const std::string shot = workDir_ + "/screen.png";
-    if (Tool({"import", "-window", "root", shot}).exitCode != 0) {
-        return "no screenshot";
-    }
     std::vector<std::string> args = {shot, std::to_string(window.x), std::to_string(window.y), std::to_string(first)};
     for (int row : rows) {
         args.push_back(std::to_string(row));
     }
-    ToolRun run = Python(kScript, args);
-    return run.exitCode == 0 ? run.out.substr(0, run.out.find('\n')) : run.err;
+    auto const end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (;;) {
+        std::string read = "no screenshot";
+        if (Tool({"import", "-window", "root", shot}).exitCode == 0) {
+            ToolRun run = Python(kScript, args);
+            read = run.exitCode == 0 ? run.out.substr(0, run.out.find('\n')) : run.err;
+        }
+        if (read == awaited || std::chrono::steady_clock::now() > end) {
+            return read;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
 
 }  // namespace netsetuptest

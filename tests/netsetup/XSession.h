@@ -70,8 +70,11 @@ public:
     // Whether each of the rows' check boxes differs from row first's in a
     // screenshot of the screen: one '0' or '1' per row, e.g. "01". A row's
     // box is the 17 x 16 pixels at its left edge; rows sit at the window's
-    // border, 18 pixels apart.
-    std::string BoxesDifferFrom(const WindowGeometry& window, int first, const std::vector<int>& rows) const;
+    // border, 18 pixels apart. Screenshots are taken until one reads
+    // awaited, at most 20 s, since the tool draws keys typed before in its
+    // own time; the last one's reading is returned.
+    std::string BoxesDifferFrom(const WindowGeometry& window, int first, const std::vector<int>& rows,
+                                const std::string& awaited) const;
 
 private:
     std::string workDir_;
