@@ -12,6 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdarg>
@@ -30,6 +31,8 @@ struct Calls {
 };
 thread_local bool t_counting = false;
 thread_local Calls t_calls;
+// Polls begun by a counting thread, for a test that must act while one waits.
+std::atomic<int> g_pollsBegun{0};
 
 template <class F>
 F Next(const char* name)
@@ -43,6 +46,7 @@ extern "C" int poll(pollfd* fds, nfds_t count, int timeoutMs)
 {
     static auto const real = Next<int (*)(pollfd*, nfds_t, int)>("poll");
     t_calls.poll += t_counting ? 1 : 0;
+    g_pollsBegun += t_counting ? 1 : 0;
     return real(fds, count, timeoutMs);
 }
 
@@ -103,9 +107,14 @@ TEST(SocketCalls, ReadsCostOneCallWhenBytesWaitAndNoModeSwitchPerRead)
         EXPECT_EQ(calls.ioctl, 0) << "read " << read;
     }
 
-    // Nothing waiting: a receive finds nothing, the wait, the receive that gets it.
+    // Nothing waiting: a receive finds nothing, the wait, the receive that
+    // gets it. The bytes are sent once the read has begun its wait.
+    g_pollsBegun = 0;
     std::thread late([server] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        auto const limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (g_pollsBegun.load() == 0 && std::chrono::steady_clock::now() < limit) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
         send(server, "late", 4, MSG_NOSIGNAL);
     });
     int got = 0;
