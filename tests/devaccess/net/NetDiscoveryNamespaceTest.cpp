@@ -87,13 +87,15 @@ struct SnmpdDevice {
     nettest::SnmpAgent agent;
     SnmpResponder relay;
 
+    // The answers go out answerDelayMs after the agent's, and after the
+    // first answer of the relay after (when given).
     bool Start(TestLan& lan, size_t device, nettest::SnmpAgent::Settings settings, int answerDelayMs,
-               std::string& error)
+               std::string& error, const SnmpResponder* after = nullptr)
     {
         settings.netns = lan.Device(device).Name();
         settings.address = "127.0.0.1";
         settings.port = kAgentPort;
-        relay.ForwardTo("127.0.0.1", kAgentPort, answerDelayMs);
+        relay.ForwardTo("127.0.0.1", kAgentPort, answerDelayMs, after);
         return agent.Start(settings, error) && relay.Start(&lan.Device(device), 161, error);
     }
 };
@@ -130,11 +132,12 @@ TEST(NetDiscovery, SnmpdHostsAreListedInAnswerOrder)
     REQUIRE_SNMPD();
     TestLan lan;
     BUILD_LAN(lan, 3, true);
-    // The first host answers last; the third is no scanner (mark 0).
+    // The first host answers last, 400 ms after the second; the third is no
+    // scanner (mark 0).
     SnmpdDevice devices[3];
     std::string error;
-    ASSERT_TRUE(
-        devices[0].Start(lan, 0, ScannerSettings("Vordane DS-1", "node-a", "021A0B00FF7C", 3, 1, false), 400, error))
+    ASSERT_TRUE(devices[0].Start(lan, 0, ScannerSettings("Vordane DS-1", "node-a", "021A0B00FF7C", 3, 1, false), 400,
+                                 error, &devices[1].relay))
         << error;
     ASSERT_TRUE(
         devices[1].Start(lan, 1, ScannerSettings("Vordane DS-2", "node-b", "021A0B00FF7D", 7, 2, false), 0, error))
@@ -147,9 +150,8 @@ TEST(NetDiscovery, SnmpdHostsAreListedInAnswerOrder)
     const std::vector<vscore::_ENUM_DEV_INFO>* list = nullptr;
     unsigned count = 99;
     uint32_t result = 1;
-    const Clock::time_point start = Clock::now();
     InClient(lan, [&] { result = access.EnumerateDevices(&list, &count, false); });
-    const long long elapsed = MsSince(start);
+    const Clock::time_point end = Clock::now();
     ASSERT_EQ(result, 0u);
     EXPECT_EQ(access.lastResult, 0u);
     EXPECT_EQ(access.lastSystemError, 0u);
@@ -184,9 +186,13 @@ TEST(NetDiscovery, SnmpdHostsAreListedInAnswerOrder)
         EXPECT_EQ(requests[0].pduType, 0);
         EXPECT_EQ(requests[0].oids, kDiscoveryOids);
     }
-    // The search ended one answer wait after the last answer.
-    EXPECT_GE(elapsed, 400 + 2000 - 100);
-    EXPECT_LT(elapsed, 400 + 2000 + 1500);
+    // The search ended one answer wait (2 s) after the last answer, long
+    // before its 10 s window.
+    const std::vector<Clock::time_point> last = devices[0].relay.Sent();
+    ASSERT_EQ(last.size(), 1u);
+    const long long afterLast = std::chrono::duration_cast<std::chrono::milliseconds>(end - last[0]).count();
+    EXPECT_GE(afterLast, 2000 - 100);
+    EXPECT_LT(afterLast, 2000 + 4000);
 }
 
 TEST(NetDiscovery, ClientWithLoopbackOnlyHasNoNetworkToSearch)
@@ -257,10 +263,10 @@ Datagram Changed(const std::function<void(Datagram&)>& change)
 struct DiscoveryCase {
     const char* name;
     std::vector<Datagram> datagrams;
-    size_t records;           // or at least records - 2 for the window case
+    size_t records;           // or at least that many for the window case
     uint32_t boot;            // of the first record
     const char* description;  // of the first record
-    long long maxElapsedMs;   // stray datagrams and answers go on for 2 s and more
+    long long maxElapsedMs;   // stray datagrams and answers go on for 10 s and more
     std::function<void(vscore::NetTimings&)> timings;
 };
 
@@ -268,23 +274,23 @@ TEST(NetDiscovery, ScriptedAnswersAndStrayDatagrams)
 {
     const auto none = [](vscore::NetTimings&) {};
     const std::vector<DiscoveryCase> cases = {
-        {"a silent network", {}, 0, 0, "", 2000, none},
-        {"a scanner with its values", {Answer(ScannerVars(3, 1))}, 1, 3, "Vordane DS-9", 2000, none},
-        {"boot method 5 reads as 99", {Answer(ScannerVars(5, 1))}, 1, 99, "Vordane DS-9", 2000, none},
+        {"a silent network", {}, 0, 0, "", 4000, none},
+        {"a scanner with its values", {Answer(ScannerVars(3, 1))}, 1, 3, "Vordane DS-9", 4000, none},
+        {"boot method 5 reads as 99", {Answer(ScannerVars(5, 1))}, 1, 99, "Vordane DS-9", 4000, none},
         {"a missing boot method reads as 0",
          {Answer(Without(ScannerVars(7, 1), CNetDevAccsSnmp::kOidBootMethod))},
          1,
          0,
          "Vordane DS-9",
-         2000,
+         4000,
          none},
-        {"mark 0 is no scanner", {Answer(ScannerVars(3, 0))}, 0, 0, "", 2000, none},
+        {"mark 0 is no scanner", {Answer(ScannerVars(3, 0))}, 0, 0, "", 4000, none},
         {"a missing mark is no scanner",
          {Answer(Without(ScannerVars(3, 1), CNetDevAccsSnmp::kOidScannerPresent))},
          0,
          0,
          "",
-         2000,
+         4000,
          none},
         {"error status 2 is skipped though values are there",
          {Changed([](Datagram& d) {
@@ -294,14 +300,14 @@ TEST(NetDiscovery, ScriptedAnswersAndStrayDatagrams)
          0,
          0,
          "",
-         2000,
+         4000,
          none},
         {"a malformed datagram first does not hide the answer",
          {Raw(std::string("\x30\x82\xFF\xFF\x02", 5)), Raw(""), Answer(ScannerVars(3, 1), 50)},
          1,
          3,
          "Vordane DS-9",
-         2000,
+         4000,
          none},
         {"answers to something else first",
          {Changed([](Datagram& d) { d.idOffset = 1; }), Changed([](Datagram& d) {
@@ -313,7 +319,7 @@ TEST(NetDiscovery, ScriptedAnswersAndStrayDatagrams)
          1,
          7,
          "Vordane DS-9",
-         2000,
+         4000,
          none},
         {"an oversized datagram first",
          {Answer({{CNetDevAccsSnmp::kOidDeviceDescription, SnmpValue::Octets(std::string(5000, 'x'))},
@@ -322,25 +328,37 @@ TEST(NetDiscovery, ScriptedAnswersAndStrayDatagrams)
          1,
          3,
          "Vordane DS-9",
-         2000,
+         4000,
          none},
-        {"an answer within the wait", {Answer(ScannerVars(3, 1), 500)}, 1, 3, "Vordane DS-9", 2500, none},
-        {"an answer after the wait", {Answer(ScannerVars(3, 1), 1200)}, 0, 0, "", 2000, none},
-        {"stray datagrams do not stretch the wait", {Raw("junk", 50, 40)}, 0, 0, "", 2000, none},
+        // The wait 2 s here, so that the answer comes well within it.
+        {"an answer within the wait",
+         {Answer(ScannerVars(3, 1), 500)},
+         1,
+         3,
+         "Vordane DS-9",
+         8000,
+         [](vscore::NetTimings& t) { t.snmpAnswerWaitMs = 2000; }},
+        {"an answer after the wait", {Answer(ScannerVars(3, 1), 3000)}, 0, 0, "", 4000, none},
+        {"stray datagrams do not stretch the wait", {Raw("junk", 50, 200)}, 0, 0, "", 4000, none},
         {"the record limit",
          {Answer(ScannerVars(3, 1), 5, 20)},
          5,
          3,
          "Vordane DS-9",
-         2000,
+         4000,
          [](vscore::NetTimings& t) { t.discoveryMaxRecords = 5; }},
+        // Three answers at once, then one every 100 ms for 20 s: with an
+        // answer wait of 5 s only the window ends the search.
         {"the discovery window",
-         {Answer(ScannerVars(3, 1), 100, 40)},
-         10,
+         {Answer(ScannerVars(3, 1), 0, 3), Answer(ScannerVars(3, 1), 100, 200)},
+         3,
          3,
          "Vordane DS-9",
-         2000,
-         [](vscore::NetTimings& t) { t.discoveryWindowMs = 1050; }},
+         4000,
+         [](vscore::NetTimings& t) {
+             t.discoveryWindowMs = 1050;
+             t.snmpAnswerWaitMs = 5000;
+         }},
     };
     TestLan lan;
     BUILD_LAN(lan, 1, true);
@@ -365,9 +383,11 @@ TEST(NetDiscovery, ScriptedAnswersAndStrayDatagrams)
         EXPECT_EQ(snmp.GetLastSocketError(), 0u);
         EXPECT_EQ(count, list.size());
         if (timings.discoveryWindowMs != vscore::NetTimings().discoveryWindowMs) {
-            // Answers 100 ms apart are counted for about 1 s, then no more.
-            EXPECT_GE(list.size(), c.records - 2);
-            EXPECT_LE(list.size(), c.records + 1);
+            // The answers at once are counted, and of those 100 ms apart no
+            // more than came within the window.
+            EXPECT_GE(list.size(), c.records);
+            EXPECT_LE(list.size(), c.records + 10);
+            EXPECT_GE(elapsed, timings.discoveryWindowMs - 100);
         } else {
             EXPECT_EQ(list.size(), c.records);
         }

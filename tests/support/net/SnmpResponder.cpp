@@ -18,6 +18,7 @@ namespace {
 
 constexpr int kTickMs = 50;
 constexpr int kForwardWaitMs = 2000;
+constexpr int kAfterWaitMs = 20000;  // for the other responder's first datagram
 constexpr size_t kMaxDatagram = 65536;
 
 std::string Length(size_t n)
@@ -226,11 +227,12 @@ SnmpResponder::~SnmpResponder() { Stop(); }
 
 void SnmpResponder::AddDatagram(const Datagram& datagram) { m_datagrams.push_back(datagram); }
 
-void SnmpResponder::ForwardTo(const std::string& host, unsigned short port, int delayMs)
+void SnmpResponder::ForwardTo(const std::string& host, unsigned short port, int delayMs, const SnmpResponder* after)
 {
     m_forwardHost = host;
     m_forwardPort = port;
     m_forwardDelayMs = delayMs;
+    m_forwardAfter = after;
 }
 
 bool SnmpResponder::Start(NetNamespace* ns, unsigned short port, std::string& error)
@@ -284,6 +286,12 @@ std::vector<SnmpRequest> SnmpResponder::Requests() const
     return m_requests;
 }
 
+std::vector<std::chrono::steady_clock::time_point> SnmpResponder::Sent() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_sent;
+}
+
 void SnmpResponder::Run()
 {
     std::vector<unsigned char> buffer(kMaxDatagram);
@@ -329,8 +337,13 @@ void SnmpResponder::Answer(const SnmpRequest& request, const std::vector<unsigne
         }
         std::vector<unsigned char> answer(kMaxDatagram);
         ssize_t n = recv(m_forwardFd, answer.data(), answer.size(), 0);
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(kAfterWaitMs);
+        while (n > 0 && m_forwardAfter != nullptr && m_forwardAfter->Sent().empty() && !m_stop &&
+               std::chrono::steady_clock::now() < limit) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
         if (n > 0 && SleepMs(m_forwardDelayMs)) {
-            sendto(m_fd, answer.data(), static_cast<size_t>(n), 0, sender, toLength);
+            SendTo(answer.data(), static_cast<size_t>(n), sender, toLength);
         }
         return;
     }
@@ -343,8 +356,19 @@ void SnmpResponder::Answer(const SnmpRequest& request, const std::vector<unsigne
                 d.raw ? d.bytes
                       : snmpber::EncodeMessage(d.version, d.ownCommunity ? d.community : request.community, d.pduType,
                                                request.requestId + d.idOffset, d.errorStatus, d.errorIndex, d.vars);
-            sendto(m_fd, bytes.data(), bytes.size(), 0, sender, toLength);
+            SendTo(bytes.data(), bytes.size(), sender, toLength);
         }
+    }
+}
+
+// Sends one datagram back and notes when: before the send, so that the
+// other side cannot have had it earlier.
+void SnmpResponder::SendTo(const void* data, size_t size, const void* to, unsigned toLength)
+{
+    const auto at = std::chrono::steady_clock::now();
+    if (sendto(m_fd, data, size, 0, static_cast<const sockaddr*>(to), toLength) >= 0) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_sent.push_back(at);
     }
 }
 

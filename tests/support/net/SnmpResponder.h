@@ -8,6 +8,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -79,30 +80,37 @@ public:
     // Add before Start.
     void AddDatagram(const Datagram& datagram);
     // Instead of scripted datagrams: relay each request to an agent at
-    // host:port (seen from the same namespace) and its answer back after delayMs.
-    void ForwardTo(const std::string& host, unsigned short port, int delayMs);
+    // host:port (seen from the same namespace) and its answer back delayMs
+    // after it came, or after the responder after (when given) sent its
+    // first datagram, whichever is later.
+    void ForwardTo(const std::string& host, unsigned short port, int delayMs, const SnmpResponder* after = nullptr);
 
     // Binds 0.0.0.0:port inside ns (here for null) and starts answering.
     bool Start(NetNamespace* ns, unsigned short port, std::string& error);
     void Stop();
 
     std::vector<SnmpRequest> Requests() const;
+    // When each datagram went out (taken just before its send), in order.
+    std::vector<std::chrono::steady_clock::time_point> Sent() const;
 
 private:
     void Run();
     void Answer(const SnmpRequest& request, const std::vector<unsigned char>& raw, const void* to, unsigned toLength);
     bool SleepMs(int ms);
+    void SendTo(const void* data, size_t size, const void* to, unsigned toLength);
 
     std::vector<Datagram> m_datagrams;
     std::string m_forwardHost;
     unsigned short m_forwardPort = 0;
     int m_forwardDelayMs = 0;
+    const SnmpResponder* m_forwardAfter = nullptr;
     int m_fd = -1;
     int m_forwardFd = -1;
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
-    mutable std::mutex m_mutex;  // guards m_requests
+    mutable std::mutex m_mutex;  // guards m_requests and m_sent
     std::vector<SnmpRequest> m_requests;
+    std::vector<std::chrono::steady_clock::time_point> m_sent;
 };
 
 }  // namespace nettest
