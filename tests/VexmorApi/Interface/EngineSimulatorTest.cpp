@@ -302,9 +302,9 @@ TEST_F(EngineSimulator, AThreeSheetDuplexJpegJobGivesSixPagesInTheirOrder)
 
 TEST_F(EngineSimulator, AnAbortFromAnotherThreadEndsWithTheCancelCodeAfterThePagesReceived)
 {
-    // The device pauses in page 2 (one second here): the abort comes
-    // meanwhile and is answered at the next block.
-    std::unique_ptr<Simulator> sim = Make("gen2-adf", 3, {"stall=100000@page=2,line=20"});
+    // The device falls silent in page 2 until the scan is stopped: the
+    // abort comes meanwhile and is answered at the next block.
+    std::unique_ptr<Simulator> sim = Make("gen2-adf", 3, {"stall-until-stop@page=2,line=20"});
     vscore::CVexmor engine{Timings()};
     Open(engine, Listen(*sim));
     auto request = engine_driver::Request(100, vscore::TRUEGRAY, vscore::A6);
@@ -314,7 +314,7 @@ TEST_F(EngineSimulator, AnAbortFromAnotherThreadEndsWithTheCancelCodeAfterThePag
         while (!firstTaken.load()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
-        sim->WaitFor([](const scanner_sim::Counters& c) { return c.faultsFired >= 1; }, 5000);
+        EXPECT_TRUE(sim->WaitFor([](const scanner_sim::Counters& c) { return c.faultsFired >= 1; }, 20000));
         EXPECT_TRUE(engine.AbortScanning());
     });
     engine_driver::Options options;
@@ -435,7 +435,7 @@ TEST_F(EngineSimulator, ACommandAfterAScanGivenUpWaitsForItsReadingThread)
             engine_driver::Options first;
             first.onPage = [](const engine_driver::Page&) { return false; };
             ASSERT_EQ(engine_driver::Drain(engine, first).pages.size(), 1u);
-            sim->WaitFor([](const scanner_sim::Counters& c) { return c.faultsFired >= 1; }, 5000);
+            EXPECT_TRUE(sim->WaitFor([](const scanner_sim::Counters& c) { return c.faultsFired >= 1; }, 20000));
             EXPECT_TRUE(engine.AbortScanning());
             EXPECT_TRUE(step.call(engine, selection));
             EXPECT_NE(engine.GetScanStatus(), vscore::RECEIVING) << "the old scan still runs";

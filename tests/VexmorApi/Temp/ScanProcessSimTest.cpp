@@ -283,14 +283,14 @@ TEST(ScanProcessSim, DeviceFailuresAndACancelEndOnTheirPages)
         VSRSLT code;
     };
     // Faults at line 5 of page 3 (sheet 2's front): pages 1 and 2 arrive.
-    // The cancel comes while the device holds back page 4, for which
-    // page 3, sheet 2's front, waits.
+    // The cancel comes while the device holds back page 4 until the scan
+    // is stopped; page 3, sheet 2's front, waits for it.
     std::vector<Case> const cases = {
         {"a jam", "jam@page=3,line=5", 0, 2, 0x50000091},
         {"the cover open", "cover-open@page=3,line=5", 0, 2, 0x500000A0},
         {"no paper", "no-paper@page=3,line=5", 0, 2, 0x50000090},
         {"a double feed", "double-feed@page=3,line=5", 0, 2, 0x50000092},
-        {"a cancel after page 2, the device pausing at page 4", "stall=200000@page=4", 2, 2, 0x01000010},
+        {"a cancel after page 2, the device silent at page 4", "stall-until-stop@page=4", 2, 2, 0x01000010},
     };
     uint16_t product = 0x0311;
     for (Transport transport : {Transport::Network, Transport::Usb}) {
