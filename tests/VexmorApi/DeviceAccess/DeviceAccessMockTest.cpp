@@ -6,6 +6,7 @@
 #include "VexmorApi/DeviceAccess/DeviceAccessMock.h"
 
 #include <gtest/gtest.h>
+#include <sys/syscall.h>
 
 #include <chrono>
 #include <functional>
@@ -17,6 +18,7 @@
 #include "tests/VexmorApi/Utilities/LogHome.h"
 #include "tests/support/gen2_block_encoder/Gen2BlockEncoder.h"
 #include "tests/support/mock_recording/MockRecording.h"
+#include "tests/support/process/Process.h"
 
 namespace {
 
@@ -161,8 +163,10 @@ TEST_F(DeviceAccessMockTest, AbortFromAnotherThreadEndsAWaitingReceive)
     ASSERT_EQ(access.ReceiveData(buffer, 64, 64, 100), 4);
     for (int round = 0; round < 5; ++round) {
         auto const start = std::chrono::steady_clock::now();
+        // The abort comes while the receive sleeps between its looks.
+        pid_t const receiver = testprocess::ThreadId();
         std::thread aborter([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            EXPECT_TRUE(testprocess::WaitUntilBlockedIn(receiver, {SYS_nanosleep, SYS_clock_nanosleep}, 20000));
             Send(access, kAbt);
         });
         int const got = access.ReceiveData(buffer, 64, 64, 10000);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,6 +21,7 @@
 #include "devaccess/net/CTcpPortAccs.h"
 #include "devaccess/net/CUdpPortAccs.h"
 #include "tests/support/net/LoopbackPeer.h"
+#include "tests/support/process/Process.h"
 
 namespace {
 
@@ -71,8 +73,11 @@ TEST(Socket, VeryLongTimeoutsWaitForTheData)
     const long rows[] = {24L * 60 * 60 * 1000, CTSocket::kLongestWaitMs, CTSocket::kLongestWaitMs + 1, LONG_MAX};
     for (long timeoutMs : rows) {
         SCOPED_TRACE(timeoutMs);
-        std::thread late([&c] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        // Sent once the read waits for it: a deadline in the past would
+        // have ended that wait empty.
+        pid_t const reader = testprocess::ThreadId();
+        std::thread late([&c, reader] {
+            EXPECT_TRUE(testprocess::WaitUntilBlockedIn(reader, {SYS_poll, SYS_ppoll}, 20000));
             c.ServerSends("late");
         });
         char buffer[8];

@@ -4,9 +4,13 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
 #include <thread>
 
 extern char** environ;
@@ -93,6 +97,32 @@ std::vector<std::string> Environment(const std::vector<std::string>& drop)
         }
     }
     return env;
+}
+
+pid_t ThreadId() { return static_cast<pid_t>(syscall(SYS_gettid)); }
+
+bool WaitUntilBlockedIn(pid_t tid, std::initializer_list<long> syscalls, int limitMs)
+{
+    // The file names the system call the thread is in ("7 0x..."), or
+    // reads "running" or "-1 ..." when it is in none.
+    const std::string path = "/proc/self/task/" + std::to_string(tid) + "/syscall";
+    auto const limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    for (;;) {
+        std::ifstream in(path);
+        std::string first;
+        if (in >> first && first != "running") {
+            long const number = std::strtol(first.c_str(), nullptr, 10);
+            for (long wanted : syscalls) {
+                if (number == wanted) {
+                    return true;
+                }
+            }
+        }
+        if (std::chrono::steady_clock::now() > limit) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 }  // namespace testprocess

@@ -1,9 +1,11 @@
 // Child processes for tests: started from an argument vector with their
-// standard streams on files, waited for with a bound, ended by their PID.
+// standard streams on files, waited for with a bound, ended by their PID;
+// and a look at what a thread of this process waits in.
 #pragma once
 
 #include <sys/types.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -25,5 +27,14 @@ void End(pid_t pid, int graceMs = 3000);
 
 // This process's environment, without the variables named in drop.
 std::vector<std::string> Environment(const std::vector<std::string>& drop = {});
+
+// The calling thread's id, for WaitUntilBlockedIn.
+pid_t ThreadId();
+
+// Waits at most limitMs until thread tid of this process is blocked in one
+// of the system calls (numbers of <sys/syscall.h>, e.g. SYS_poll), so that
+// a test acts while a call of the code under test waits, not before it
+// began. False when the limit passed first. Any thread but tid.
+bool WaitUntilBlockedIn(pid_t tid, std::initializer_list<long> syscalls, int limitMs);
 
 }  // namespace testprocess
