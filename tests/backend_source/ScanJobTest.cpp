@@ -5,8 +5,6 @@
 // by two handles.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -17,6 +15,7 @@
 
 #include "BackendFixture.h"
 #include "backend_source/My_Scanner.h"
+#include "tests/support/process/Process.h"
 
 namespace {
 
@@ -36,8 +35,6 @@ bool Eventually(const std::function<bool()>& done)
     }
     return true;
 }
-
-pid_t ThreadId() { return static_cast<pid_t>(syscall(SYS_gettid)); }
 
 // The bytes a front end must receive for a page of the fake's pattern.
 std::vector<uint8_t> Expected(const std::string& pattern, uint32_t width, uint32_t height, uint32_t bits)
@@ -402,10 +399,10 @@ TEST_F(ScanJob, TheReaderTakesAtMostOnePageAheadOfTheFrontEnd)
 TEST_F(ScanJob, ACancelDuringTheJobStartIsKept)
 {
     SANE_Handle h = Open("start-until-abort\npage 8 1 8 fill:1\n");
-    pid_t const frontEnd = ThreadId();
+    pid_t const frontEnd = testprocess::ThreadId();
     std::atomic<pid_t> cancelling{0};
     std::thread canceller([&] {
-        cancelling = ThreadId();
+        cancelling = testprocess::ThreadId();
         EXPECT_TRUE(Eventually([] { return !Ledger("StartScanning").empty(); }));
         sane_vordane5_cancel(h);
     });

@@ -102,15 +102,6 @@ cp /tmp/kavrun5.log ./kavrun5.log 2>/dev/null
 exit $rc
 )SH";
 
-std::string Quote(const std::string& text)
-{
-    std::string out = "'";
-    for (char c : text) {
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return out + "'";
-}
-
 bool Executable(const std::string& path) { return access(path.c_str(), X_OK) == 0; }
 
 std::string Join(const std::vector<std::string>& parts, const char* separator)
@@ -207,12 +198,12 @@ Result FrontEnd::Run(const std::vector<std::string>& argv, int timeoutSeconds)
     libraryPath.push_back("./backend");  // relative: /tmp is a fresh tmpfs inside
     libraryPath.push_back(SANE_FRONTEND_FAKE_LIBUSB_DIR);
     std::string env = "export SANE_CONFIG_DIR=./sane\n";
-    env += "export LD_LIBRARY_PATH=" + Quote(Join(libraryPath, ":")) + "\n";
+    env += "export LD_LIBRARY_PATH=" + ShellQuote(Join(libraryPath, ":")) + "\n";
     if (engineDirs_.empty()) {
         // The backend of a test build takes the engine from this empty
         // folder alone: the loader's own search would find an installed one.
         mkdir((dir_ / "no-engine").c_str(), 0755);
-        env += "export VEXMOR_TEST_LIBRARY_DIR=" + Quote(dir_ / "no-engine") + "\n";
+        env += "export VEXMOR_TEST_LIBRARY_DIR=" + ShellQuote(dir_ / "no-engine") + "\n";
     }
     env += "export VEXMOR_FAKE_ENGINE_SCRIPT=./engine.script VEXMOR_FAKE_ENGINE_LEDGER=./ledger\n";
     env += "export FAKE_LIBUSB_DEVICES=./usb.devices\n";
@@ -222,20 +213,20 @@ Result FrontEnd::Run(const std::vector<std::string>& argv, int timeoutSeconds)
         preload.push_back(SANE_FRONTEND_PRELOAD);
         // The reports go to the scratch folder through the script's own
         // working folder, which the program may leave.
-        env += "export ASAN_OPTIONS=" + Quote(LeakCheckAsanOptions("/proc/")) + "\"$$\"" +
-               Quote("/cwd/" + std::string(kSanitizerLog)) + "\n";
+        env += "export ASAN_OPTIONS=" + ShellQuote(LeakCheckAsanOptions("/proc/")) + "\"$$\"" +
+               ShellQuote("/cwd/" + std::string(kSanitizerLog)) + "\n";
         env += "export SANE_FRONTEND_UNLOAD_LOG=/proc/\"$$\"/cwd/" + std::string(kUnloadLog) + "\n";
     }
     if (!preload_.empty()) {
         preload.push_back(preload_);
     }
     if (!preload.empty()) {
-        env += "export LD_PRELOAD=" + Quote(Join(preload, ":")) + "\n";
+        env += "export LD_PRELOAD=" + ShellQuote(Join(preload, ":")) + "\n";
     }
     for (const auto& [name, value] : env_) {
         // A test's own sanitizer options come on top of the leak check's.
         const bool merged = sanitized && name == "ASAN_OPTIONS";
-        env += "export " + name + "=" + (merged ? "\"$ASAN_OPTIONS\":" : "") + Quote(value) + "\n";
+        env += "export " + name + "=" + (merged ? "\"$ASAN_OPTIONS\":" : "") + ShellQuote(value) + "\n";
     }
     dir_.Write("env", env);
     if (!ScratchDir::Exists(dir_ / "usb.devices")) {
@@ -245,7 +236,7 @@ Result FrontEnd::Run(const std::vector<std::string>& argv, int timeoutSeconds)
     for (const Service& s : services_) {
         std::vector<std::string> quoted;
         for (const std::string& t : s.txt) {
-            quoted.push_back(Quote(t));
+            quoted.push_back(ShellQuote(t));
         }
         services += s.name + "|" + s.host + "|" + s.address + "|" + Join(quoted, " ") + "\n";
     }

@@ -21,6 +21,16 @@
 
 namespace sanetest {
 
+// text as one word of a shell command line.
+inline std::string ShellQuote(const std::string& text)
+{
+    std::string out = "'";
+    for (char c : text) {
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return out + "'";
+}
+
 // ASAN_OPTIONS for a program whose reports go to <logPath>.<pid> (why
 // without the __tls_get_addr interceptor: scripts/test). A leak exits 0
 // (exitcode) and any other error aborts (abort_on_error), so a program's
@@ -83,15 +93,6 @@ inline std::vector<std::string> Lines(const std::string& text)
     return lines;
 }
 
-inline std::string Quote(const std::string& text)
-{
-    std::string out = "'";
-    for (char c : text) {
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return out + "'";
-}
-
 // Adds function and source line to each frame line, by addr2line on the
 // module file (a relative one is taken from folder; one gone since, from
 // the first of libraryDirs holding its name). Lines it cannot read stay.
@@ -116,7 +117,7 @@ inline void Symbolize(std::vector<std::string>* lines, const std::string& folder
         if (access(file.c_str(), R_OK) != 0) {
             continue;
         }
-        std::string command = "addr2line -C -f -i -p -a -e " + Quote(file);
+        std::string command = "addr2line -C -f -i -p -a -e " + ShellQuote(file);
         for (size_t i : indices) {
             std::string ignored, offset;
             ParseFrame((*lines)[i], &ignored, &offset);
